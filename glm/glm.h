@@ -1,0 +1,291 @@
+/*
+ * glm: a Wavefront OBJ/MTL model library.
+ *
+ * Reads OBJ and MTL text into one in-memory record, draws it with OpenGL 1.1
+ * immediate mode, computes facet and crease-angle vertex normals, measures and
+ * transforms it, generates texture coordinates, welds duplicate vertices,
+ * writes it back as OBJ and MTL text, and reads raw PPM images.
+ *
+ * Conventions shared by every operation:
+ * - Vertex, normal, texture-coordinate and facet-normal arrays are indexed
+ *   from 1, as OBJ files number them: each holds count + 1 entries and entry 0
+ *   is zero-filled and never used. Triangles and materials are indexed from 0.
+ * - Every array and string a model points to is allocated with malloc and
+ *   owned by the model; glmFreeModel releases them all with free.
+ * - The library reports by printing, never by result codes. Messages start
+ *   with the operation's name and "()". Warnings go to standard output and
+ *   the operation goes on; fatal failures (a file that cannot be opened or
+ *   written, a malformed index, exhausted memory) print and end the program
+ *   with exit status 1, unless a failure handler is installed (see
+ *   glmSetFailureHandler).
+ * - Preconditions (non-null model, required arrays present) are assertions
+ *   that stay on in every build and quote the failed expression.
+ * - A model is used by one thread at a time; the library keeps no global
+ *   state apart from the failure handler.
+ */
+#ifndef GLM_H
+#define GLM_H
+
+/* ------------------------------------------------------------------------ */
+/* Records                                                                  */
+/* ------------------------------------------------------------------------ */
+
+/* One material of a model's material library. */
+typedef struct ObjMaterial {
+  char* name;         /* owned; "default" for entry 0 */
+  float diffuse[4];   /* RGBA; read from "Kd", alpha stays 1 */
+  float ambient[4];   /* RGBA; read from "Ka", alpha stays 1 */
+  float specular[4];  /* RGBA; read from "Ks", alpha stays 1 */
+  float emissive[4];  /* reserved: never set by the reader, never read */
+  float shininess;    /* on GL_SHININESS's 0..128 scale ("Ns" 0..1000 converted) */
+} ObjMaterial;
+
+/* One triangle. Index fields no operation has written hold 0. */
+typedef struct ObjTriangle {
+  unsigned vertexidx[3];   /* 1-based vertex indices, file order */
+  unsigned normalidx[3];   /* 1-based normal indices */
+  unsigned texcoordidx[3]; /* 1-based texture-coordinate indices */
+  unsigned facetnormidx;   /* 1-based facet normal index */
+} ObjTriangle;
+
+/* A named group of triangles; groups form a singly linked list. */
+typedef struct ObjGroup {
+  char* name;             /* owned; compared byte for byte */
+  unsigned trianglecount; /* entries in triangles */
+  unsigned* triangles;    /* owned; 0-based indices into the model's triangles */
+  unsigned material;      /* 0-based index into the model's materials */
+  struct ObjGroup* next;  /* next group in the list, null at the end */
+} ObjGroup;
+
+/* A loaded model. The list of groups runs from the most recently created
+ * group to the first; a model read from a file always ends it with "default". */
+typedef struct ObjModel {
+  char* path;   /* owned copy of the path given to glmReadOBJ */
+  char* mtllib; /* owned; library name from the "mtllib" line, or null */
+
+  unsigned vertexcount;
+  float* vertices; /* 3 floats per vertex, entries 1..vertexcount */
+
+  unsigned normalcount;
+  float* normals; /* 3 floats per normal, entries 1..normalcount; null if none */
+
+  unsigned texcoordcount;
+  float* texcoords; /* 2 floats per entry, 1..texcoordcount; null if none */
+
+  unsigned facetnormcount;
+  float* facetnorms; /* 3 floats per facet normal, 1..facetnormcount; null until computed */
+
+  unsigned trianglecount;
+  ObjTriangle* triangles; /* trianglecount entries, 0-based */
+
+  unsigned materialcount;
+  ObjMaterial* materials; /* materialcount entries; null when no library was read */
+
+  unsigned groupcount;
+  ObjGroup* groups; /* head of the group list */
+
+  float position[3]; /* (0, 0, 0) on creation; no operation reads or changes it */
+} ObjModel;
+
+/* ------------------------------------------------------------------------ */
+/* Render and output mode flags (combined with bitwise OR)                  */
+/* ------------------------------------------------------------------------ */
+
+#define DRAW_NONE 0u     /* positions only */
+#define DRAW_FLAT 1u     /* one facet normal per triangle */
+#define DRAW_SMOOTH 2u   /* one vertex normal per corner */
+#define DRAW_TEXTURE 4u  /* one texture coordinate per corner */
+#define DRAW_COLOR 8u    /* group material's diffuse colour as the current colour */
+#define DRAW_MATERIAL 16u /* group material as the front-and-back GL material */
+#define DRAW_OUTLINE 32u /* each triangle as its own GL_LINE_LOOP (drawing only) */
+
+/* ------------------------------------------------------------------------ */
+/* Failure handling                                                         */
+/* ------------------------------------------------------------------------ */
+
+/* Called after a fatal failure's message has been printed, in place of
+ * exit(1). It must not return: it leaves by throwing or longjmp, and the
+ * operation that failed releases what it had allocated. Tests and fuzz targets
+ * install one; null (the default) restores exit(1). */
+typedef void (*GLMfailurehandler)(void);
+void glmSetFailureHandler(GLMfailurehandler handler);
+
+/* ------------------------------------------------------------------------ */
+/* Records and groups                                                       */
+/* ------------------------------------------------------------------------ */
+
+/* Returns the first group in list order named exactly `name`, or null.
+ * Asserts "model". */
+ObjGroup* glmLookupGroup(ObjModel* model, const char* name);
+
+/* Returns the group named `name`, creating it at the head of the list
+ * (trianglecount 0, triangles null, material 0) when absent. Asserts "model". */
+ObjGroup* glmEnsureGroup(ObjModel* model, const char* name);
+
+/* Releases the model, its arrays, strings, materials and groups; tolerates any
+ * of them being null. Asserts "model". */
+void glmFreeModel(ObjModel* model);
+
+/* ------------------------------------------------------------------------ */
+/* OBJ and MTL reading                                                      */
+/* ------------------------------------------------------------------------ */
+
+/* Reads the OBJ file at `path` in two passes into a new model that the caller
+ * releases with glmFreeModel; never returns null. Negative face indices are
+ * resolved against the entries read before the face. A file that cannot be
+ * opened, a keyword starting with "v" other than v, vn and vt, a face index
+ * that is 0 or out of range, or an MTL library that cannot be opened is a
+ * fatal failure. Words and line remainders longer than 127 characters are cut
+ * to 127; the rest of such a line is skipped. */
+ObjModel* glmReadOBJ(const char* path);
+
+/* Returns a new malloc'd string: `path` up to and including its last "/", or
+ * "" when it has none. The caller frees it. */
+char* glmPathDirectory(const char* path);
+
+/* Reads the MTL library `name`, looked up in the directory of model->path,
+ * into model->materials (entry 0 is "default"), replacing and releasing any
+ * earlier material array. A library that cannot be opened is fatal. */
+void glmReadMTL(ObjModel* model, const char* name);
+
+/* Returns the index of the first material named exactly `name`; when there is
+ * none (also with no materials at all) prints a message on standard output
+ * and returns 0. */
+unsigned glmFindMaterial(ObjModel* model, const char* name);
+
+/* ------------------------------------------------------------------------ */
+/* Drawing (OpenGL 1.1 immediate mode; call with a current GL context)      */
+/* ------------------------------------------------------------------------ */
+
+/* Draws every group, in list order, with the render mode `mode`. A mode that
+ * asks for missing data, or for two flags that exclude each other, is
+ * corrected with a warning on standard output. DRAW_COLOR enables
+ * GL_COLOR_MATERIAL, DRAW_MATERIAL disables it; nothing is restored.
+ * Asserts "model" and "model->vertices". */
+void glmDraw(ObjModel* model, unsigned mode);
+
+/* Records glmDraw(model, mode) into a new display list and returns its name
+ * (the value glGenLists gave, 0 included). The caller owns the list. */
+unsigned glmCompileDisplayList(ObjModel* model, unsigned mode);
+
+/* ------------------------------------------------------------------------ */
+/* Vectors and normals                                                      */
+/* ------------------------------------------------------------------------ */
+
+/* n = u x v. Asserts "u", "v", "n". */
+void glmCrossProduct(const float* u, const float* v, float* n);
+
+/* Returns u . v in single precision. Asserts "u", "v". */
+float glmDotProduct(const float* u, const float* v);
+
+/* Divides v by its length in place; a zero vector becomes non-finite.
+ * Asserts "v". */
+void glmNormalizeVector(float* v);
+
+/* Replaces facetnorms with one unit normal per triangle (entry i + 1 for
+ * triangle i, counter-clockwise winding faces the viewer) and sets every
+ * facetnormidx. Asserts "model" and "model->vertices". */
+void glmComputeFaceNormals(ObjModel* model);
+
+/* Replaces normals with crease-angle vertex normals: at each vertex, corners
+ * whose facet normal is within `angle` degrees of the reference facet normal
+ * share one averaged normal, the others keep a copy of their facet normal.
+ * Every corner of every triangle gets a valid normalidx, also when a triangle
+ * names one vertex at several corners. A vertex no triangle uses is reported
+ * on standard error. Asserts "model" and "model->facetnorms". */
+void glmVertexNormals(ObjModel* model, float angle);
+
+/* ------------------------------------------------------------------------ */
+/* Extents and transforms                                                   */
+/* ------------------------------------------------------------------------ */
+
+/* Returns -f when f < 0, else f. */
+float glmAbsValue(float f);
+
+/* Returns b when a < b, else a (a on equality or when unordered). */
+float glmMaxOf(float a, float b);
+
+/* Writes |max| + |min| of each axis over all vertices into dimensions[0..2];
+ * (0, 0, 0) for a model without vertices. Asserts "model", "model->vertices",
+ * "dimensions". */
+void glmMeasureExtents(ObjModel* model, float* dimensions);
+
+/* Centres the model on its bounding box and scales it so its largest measured
+ * extent becomes 2; returns the scale. A model whose largest extent is 0 is
+ * only centred and 1 is returned; a model without vertices is left unchanged
+ * (returns 1). Asserts "model" and "model->vertices". */
+float glmFitToUnitCube(ObjModel* model);
+
+/* Multiplies every vertex position by factor. Normals are not changed. */
+void glmScaleVertices(ObjModel* model, float factor);
+
+/* Adds offset[0..2] to every vertex position. */
+void glmTranslateVertices(ObjModel* model, const float* offset);
+
+/* Reverses the winding of every triangle (swaps corners 0 and 2 of each index
+ * kind present) and negates facet and vertex normals. Applied twice it
+ * restores the model exactly. Asserts "model". */
+void glmFlipWinding(ObjModel* model);
+
+/* ------------------------------------------------------------------------ */
+/* Texture coordinates                                                      */
+/* ------------------------------------------------------------------------ */
+
+/* Replaces texcoords with one planar (x, z) projection per vertex and points
+ * every grouped corner at its vertex's pair. A largest extent of 0 uses a
+ * scale of 1; a model without vertices is left unchanged. Asserts "model". */
+void glmPlanarTexCoords(ObjModel* model);
+
+/* Replaces texcoords with one spherical mapping per vertex normal and points
+ * every grouped corner at its normal's pair. Asserts "model" and
+ * "model->normals". */
+void glmSphericalTexCoords(ObjModel* model);
+
+/* ------------------------------------------------------------------------ */
+/* Vertex welding                                                           */
+/* ------------------------------------------------------------------------ */
+
+/* True when a and b differ by strictly less than epsilon on every axis (NaN is
+ * never close). */
+bool glmVectorsClose(const float* a, const float* b, float epsilon);
+
+/* Welds the 1-based array `vectors` of *count 3-vectors: each vector joins the
+ * lowest-numbered kept vector that is close to it, or is kept itself. Returns
+ * a new malloc'd 1-based array of the kept vectors (the caller frees it), sets
+ * *count to their number, and overwrites each input vector's x with its new
+ * index as a float. */
+float* glmMergeVectors(float* vectors, unsigned* count, float epsilon);
+
+/* Welds the model's vertices with glmMergeVectors and re-points every
+ * triangle's vertexidx; exact for any number of vertices. */
+void glmMergeVertices(ObjModel* model, float epsilon);
+
+/* ------------------------------------------------------------------------ */
+/* Writing                                                                  */
+/* ------------------------------------------------------------------------ */
+
+/* Writes the model as OBJ text to `filename` with the output mode `mode`
+ * (DRAW_FLAT, DRAW_SMOOTH, DRAW_TEXTURE, DRAW_COLOR, DRAW_MATERIAL); a mode
+ * that asks for missing data is corrected with a warning on standard output.
+ * With DRAW_MATERIAL and an mtllib it also writes the MTL library beside it.
+ * The file is replaced only once completely written; any failure to create,
+ * write or close a file is fatal. Asserts "model". */
+void glmWriteOBJ(ObjModel* model, const char* filename, unsigned mode);
+
+/* Writes every material of the model as the MTL library `mtllibname` in the
+ * directory of `modelpath`; replaced only once completely written; failures
+ * are fatal. Asserts "model". */
+void glmWriteMTL(ObjModel* model, const char* modelpath, const char* mtllibname);
+
+/* ------------------------------------------------------------------------ */
+/* Images                                                                   */
+/* ------------------------------------------------------------------------ */
+
+/* Reads a raw ("P6") PPM file with maxval 1..255 into a new malloc'd buffer of
+ * width x height x 3 bytes, top row first, which the caller frees. On any
+ * failure (unreadable, not P6, truncated header or pixels, bad or oversized
+ * dimensions) prints one line on standard error and returns null; *width and
+ * *height are written only on success. */
+unsigned char* glmLoadPPM(const char* filename, int* width, int* height);
+
+#endif /* GLM_H */

@@ -1,0 +1,34 @@
+// Internals shared by the library's sources: failure routing, checked
+// allocation and always-on assertions. Not part of the public interface.
+#ifndef GLM_INTERNAL_H
+#define GLM_INTERNAL_H
+
+#include <cstddef>
+#include <cstdio>
+
+#include "glm.h"
+
+// Every fatal failure ends here: the message has been printed, so either the
+// installed handler leaves (throw or longjmp) or the program exits with 1.
+[[noreturn]] void glmFatal();
+
+// Prints a formatted message on `stream`, then glmFatal().
+[[noreturn]] void glmFailf(FILE* stream, const char* format, ...)
+    __attribute__((format(printf, 2, 3)));
+
+// Zero-filled allocation of count * size bytes; on overflow or exhaustion
+// prints "<operation>() failed: out of memory" and fails. Release with free.
+void* glmAlloc(std::size_t count, std::size_t size, const char* operation);
+
+// Checked strdup.
+char* glmStrdup(const char* text, const char* operation);
+
+[[noreturn]] void glmAssertFailed(const char* expression, const char* file, int line,
+                                  const char* function);
+
+// Preconditions stay checked in release builds: a null model is a programming
+// error that must stop the program with the expression quoted.
+#define GLM_ASSERT(expr) \
+  ((expr) ? static_cast<void>(0) : glmAssertFailed(#expr, __FILE__, __LINE__, __func__))
+
+#endif

@@ -1,0 +1,95 @@
+// Model records: group list, release, and the failure routing every other
+// source of the library goes through.
+#include <cstdarg>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include "glm_internal.h"
+
+namespace {
+GLMfailurehandler failureHandler = nullptr;
+}
+
+void glmSetFailureHandler(GLMfailurehandler handler) { failureHandler = handler; }
+
+void glmFatal() {
+  std::fflush(stdout);
+  if (failureHandler) {
+    failureHandler();
+    // A handler that returns would let the caller run on with bad data.
+    std::abort();
+  }
+  std::exit(1);
+}
+
+void glmFailf(FILE* stream, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  std::vfprintf(stream, format, args);
+  va_end(args);
+  glmFatal();
+}
+
+void* glmAlloc(std::size_t count, std::size_t size, const char* operation) {
+  // Allocation sizes come from counts read out of untrusted files: refuse
+  // anything whose byte size overflows instead of allocating a short buffer.
+  if (size != 0 && count > SIZE_MAX / size)
+    glmFailf(stderr, "%s() failed: out of memory\n", operation);
+  void* block = std::calloc(count ? count : 1, size ? size : 1);
+  if (!block) glmFailf(stderr, "%s() failed: out of memory\n", operation);
+  return block;
+}
+
+char* glmStrdup(const char* text, const char* operation) {
+  std::size_t length = std::strlen(text);
+  char* copy = static_cast<char*>(glmAlloc(length + 1, 1, operation));
+  std::memcpy(copy, text, length + 1);
+  return copy;
+}
+
+void glmAssertFailed(const char* expression, const char* file, int line, const char* function) {
+  std::fflush(stdout);
+  std::fprintf(stderr, "%s:%d: %s: Assertion `%s' failed.\n", file, line, function, expression);
+  std::abort();
+}
+
+ObjGroup* glmLookupGroup(ObjModel* model, const char* name) {
+  GLM_ASSERT(model);
+  for (ObjGroup* group = model->groups; group; group = group->next)
+    if (std::strcmp(name, group->name) == 0) return group;
+  return nullptr;
+}
+
+ObjGroup* glmEnsureGroup(ObjModel* model, const char* name) {
+  ObjGroup* group = glmLookupGroup(model, name);
+  if (group) return group;
+  group = static_cast<ObjGroup*>(glmAlloc(1, sizeof(ObjGroup), "glmEnsureGroup"));
+  group->name = glmStrdup(name, "glmEnsureGroup");
+  group->next = model->groups;
+  model->groups = group;
+  model->groupcount++;
+  return group;
+}
+
+void glmFreeModel(ObjModel* model) {
+  GLM_ASSERT(model);
+  std::free(model->path);
+  std::free(model->mtllib);
+  std::free(model->vertices);
+  std::free(model->normals);
+  std::free(model->texcoords);
+  std::free(model->facetnorms);
+  std::free(model->triangles);
+  if (model->materials) {
+    for (unsigned i = 0; i < model->materialcount; i++) std::free(model->materials[i].name);
+    std::free(model->materials);
+  }
+  while (ObjGroup* group = model->groups) {
+    model->groups = group->next;
+    std::free(group->name);
+    std::free(group->triangles);
+    std::free(group);
+  }
+  std::free(model);
+}

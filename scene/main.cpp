@@ -1,0 +1,2 @@
+// Placeholder entry point until the window start-up lands.
+int main() { return 0; }

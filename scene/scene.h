@@ -1,0 +1,130 @@
+// The recreation-ground scene: its program-wide state, colour table and the
+// routines of every module. All state lives in the variables below; the
+// handlers change it through plain functions that need no window, and only
+// the drawing routines talk to GL.
+#ifndef SCENE_H
+#define SCENE_H
+
+#include "glm.h"
+
+struct GLUquadric;
+
+// ---------------------------------------------------------------------------
+// Scene state (state.cpp). Angles in degrees unless marked radians.
+// ---------------------------------------------------------------------------
+extern GLUquadric* sharedQuadric;  // line draw style; tower and carousel
+
+extern float eyeX, eyeY, eyeZ;
+extern float centerX, centerY, centerZ;
+extern float heading;  // radians
+extern float sceneRotX, sceneRotY;
+extern float zoom;
+extern int presetView;
+extern float presetEye[3], presetCenter[3];
+extern const float presetUp[3];
+extern int mouseLastX, mouseLastY;
+extern int mouseState, mouseButton;
+extern int frameCount;
+extern int blink20, blink30, blink50;
+extern int swingDown;
+extern float walkerSwing[4];
+extern float walkerTravel;
+extern int ptStopped;
+extern float ptArmA, ptArmB, ptLegA, ptLegB;
+extern int kickA, kickB, ballForward, ballBack;
+extern float kickALeg, kickBLeg;
+extern float ballAngle;
+extern float spinAngle;
+extern int hopUp;
+extern float hopLevel;
+extern int balloonForward;
+extern float balloonOrbit;
+extern float balloonHeading;
+extern float carouselAngle;  // never changed: the carousel stands still
+
+extern const float moveStep;    // 0.125 scene units
+extern const float turnStep;    // 0.05 radians
+extern const float zoomFactor;  // 1.125
+
+enum PaletteEntry {
+  RED, GREEN, BLUE, YELLOW, MAGENTA, CYAN, WHITE, DARK_GREY,
+  PURPLE, ORANGE, PINK, LIGHT_GREY, BROWN, PALE_GREEN, PALETTE_SIZE
+};
+extern const float scenePalette[PALETTE_SIZE][3];
+
+// Puts every variable above back to its start value (tests only; the program
+// never resets).
+void resetSceneState();
+
+// ---------------------------------------------------------------------------
+// Start-up (main.cpp, startup.cpp)
+// ---------------------------------------------------------------------------
+extern const char* const windowTitle;
+struct MenuEntry {
+  const char* text;
+  int value;
+};
+extern const MenuEntry menuEntries[5];
+void initScene();  // creates sharedQuadric in GLU_LINE style
+
+// ---------------------------------------------------------------------------
+// Camera and projection (camera.cpp)
+// ---------------------------------------------------------------------------
+void reshape(int width, int height);
+void cameraUpdate(int key);
+void applyView();  // the view transform, on the identity model-view matrix
+
+// ---------------------------------------------------------------------------
+// Input and menu (input.cpp). The handle* functions change state only and
+// return whether a redisplay is due; the GLUT callbacks wrap them.
+// ---------------------------------------------------------------------------
+bool handleKey(unsigned char key);
+bool handleSpecial(int key);
+bool handleMouse(int button, int state, int x, int y);
+bool handleMotion(int x, int y);
+bool handleMenu(int value);
+void keyboard(unsigned char key, int x, int y);
+void special(int key, int x, int y);
+void mouse(int button, int state, int x, int y);
+void motion(int x, int y);
+void menu(int value);
+
+// ---------------------------------------------------------------------------
+// Animation clock (clock.cpp)
+// ---------------------------------------------------------------------------
+void tick();  // one animation step, no GL
+void idle();  // tick(), then swap buffers and request a redisplay
+
+// ---------------------------------------------------------------------------
+// Frame composition (display.cpp)
+// ---------------------------------------------------------------------------
+void display();
+
+// ---------------------------------------------------------------------------
+// Figures and props, each drawn at the current model-view matrix
+// ---------------------------------------------------------------------------
+void drawKickerA();   // person.cpp; leaves the figure's stand-up transform behind
+void drawKickerB();
+void drawWalker();
+void drawGymnast();
+void drawDogGrey();   // dog.cpp; leaves its scale, translate and colour behind
+void drawDogPurple();
+void drawBalloon();   // balloon.cpp
+void drawBench();     // bench.cpp
+void drawBenchOneSitter();
+void drawBenchTwoSitters();
+void drawTower();     // tower.cpp
+void drawCarousel();
+void drawEnclosure(); // props.cpp
+void drawPathStrip();
+void drawTree1();     // leaves its turns and scale behind
+void drawTree2();
+
+// ---------------------------------------------------------------------------
+// Model table (models.cpp), filled by static initialisation
+// ---------------------------------------------------------------------------
+extern ObjModel* models[10];
+extern const char* const modelFiles[9];
+void loadModels();
+
+#endif
