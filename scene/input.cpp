@@ -1,0 +1,114 @@
+// Keys, mouse and menu. The handle* functions only change scene state and say
+// whether the picture needs redrawing; the GLUT callbacks wrap them.
+#include <GL/freeglut.h>
+
+#include "scene.h"
+
+namespace {
+
+struct PresetViewpoint {
+  int value;
+  float eye[3];
+  float center[3];
+};
+
+const PresetViewpoint presetViewpoints[] = {
+    {'1', {15, 0, 1}, {0, 15, -2}},      // PT gymnastics
+    {'2', {15, -15, 5}, {0, 5, -8}},     // jokgu court
+    {'3', {-20, -20, 10}, {0, 0, 0}},    // dogs
+    {'4', {10, 0, 30}, {0, 0, -8}},      // from above
+};
+
+}  // namespace
+
+bool handleKey(unsigned char key) {
+  switch (key) {
+    case 'a': zoom = zoom * zoomFactor; break;
+    case 's': zoom = zoom / zoomFactor; break;
+    case 'e': ptStopped = 0; break;
+    case 'r': ptStopped = 1; break;
+    case 'q': balloonForward = 0; break;
+    case 'w': balloonForward = 1; break;
+    case 'z': kickA = 1; ballForward = 1; break;
+    case 'x': kickB = 1; ballBack = 1; break;
+    default: break;
+  }
+  // Every key redraws, bound or not.
+  return true;
+}
+
+bool handleSpecial(int key) {
+  switch (key) {
+    case GLUT_KEY_LEFT: heading = heading - turnStep; break;
+    case GLUT_KEY_RIGHT: heading = heading + turnStep; break;
+    case GLUT_KEY_UP:
+    case GLUT_KEY_DOWN: break;
+    default: return false;  // function keys and the rest: not even a redraw
+  }
+  cameraUpdate(key);
+  return true;
+}
+
+bool handleMouse(int button, int state, int x, int y) {
+  if (button != GLUT_LEFT_BUTTON) return false;
+  if (state == GLUT_DOWN) {
+    mouseState = state;
+    mouseButton = button;
+    mouseLastX = x;
+    mouseLastY = y;
+    return true;
+  }
+  if (state == GLUT_UP) {
+    // Turns dragging off for every button until the next left press.
+    mouseState = -1;
+    return true;
+  }
+  return false;
+}
+
+bool handleMotion(int x, int y) {
+  if (mouseButton != 0 || mouseState != 0) return false;
+  // Five pixels of drag turn the scene by one degree.
+  sceneRotY = sceneRotY - static_cast<float>(mouseLastX - x) / 5.0f;
+  sceneRotX = sceneRotX - static_cast<float>(mouseLastY - y) / 5.0f;
+  mouseLastX = x;
+  mouseLastY = y;
+  return true;
+}
+
+bool handleMenu(int value) {
+  if (value == '5') {
+    presetView = 0;
+    return true;
+  }
+  for (const PresetViewpoint& p : presetViewpoints) {
+    if (p.value != value) continue;
+    if (presetView == 0) presetView = 1;
+    for (int i = 0; i < 3; i++) {
+      presetEye[i] = p.eye[i];
+      presetCenter[i] = p.center[i];
+    }
+  }
+  // Unknown values change nothing but still redraw.
+  return true;
+}
+
+void keyboard(unsigned char key, int, int) {
+  if (handleKey(key)) glutPostRedisplay();
+}
+
+void special(int key, int, int) {
+  if (handleSpecial(key)) glutPostRedisplay();
+}
+
+void mouse(int button, int state, int x, int y) {
+  if (handleMouse(button, state, x, y)) glutPostRedisplay();
+}
+
+void motion(int x, int y) {
+  if (handleMotion(x, y)) glutPostRedisplay();
+}
+
+void menu(int value) {
+  if (handleMenu(value)) glutPostRedisplay();
+}
