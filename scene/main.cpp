@@ -21,7 +21,8 @@ void setUtf8Title(const char* title) {
   const Atom utf8String = XInternAtom(display, "UTF8_STRING", False);
   const auto* bytes = reinterpret_cast<const unsigned char*>(title);
   const int length = static_cast<int>(std::strlen(title));
-  for (const char* name : {"_NET_WM_NAME", "_NET_WM_ICON_NAME"}) {
+  const char* const names[] = {"_NET_WM_NAME", "_NET_WM_ICON_NAME"};
+  for (const char* name : names) {
     XChangeProperty(display, window, XInternAtom(display, name, False), utf8String, 8,
                     PropModeReplace, bytes, length);
   }
