@@ -12,8 +12,9 @@
 namespace {
 
 // freeglut hands the title to X as a Latin-1 WM_NAME, so the Korean text
-// would show as mojibake. Window managers prefer the EWMH names, which carry
-// UTF-8, so the title is stored there as well.
+// would show as mojibake. The EWMH names carry UTF-8 and are what window
+// managers read first; the ICCCM names are replaced by the same UTF-8 text
+// (the UTF8_STRING type that Xutf8SetWMProperties uses) for older ones.
 void setUtf8Title(const char* title) {
   Display* display = glXGetCurrentDisplay();
   const GLXDrawable window = glXGetCurrentDrawable();
@@ -21,7 +22,7 @@ void setUtf8Title(const char* title) {
   const Atom utf8String = XInternAtom(display, "UTF8_STRING", False);
   const auto* bytes = reinterpret_cast<const unsigned char*>(title);
   const int length = static_cast<int>(std::strlen(title));
-  const char* const names[] = {"_NET_WM_NAME", "_NET_WM_ICON_NAME"};
+  const char* const names[] = {"_NET_WM_NAME", "_NET_WM_ICON_NAME", "WM_NAME", "WM_ICON_NAME"};
   for (const char* name : names) {
     XChangeProperty(display, window, XInternAtom(display, name, False), utf8String, 8,
                     PropModeReplace, bytes, length);
