@@ -1,0 +1,177 @@
+// Vector helpers, facet normals and crease-angle vertex normals.
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "glm_internal.h"
+
+void glmCrossProduct(const float* u, const float* v, float* n) {
+  GLM_ASSERT(u);
+  GLM_ASSERT(v);
+  GLM_ASSERT(n);
+  // Read everything first so n may alias u or v.
+  const float ux = u[0], uy = u[1], uz = u[2];
+  const float vx = v[0], vy = v[1], vz = v[2];
+  n[0] = uy * vz - uz * vy;
+  n[1] = uz * vx - ux * vz;
+  n[2] = ux * vy - uy * vx;
+}
+
+float glmDotProduct(const float* u, const float* v) {
+  GLM_ASSERT(u);
+  GLM_ASSERT(v);
+  return u[0] * v[0] + u[1] * v[1] + u[2] * v[2];
+}
+
+void glmNormalizeVector(float* v) {
+  GLM_ASSERT(v);
+  const float squared = v[0] * v[0] + v[1] * v[1] + v[2] * v[2];
+  const float length = static_cast<float>(std::sqrt(static_cast<double>(squared)));
+  v[0] /= length;
+  v[1] /= length;
+  v[2] /= length;
+}
+
+void glmComputeFaceNormals(ObjModel* model) {
+  GLM_ASSERT(model);
+  GLM_ASSERT(model->vertices);
+
+  std::free(model->facetnorms);
+  model->facetnorms = nullptr;
+  model->facetnormcount = model->trianglecount;
+  model->facetnorms = static_cast<float*>(glmAlloc(
+      static_cast<std::size_t>(model->trianglecount) + 1, 3 * sizeof(float), "glmComputeFaceNormals"));
+
+  const float* vertices = model->vertices;
+  for (unsigned i = 0; i < model->trianglecount; i++) {
+    ObjTriangle& triangle = model->triangles[i];
+    for (unsigned k = 0; k < 3; k++)
+      GLM_ASSERT(triangle.vertexidx[k] >= 1 && triangle.vertexidx[k] <= model->vertexcount);
+    triangle.facetnormidx = i + 1;
+    const float* p0 = &vertices[3 * static_cast<std::size_t>(triangle.vertexidx[0])];
+    const float* p1 = &vertices[3 * static_cast<std::size_t>(triangle.vertexidx[1])];
+    const float* p2 = &vertices[3 * static_cast<std::size_t>(triangle.vertexidx[2])];
+    const float u[3] = {p1[0] - p0[0], p1[1] - p0[1], p1[2] - p0[2]};
+    const float v[3] = {p2[0] - p0[0], p2[1] - p0[1], p2[2] - p0[2]};
+    float* normal = &model->facetnorms[3 * (static_cast<std::size_t>(i) + 1)];
+    glmCrossProduct(u, v, normal);
+    glmNormalizeVector(normal);
+  }
+}
+
+namespace {
+
+// One triangle corner in the list of the vertex it uses. The corner is kept
+// alongside the triangle so that a triangle naming one vertex at two corners
+// gets a normal index at both.
+struct ObjCornerNode {
+  unsigned triangleidx;
+  std::uint8_t corner;
+  bool smoothed;
+};
+
+}  // namespace
+
+void glmVertexNormals(ObjModel* model, float angle) {
+  GLM_ASSERT(model);
+  GLM_ASSERT(model->facetnorms);
+
+  // Pi enters in single precision: at 90 degrees the cosine is -4.371139e-08,
+  // so faces at an exact right angle are still smoothed together.
+  const double pi = static_cast<double>(3.1415927f);
+  const float cosAngle = static_cast<float>(std::cos(static_cast<double>(angle) * pi / 180.0));
+
+  const unsigned vertexcount = model->vertexcount;
+  const unsigned trianglecount = model->trianglecount;
+  ObjTriangle* triangles = model->triangles;
+  const float* facetnorms = model->facetnorms;
+
+  std::free(model->normals);
+  model->normals = nullptr;
+  const std::size_t corners = 3 * static_cast<std::size_t>(trianglecount);
+  model->normalcount = static_cast<unsigned>(corners);
+  float* normals = static_cast<float*>(glmAlloc(corners + 1, 3 * sizeof(float), "glmVertexNormals"));
+  model->normals = normals;
+
+  // The per-vertex corner lists live in one block, bucketed by vertex (a
+  // counting sort). Each bucket lists its corners in the order a list built
+  // by pushing every corner at its head would have: highest triangle first,
+  // and within a triangle the later corner first.
+  std::vector<std::size_t> start(static_cast<std::size_t>(vertexcount) + 2, 0);
+  for (unsigned i = 0; i < trianglecount; i++) {
+    const ObjTriangle& triangle = triangles[i];
+    GLM_ASSERT(triangle.facetnormidx >= 1 && triangle.facetnormidx <= model->facetnormcount);
+    for (unsigned k = 0; k < 3; k++) {
+      GLM_ASSERT(triangle.vertexidx[k] >= 1 && triangle.vertexidx[k] <= model->vertexcount);
+      start[triangle.vertexidx[k] + 1]++;
+    }
+  }
+  for (std::size_t v = 1; v < start.size(); v++) start[v] += start[v - 1];
+  std::vector<ObjCornerNode> nodes(corners);
+  {
+    std::vector<std::size_t> fill(start.begin(), start.end() - 1);
+    for (unsigned i = trianglecount; i-- > 0;)
+      for (unsigned k = 3; k-- > 0;)
+        nodes[fill[triangles[i].vertexidx[k]]++] = {i, static_cast<std::uint8_t>(k), false};
+  }
+
+  auto facetNormal = [&](unsigned triangleidx) {
+    return &facetnorms[3 * static_cast<std::size_t>(triangles[triangleidx].facetnormidx)];
+  };
+
+  unsigned numnormals = 1;
+  for (unsigned v = 1; v <= vertexcount; v++) {
+    ObjCornerNode* first = nodes.data() + start[v];
+    ObjCornerNode* last = nodes.data() + start[v + 1];
+    if (first == last) {
+      std::fprintf(stderr, "glmVertexNormals(): vertex w/o a triangle\n");
+      continue;
+    }
+
+    // Every corner is compared with the head's facet normal, not with its
+    // neighbour in the list.
+    const float* reference = facetNormal(first->triangleidx);
+    float sum[3] = {0.0f, 0.0f, 0.0f};
+    bool anySmoothed = false;
+    for (ObjCornerNode* node = first; node != last; node++) {
+      const float* normal = facetNormal(node->triangleidx);
+      const float dot = glmDotProduct(normal, reference);
+      node->smoothed = dot > cosAngle;  // strict; NaN is never smoothed
+      if (node->smoothed) {
+        anySmoothed = true;
+        sum[0] += normal[0];
+        sum[1] += normal[1];
+        sum[2] += normal[2];
+      }
+    }
+
+    unsigned average = 0;
+    if (anySmoothed) {
+      glmNormalizeVector(sum);
+      std::memcpy(&normals[3 * static_cast<std::size_t>(numnormals)], sum, sizeof sum);
+      average = numnormals++;
+    }
+
+    for (ObjCornerNode* node = first; node != last; node++) {
+      ObjTriangle& triangle = triangles[node->triangleidx];
+      if (node->smoothed) {
+        triangle.normalidx[node->corner] = average;
+      } else {
+        std::memcpy(&normals[3 * static_cast<std::size_t>(numnormals)],
+                    facetNormal(node->triangleidx), 3 * sizeof(float));
+        triangle.normalidx[node->corner] = numnormals++;
+      }
+    }
+  }
+  model->normalcount = numnormals - 1;
+
+  // Give back the room reserved for one normal per corner.
+  float* shrunk = static_cast<float*>(glmAlloc(static_cast<std::size_t>(model->normalcount) + 1,
+                                               3 * sizeof(float), "glmVertexNormals"));
+  std::memcpy(shrunk + 3, normals + 3, 3 * sizeof(float) * model->normalcount);
+  std::free(normals);
+  model->normals = shrunk;
+}
