@@ -354,12 +354,14 @@ TEST_F(Frame, BalloonOrbitsTenUpAtEightFromTheCentre) {
     draw();
     std::vector<Vec3> body;
     for (const Call& c : glfake::named("glutSolidSphere"))
-      if (c.args[0] >= 0.55 && sameColour(c.color, scenePalette[RED])) body.push_back(world(c));
+      if (c.args[0] > 0.5 && sameColour(c.color, scenePalette[RED])) body.push_back(world(c));
     ASSERT_EQ(body.size(), 12u);
     const double rad = orbit * M_PI / 180;
     EXPECT_TRUE(near(body[0], {8 * std::cos(rad), 8 * std::sin(rad), 10})) << show(body[0]);
-    // Heading 180 at the start: the tail points back along -X of the orbit frame.
-    EXPECT_TRUE(near(body[11], {(8 - 1.9) * std::cos(rad), (8 - 1.9) * std::sin(rad), 10})) << show(body[11]);
+    // Heading 180 at the start: the balloon's +Y axis, along which it tapers,
+    // points along -Y of the orbit frame, tangent to the orbit.
+    EXPECT_TRUE(near(body[11], {8 * std::cos(rad) + 1.9 * std::sin(rad), 8 * std::sin(rad) - 1.9 * std::cos(rad), 10}))
+        << show(body[11]);
   }
 }
 
