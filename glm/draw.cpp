@@ -1,0 +1,99 @@
+// Rendering in OpenGL 1.1 immediate mode: one GL call per attribute per
+// corner, one group after another.
+#include <cstdio>
+
+#include <GL/gl.h>
+
+#include "glm_internal.h"
+
+namespace {
+
+// Clears the mode bits the model cannot honour, each with its warning, in a
+// fixed order: missing arrays first, so the conflict warnings only appear
+// when both sides of a conflict could be drawn.
+unsigned correctMode(const ObjModel* model, unsigned mode) {
+  if ((mode & DRAW_FLAT) && !model->facetnorms) {
+    std::printf("glmDraw() warning: flat render mode requested with no facet normals defined.\n");
+    mode &= ~DRAW_FLAT;
+  }
+  if ((mode & DRAW_SMOOTH) && !model->normals) {
+    std::printf("glmDraw() warning: smooth render mode requested with no normals defined.\n");
+    mode &= ~DRAW_SMOOTH;
+  }
+  if ((mode & DRAW_TEXTURE) && !model->texcoords) {
+    std::printf(
+        "glmDraw() warning: texture render mode requested with no texture coordinates "
+        "defined.\n");
+    mode &= ~DRAW_TEXTURE;
+  }
+  if ((mode & DRAW_FLAT) && (mode & DRAW_SMOOTH)) {
+    std::printf(
+        "glmDraw() warning: flat render mode requested and smooth render mode requested "
+        "(using smooth).\n");
+    mode &= ~DRAW_FLAT;
+  }
+  if ((mode & DRAW_COLOR) && !model->materials) {
+    std::printf("glmDraw() warning: color render mode requested with no materials defined.\n");
+    mode &= ~DRAW_COLOR;
+  }
+  if ((mode & DRAW_MATERIAL) && !model->materials) {
+    std::printf("glmDraw() warning: material render mode requested with no materials defined.\n");
+    mode &= ~DRAW_MATERIAL;
+  }
+  if ((mode & DRAW_COLOR) && (mode & DRAW_MATERIAL)) {
+    std::printf(
+        "glmDraw() warning: color and material render mode requested using only material "
+        "mode.\n");
+    mode &= ~DRAW_COLOR;
+  }
+  return mode;
+}
+
+void drawTriangle(const ObjModel* model, const ObjTriangle& t, unsigned mode) {
+  if (mode & DRAW_OUTLINE) glBegin(GL_LINE_LOOP);
+  if (mode & DRAW_FLAT) glNormal3fv(&model->facetnorms[3 * t.facetnormidx]);
+  for (int k = 0; k < 3; k++) {
+    if (mode & DRAW_SMOOTH) glNormal3fv(&model->normals[3 * t.normalidx[k]]);
+    if (mode & DRAW_TEXTURE) glTexCoord2fv(&model->texcoords[2 * t.texcoordidx[k]]);
+    glVertex3fv(&model->vertices[3 * t.vertexidx[k]]);
+  }
+  if (mode & DRAW_OUTLINE) glEnd();
+}
+
+}  // namespace
+
+void glmDraw(ObjModel* model, unsigned mode) {
+  GLM_ASSERT(model);
+  GLM_ASSERT(model->vertices);
+  mode = correctMode(model, mode);
+
+  if (mode & DRAW_COLOR)
+    glEnable(GL_COLOR_MATERIAL);
+  else if (mode & DRAW_MATERIAL)
+    glDisable(GL_COLOR_MATERIAL);
+
+  for (const ObjGroup* group = model->groups; group; group = group->next) {
+    // Both colour modes have been cleared above when there are no materials.
+    const ObjMaterial* material =
+        model->materials ? &model->materials[group->material] : nullptr;
+    if (mode & DRAW_MATERIAL) {
+      glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, material->ambient);
+      glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, material->diffuse);
+      glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, material->specular);
+      glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, material->shininess);
+    }
+    if (mode & DRAW_COLOR) glColor3fv(material->diffuse);
+    if (!(mode & DRAW_OUTLINE)) glBegin(GL_TRIANGLES);
+    for (unsigned i = 0; i < group->trianglecount; i++)
+      drawTriangle(model, model->triangles[group->triangles[i]], mode);
+    if (!(mode & DRAW_OUTLINE)) glEnd();
+  }
+}
+
+unsigned glmCompileDisplayList(ObjModel* model, unsigned mode) {
+  GLuint list = glGenLists(1);
+  glNewList(list, GL_COMPILE);
+  glmDraw(model, mode);
+  glEndList();
+  return list;
+}

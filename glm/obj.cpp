@@ -1,0 +1,375 @@
+// OBJ reader: the file is read into memory once; a counting pass sizes every
+// array, a filling pass stores the data. The passes share one scanner and one
+// face parser, so they consume the text identically and never disagree on
+// what they counted.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string_view>
+
+#include "glm_internal.h"
+#include "scan.h"
+
+namespace {
+
+struct ModelDeleter {
+  void operator()(ObjModel* model) const { glmFreeModel(model); }
+};
+
+// Group lookup by name in constant time, so a file with very many groups is
+// not read in quadratic time. Each slot also remembers how many triangles the
+// counting pass gave its group, the capacity the filling pass must respect.
+struct GroupSlot {
+  ObjGroup* group;
+  std::size_t capacity;
+};
+
+struct GroupTable {
+  std::unique_ptr<GroupSlot, FreeDeleter> slots;
+  std::size_t mask = 0;
+  std::size_t used = 0;
+
+  static std::uint64_t hash(std::string_view name) {
+    std::uint64_t h = 1469598103934665603ull;  // FNV-1a
+    for (char c : name) h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    return h;
+  }
+
+  GroupSlot* find(std::string_view name) {
+    if (!slots) return nullptr;
+    for (std::size_t i = hash(name) & mask;; i = (i + 1) & mask) {
+      GroupSlot& slot = slots.get()[i];
+      if (!slot.group) return &slot;
+      if (name == slot.group->name) return &slot;
+    }
+  }
+
+  void grow() {
+    std::size_t size = slots ? (mask + 1) * 2 : 16;
+    std::unique_ptr<GroupSlot, FreeDeleter> old(std::move(slots));
+    std::size_t oldSize = old ? mask + 1 : 0;
+    slots.reset(static_cast<GroupSlot*>(glmAlloc(size, sizeof(GroupSlot), "glmReadOBJ")));
+    mask = size - 1;
+    for (std::size_t i = 0; i < oldSize; i++)
+      if (old.get()[i].group) *find(old.get()[i].group->name) = old.get()[i];
+  }
+
+  // The slot of the group named `name`, created at the head of the model's
+  // group list (as glmEnsureGroup does) when there is none.
+  GroupSlot* ensure(ObjModel* model, const char* name) {
+    if ((used + 1) * 2 > mask + 1) grow();
+    GroupSlot* slot = find(name);
+    if (slot->group) return slot;
+    std::unique_ptr<char, FreeDeleter> copy(glmStrdup(name, "glmReadOBJ"));
+    ObjGroup* group = static_cast<ObjGroup*>(glmAlloc(1, sizeof(ObjGroup), "glmReadOBJ"));
+    group->name = copy.release();
+    group->next = model->groups;
+    model->groups = group;
+    model->groupcount++;
+    slot->group = group;
+    used++;
+    return slot;
+  }
+};
+
+// The corner forms a face can take, decided by its first corner.
+enum class Form { vertex, vertexTexture, vertexNormal, vertexTextureNormal };
+
+// The raw numbers of a corner as read: scanf's destination variables. A read
+// that converts only some of them leaves the others as they were, so a short
+// corner repeats the fields of the corner before it.
+struct Corner {
+  long long v = 0, t = 0, n = 0;
+};
+
+// One scanf call with the form's format ("%d", "%d/%d", "%d//%d",
+// "%d/%d/%d"); returns the number of conversions.
+int scanCorner(const char*& p, Form form, Corner& corner) {
+  if (!scanInt(p, corner.v)) return 0;
+  switch (form) {
+    case Form::vertex:
+      return 1;
+    case Form::vertexTexture:
+      if (!scanLiteral(p, '/') || !scanInt(p, corner.t)) return 1;
+      return 2;
+    case Form::vertexNormal:
+      if (!scanLiteral(p, '/') || !scanLiteral(p, '/') || !scanInt(p, corner.n)) return 1;
+      return 2;
+    case Form::vertexTextureNormal:
+      if (!scanLiteral(p, '/') || !scanInt(p, corner.t)) return 1;
+      if (!scanLiteral(p, '/') || !scanInt(p, corner.n)) return 2;
+      return 3;
+  }
+  return 0;
+}
+
+// The form of a first corner, tested in this order: "//" anywhere, three
+// numbers as v/t/n, two as v/t, otherwise a plain vertex index.
+Form cornerForm(const char* word) {
+  if (std::strstr(word, "//")) return Form::vertexNormal;
+  Corner scratch;
+  const char* p = word;
+  if (scanCorner(p, Form::vertexTextureNormal, scratch) == 3) return Form::vertexTextureNormal;
+  p = word;
+  if (scanCorner(p, Form::vertexTexture, scratch) == 2) return Form::vertexTexture;
+  return Form::vertex;
+}
+
+struct Reader {
+  ObjModel* model;
+  const char* path;
+  Text text;
+  GroupTable groups;
+  GroupSlot* group = nullptr;  // the current group
+  // Counts (first pass) or next free entries (second pass).
+  std::uint64_t vertices = 0, normals = 0, texcoords = 0, triangles = 0;
+  unsigned material = 0;
+
+  unsigned lineAt(const char* p) const {
+    unsigned line = 1;
+    for (const char* q = text.begin; q < p && q < text.end; q++) line += *q == '\n';
+    return line;
+  }
+};
+
+// Turns a raw index into a 1-based one: negative indices count back from the
+// latest entry read so far; 0 and anything outside 1..total are fatal.
+unsigned resolveIndex(const Reader& r, long long raw, std::uint64_t readSoFar, std::uint64_t total,
+                      const char* kind, const char* at) {
+  long long index = raw < 0 ? static_cast<long long>(readSoFar) + 1 + raw : raw;
+  if (raw == 0 || index < 1 || static_cast<std::uint64_t>(index) > total)
+    glmFailf(stderr, "glmReadOBJ() failed: \"%s\" line %u: %s index %lld is out of range.\n",
+             r.path, r.lineAt(at), kind, raw);
+  return static_cast<unsigned>(index);
+}
+
+// Stores the resolved corner into corner k of triangle t, for the fields
+// the form carries.
+void storeCorner(const Reader& r, Form form, const Corner& c, const char* at, ObjTriangle& t,
+                 int k) {
+  const ObjModel* m = r.model;
+  t.vertexidx[k] = resolveIndex(r, c.v, r.vertices - 1, m->vertexcount, "vertex", at);
+  if (form == Form::vertexTexture || form == Form::vertexTextureNormal)
+    t.texcoordidx[k] =
+        resolveIndex(r, c.t, r.texcoords - 1, m->texcoordcount, "texture coordinate", at);
+  if (form == Form::vertexNormal || form == Form::vertexTextureNormal)
+    t.normalidx[k] = resolveIndex(r, c.n, r.normals - 1, m->normalcount, "normal", at);
+}
+
+// Appends a new triangle to the model and the current group (second pass),
+// or only counts it (first pass).
+template <bool Fill>
+ObjTriangle* addTriangle(Reader& r) {
+  if constexpr (!Fill) {
+    r.triangles++;
+    r.group->capacity++;
+    return nullptr;
+  } else {
+    ObjGroup* group = r.group->group;
+    if (r.triangles >= r.model->trianglecount || group->trianglecount >= r.group->capacity)
+      glmFailf(stderr, "glmReadOBJ() failed: \"%s\": the reading passes disagree.\n", r.path);
+    group->triangles[group->trianglecount++] = static_cast<unsigned>(r.triangles);
+    return &r.model->triangles[r.triangles++];
+  }
+}
+
+// A face: the first corner is a word that decides the form, the second and
+// third are read whatever they hold, and every further read that converts at
+// least one number adds a triangle to the fan around the first corner. The
+// word that ends the face stays unread.
+template <bool Fill>
+const char* readFace(Reader& r, const char* p) {
+  char word[kNameMax + 1];
+  p = skipSpace(p);
+  const char* firstAt = p;
+  const char* stop = p > r.text.end ? p : wordEnd(p);
+  copyName(p, stop, word);
+  p = stop;
+
+  Form form = cornerForm(word);
+  Corner corner;
+  const char* wp = word;
+  scanCorner(wp, form, corner);
+
+  ObjTriangle* t = addTriangle<Fill>(r);
+  if constexpr (Fill) storeCorner(r, form, corner, firstAt, *t, 0);
+  for (int k = 1; k < 3; k++) {
+    const char* at = skipSpace(p);
+    scanCorner(p, form, corner);
+    if constexpr (Fill) storeCorner(r, form, corner, at, *t, k);
+  }
+  for (;;) {
+    const char* at = skipSpace(p);
+    if (scanCorner(p, form, corner) <= 0) break;
+    ObjTriangle* next = addTriangle<Fill>(r);
+    if constexpr (Fill) {
+      // The fan: corner 1 stays, the previous last corner becomes corner 2.
+      // Triangles are stored in order, so the previous one is just before.
+      const ObjTriangle& previous = *(next - 1);
+      next->vertexidx[0] = previous.vertexidx[0];
+      next->texcoordidx[0] = previous.texcoordidx[0];
+      next->normalidx[0] = previous.normalidx[0];
+      next->vertexidx[1] = previous.vertexidx[2];
+      next->texcoordidx[1] = previous.texcoordidx[2];
+      next->normalidx[1] = previous.normalidx[2];
+      storeCorner(r, form, corner, at, *next, 2);
+    }
+  }
+  return p;
+}
+
+// Group lines: the name is everything after the keyword up to the line end,
+// the separating blank included, cut to kNameMax characters.
+const char* readGroupName(const Reader& r, const char* p, char (&name)[kNameMax + 1]) {
+  const char *begin, *end;
+  p = restOfLine(p, r.text, &begin, &end);
+  copyName(begin, end, name);
+  return p;
+}
+
+// Numeric lines: the second pass reads the numbers; the first passes over
+// exactly the same characters, so text the numbers run into is seen alike.
+template <bool Fill>
+const char* readNumbers(Reader& r, const char* p, float* array, std::uint64_t& counter,
+                        unsigned last, int count) {
+  if constexpr (Fill) {
+    if (counter > last || !array)
+      glmFailf(stderr, "glmReadOBJ() failed: \"%s\": the reading passes disagree.\n", r.path);
+    scanFloats(p, array + count * counter, count);
+  } else {
+    scanFloats(p, nullptr, count);
+  }
+  counter++;
+  return p;
+}
+
+template <bool Fill>
+void readPass(Reader& r) {
+  ObjModel* model = r.model;
+  char name[kNameMax + 1];
+  const char* p = r.text.begin;
+  for (;;) {
+    p = skipSpace(p);
+    if (p >= r.text.end) break;
+    const char* keyword = p;
+    p = wordEnd(p);
+    char second = p - keyword > 1 ? keyword[1] : '\0';
+    switch (keyword[0]) {
+      case 'v':
+        if (second == '\0') {
+          p = readNumbers<Fill>(r, p, model->vertices, r.vertices, model->vertexcount, 3);
+        } else if (second == 'n') {
+          p = readNumbers<Fill>(r, p, model->normals, r.normals, model->normalcount, 3);
+        } else if (second == 't') {
+          p = readNumbers<Fill>(r, p, model->texcoords, r.texcoords, model->texcoordcount, 2);
+        } else {
+          copyName(keyword, p, name);
+          glmFailf(stdout, "glmFirstPass(): Unknown token \"%s\".\n", name);
+        }
+        break;
+      case 'm':
+        if constexpr (Fill) {
+          p = skipLine(p, r.text);
+        } else {
+          const char *begin, *end;
+          p = restOfLine(p, r.text, &begin, &end);
+          firstWord(begin, end, name);
+          char* copy = glmStrdup(name, "glmReadOBJ");
+          std::free(model->mtllib);
+          model->mtllib = copy;
+          glmReadMTL(model, name);
+        }
+        break;
+      case 'u':
+        if constexpr (Fill) {
+          const char *begin, *end;
+          p = restOfLine(p, r.text, &begin, &end);
+          firstWord(begin, end, name);
+          r.material = glmFindMaterial(model, name);
+          r.group->group->material = r.material;
+        } else {
+          p = skipLine(p, r.text);
+        }
+        break;
+      case 'g':
+        p = readGroupName(r, p, name);
+        if constexpr (Fill) {
+          r.group = r.groups.find(name);
+          if (!r.group->group)
+            glmFailf(stderr, "glmReadOBJ() failed: \"%s\": the reading passes disagree.\n",
+                     r.path);
+          r.group->group->material = r.material;
+        } else {
+          r.group = r.groups.ensure(model, name);
+        }
+        break;
+      case 'f':
+        p = readFace<Fill>(r, p);
+        break;
+      default:  // comments and every keyword without meaning here
+        p = skipLine(p, r.text);
+        break;
+    }
+  }
+}
+
+// Counts entries and triangles, creates the groups, reads the material
+// library; then allocates every array at its final size.
+void glmFirstPass(Reader& r) {
+  ObjModel* model = r.model;
+  r.group = r.groups.ensure(model, "default");
+  readPass<false>(r);
+  if (r.vertices >= UINT32_MAX || r.normals >= UINT32_MAX || r.texcoords >= UINT32_MAX ||
+      r.triangles > UINT32_MAX)
+    glmFailf(stderr, "glmReadOBJ() failed: \"%s\" is too large.\n", r.path);
+  model->vertexcount = static_cast<unsigned>(r.vertices);
+  model->normalcount = static_cast<unsigned>(r.normals);
+  model->texcoordcount = static_cast<unsigned>(r.texcoords);
+  model->trianglecount = static_cast<unsigned>(r.triangles);
+  for (ObjGroup* group = model->groups; group; group = group->next) {
+    GroupSlot* slot = r.groups.find(group->name);
+    group->triangles =
+        static_cast<unsigned*>(glmAlloc(slot->capacity, sizeof(unsigned), "glmReadOBJ"));
+  }
+  model->vertices =
+      static_cast<float*>(glmAlloc(model->vertexcount + 1ull, 3 * sizeof(float), "glmReadOBJ"));
+  model->triangles = static_cast<ObjTriangle*>(
+      glmAlloc(model->trianglecount, sizeof(ObjTriangle), "glmReadOBJ"));
+  if (model->normalcount)
+    model->normals =
+        static_cast<float*>(glmAlloc(model->normalcount + 1ull, 3 * sizeof(float), "glmReadOBJ"));
+  if (model->texcoordcount)
+    model->texcoords = static_cast<float*>(
+        glmAlloc(model->texcoordcount + 1ull, 2 * sizeof(float), "glmReadOBJ"));
+}
+
+// Stores vertices, normals, texture coordinates and triangles; entry 0 of
+// each data array stays zero.
+void glmFillPass(Reader& r) {
+  r.vertices = r.normals = r.texcoords = 1;
+  r.triangles = 0;
+  r.material = 0;
+  r.group = r.groups.find("default");
+  readPass<true>(r);
+}
+
+}  // namespace
+
+ObjModel* glmReadOBJ(const char* path) {
+  GLM_ASSERT(path);
+  Reader r{};
+  r.path = path;
+  if (!loadText(path, r.text, "glmReadOBJ"))
+    glmFailf(stderr, "glmReadOBJ() failed: can't open data file \"%s\".\n", path);
+
+  std::unique_ptr<ObjModel, ModelDeleter> model(
+      static_cast<ObjModel*>(glmAlloc(1, sizeof(ObjModel), "glmReadOBJ")));
+  model->path = glmStrdup(path, "glmReadOBJ");
+  r.model = model.get();
+
+  glmFirstPass(r);
+  glmFillPass(r);
+  return model.release();
+}

@@ -1,0 +1,278 @@
+// The scanner shared by the OBJ and MTL readers. Internal to the library.
+//
+// A file is read into memory once and both passes of a reader walk that
+// buffer. The buffer always ends in "\n\0" one past the file's last byte, so
+// the inner loops need no bounds checks: a word or a line stops at the final
+// newline at the latest, whitespace skipping stops at the final NUL, and the
+// reader takes any position past the file's last byte as the end of the file.
+// NUL bytes inside the file are ordinary characters; names cut at them.
+//
+// The word, integer and float rules are those of the C library's formatted
+// input ("%s", "%d", "%f" with glibc's scanf), character for character: which
+// characters a read consumes decides what the next read sees, and the two
+// passes of a reader must agree on that exactly.
+#ifndef GLM_SCAN_H
+#define GLM_SCAN_H
+
+#include <charconv>
+#include <cmath>
+#include <cstddef>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "glm_internal.h"
+
+namespace {
+
+// Longest name or word kept: the format's 128-byte buffer less its NUL.
+constexpr std::size_t kNameMax = 127;
+
+struct FreeDeleter {
+  void operator()(void* block) const { std::free(block); }
+};
+
+// A whole file in memory: text[0..size) is the file, text[size] is '\n' and
+// text[size + 1] is '\0'. `end` points at that appended newline.
+struct Text {
+  std::unique_ptr<char, FreeDeleter> data;
+  const char* begin = nullptr;
+  const char* end = nullptr;
+};
+
+// Reads the file at `path`; false when it cannot be opened or read (a
+// directory counts as unreadable). Memory exhaustion is fatal for `operation`.
+inline bool loadText(const char* path, Text& text, const char* operation) {
+  int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct FdCloser {
+    int fd;
+    ~FdCloser() { ::close(fd); }
+  } closer{fd};
+  struct stat info;
+  if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) return false;
+  std::size_t capacity = info.st_size > 0 ? static_cast<std::size_t>(info.st_size) : 4096;
+  std::size_t size = 0;
+  std::unique_ptr<char, FreeDeleter> data(static_cast<char*>(glmAlloc(capacity + 2, 1, operation)));
+  for (;;) {
+    if (size == capacity) {
+      // The file grew, or its size was unknown: double and go on.
+      std::size_t bigger = capacity * 2;
+      char* grown = static_cast<char*>(glmAlloc(bigger + 2, 1, operation));
+      std::memcpy(grown, data.get(), size);
+      data.reset(grown);
+      capacity = bigger;
+    }
+    ssize_t got = ::read(fd, data.get() + size, capacity - size);
+    if (got < 0) return false;
+    if (got == 0) break;
+    size += static_cast<std::size_t>(got);
+  }
+  data.get()[size] = '\n';
+  data.get()[size + 1] = '\0';
+  text.begin = data.get();
+  text.end = data.get() + size;
+  text.data = std::move(data);
+  return true;
+}
+
+// The C locale's isspace: blank, tab, newline, vertical tab, form feed, CR.
+inline bool isSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+inline bool isDigit(char c) { return c >= '0' && c <= '9'; }
+inline bool isHexDigit(char c) { return isDigit(c) || ((c | 0x20) >= 'a' && (c | 0x20) <= 'f'); }
+inline char lower(char c) { return static_cast<char>(c | 0x20); }  // for letters only
+
+inline const char* skipSpace(const char* p) {
+  while (isSpace(*p)) ++p;
+  return p;
+}
+
+// A word starting at p (not whitespace); returns its end.
+inline const char* wordEnd(const char* p) {
+  while (!isSpace(*p)) ++p;
+  return p;
+}
+
+// Copies at most kNameMax bytes of [begin, end) into name as a C string.
+inline void copyName(const char* begin, const char* end, char (&name)[kNameMax + 1]) {
+  std::size_t length = static_cast<std::size_t>(end - begin);
+  if (length > kNameMax) length = kNameMax;
+  std::memcpy(name, begin, length);
+  name[length] = '\0';
+}
+
+// The rest of the line from p: its text without the line end (a newline and
+// any carriage returns before it, or the end of the file) in [*lineBegin,
+// *lineEnd). Returns the position after the newline. p may be past the end.
+inline const char* restOfLine(const char* p, const Text& text, const char** lineBegin,
+                              const char** lineEnd) {
+  if (p > text.end) p = text.end + 1;
+  const char* newline = p > text.end
+                            ? p
+                            : static_cast<const char*>(std::memchr(p, '\n', text.end + 1 - p));
+  const char* stop = newline;
+  while (stop > p && stop[-1] == '\r') --stop;
+  *lineBegin = p;
+  *lineEnd = stop;
+  return p > text.end ? p : newline + 1;
+}
+
+inline const char* skipLine(const char* p, const Text& text) {
+  const char* unused[2];
+  return restOfLine(p, text, &unused[0], &unused[1]);
+}
+
+// The first word of [begin, end), cut to kNameMax, into name ("" if none).
+inline void firstWord(const char* begin, const char* end, char (&name)[kNameMax + 1]) {
+  while (begin < end && isSpace(*begin)) ++begin;
+  const char* stop = begin;
+  while (stop < end && !isSpace(*stop)) ++stop;
+  copyName(begin, stop, name);
+}
+
+// "%d": skips whitespace (newlines included), an optional sign, then digits.
+// A sign without digits is consumed and the read fails. The value saturates
+// far outside the unsigned range instead of wrapping, so an over-long index
+// is reported as out of range rather than read as some other index.
+inline bool scanInt(const char*& p, long long& value) {
+  p = skipSpace(p);
+  bool negative = false;
+  if (*p == '-' || *p == '+') negative = *p++ == '-';
+  if (!isDigit(*p)) return false;
+  long long v = 0;
+  do {
+    if (v < 1000000000000LL) v = v * 10 + (*p - '0');
+    ++p;
+  } while (isDigit(*p));
+  value = negative ? -v : v;
+  return true;
+}
+
+// Matches one literal character; a mismatch is left unread.
+inline bool scanLiteral(const char*& p, char c) {
+  if (*p != c) return false;
+  ++p;
+  return true;
+}
+
+// The characters "%f" consumes from p (after whitespace), as glibc's scanf
+// decides them: sign, "nan", "inf"/"infinity", hexadecimal "0x" numbers with
+// a "p" exponent, decimal numbers with an "e" exponent whose sign must follow
+// the "e" directly. A letter that breaks "nan" or "infinity" is consumed with
+// the failed read. Returns whether the consumed text converts; the token is
+// [*tokenBegin, p).
+inline bool lexFloat(const char*& p, const char** tokenBegin, bool* hexadecimal) {
+  p = skipSpace(p);
+  const char* start = p;
+  *tokenBegin = start;
+  *hexadecimal = false;
+  bool sign = false;
+  if (*p == '-' || *p == '+') {
+    sign = true;
+    ++p;
+  }
+  if (lower(*p) == 'n') {
+    for (char c : {'n', 'a', 'n'})
+      if (lower(*p++) != c) return false;
+    return true;
+  }
+  if (lower(*p) == 'i') {
+    for (char c : {'i', 'n', 'f'})
+      if (lower(*p++) != c) return false;
+    if (lower(*p) == 'i') {
+      for (char c : {'i', 'n', 'i', 't', 'y'})
+        if (lower(*p++) != c) return false;
+    }
+    return true;
+  }
+  bool hex = false, digit = false, dot = false, exponent = false;
+  if (*p == '0') {
+    ++p;
+    if (lower(*p) == 'x') {
+      ++p;
+      hex = true;
+    } else {
+      digit = true;
+    }
+  }
+  const char exponentChar = hex ? 'p' : 'e';
+  for (;; ++p) {
+    char c = *p;
+    if (isDigit(c) || (!exponent && hex && isHexDigit(c))) {
+      digit = true;
+    } else if (exponent && lower(p[-1]) == exponentChar && (c == '-' || c == '+')) {
+    } else if (digit && !exponent && lower(c) == exponentChar) {
+      exponent = dot = true;
+    } else if (!dot && c == '.') {
+      dot = true;
+    } else {
+      break;
+    }
+  }
+  if (p - start == (sign ? 1 : 0) + (hex ? 2 : 0)) return false;
+  *hexadecimal = hex;
+  // strtof reads "0x" followed by no hex digit as the number 0.
+  return hex || digit;
+}
+
+// The value strtof gives for a token lexFloat accepted.
+inline float convertFloat(const char* begin, const char* end, bool hexadecimal) {
+  bool negative = *begin == '-';
+  const char* p = begin + (*begin == '-' || *begin == '+');
+  float value = 0.0f;
+  std::from_chars_result result;
+  if (lower(*p) == 'n') {
+    value = NAN;
+  } else if (lower(*p) == 'i') {
+    value = INFINITY;
+  } else {
+    if (hexadecimal) {
+      result = std::from_chars(p + 2, end, value, std::chars_format::hex);
+      if (result.ec == std::errc::invalid_argument) value = 0.0f;
+    } else {
+      result = std::from_chars(p, end, value);
+    }
+    if (result.ec == std::errc::result_out_of_range) {
+      // Overflow and underflow: strtof's own results (infinity, denormals, 0).
+      std::size_t length = static_cast<std::size_t>(end - begin);
+      std::unique_ptr<char, FreeDeleter> copy(
+          static_cast<char*>(glmAlloc(length + 1, 1, "glmReadOBJ")));
+      std::memcpy(copy.get(), begin, length);
+      return std::strtof(copy.get(), nullptr);
+    }
+  }
+  return negative ? -value : value;
+}
+
+// "%f" into value; false (value unchanged) when nothing converts.
+inline bool scanFloat(const char*& p, float& value) {
+  const char* begin;
+  bool hexadecimal;
+  if (!lexFloat(p, &begin, &hexadecimal)) return false;
+  value = convertFloat(begin, p, hexadecimal);
+  return true;
+}
+
+// "%f %f ... " for count numbers: stops at the first that fails, as scanf
+// does, and returns how many converted. Without `values` the numbers are only
+// passed over, consuming exactly what the converting read would.
+inline int scanFloats(const char*& p, float* values, int count) {
+  for (int i = 0; i < count; i++) {
+    if (values) {
+      if (!scanFloat(p, values[i])) return i;
+    } else {
+      const char* begin;
+      bool hexadecimal;
+      if (!lexFloat(p, &begin, &hexadecimal)) return i;
+    }
+  }
+  return count;
+}
+
+}  // namespace
+
+#endif
