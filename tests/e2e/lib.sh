@@ -1,0 +1,113 @@
+# Shared helpers of the end-to-end tests: they run the real scene binary on a
+# virtual X display (Xvfb, Mesa's software GL) and look at its window with the
+# X utilities and ImageMagick. Sourced by tests/e2e/test_*.sh, each run as
+#   bash tests/e2e/test_x.sh <path-to-scene-binary>
+# from the project root, where the scene finds its data/ directory.
+set -euo pipefail
+
+E2E_SCRIPT=$(realpath "$0")
+E2E_BIN=$(realpath "${1:?usage: $0 <path-to-scene-binary>}")
+
+# Depth 24 is the one that gives GLX with true colours: 8 has no GLX and 16
+# changes the colours.
+if [[ -z "${E2E_UNDER_XVFB:-}" ]]; then
+  # A random first display number keeps parallel runs from racing for the same one.
+  E2E_UNDER_XVFB=1 exec xvfb-run -a -n $((100 + RANDOM % 800)) -s "-screen 0 1280x1024x24" bash "$E2E_SCRIPT" "$@"
+fi
+
+E2E_WORK=$(mktemp -d)
+SCENE_PID=""
+WIN=""
+# A change of the whole view moves hundreds of thousands of pixels; the
+# animation alone (walkers, dogs, ball, balloon) moves a few thousand a second.
+BIG_CHANGE=50000
+
+cleanup() {
+  if [[ -n "$SCENE_PID" ]] && kill -0 "$SCENE_PID" 2>/dev/null; then
+    kill "$SCENE_PID" 2>/dev/null || true
+    wait "$SCENE_PID" 2>/dev/null || true
+  fi
+  rm -rf "$E2E_WORK"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL: $*" >&2
+  if [[ -f "$E2E_WORK/scene.log" && -s "$E2E_WORK/scene.log" ]]; then
+    echo "--- scene output ---" >&2
+    cat "$E2E_WORK/scene.log" >&2
+  fi
+  exit 1
+}
+
+pass() { echo "ok: $*"; }
+
+# poll SECONDS COMMAND...: runs COMMAND every 0.1 s until it succeeds.
+poll() {
+  local deadline=$((SECONDS + $1))
+  shift
+  until "$@"; do
+    ((SECONDS < deadline)) || return 1
+    sleep 0.1
+  done
+}
+
+scene_alive() { kill -0 "$SCENE_PID" 2>/dev/null; }
+
+# Sets WIN to the scene's top-level window once it is mapped.
+find_window() {
+  scene_alive || fail "the scene exited before its window opened"
+  WIN=$(xwininfo -root -children 2>/dev/null | awk '/"Tavo---/ {print $1; exit}')
+  [[ -n "$WIN" ]] && xwininfo -id "$WIN" 2>/dev/null | grep -q 'Map State: IsViewable'
+}
+
+# Mean brightness of a screenshot, 0 (all black) to 1.
+brightness() { convert "$1" -format '%[fx:mean]' info:; }
+
+# shot NAME: saves the window's current picture as $E2E_WORK/NAME.png.
+shot() { import -window "$WIN" "$E2E_WORK/$1.png" 2>/dev/null; }
+
+# differing A B: the number of pixels that differ between two screenshots.
+differing() {
+  local n
+  n=$(compare -metric AE "$E2E_WORK/$1.png" "$E2E_WORK/$2.png" null: 2>&1 || true)
+  printf '%.0f\n' "$n"
+}
+
+drawn() {
+  shot first
+  awk -v b="$(brightness "$E2E_WORK/first.png")" 'BEGIN { exit !(b > 0.01) }'
+}
+
+# Starts the scene and waits until its window shows a picture.
+start_scene() {
+  "$E2E_BIN" >"$E2E_WORK/scene.log" 2>&1 &
+  SCENE_PID=$!
+  poll 60 find_window || fail "no scene window within 60 s"
+  poll 30 drawn || fail "the window stayed black"
+  # Without a window manager the keyboard focus follows the pointer.
+  xdotool mousemove --window "$WIN" 500 500 2>/dev/null
+}
+
+changed_from() {
+  shot now
+  (($(differing "$1" now) > BIG_CHANGE))
+}
+
+# expect_change REF WHAT: waits until the picture differs widely from REF.
+expect_change() {
+  poll 20 changed_from "$1" || fail "$2: the picture did not change (differs by $(differing "$1" now) pixels)"
+  pass "$2 ($(differing "$1" now) pixels changed)"
+}
+
+# The animation's own change over about a second, to show that the
+# threshold tells an input's effect apart from it.
+check_animation_noise() {
+  shot noise_a
+  sleep 1
+  shot noise_b
+  local n
+  n=$(differing noise_a noise_b)
+  ((n < BIG_CHANGE / 2)) || fail "the animation alone changes $n pixels a second; too many to judge input by"
+  echo "animation alone: $n pixels in about a second"
+}

@@ -1,0 +1,46 @@
+# Keys and a left drag on the real window change the view; an unbound key
+# does not.
+source "$(dirname "$0")/lib.sh"
+
+start_scene
+check_animation_noise
+
+# An unbound key changes nothing; only the animation moves meanwhile.
+shot before_b
+xdotool key b 2>/dev/null
+sleep 0.5
+shot after_b
+n=$(differing before_b after_b)
+((n < BIG_CHANGE)) || fail "the unbound key b changed $n pixels"
+pass "unbound key b leaves the view ($n pixels changed)"
+
+shot before_zoom
+xdotool key a a a 2>/dev/null
+expect_change before_zoom "keys a a a zoom in"
+
+shot before_zoom_out
+xdotool key s s s s s s 2>/dev/null
+expect_change before_zoom_out "keys s zoom out"
+
+shot before_walk
+for _ in 1 2 3 4 5 6 7 8; do xdotool key Up 2>/dev/null; done
+expect_change before_walk "the up arrow walks forward"
+
+shot before_drag
+xdotool mousemove --window "$WIN" 400 500 mousedown 1 2>/dev/null
+for x in 420 440 460 480 500 520 540 560 580 600; do
+  xdotool mousemove --window "$WIN" "$x" 520 2>/dev/null
+done
+xdotool mouseup 1 2>/dev/null
+expect_change before_drag "a left drag turns the scene"
+
+# After the release, moving the pointer turns nothing.
+shot after_drag
+xdotool mousemove --window "$WIN" 100 100 2>/dev/null
+sleep 0.5
+shot moved_free
+n=$(differing after_drag moved_free)
+((n < BIG_CHANGE)) || fail "moving without a button changed $n pixels"
+pass "moving without a button leaves the view"
+
+scene_alive || fail "the scene died"
