@@ -15,18 +15,29 @@ if [[ -n "${DISPLAY:-}" ]]; then
 fi
 
 shot="$PWD/build/scene-screenshot.png"
+rm -f "$shot"
 echo "No display: running the scene under Xvfb for a few seconds."
+# Depth 24: depth 8 has no GLX and 16 changes the colours.
+status=0
 xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   "$1" & pid=$!
-  for _ in $(seq 100); do
-    xwininfo -root -children 2>/dev/null | grep -q "Tavo" && break
-    kill -0 $pid 2>/dev/null || exit 1
+  id=""
+  for _ in $(seq 300); do
+    if ! kill -0 $pid 2>/dev/null; then
+      wait $pid; echo "The scene exited (status $?) before its window opened." >&2; exit 1
+    fi
+    id=$(xwininfo -root -children 2>/dev/null | awk "/\"Tavo---/ {print \$1; exit}")
+    [[ -n "$id" ]] && break
     sleep 0.1
   done
+  [[ -n "$id" ]] || { echo "No scene window within 30 s." >&2; kill $pid; exit 1; }
   sleep 3
-  id=$(xwininfo -root -children | grep "Tavo" | head -n1 | awk "{print \$1}")
   import -window "$id" "$2"
   kill $pid
   wait $pid 2>/dev/null || true
-' _ "$binary" "$shot"
+' _ "$binary" "$shot" || status=$?
+if [[ $status -ne 0 || ! -s "$shot" ]]; then
+  echo "No screenshot taken." >&2
+  exit 1
+fi
 echo "Screenshot: $shot"
