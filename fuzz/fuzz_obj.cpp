@@ -1,0 +1,111 @@
+// Fuzz target for the OBJ reader, with the MTL reader behind it.
+//
+// The input is OBJ text, optionally followed by the marker line below and MTL
+// text. The OBJ part becomes model.obj in a scratch directory; the MTL part
+// (empty without a marker) is written beside it under the name the first
+// "mtllib" line gives (when that is a plain file name, else lib.mtl), so an
+// input controls both files of a pair.
+#include <cctype>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "fuzz_common.h"
+
+namespace {
+
+constexpr std::string_view kMarker = "\n#---mtl---\n";
+
+// Only files of the scratch directory may be read: an input that could name
+// another file (an absolute path, or one that climbs out with "..") is
+// skipped, since a name like /dev/zero would never end.
+bool staysInScratch(std::string_view text) {
+  if (text.find("..") != std::string_view::npos) return false;
+  for (std::size_t i = 0; i < text.size(); i++) {
+    if (text[i] != '/') continue;
+    unsigned char before = i ? static_cast<unsigned char>(text[i - 1]) : ' ';
+    if (before == '\0' || std::isspace(before)) return false;
+  }
+  return true;
+}
+
+// The first word after a line's leading "mtllib", when it is a plain file name.
+std::string libraryName(std::string_view obj) {
+  std::size_t at = 0;
+  while (at < obj.size()) {
+    std::size_t end = obj.find('\n', at);
+    std::string_view line = obj.substr(at, end == std::string_view::npos ? obj.npos : end - at);
+    std::size_t start = line.find_first_not_of(" \t\r\v\f");
+    if (start != line.npos && line.substr(start, 6) == "mtllib") {
+      std::size_t word = line.find_first_not_of(" \t\r\v\f", start + 6);
+      if (word == line.npos) break;
+      std::size_t stop = line.find_first_of(" \t\r\v\f", word);
+      std::string name(line.substr(word, stop == line.npos ? line.npos : stop - word));
+      if (name.find('/') != name.npos || name.find('\0') != name.npos || name == "." ||
+          name == "model.obj" || name.size() > 100)
+        break;
+      return name;
+    }
+    if (end == std::string_view::npos) break;
+    at = end + 1;
+  }
+  return "lib.mtl";
+}
+
+// What the reader promises about every model it returns.
+void checkModel(const ObjModel* model) {
+  FUZZ_CHECK(model->vertices);
+  FUZZ_CHECK((model->normalcount == 0) == (model->normals == nullptr));
+  FUZZ_CHECK((model->texcoordcount == 0) == (model->texcoords == nullptr));
+  FUZZ_CHECK(model->groups && model->groupcount >= 1);
+  unsigned groups = 0, grouped = 0;
+  const ObjGroup* last = nullptr;
+  for (const ObjGroup* group = model->groups; group; group = group->next) {
+    groups++;
+    last = group;
+    FUZZ_CHECK(group->name);
+    FUZZ_CHECK(model->materialcount == 0 ? group->material == 0
+                                         : group->material < model->materialcount);
+    for (unsigned i = 0; i < group->trianglecount; i++)
+      FUZZ_CHECK(group->triangles[i] < model->trianglecount);
+    grouped += group->trianglecount;
+  }
+  FUZZ_CHECK(groups == model->groupcount);
+  FUZZ_CHECK(grouped == model->trianglecount);
+  FUZZ_CHECK(std::strcmp(last->name, "default") == 0);
+  for (unsigned i = 0; i < model->trianglecount; i++) {
+    const ObjTriangle& t = model->triangles[i];
+    for (int c = 0; c < 3; c++) {
+      FUZZ_CHECK(t.vertexidx[c] >= 1 && t.vertexidx[c] <= model->vertexcount);
+      FUZZ_CHECK(t.normalidx[c] <= model->normalcount);
+      FUZZ_CHECK(t.texcoordidx[c] <= model->texcoordcount);
+    }
+  }
+  for (unsigned i = 0; i < model->materialcount; i++) FUZZ_CHECK(model->materials[i].name);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  std::string_view input(reinterpret_cast<const char*>(data), size);
+  if (!staysInScratch(input)) return 0;
+  std::size_t split = input.find(kMarker);
+  std::string_view obj = input.substr(0, split);
+
+  std::string objPath = fuzz::writeScratch("model.obj", data, obj.size());
+  // Without a marker the library is empty, so a model file alone still gets
+  // past its "mtllib" line.
+  std::size_t from = split == std::string_view::npos ? size : split + kMarker.size();
+  std::string mtlPath = fuzz::writeScratch(libraryName(obj).c_str(), data + from, size - from);
+  try {
+    ObjModel* model = glmReadOBJ(objPath.c_str());
+    checkModel(model);
+    glmFreeModel(model);
+  } catch (const fuzz::Rejected&) {
+    // A fatal failure, reported and released by the reader.
+  }
+  unlink(objPath.c_str());
+  unlink(mtlPath.c_str());
+  return 0;
+}
