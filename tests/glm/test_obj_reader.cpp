@@ -1,0 +1,535 @@
+// OBJ reading: keywords, groups, faces and their forms, index resolution and
+// rejection, line ends, over-long text, truncated and binary input.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "glm.h"
+#include "scan.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Failure {};
+[[noreturn]] void throwFailure() { throw Failure{}; }
+
+struct ModelDeleter {
+  void operator()(ObjModel* model) const { glmFreeModel(model); }
+};
+using Model = std::unique_ptr<ObjModel, ModelDeleter>;
+
+class ObjReader : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/glm-obj-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir = pattern;
+    glmSetFailureHandler(throwFailure);
+  }
+  void TearDown() override {
+    glmSetFailureHandler(nullptr);
+    fs::remove_all(dir);
+  }
+
+  std::string write(const std::string& name, const std::string& text) {
+    std::string path = dir + "/" + name;
+    std::ofstream(path, std::ios::binary) << text;
+    return path;
+  }
+
+  // Reads `text` as an OBJ file; null when the reader failed. The messages
+  // are kept in out and err.
+  Model read(const std::string& text, const std::string& name = "model.obj") {
+    return readFile(write(name, text));
+  }
+  Model readFile(const std::string& path) {
+    ::testing::internal::CaptureStdout();
+    ::testing::internal::CaptureStderr();
+    Model model;
+    try {
+      model.reset(glmReadOBJ(path.c_str()));
+    } catch (const Failure&) {
+    }
+    out = ::testing::internal::GetCapturedStdout();
+    err = ::testing::internal::GetCapturedStderr();
+    return model;
+  }
+
+  std::string dir, out, err;
+};
+
+std::vector<std::string> groupNames(const ObjModel* model) {
+  std::vector<std::string> names;
+  for (const ObjGroup* g = model->groups; g; g = g->next) names.push_back(g->name);
+  return names;
+}
+
+std::vector<unsigned> groupTriangles(const ObjGroup* group) {
+  return std::vector<unsigned>(group->triangles, group->triangles + group->trianglecount);
+}
+
+std::vector<unsigned> vertexIndices(const ObjModel* model, unsigned t) {
+  const unsigned* v = model->triangles[t].vertexidx;
+  return {v[0], v[1], v[2]};
+}
+
+const char* kSquare =
+    "v 0 0 0\n"
+    "v 1 0 0\n"
+    "v 1 1 0\n"
+    "v 0 1 0\n"
+    "v 0.5 1.5 0\n";
+
+TEST_F(ObjReader, FileWithoutGroupsPutsEveryTriangleInDefault) {
+  Model m = read(std::string(kSquare) + "f 1 2 3\nf 1 3 4\n# done\n");
+  ASSERT_TRUE(m) << err;
+  EXPECT_EQ(m->vertexcount, 5u);
+  EXPECT_EQ(m->trianglecount, 2u);
+  EXPECT_EQ(m->normalcount, 0u);
+  EXPECT_EQ(m->normals, nullptr);
+  EXPECT_EQ(m->texcoords, nullptr);
+  EXPECT_EQ(m->facetnorms, nullptr);
+  EXPECT_EQ(m->materials, nullptr);
+  EXPECT_EQ(m->mtllib, nullptr);
+  ASSERT_EQ(groupNames(m.get()), std::vector<std::string>{"default"});
+  EXPECT_EQ(groupTriangles(m->groups), (std::vector<unsigned>{0, 1}));
+  EXPECT_FLOAT_EQ(m->vertices[3 * 5 + 0], 0.5f);
+  EXPECT_FLOAT_EQ(m->vertices[3 * 5 + 1], 1.5f);
+  // Entry 0 is never written and reads as zero.
+  EXPECT_EQ(m->vertices[0], 0.0f);
+  EXPECT_EQ(m->vertices[2], 0.0f);
+  EXPECT_EQ(m->path, dir + "/model.obj");
+  EXPECT_EQ(out, "");
+  EXPECT_EQ(err, "");
+}
+
+TEST_F(ObjReader, GroupsListMostRecentFirstWithDefaultLast) {
+  Model m = read(std::string(kSquare) +
+                 "f 1 2 3\n"
+                 "g wheel\n"
+                 "f 1 3 4\n"
+                 "g  two words \n"
+                 "f 2 3 4\n"
+                 "g wheel\n"
+                 "f 1 2 4\n"
+                 "g Wheel\n");
+  ASSERT_TRUE(m) << err;
+  // The blank after the keyword belongs to the name, and so do inner and
+  // trailing blanks; names differing in case are different groups.
+  EXPECT_EQ(groupNames(m.get()),
+            (std::vector<std::string>{" Wheel", "  two words ", " wheel", "default"}));
+  EXPECT_EQ(m->groupcount, 4u);
+  const ObjGroup* wheel = m->groups->next->next;
+  EXPECT_EQ(groupTriangles(wheel), (std::vector<unsigned>{1, 3}));
+  EXPECT_EQ(groupTriangles(m->groups->next), std::vector<unsigned>{2});
+  EXPECT_EQ(m->groups->trianglecount, 0u);
+  EXPECT_EQ(groupTriangles(m->groups->next->next->next), std::vector<unsigned>{0});
+}
+
+TEST_F(ObjReader, GroupLineAtEndOfFileKeepsItsLastCharacter) {
+  Model m = read(std::string(kSquare) + "f 1 2 3\ng wheel");
+  ASSERT_TRUE(m) << err;
+  EXPECT_STREQ(m->groups->name, " wheel");
+  m = read("g\n");
+  ASSERT_TRUE(m) << err;
+  EXPECT_EQ(groupNames(m.get()), (std::vector<std::string>{"", "default"}));
+}
+
+TEST_F(ObjReader, FanTriangulatesPolygons) {
+  Model m = read(std::string(kSquare) + "f 1 2 3 4\nf 1 2 3 4 5\n");
+  ASSERT_TRUE(m) << err;
+  ASSERT_EQ(m->trianglecount, 5u);
+  EXPECT_EQ(vertexIndices(m.get(), 0), (std::vector<unsigned>{1, 2, 3}));
+  EXPECT_EQ(vertexIndices(m.get(), 1), (std::vector<unsigned>{1, 3, 4}));
+  EXPECT_EQ(vertexIndices(m.get(), 2), (std::vector<unsigned>{1, 2, 3}));
+  EXPECT_EQ(vertexIndices(m.get(), 3), (std::vector<unsigned>{1, 3, 4}));
+  EXPECT_EQ(vertexIndices(m.get(), 4), (std::vector<unsigned>{1, 4, 5}));
+}
+
+TEST_F(ObjReader, CornerFormsFillTheirIndexFields) {
+  std::string data = std::string(kSquare) + kSquare + kSquare +
+                     "vt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\nvt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\n"
+                     "vn 0 0 1\nvn 0 0 1\nvn 0 0 1\nvn 0 0 1\nvn 0 0 1\nvn 0 0 1\n"
+                     "vn 0 0 1\nvn 0 0 1\nvn 0 0 1\n";
+  Model m = read(data +
+                 "f 1/2/3 4/5/6 7/8/9\n"
+                 "f 1//2 3//4 5//6 7//8\n"
+                 "f 3/1 4/2 5/3\n"
+                 "f 9 8 7\n");
+  ASSERT_TRUE(m) << err;
+  ASSERT_EQ(m->trianglecount, 5u);
+  const ObjTriangle* t = m->triangles;
+  EXPECT_EQ(vertexIndices(m.get(), 0), (std::vector<unsigned>{1, 4, 7}));
+  EXPECT_EQ(std::vector<unsigned>(t[0].texcoordidx, t[0].texcoordidx + 3),
+            (std::vector<unsigned>{2, 5, 8}));
+  EXPECT_EQ(std::vector<unsigned>(t[0].normalidx, t[0].normalidx + 3),
+            (std::vector<unsigned>{3, 6, 9}));
+  // v//n: vertex and normal, texture indices untouched (zero).
+  EXPECT_EQ(vertexIndices(m.get(), 2), (std::vector<unsigned>{1, 5, 7}));
+  EXPECT_EQ(std::vector<unsigned>(t[2].normalidx, t[2].normalidx + 3),
+            (std::vector<unsigned>{2, 6, 8}));
+  EXPECT_EQ(std::vector<unsigned>(t[2].texcoordidx, t[2].texcoordidx + 3),
+            (std::vector<unsigned>{0, 0, 0}));
+  // v/t: no normals.
+  EXPECT_EQ(std::vector<unsigned>(t[3].texcoordidx, t[3].texcoordidx + 3),
+            (std::vector<unsigned>{1, 2, 3}));
+  EXPECT_EQ(std::vector<unsigned>(t[3].normalidx, t[3].normalidx + 3),
+            (std::vector<unsigned>{0, 0, 0}));
+  EXPECT_EQ(vertexIndices(m.get(), 4), (std::vector<unsigned>{9, 8, 7}));
+  EXPECT_EQ(t[4].facetnormidx, 0u);
+}
+
+TEST_F(ObjReader, FirstCornerDecidesTheFormOfTheWholeFace) {
+  // The later corners are read with "%d/%d": a bare number converts only the
+  // vertex and keeps the texture index of the corner before it.
+  Model m = read(std::string(kSquare) + "vt 0 0\nvt 1 1\nf 1/2 2 3\n");
+  ASSERT_TRUE(m) << err;
+  ASSERT_EQ(m->trianglecount, 1u);
+  EXPECT_EQ(vertexIndices(m.get(), 0), (std::vector<unsigned>{1, 2, 3}));
+  const unsigned* tex = m->triangles[0].texcoordidx;
+  EXPECT_EQ(std::vector<unsigned>(tex, tex + 3), (std::vector<unsigned>{2, 2, 2}));
+}
+
+TEST_F(ObjReader, ShortFacesRepeatTheirLastCorner) {
+  Model m = read(std::string(kSquare) + "f 1 2\nf 4\n");
+  ASSERT_TRUE(m) << err;
+  ASSERT_EQ(m->trianglecount, 2u);
+  EXPECT_EQ(vertexIndices(m.get(), 0), (std::vector<unsigned>{1, 2, 2}));
+  EXPECT_EQ(vertexIndices(m.get(), 1), (std::vector<unsigned>{4, 4, 4}));
+}
+
+TEST_F(ObjReader, CornersContinueAcrossLineEnds) {
+  Model m = read(std::string(kSquare) + "f 1 2\n3 4\n\n5\ng next\nf 1 2 3\n");
+  ASSERT_TRUE(m) << err;
+  ASSERT_EQ(m->trianglecount, 4u);
+  EXPECT_EQ(vertexIndices(m.get(), 2), (std::vector<unsigned>{1, 4, 5}));
+  EXPECT_EQ(groupNames(m.get()), (std::vector<std::string>{" next", "default"}));
+}
+
+TEST_F(ObjReader, NumericLinesReadOnlyTheirNumbers) {
+  Model m = read(
+      "v 1 2 3 4\n"
+      "vt 0.25 0.5 0.75\n"
+      "vn 0 -1 0\n"
+      "v -1e2 +2.5 .5\n"
+      "f 1/1/1 2/1/1 1/1/1\n");
+  ASSERT_TRUE(m) << err;
+  EXPECT_EQ(m->vertexcount, 2u);
+  EXPECT_EQ(m->texcoordcount, 1u);
+  EXPECT_EQ(m->normalcount, 1u);
+  EXPECT_EQ(std::vector<float>(m->vertices + 3, m->vertices + 9),
+            (std::vector<float>{1, 2, 3, -100, 2.5f, 0.5f}));
+  EXPECT_EQ(std::vector<float>(m->texcoords + 2, m->texcoords + 4),
+            (std::vector<float>{0.25f, 0.5f}));
+  EXPECT_EQ(m->normals[4], -1.0f);
+  EXPECT_EQ(m->trianglecount, 1u);
+}
+
+TEST_F(ObjReader, NumbersRunningIntoTheNextLineAreSeenAlikeByBothPasses) {
+  // The vertex's third number is on the next line, so its "f" is a keyword:
+  // the counting pass must see that face too, or the filling pass would
+  // store a triangle that has no room.
+  Model m = read("v 1 2\n3 f 1 1 1\nv 4\n5 6 g side\nf 2 2 1\n");
+  ASSERT_TRUE(m) << err;
+  EXPECT_EQ(m->vertexcount, 2u);
+  EXPECT_EQ(std::vector<float>(m->vertices + 3, m->vertices + 9),
+            (std::vector<float>{1, 2, 3, 4, 5, 6}));
+  ASSERT_EQ(m->trianglecount, 2u);
+  EXPECT_EQ(groupNames(m.get()), (std::vector<std::string>{" side", "default"}));
+  EXPECT_EQ(groupTriangles(m->groups), std::vector<unsigned>{1});
+}
+
+TEST_F(ObjReader, MalformedNumbersLeaveTheirFieldsZero) {
+  Model m = read("v 1 x 3\nv 4 5 6\nf 1 2 2\n");
+  ASSERT_TRUE(m) << err;
+  EXPECT_EQ(m->vertexcount, 2u);
+  EXPECT_EQ(std::vector<float>(m->vertices + 3, m->vertices + 9),
+            (std::vector<float>{1, 0, 0, 4, 5, 6}));
+}
+
+TEST_F(ObjReader, UnlistedKeywordsAreSkipped) {
+  Model m = read(std::string(kSquare) +
+                 "s 1\no thing\nl 1 2\n# f 1 2 3\n12 v 3\n-f\nx\n f 1 2 3\n");
+  ASSERT_TRUE(m) << err;
+  EXPECT_EQ(m->vertexcount, 5u);
+  EXPECT_EQ(m->trianglecount, 1u);
+  EXPECT_EQ(out, "");
+}
+
+TEST_F(ObjReader, UnknownVertexKeywordIsFatalOnStandardOutput) {
+  Model m = read(std::string(kSquare) + "vp 0.5 0.5\n");
+  EXPECT_FALSE(m);
+  EXPECT_EQ(out, "glmFirstPass(): Unknown token \"vp\".\n");
+  EXPECT_EQ(err, "");
+  std::string path = write("vp.obj", "v 1 2 3\nvp 1\n");
+  glmSetFailureHandler(nullptr);
+  EXPECT_EXIT(glmReadOBJ(path.c_str()), ::testing::ExitedWithCode(1), "");
+}
+
+TEST_F(ObjReader, MissingFileIsFatalOnStandardError) {
+  std::string path = dir + "/absent.obj";
+  Model m = readFile(path);
+  EXPECT_FALSE(m);
+  EXPECT_EQ(err, "glmReadOBJ() failed: can't open data file \"" + path + "\".\n");
+  glmSetFailureHandler(nullptr);
+  EXPECT_EXIT(glmReadOBJ(path.c_str()), ::testing::ExitedWithCode(1),
+              "^glmReadOBJ\\(\\) failed: can't open data file \".*absent.obj\"\\.\n$");
+  // A directory opens on Linux but cannot be read as a file.
+  EXPECT_EXIT(glmReadOBJ(dir.c_str()), ::testing::ExitedWithCode(1), "can't open data file");
+}
+
+TEST_F(ObjReader, NegativeIndicesCountBackFromTheLatestEntry) {
+  Model m = read(std::string(kSquare) +
+                 "vt 0 0\nvt 1 0\nvn 0 0 1\n"
+                 "f -3/-1/-1 -2/-2/-1 -1/-1/-1\n"
+                 "v 2 2 2\n"
+                 "f -1 -2 1\n");
+  ASSERT_TRUE(m) << err;
+  ASSERT_EQ(m->trianglecount, 2u);
+  const ObjTriangle& t = m->triangles[0];
+  EXPECT_EQ(vertexIndices(m.get(), 0), (std::vector<unsigned>{3, 4, 5}));
+  EXPECT_EQ(std::vector<unsigned>(t.texcoordidx, t.texcoordidx + 3),
+            (std::vector<unsigned>{2, 1, 2}));
+  EXPECT_EQ(std::vector<unsigned>(t.normalidx, t.normalidx + 3),
+            (std::vector<unsigned>{1, 1, 1}));
+  EXPECT_EQ(vertexIndices(m.get(), 1), (std::vector<unsigned>{6, 5, 1}));
+}
+
+TEST_F(ObjReader, BadIndicesAreFatalNamingFileLineAndIndex) {
+  struct Case {
+    const char* face;
+    const char* message;
+  } cases[] = {
+      {"f 0 1 2\n", "line 8: vertex index 0 is out of range"},
+      {"f 1 2 6\n", "line 8: vertex index 6 is out of range"},
+      {"f 1 2\n-6\n", "line 9: vertex index -6 is out of range"},
+      {"f 1/1 2/2 3/3\n", "line 8: texture coordinate index 2 is out of range"},
+      {"f 1//1 2//2 3//0\n", "line 8: normal index 2 is out of range"},
+      {"f 1/1/2 2/1/1 3/1/1\n", "line 8: normal index 2 is out of range"},
+      {"f 1 2 4294967297\n", "line 8: vertex index 4294967297 is out of range"},
+      {"f x\n", "line 8: vertex index 0 is out of range"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.face);
+    std::string path = write("bad.obj", std::string(kSquare) + "vt 0 0\nvn 0 0 1\n" + c.face);
+    Model m = readFile(path);
+    EXPECT_FALSE(m);
+    EXPECT_EQ(err, "glmReadOBJ() failed: \"" + path + "\" " + c.message + ".\n");
+  }
+  std::string path = write("zero.obj", std::string(kSquare) + "f 1 0 2\n");
+  glmSetFailureHandler(nullptr);
+  EXPECT_EXIT(glmReadOBJ(path.c_str()), ::testing::ExitedWithCode(1),
+              "^glmReadOBJ\\(\\) failed: \".*zero.obj\" line 6: vertex index 0 is out of range\\.\n$");
+}
+
+TEST_F(ObjReader, CarriageReturnsBelongToTheLineEnd) {
+  write("m.mtl", "newmtl red\r\nKd 1 0 0\r\n");
+  Model m = read(std::string("mtllib m.mtl\r\n") + "v 0 0 0\r\nv 1 0 0\r\nv 1\r1\r0\r\n" +
+                 "g wheel\r\nusemtl red\r\nf 1 2 3\r\ng hub\r\r\n");
+  ASSERT_TRUE(m) << err;
+  EXPECT_STREQ(m->mtllib, "m.mtl");
+  EXPECT_EQ(groupNames(m.get()), (std::vector<std::string>{" hub", " wheel", "default"}));
+  EXPECT_EQ(m->groups->next->material, 1u);
+  EXPECT_STREQ(m->materials[1].name, "red");
+  EXPECT_EQ(m->vertices[3 * 3 + 1], 1.0f);  // a lone CR separates numbers
+  EXPECT_EQ(out, "");
+}
+
+TEST_F(ObjReader, MaterialCarriesIntoLaterGroups) {
+  write("m.mtl", "newmtl red\nnewmtl green\nnewmtl blue\n");
+  Model m = read(std::string("mtllib m.mtl\n") + kSquare +
+                 "usemtl green\n"
+                 "g a\nf 1 2 3\n"
+                 "g b\nf 1 2 3\nusemtl blue\nf 1 3 4\nusemtl red\n"
+                 "g c\n"
+                 "usemtl nothing\n");
+  ASSERT_TRUE(m) << err;
+  ASSERT_EQ(m->materialcount, 4u);
+  EXPECT_EQ(groupNames(m.get()), (std::vector<std::string>{" c", " b", " a", "default"}));
+  EXPECT_EQ(m->groups->next->next->material, 2u);  // a: green
+  EXPECT_EQ(m->groups->next->material, 1u);        // b: the last one in effect, red
+  EXPECT_EQ(m->groups->material, 0u);              // c: the unknown name gives 0
+  EXPECT_EQ(m->groups->next->next->next->material, 2u);  // default: green
+  EXPECT_EQ(out, "glmFindMaterial():  can't find material \"nothing\".\n");
+}
+
+TEST_F(ObjReader, SecondMaterialLibraryReplacesTheFirst) {
+  write("one.mtl", "newmtl a\nnewmtl b\n");
+  write("two.mtl", "newmtl c\n");
+  Model m = read("mtllib one.mtl extra words\nmtllib two.mtl\nusemtl c\n");
+  ASSERT_TRUE(m) << err;
+  EXPECT_STREQ(m->mtllib, "two.mtl");
+  ASSERT_EQ(m->materialcount, 2u);
+  EXPECT_STREQ(m->materials[1].name, "c");
+  EXPECT_EQ(m->groups->material, 1u);
+}
+
+TEST_F(ObjReader, MissingMaterialLibraryIsFatal) {
+  Model m = read("mtllib nowhere.mtl\nv 0 0 0\n");
+  EXPECT_FALSE(m);
+  EXPECT_EQ(err, "glmReadMTL() failed: can't open material file \"" + dir + "/nowhere.mtl\".\n");
+}
+
+TEST_F(ObjReader, OverlongTextIsCutNeverOverflowing) {
+  std::string longName(5000, 'n');
+  std::string name127(127, 'n');
+  write(name127, "newmtl " + longName + "\n");
+  // The rest of a long comment is not read as keywords: "vertex" after its
+  // 127th character must not end the program as an unknown token.
+  Model m = read(std::string(kSquare) + "# " + std::string(198, '.') + " vertex\n" +
+                 "g " + std::string(5000, 'g') + "\n" + "f 1 2 3\n" +
+                 "mtllib " + longName + " second\n" + "usemtl " + longName + "\n" +
+                 std::string(5000, 'k') + " f 1 2 3\n" + "#" + std::string(5000, ' ') + "v\n");
+  ASSERT_TRUE(m) << err << out;
+  EXPECT_EQ(m->trianglecount, 1u);
+  EXPECT_EQ(std::string(m->groups->name), " " + std::string(126, 'g'));
+  EXPECT_EQ(std::string(m->mtllib), name127);
+  ASSERT_EQ(m->materialcount, 2u);
+  EXPECT_EQ(std::string(m->materials[1].name), name127);
+  EXPECT_EQ(m->groups->material, 1u);
+  EXPECT_EQ(out, "");
+
+  // An over-long unknown keyword is quoted cut to 127 characters.
+  m = read("v" + std::string(300, 'p') + "\n");
+  EXPECT_FALSE(m);
+  EXPECT_EQ(out, "glmFirstPass(): Unknown token \"v" + std::string(126, 'p') + "\".\n");
+}
+
+// A valid file with every feature, cut after each byte, must read or fail
+// cleanly (under the sanitizers: without touching memory it does not own and
+// without leaking on the failure path).
+TEST_F(ObjReader, EveryPrefixOfAValidFileReadsOrFailsCleanly) {
+  write("m.mtl", "newmtl red\nKd 1 0 0\nNs 100\n");
+  std::string text =
+      "# every feature\r\nmtllib m.mtl\nv 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\n"
+      "vt 0 0\nvt 1 1\nvn 0 0 1\nvn 0 0 -1e+1\ng front\nusemtl red\n"
+      "f 1/1/1 2/2/1 3/1/2 4/2/2\ng back side\nf -1//-1 -2//-2 -3//-1\n"
+      "s off\nf 1/2 2/1 3/2\nf 4 3 2 1\nvp 1\n";
+  size_t readCount = 0;
+  for (size_t length = 0; length <= text.size(); length++) {
+    Model m = read(text.substr(0, length));
+    if (m) {
+      readCount++;
+      const ObjGroup* last = m->groups;
+      while (last->next) last = last->next;
+      EXPECT_STREQ(last->name, "default");
+      for (unsigned t = 0; t < m->trianglecount; t++)
+        for (unsigned v : m->triangles[t].vertexidx) EXPECT_TRUE(v >= 1 && v <= m->vertexcount);
+    } else {
+      EXPECT_FALSE(out.empty() && err.empty()) << "failure without a message at " << length;
+    }
+  }
+  EXPECT_GT(readCount, text.size() / 2);
+}
+
+TEST_F(ObjReader, BinaryJunkNeverCrashes) {
+  std::mt19937 random(12345);
+  const char kJunk[] = "vtnfgmu#/ -+.0123456789eEpxXinf\n\r\t\0\xff";
+  const std::string alphabet(kJunk, sizeof kJunk - 1);
+  write("x", "newmtl x\n");
+  for (int round = 0; round < 400; round++) {
+    std::string text;
+    size_t length = random() % 300;
+    for (size_t i = 0; i < length; i++) {
+      text += round % 2 ? static_cast<char>(random() & 0xff) : alphabet[random() % alphabet.size()];
+    }
+    Model m = read(text);
+    if (m) {
+      for (unsigned t = 0; t < m->trianglecount; t++)
+        for (unsigned v : m->triangles[t].vertexidx) ASSERT_TRUE(v >= 1 && v <= m->vertexcount);
+    }
+  }
+}
+
+// The scanner must consume exactly what glibc's fscanf consumes, and convert
+// to the same values: what a read leaves decides what the next read sees.
+class Scanner : public ::testing::Test {
+ protected:
+  static void compare(const std::string& input) {
+    std::string buffer = input + "\n";
+    buffer.push_back('\0');
+    FILE* file = fmemopen(const_cast<char*>(input.data()), input.size(), "r");
+    ASSERT_NE(file, nullptr);
+    float expected = -7.0f;
+    int converted = std::fscanf(file, "%f", &expected);
+    long consumed = std::ftell(file);
+    std::fclose(file);
+
+    const char* p = buffer.data();
+    float value = -7.0f;
+    bool ok = scanFloat(p, value);
+    SCOPED_TRACE("\"" + input + "\"");
+    EXPECT_EQ(ok, converted == 1);
+    // fscanf cannot consume the end of the input; the scanner may step onto
+    // the appended newline, which its callers take as the end.
+    EXPECT_EQ(std::min<long>(p - buffer.data(), static_cast<long>(input.size())), consumed);
+    if (ok && converted == 1) {
+      if (std::isnan(expected)) {
+        EXPECT_TRUE(std::isnan(value));
+      } else {
+        EXPECT_EQ(value, expected);
+        EXPECT_EQ(std::signbit(value), std::signbit(expected));
+      }
+    }
+
+    file = fmemopen(const_cast<char*>(input.data()), input.size(), "r");
+    int a = -7, b = -7, c = -7;
+    converted = std::fscanf(file, "%d/%d/%d", &a, &b, &c);
+    consumed = std::ftell(file);
+    std::fclose(file);
+    p = buffer.data();
+    long long values[3] = {-7, -7, -7};
+    int ours = 0;
+    if (scanInt(p, values[0])) {
+      ours = 1;
+      if (scanLiteral(p, '/') && scanInt(p, values[1])) {
+        ours = 2;
+        if (scanLiteral(p, '/') && scanInt(p, values[2])) ours = 3;
+      }
+    }
+    EXPECT_EQ(ours, std::max(converted, 0));
+    EXPECT_EQ(std::min<long>(p - buffer.data(), static_cast<long>(input.size())), consumed);
+    int theirs[3] = {a, b, c};
+    for (int i = 0; i < ours; i++) {
+      if (values[i] >= INT32_MIN && values[i] <= INT32_MAX) {
+        EXPECT_EQ(values[i], theirs[i]);
+      }
+    }
+  }
+};
+
+TEST_F(Scanner, MatchesTheCLibraryOnTrickyNumbers) {
+  for (const char* text :
+       {"1e", "1e+", "1e+x", "-", "+", ".", " -.", "-.x", "inf", "infinity", "infx", "in",
+        "inx", "nan", "nan(12)", "0x", "0x1p", "0x1p+", "0x1.8p3", "0xg", "1.5e3", ".5", "5.",
+        "1..2", "--1", "+1", "1,5", "0x.p1", "0x.", "INF", "NaN", "1e5x", "1.e2", "e5",
+        "3E4570711268", "-0", "1e-50", "0X1P-3", "infin", "-0x", "0e5", "00x1", "0x1e5",
+        "1e-46", "3.4028236e38", "0.1", "16777217", "1/2/3", "1//3", "1/ 2/\n3", "1/-/3",
+        "-5/+6", "  \n\t\v\f\r 7", "\x01", "2147483648", "-2147483648", "0x1.fffffep127",
+        "123456789012345678901234567890", ".000000000000000000000000000000000000000000001"})
+    compare(text);
+}
+
+TEST_F(Scanner, MatchesTheCLibraryOnRandomText) {
+  std::mt19937 random(7);
+  const std::string alphabet = "0123456789+-.eEpPxXaAfFiInNtTyY/ \n";
+  for (int round = 0; round < 20000; round++) {
+    std::string text;
+    size_t length = 1 + random() % 12;
+    for (size_t i = 0; i < length; i++) text += alphabet[random() % alphabet.size()];
+    compare(text);
+    if (HasFailure()) break;
+  }
+}
+
+}  // namespace
