@@ -1,0 +1,283 @@
+// Write-then-read round trips: what the reader gives back from the writer's
+// output in every output mode.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "glm.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Numbers with at most six decimals survive "%f" exactly.
+const char* const kModel =
+    "mtllib parts.mtl\n"
+    "v 0 0 0\n"
+    "v 1.5 0 0\n"
+    "v 1.5 2.25 0\n"
+    "v 0 2.25 -0.125\n"
+    "v 7 8 9\n"
+    "vt 0 0\n"
+    "vt 1 0\n"
+    "vt 1 1\n"
+    "vn 0 0 1\n"
+    "vn 0 0.6 0.8\n"
+    "f 1/1/1 2/2/1 3/3/2 4/1/2\n"
+    "g wheel\n"
+    "usemtl shiny\n"
+    "f 2/2/2 5/3/1 3/1/1\n"
+    "f -4/-3/-2 -3/-2/-1 -2/-1/-1\n";
+
+const char* const kLibrary =
+    "newmtl shiny\n"
+    "Ka 0.25 0.5 0.75\n"
+    "Kd 0.1 0.2 0.3\n"
+    "Ks 1 1 1\n"
+    "Ns 96\n"
+    "newmtl dull\n";
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// The triangles of the named group, in list order.
+std::vector<ObjTriangle> groupTriangles(const ObjModel* model, const char* name) {
+  std::vector<ObjTriangle> result;
+  for (const ObjGroup* g = model->groups; g; g = g->next)
+    if (std::strcmp(g->name, name) == 0)
+      for (unsigned i = 0; i < g->trianglecount; i++)
+        result.push_back(model->triangles[g->triangles[i]]);
+  return result;
+}
+
+std::vector<std::string> groupNames(const ObjModel* model) {
+  std::vector<std::string> names;
+  for (const ObjGroup* g = model->groups; g; g = g->next) names.push_back(g->name);
+  return names;
+}
+
+class RoundTrip : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/glm-roundtrip-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir = pattern;
+    std::ofstream(dir + "/source.obj") << kModel;
+    std::ofstream(dir + "/parts.mtl") << kLibrary;
+    original = read("source.obj");
+  }
+  void TearDown() override {
+    glmFreeModel(original);
+    if (copy) glmFreeModel(copy);
+    fs::remove_all(dir);
+  }
+
+  ObjModel* read(const std::string& name) {
+    ::testing::internal::CaptureStdout();
+    ObjModel* model = glmReadOBJ((dir + "/" + name).c_str());
+    ::testing::internal::GetCapturedStdout();
+    return model;
+  }
+
+  // Writes `model` as written.obj with `mode` and reads it back into `copy`.
+  void writeAndRead(ObjModel* model, unsigned mode) {
+    if (copy) glmFreeModel(copy);
+    ::testing::internal::CaptureStdout();
+    glmWriteOBJ(model, (dir + "/written.obj").c_str(), mode);
+    warnings = ::testing::internal::GetCapturedStdout();
+    copy = read("written.obj");
+  }
+
+  void expectSameVertices() {
+    ASSERT_EQ(copy->vertexcount, original->vertexcount);
+    for (unsigned i = 3; i < 3 * (original->vertexcount + 1); i++)
+      EXPECT_EQ(copy->vertices[i], original->vertices[i]) << i;
+  }
+
+  // Each written group comes back with one more leading blank, holding the
+  // same triangles in the same order; `check` compares each pair.
+  template <class Check>
+  void expectSameTriangles(Check check) {
+    ASSERT_EQ(copy->trianglecount, original->trianglecount);
+    for (const ObjGroup* g = original->groups; g; g = g->next) {
+      SCOPED_TRACE(g->name);
+      std::vector<ObjTriangle> before = groupTriangles(original, g->name);
+      std::vector<ObjTriangle> after = groupTriangles(copy, (std::string(" ") + g->name).c_str());
+      ASSERT_EQ(after.size(), before.size());
+      for (std::size_t i = 0; i < before.size(); i++) {
+        for (int c = 0; c < 3; c++) EXPECT_EQ(after[i].vertexidx[c], before[i].vertexidx[c]);
+        check(before[i], after[i]);
+      }
+    }
+  }
+
+  std::string dir;
+  ObjModel* original = nullptr;
+  ObjModel* copy = nullptr;
+  std::string warnings;
+};
+
+TEST_F(RoundTrip, PlainModeKeepsVerticesAndFaces) {
+  writeAndRead(original, DRAW_NONE);
+  EXPECT_EQ(warnings, "");
+  expectSameVertices();
+  expectSameTriangles([](const ObjTriangle&, const ObjTriangle&) {});
+  EXPECT_EQ(copy->normals, nullptr);
+  EXPECT_EQ(copy->texcoords, nullptr);
+  EXPECT_EQ(copy->mtllib, nullptr);
+  EXPECT_EQ(copy->materials, nullptr);
+}
+
+TEST_F(RoundTrip, GroupNamesGainABlankAndDefaultComesBackEmpty) {
+  ASSERT_EQ(groupNames(original), (std::vector<std::string>{" wheel", "default"}));
+  writeAndRead(original, DRAW_NONE);
+  // The reader's own "default" is created first, so it is last and empty;
+  // the written groups come back in their written order before it.
+  EXPECT_EQ(groupNames(copy), (std::vector<std::string>{" default", "  wheel", "default"}));
+  EXPECT_EQ(copy->groupcount, 3u);
+  EXPECT_TRUE(groupTriangles(copy, "default").empty());
+  EXPECT_EQ(groupTriangles(copy, " default").size(), 2u);
+  EXPECT_EQ(groupTriangles(copy, "  wheel").size(), 2u);
+
+  ObjModel* first = copy;
+  copy = nullptr;
+  writeAndRead(first, DRAW_NONE);
+  EXPECT_EQ(groupNames(copy),
+            (std::vector<std::string>{" default", "   wheel", "  default", "default"}));
+  glmFreeModel(first);
+}
+
+TEST_F(RoundTrip, SmoothModeKeepsNormalsAndTheirIndices) {
+  writeAndRead(original, DRAW_SMOOTH);
+  expectSameVertices();
+  ASSERT_EQ(copy->normalcount, 2u);
+  for (unsigned i = 3; i < 9; i++) EXPECT_EQ(copy->normals[i], original->normals[i]);
+  EXPECT_EQ(copy->texcoords, nullptr);
+  expectSameTriangles([](const ObjTriangle& before, const ObjTriangle& after) {
+    for (int c = 0; c < 3; c++) EXPECT_EQ(after.normalidx[c], before.normalidx[c]);
+  });
+}
+
+TEST_F(RoundTrip, TextureModeKeepsTexcoordsAndTheirIndices) {
+  writeAndRead(original, DRAW_TEXTURE);
+  ASSERT_EQ(copy->texcoordcount, 3u);
+  for (unsigned i = 2; i < 8; i++) EXPECT_EQ(copy->texcoords[i], original->texcoords[i]);
+  EXPECT_EQ(copy->normals, nullptr);
+  expectSameTriangles([](const ObjTriangle& before, const ObjTriangle& after) {
+    for (int c = 0; c < 3; c++) EXPECT_EQ(after.texcoordidx[c], before.texcoordidx[c]);
+  });
+}
+
+TEST_F(RoundTrip, SmoothAndTextureKeepBothIndexKinds) {
+  writeAndRead(original, DRAW_SMOOTH | DRAW_TEXTURE);
+  EXPECT_EQ(copy->normalcount, 2u);
+  EXPECT_EQ(copy->texcoordcount, 3u);
+  expectSameTriangles([](const ObjTriangle& before, const ObjTriangle& after) {
+    for (int c = 0; c < 3; c++) {
+      EXPECT_EQ(after.normalidx[c], before.normalidx[c]);
+      EXPECT_EQ(after.texcoordidx[c], before.texcoordidx[c]);
+    }
+  });
+}
+
+TEST_F(RoundTrip, FlatModeWritesFacetNormalsAsTheNormals) {
+  glmComputeFaceNormals(original);
+  for (unsigned mode : {DRAW_FLAT, DRAW_FLAT | DRAW_TEXTURE}) {
+    SCOPED_TRACE(mode);
+    writeAndRead(original, mode);
+    ASSERT_EQ(copy->normalcount, original->trianglecount);
+    for (unsigned i = 3; i < 3 * (original->facetnormcount + 1); i++)
+      EXPECT_NEAR(copy->normals[i], original->facetnorms[i], 1e-6) << i;
+    expectSameTriangles([&](const ObjTriangle& before, const ObjTriangle& after) {
+      for (int c = 0; c < 3; c++) {
+        EXPECT_EQ(after.normalidx[c], before.facetnormidx);
+        if (mode & DRAW_TEXTURE) {
+          EXPECT_EQ(after.texcoordidx[c], before.texcoordidx[c]);
+        }
+      }
+    });
+  }
+}
+
+TEST_F(RoundTrip, NegativeIndicesComeBackResolved) {
+  writeAndRead(original, DRAW_SMOOTH | DRAW_TEXTURE);
+  std::string text = readFile(dir + "/written.obj");
+  EXPECT_NE(text.find("f 2/1/1 3/2/2 4/3/2\n"), std::string::npos) << text;
+  EXPECT_EQ(text.find('-', text.find("# 2 groups")), std::string::npos);
+}
+
+TEST_F(RoundTrip, MaterialModeAddsASecondDefaultAndKeepsColours) {
+  writeAndRead(original, DRAW_MATERIAL);
+  EXPECT_EQ(warnings, "");
+  ASSERT_STREQ(copy->mtllib, "parts.mtl");
+  ASSERT_EQ(copy->materialcount, original->materialcount + 1);
+  EXPECT_STREQ(copy->materials[0].name, "default");
+  EXPECT_STREQ(copy->materials[1].name, "default");
+  EXPECT_EQ(glmFindMaterial(copy, "default"), 0u);
+  for (unsigned i = 0; i < original->materialcount; i++) {
+    const ObjMaterial& before = original->materials[i];
+    const ObjMaterial& after = copy->materials[i + 1];
+    SCOPED_TRACE(before.name);
+    EXPECT_STREQ(after.name, before.name);
+    for (int c = 0; c < 4; c++) {
+      EXPECT_NEAR(after.ambient[c], before.ambient[c], 1e-6);
+      EXPECT_NEAR(after.diffuse[c], before.diffuse[c], 1e-6);
+      EXPECT_NEAR(after.specular[c], before.specular[c], 1e-6);
+    }
+    EXPECT_FLOAT_EQ(after.shininess, before.shininess);
+  }
+  // Groups keep their material by name.
+  for (const ObjGroup* g = copy->groups; g; g = g->next) {
+    if (std::strcmp(g->name, "  wheel") == 0) {
+      EXPECT_STREQ(copy->materials[g->material].name, "shiny");
+    } else if (std::strcmp(g->name, " default") == 0) {
+      EXPECT_EQ(g->material, 0u);
+    }
+  }
+}
+
+TEST_F(RoundTrip, ShininessComesOutAsWrittenOnTheFileScale) {
+  // Ns 96 is stored as the float nearest 12.288, which is a little above it.
+  EXPECT_FLOAT_EQ(original->materials[1].shininess, 12.288f);
+  writeAndRead(original, DRAW_MATERIAL);
+  std::string library = readFile(dir + "/parts.mtl");
+  EXPECT_NE(library.find("newmtl shiny\nKa 0.250000 0.500000 0.750000\n"
+                         "Kd 0.100000 0.200000 0.300000\nKs 1.000000 1.000000 1.000000\n"
+                         "Ns 96.000001\n\n"),
+            std::string::npos)
+      << library;
+  EXPECT_NE(library.find("newmtl dull\n"), std::string::npos);
+  EXPECT_NE(library.find("newmtl default\n"), std::string::npos);
+  EXPECT_NE(library.find("Ns 507.812500\n\nnewmtl shiny\n"), std::string::npos);
+  // Read again, 96.000001 comes back as the same float.
+  EXPECT_EQ(copy->materials[2].shininess, original->materials[1].shininess);
+}
+
+TEST_F(RoundTrip, ThirdPartyModelWithNegativeIndicesSurvives) {
+  const std::string corpus = std::string(PROJECT_SOURCE_DIR) + "/fuzz/corpus/";
+  fs::copy_file(corpus + "fuzz_obj/tinyobjloader-cornell_box.obj", dir + "/cornell_box.obj");
+  fs::copy_file(corpus + "fuzz_mtl/tinyobjloader-cornell_box.mtl", dir + "/cornell_box.mtl");
+  glmFreeModel(original);
+  original = read("cornell_box.obj");
+  ASSERT_GT(original->trianglecount, 0u);
+  writeAndRead(original, DRAW_MATERIAL);
+  expectSameTriangles([](const ObjTriangle&, const ObjTriangle&) {});
+  ASSERT_EQ(copy->vertexcount, original->vertexcount);
+  for (unsigned i = 3; i < 3 * (original->vertexcount + 1); i++)
+    EXPECT_NEAR(copy->vertices[i], original->vertices[i], 1e-3) << i;
+  EXPECT_EQ(copy->materialcount, original->materialcount + 1);
+}
+
+}  // namespace
