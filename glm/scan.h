@@ -17,6 +17,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -60,12 +61,19 @@ inline bool loadText(const char* path, Text& text, const char* operation) {
   std::unique_ptr<char, FreeDeleter> data(static_cast<char*>(glmAlloc(capacity + 2, 1, operation)));
   for (;;) {
     if (size == capacity) {
-      // The file grew, or its size was unknown: double and go on.
+      // Full: only grow if there is more (the file grew, or its size was
+      // unknown); the usual file fits exactly and must not be copied.
+      char probe;
+      ssize_t more = ::read(fd, &probe, 1);
+      if (more < 0) return false;
+      if (more == 0) break;
       std::size_t bigger = capacity * 2;
       char* grown = static_cast<char*>(glmAlloc(bigger + 2, 1, operation));
       std::memcpy(grown, data.get(), size);
+      grown[size++] = probe;
       data.reset(grown);
       capacity = bigger;
+      continue;
     }
     ssize_t got = ::read(fd, data.get() + size, capacity - size);
     if (got < 0) return false;
@@ -248,8 +256,43 @@ inline float convertFloat(const char* begin, const char* end, bool hexadecimal) 
   return negative ? -value : value;
 }
 
+// The common number, "[sign]digits[.digits]" followed by whitespace, in one
+// loop. Returns false when the text is anything else; then nothing is
+// consumed and the general rules apply. With `value` it also converts, when
+// that can be done exactly: a mantissa below 2^53 divided by an exact power
+// of ten is correctly rounded to double, and rounding that to float gives
+// strtof's result unless the double landed exactly halfway between two
+// floats (checked; those go the general way).
+inline bool plainFloat(const char*& p, float* value) {
+  const char* q = skipSpace(p);
+  bool negative = *q == '-';
+  q += (*q == '-' || *q == '+');
+  std::uint64_t mantissa = 0;
+  int digits = 0, fraction = 0;
+  for (; isDigit(*q); ++q, ++digits) mantissa = mantissa * 10 + static_cast<unsigned>(*q - '0');
+  if (*q == '.')
+    for (++q; isDigit(*q); ++q, ++digits, ++fraction)
+      mantissa = mantissa * 10 + static_cast<unsigned>(*q - '0');
+  if (digits == 0 || !isSpace(*q)) return false;
+  if (value) {
+    static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                         1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                         1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    if (digits > 19 || mantissa > (std::uint64_t{1} << 53) || fraction > 22) return false;
+    double exact = static_cast<double>(mantissa) / kPowers[fraction];
+    std::uint64_t bits;
+    std::memcpy(&bits, &exact, sizeof bits);
+    if ((bits & 0x1FFFFFFF) == 0x10000000) return false;
+    float f = static_cast<float>(exact);
+    *value = negative ? -f : f;
+  }
+  p = q;
+  return true;
+}
+
 // "%f" into value; false (value unchanged) when nothing converts.
 inline bool scanFloat(const char*& p, float& value) {
+  if (plainFloat(p, &value)) return true;
   const char* begin;
   bool hexadecimal;
   if (!lexFloat(p, &begin, &hexadecimal)) return false;
@@ -264,7 +307,7 @@ inline int scanFloats(const char*& p, float* values, int count) {
   for (int i = 0; i < count; i++) {
     if (values) {
       if (!scanFloat(p, values[i])) return i;
-    } else {
+    } else if (!plainFloat(p, nullptr)) {
       const char* begin;
       bool hexadecimal;
       if (!lexFloat(p, &begin, &hexadecimal)) return i;
