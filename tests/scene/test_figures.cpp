@@ -96,13 +96,15 @@ TEST(PersonFigure, StandsUprightWithTheWireJointAtTheLeftElbow) {
   expectAt(glfake::named("glutSolidSphere")[0].origin(), 0, 0, -1.7);  // head
   // At rest about Z the walker's left elbow is still where the upper arm
   // ends: with the walker's shoulder swing about X only y and z change.
-  const Call elbow = glfake::named("glutWireSphere")[0];
-  EXPECT_NEAR(elbow.origin().x, -0.15, kTol);
+  auto wire = glfake::named("glutWireSphere");
+  ASSERT_EQ(wire.size(), 1u);
+  EXPECT_NEAR(wire[0].origin().x, -0.15, kTol);
 
   freshStart();
   drawKickerA();  // every joint at rest
-  const Vec3 leftElbow = glfake::named("glutWireSphere")[0].origin();
-  expectAt(leftElbow, -0.15, 0, -2.0);
+  wire = glfake::named("glutWireSphere");
+  ASSERT_EQ(wire.size(), 1u);
+  expectAt(wire[0].origin(), -0.15, 0, -2.0);
   const auto limbs = glfake::named("gluCylinder");
   // Both feet hang straight down from the hips, 0.55 below them.
   expectAt(cylinderEnd(limbs[5]), -0.07, 0, -2.75);
