@@ -67,7 +67,10 @@ Vec3 cylinderEnd(const Call& c) { return c.at({0, 0, c.args[2]}); }
 std::vector<Call> drawnLimbs(void (*figure)()) {
   freshStart();
   figure();
-  return glfake::named("gluCylinder");
+  auto limbs = glfake::named("gluCylinder");
+  EXPECT_EQ(limbs.size(), 8u);
+  limbs.resize(8, Call{"missing", {0, 0, 0, 0, 0, 0}, "", glfake::Mat4{}, {}, 0});
+  return limbs;
 }
 
 TEST(PersonFigure, BuildsOneHeadTwoBlocksEightJointsAndEightOpenFilledLimbs) {
