@@ -86,23 +86,22 @@ struct Corner {
 
 // One scanf call with the form's format ("%d", "%d/%d", "%d//%d",
 // "%d/%d/%d"); returns the number of conversions.
-int scanCorner(const char*& p, Form form, Corner& corner) {
+template <Form form>
+[[gnu::always_inline]] inline int scanCorner(const char*& p, Corner& corner) {
   if (!scanInt(p, corner.v)) return 0;
-  switch (form) {
-    case Form::vertex:
-      return 1;
-    case Form::vertexTexture:
-      if (!scanLiteral(p, '/') || !scanInt(p, corner.t)) return 1;
-      return 2;
-    case Form::vertexNormal:
-      if (!scanLiteral(p, '/') || !scanLiteral(p, '/') || !scanInt(p, corner.n)) return 1;
-      return 2;
-    case Form::vertexTextureNormal:
-      if (!scanLiteral(p, '/') || !scanInt(p, corner.t)) return 1;
-      if (!scanLiteral(p, '/') || !scanInt(p, corner.n)) return 2;
-      return 3;
+  if constexpr (form == Form::vertex) {
+    return 1;
+  } else if constexpr (form == Form::vertexTexture) {
+    if (!scanLiteral(p, '/') || !scanInt(p, corner.t)) return 1;
+    return 2;
+  } else if constexpr (form == Form::vertexNormal) {
+    if (!scanLiteral(p, '/') || !scanLiteral(p, '/') || !scanInt(p, corner.n)) return 1;
+    return 2;
+  } else {
+    if (!scanLiteral(p, '/') || !scanInt(p, corner.t)) return 1;
+    if (!scanLiteral(p, '/') || !scanInt(p, corner.n)) return 2;
+    return 3;
   }
-  return 0;
 }
 
 // The form of a first corner, tested in this order: "//" anywhere, three
@@ -111,9 +110,9 @@ Form cornerForm(const char* word) {
   if (std::strstr(word, "//")) return Form::vertexNormal;
   Corner scratch;
   const char* p = word;
-  if (scanCorner(p, Form::vertexTextureNormal, scratch) == 3) return Form::vertexTextureNormal;
+  if (scanCorner<Form::vertexTextureNormal>(p, scratch) == 3) return Form::vertexTextureNormal;
   p = word;
-  if (scanCorner(p, Form::vertexTexture, scratch) == 2) return Form::vertexTexture;
+  if (scanCorner<Form::vertexTexture>(p, scratch) == 2) return Form::vertexTexture;
   return Form::vertex;
 }
 
@@ -175,34 +174,20 @@ ObjTriangle* addTriangle(Reader& r) {
   }
 }
 
-// A face: the first corner is a word that decides the form, the second and
-// third are read whatever they hold, and every further read that converts at
-// least one number adds a triangle to the fan around the first corner. The
-// word that ends the face stays unread.
-template <bool Fill>
-const char* readFace(Reader& r, const char* p) {
-  char word[kNameMax + 1];
-  p = skipSpace(p);
-  const char* firstAt = p;
-  const char* stop = p > r.text.end ? p : wordEnd(p);
-  copyName(p, stop, word);
-  p = stop;
-
-  Form form = cornerForm(word);
-  Corner corner;
-  const char* wp = word;
-  scanCorner(wp, form, corner);
-
-  ObjTriangle* t = addTriangle<Fill>(r);
-  if constexpr (Fill) storeCorner(r, form, corner, firstAt, *t, 0);
+// The corners after the first: the second and third are read whatever they
+// hold, and every further read that converts at least one number adds a
+// triangle to the fan around the first corner. The word that ends the face
+// stays unread.
+template <bool Fill, Form form>
+const char* readCorners(Reader& r, const char* p, Corner corner, ObjTriangle* t) {
   for (int k = 1; k < 3; k++) {
     const char* at = skipSpace(p);
-    scanCorner(p, form, corner);
+    scanCorner<form>(p, corner);
     if constexpr (Fill) storeCorner(r, form, corner, at, *t, k);
   }
   for (;;) {
     const char* at = skipSpace(p);
-    if (scanCorner(p, form, corner) <= 0) break;
+    if (scanCorner<form>(p, corner) <= 0) break;
     ObjTriangle* next = addTriangle<Fill>(r);
     if constexpr (Fill) {
       // The fan: corner 1 stays, the previous last corner becomes corner 2.
@@ -218,6 +203,38 @@ const char* readFace(Reader& r, const char* p) {
     }
   }
   return p;
+}
+
+template <bool Fill, Form form>
+const char* readFaceOfForm(Reader& r, const char* p, const char* word, const char* firstAt) {
+  Corner corner;
+  scanCorner<form>(word, corner);
+  ObjTriangle* t = addTriangle<Fill>(r);
+  if constexpr (Fill) storeCorner(r, form, corner, firstAt, *t, 0);
+  return readCorners<Fill, form>(r, p, corner, t);
+}
+
+// A face: its first corner is read as a word (cut to kNameMax characters,
+// as a C string) and decides the form of the whole face.
+template <bool Fill>
+const char* readFace(Reader& r, const char* p) {
+  char word[kNameMax + 1];
+  p = skipSpace(p);
+  const char* firstAt = p;
+  const char* stop = p > r.text.end ? p : wordEnd(p);
+  copyName(p, stop, word);
+  p = stop;
+  switch (cornerForm(word)) {
+    case Form::vertex:
+      return readFaceOfForm<Fill, Form::vertex>(r, p, word, firstAt);
+    case Form::vertexTexture:
+      return readFaceOfForm<Fill, Form::vertexTexture>(r, p, word, firstAt);
+    case Form::vertexNormal:
+      return readFaceOfForm<Fill, Form::vertexNormal>(r, p, word, firstAt);
+    case Form::vertexTextureNormal:
+      break;
+  }
+  return readFaceOfForm<Fill, Form::vertexTextureNormal>(r, p, word, firstAt);
 }
 
 // Group lines: the name is everything after the keyword up to the line end,

@@ -38,7 +38,11 @@ struct FreeDeleter {
 };
 
 // A whole file in memory: text[0..size) is the file, text[size] is '\n' and
-// text[size + 1] is '\0'. `end` points at that appended newline.
+// text[size + 1] is '\0'; kPadding bytes after them are zero, so short
+// fixed-size copies near the end stay inside the block. `end` points at the
+// appended newline.
+constexpr std::size_t kPadding = 16;
+
 struct Text {
   std::unique_ptr<char, FreeDeleter> data;
   const char* begin = nullptr;
@@ -58,7 +62,8 @@ inline bool loadText(const char* path, Text& text, const char* operation) {
   if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) return false;
   std::size_t capacity = info.st_size > 0 ? static_cast<std::size_t>(info.st_size) : 4096;
   std::size_t size = 0;
-  std::unique_ptr<char, FreeDeleter> data(static_cast<char*>(glmAlloc(capacity + 2, 1, operation)));
+  std::unique_ptr<char, FreeDeleter> data(
+      static_cast<char*>(glmAlloc(capacity + 2 + kPadding, 1, operation)));
   for (;;) {
     if (size == capacity) {
       // Full: only grow if there is more (the file grew, or its size was
@@ -68,7 +73,7 @@ inline bool loadText(const char* path, Text& text, const char* operation) {
       if (more < 0) return false;
       if (more == 0) break;
       std::size_t bigger = capacity * 2;
-      char* grown = static_cast<char*>(glmAlloc(bigger + 2, 1, operation));
+      char* grown = static_cast<char*>(glmAlloc(bigger + 2 + kPadding, 1, operation));
       std::memcpy(grown, data.get(), size);
       grown[size++] = probe;
       data.reset(grown);
@@ -109,7 +114,12 @@ inline const char* wordEnd(const char* p) {
 inline void copyName(const char* begin, const char* end, char (&name)[kNameMax + 1]) {
   std::size_t length = static_cast<std::size_t>(end - begin);
   if (length > kNameMax) length = kNameMax;
-  std::memcpy(name, begin, length);
+  // Short words (face corners) are the common case: a fixed 16-byte copy is
+  // far cheaper than a general one. The buffer has padding past its end.
+  if (length < 16)
+    std::memcpy(name, begin, 16);
+  else
+    std::memcpy(name, begin, length);
   name[length] = '\0';
 }
 
@@ -146,7 +156,7 @@ inline void firstWord(const char* begin, const char* end, char (&name)[kNameMax 
 // A sign without digits is consumed and the read fails. The value saturates
 // far outside the unsigned range instead of wrapping, so an over-long index
 // is reported as out of range rather than read as some other index.
-inline bool scanInt(const char*& p, long long& value) {
+[[gnu::always_inline]] inline bool scanInt(const char*& p, long long& value) {
   p = skipSpace(p);
   bool negative = false;
   if (*p == '-' || *p == '+') negative = *p++ == '-';
