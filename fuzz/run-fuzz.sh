@@ -60,10 +60,10 @@ for target in "${targets[@]}"; do
   [[ -f "$root/fuzz/$target.dict" ]] && dict=(-dict="$root/fuzz/$target.dict")
   echo "== $target: $runs executions" >&2
   # -close_fd_mask=3 silences the library's messages; libFuzzer keeps its own
-  # output. Inputs up to 64 KiB; any single input taking 10 s is a hang.
+  # output. Inputs up to 4 KiB (long lines and words fit); any single input taking 10 s is a hang.
   ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1 \
   UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-    "$build/$target" -runs="$runs" -max_len=65536 -timeout=10 -rss_limit_mb=2048 \
+    "$build/$target" -runs="$runs" -max_len=4096 -timeout=10 -rss_limit_mb=2048 \
       -close_fd_mask=3 -print_final_stats=1 -artifact_prefix="$build/artifacts/$target-" \
       "${dict[@]}" "$corpus" "$root/fuzz/corpus/$target"
 done
