@@ -268,13 +268,18 @@ void glmMergeVertices(ObjModel* model, float epsilon);
  * (DRAW_FLAT, DRAW_SMOOTH, DRAW_TEXTURE, DRAW_COLOR, DRAW_MATERIAL); a mode
  * that asks for missing data is corrected with a warning on standard output.
  * With DRAW_MATERIAL and an mtllib it also writes the MTL library beside it.
- * The file is replaced only once completely written; any failure to create,
- * write or close a file is fatal. Asserts "model". */
+ * Each file goes to a temporary file in its directory that replaces the
+ * target only once completely written (a symbolic link is followed; an
+ * existing target that is not a regular file, such as a device, is written in
+ * place); any failure to create, write or close a file is fatal and leaves
+ * both targets as they were. Asserts "model", and that every group's
+ * triangle and material indices are in range. */
 void glmWriteOBJ(ObjModel* model, const char* filename, unsigned mode);
 
 /* Writes every material of the model as the MTL library `mtllibname` in the
- * directory of `modelpath`; replaced only once completely written; failures
- * are fatal. Asserts "model". */
+ * directory of `modelpath` (as glmPathDirectory gives it), replaced only once
+ * completely written as glmWriteOBJ does; failures are fatal. Asserts
+ * "model". */
 void glmWriteMTL(ObjModel* model, const char* modelpath, const char* mtllibname);
 
 /* ------------------------------------------------------------------------ */
@@ -283,9 +288,11 @@ void glmWriteMTL(ObjModel* model, const char* modelpath, const char* mtllibname)
 
 /* Reads a raw ("P6") PPM file with maxval 1..255 into a new malloc'd buffer of
  * width x height x 3 bytes, top row first, which the caller frees. On any
- * failure (unreadable, not P6, truncated header or pixels, bad or oversized
- * dimensions) prints one line on standard error and returns null; *width and
- * *height are written only on success. */
+ * failure (unreadable, not P6, truncated header or pixels, a width or height
+ * below 1, more than 2^31 bytes of pixels) prints one line naming the file on
+ * standard error and returns null; *width and *height are written only on
+ * success. The header is read in lines of at most 69 characters; lines that
+ * begin with "#" are comments. */
 unsigned char* glmLoadPPM(const char* filename, int* width, int* height);
 
 #endif /* GLM_H */
