@@ -25,15 +25,16 @@ cat >"$work/swapcount.c" <<'EOF'
 #include <stdlib.h>
 #include <time.h>
 
-static double now(void) {
+static double clockSeconds(clockid_t clock) {
   struct timespec ts;
-  clock_gettime(CLOCK_MONOTONIC, &ts);
+  clock_gettime(clock, &ts);
   return ts.tv_sec + ts.tv_nsec * 1e-9;
 }
+static double now(void) { return clockSeconds(CLOCK_MONOTONIC); }
 
 void glXSwapBuffers(Display* display, GLXDrawable drawable) {
   static void (*real)(Display*, GLXDrawable);
-  static double first = -1, begin = -1;
+  static double first = -1, begin = -1, cpuBegin;
   static long swaps;
   static int reported;
   if (!real) real = (void (*)(Display*, GLXDrawable))dlsym(RTLD_NEXT, "glXSwapBuffers");
@@ -44,15 +45,20 @@ void glXSwapBuffers(Display* display, GLXDrawable drawable) {
   if (begin < 0) {
     if (t - first < atof(getenv("SWAPCOUNT_WARMUP"))) return;
     begin = t;
+    cpuBegin = clockSeconds(CLOCK_PROCESS_CPUTIME_ID);
     swaps = 0;
     return;
   }
   swaps++;
   if (t - begin < atof(getenv("SWAPCOUNT_SECONDS"))) return;
+  // CPU time of the whole process, llvmpipe's threads included; it says
+  // how much the rate suffered from other work on the machine.
+  double cpu = clockSeconds(CLOCK_PROCESS_CPUTIME_ID) - cpuBegin;
   FILE* out = fopen(getenv("SWAPCOUNT_OUT"), "w");
   if (!out) return;
-  fprintf(out, "%ld swaps in %.3f s: %.1f ticks per second (renderer: %s)\n", swaps, t - begin,
-          swaps / (t - begin), (const char*)glGetString(GL_RENDERER));
+  fprintf(out, "%ld swaps in %.3f s: %.1f ticks per second; %.3f s of CPU, %.1f ms per tick\n",
+          swaps, t - begin, swaps / (t - begin), cpu, 1000 * cpu / swaps);
+  fprintf(out, "renderer: %s\n", (const char*)glGetString(GL_RENDERER));
   fclose(out);
   reported = 1;
 }
