@@ -229,7 +229,7 @@ TEST(Draw, ColorModeEnablesColorMaterialAndColoursEachGroup) {
   EXPECT_EQ(args("glColor3fv", 0), (std::vector<double>{d0[0], d0[1], d0[2]}));  // b: 0
   EXPECT_EQ(args("glColor3fv", 2), (std::vector<double>{d1[0], d1[1], d1[2]}));  // a: 1
   // The vertices of group "a" are drawn in its colour.
-  const glfake::Call& vertex = glfake::named("glVertex3fv")[3];
+  const glfake::Call vertex = glfake::named("glVertex3fv")[3];
   EXPECT_FLOAT_EQ(vertex.color[0], 0.4f);
 }
 
