@@ -30,6 +30,7 @@ using CString = std::unique_ptr<char, FreeDeleter>;
 // failure handler throws) and discard() (called before a fatal exit, which
 // runs no destructors) close and remove an unfinished temporary file.
 struct Output {
+  std::string name;    // the path as the caller gave it, for messages
   std::string target;  // where the finished file goes
   std::string temp;    // the file being written; empty when writing in place
   FILE* file = nullptr;
@@ -71,6 +72,7 @@ mode_t creationMode(const struct stat* existing) {
 // written in place; a symbolic link is followed so the link itself survives.
 // Returns false with errno set when nothing could be created.
 bool openOutput(Output& out, const char* target) {
+  out.name = target;
   struct stat status;
   bool exists = stat(target, &status) == 0;
   if (exists && !S_ISREG(status.st_mode)) {
@@ -97,7 +99,7 @@ bool openOutput(Output& out, const char* target) {
 
 // Flushes, syncs and closes the file; returns false with out.error set when
 // any write, the flush or the close failed. The temporary file stays until
-// commit() or discard().
+// commitOutput() or discard().
 bool finishOutput(Output& out) {
   if (!out.error && std::fflush(out.file) != 0) out.error = errno ? errno : EIO;
   if (!out.error && std::ferror(out.file)) out.error = EIO;
@@ -120,10 +122,10 @@ bool commitOutput(Output& out) {
 }
 
 [[noreturn]] void writeFailed(const char* operation, Output& out) {
-  std::string target = out.target;
+  std::string name = out.name;
   int error = out.error ? out.error : EIO;
   out.discard();
-  glmFailf(stderr, "%s() failed: can't write file \"%s\": %s\n", operation, target.c_str(),
+  glmFailf(stderr, "%s() failed: can't write file \"%s\": %s\n", operation, name.c_str(),
            std::strerror(error));
 }
 
