@@ -184,7 +184,8 @@ void glmNormalizeVector(float* v);
 
 /* Replaces facetnorms with one unit normal per triangle (entry i + 1 for
  * triangle i, counter-clockwise winding faces the viewer) and sets every
- * facetnormidx. Asserts "model" and "model->vertices". */
+ * facetnormidx; a degenerate triangle gets a non-finite normal. Asserts
+ * "model", "model->vertices" and that every vertexidx is in 1..vertexcount. */
 void glmComputeFaceNormals(ObjModel* model);
 
 /* Replaces normals with crease-angle vertex normals: at each vertex, corners
@@ -192,7 +193,8 @@ void glmComputeFaceNormals(ObjModel* model);
  * share one averaged normal, the others keep a copy of their facet normal.
  * Every corner of every triangle gets a valid normalidx, also when a triangle
  * names one vertex at several corners. A vertex no triangle uses is reported
- * on standard error. Asserts "model" and "model->facetnorms". */
+ * on standard error. Asserts "model", "model->facetnorms" and that every
+ * vertexidx and facetnormidx is in range. */
 void glmVertexNormals(ObjModel* model, float angle);
 
 /* ------------------------------------------------------------------------ */
@@ -257,7 +259,8 @@ bool glmVectorsClose(const float* a, const float* b, float epsilon);
 float* glmMergeVectors(float* vectors, unsigned* count, float epsilon);
 
 /* Welds the model's vertices with glmMergeVectors and re-points every
- * triangle's vertexidx; exact for any number of vertices. */
+ * triangle's vertexidx; exact for any number of vertices. Asserts that every
+ * vertexidx is in 1..vertexcount. */
 void glmMergeVertices(ObjModel* model, float epsilon);
 
 /* ------------------------------------------------------------------------ */
