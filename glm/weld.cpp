@@ -6,9 +6,9 @@
 // kept one, kept vectors are filed in a hash of grid cells a little over
 // 2 * epsilon wide; every kept vector close to a point lies in the point's
 // cell or the neighbour on the nearer side, on each axis, so 8 cells hold all
-// the candidates. The candidates are then tested with glmVectorsClose itself
-// and the lowest close one wins, so the grid only narrows the search and never
-// decides closeness.
+// the candidates. The candidates are then tested exactly as glmVectorsClose
+// tests, and the lowest close one wins, so the grid only narrows the search
+// and never decides closeness.
 //
 // The hash holds blocks of 2 x 2 x 2 cells, so the 8 cells of one search
 // usually touch 1 to 4 entries rather than 8, and the searches of nearby
