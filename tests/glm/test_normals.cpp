@@ -9,25 +9,20 @@
 #include <vector>
 
 #include "glm.h"
+#include "model_util.h"
 
 namespace {
 
-struct Vec {
-  float x, y, z;
-};
+using namespace testutil;
+
 struct Tri {
   unsigned a, b, c;
 };
 
-struct ModelDeleter {
-  void operator()(ObjModel* model) const { glmFreeModel(model); }
-};
-using ModelPtr = std::unique_ptr<ObjModel, ModelDeleter>;
-
 // A model built by hand: 1-based vertices, 0-based triangles, all of them in
 // one group "default".
 ModelPtr makeModel(const std::vector<Vec>& vertices, const std::vector<Tri>& triangles) {
-  auto* model = static_cast<ObjModel*>(std::calloc(1, sizeof(ObjModel)));
+  auto* model = emptyModel();
   model->vertexcount = static_cast<unsigned>(vertices.size());
   model->vertices = static_cast<float*>(std::calloc(vertices.size() + 1, 3 * sizeof(float)));
   for (std::size_t i = 0; i < vertices.size(); i++)

@@ -7,30 +7,18 @@
 #include <vector>
 
 #include "glm.h"
+#include "model_util.h"
 
 namespace {
 
-struct Vec {
-  float x, y, z;
-};
-
-struct ModelDeleter {
-  void operator()(ObjModel* model) const { glmFreeModel(model); }
-};
-using ModelPtr = std::unique_ptr<ObjModel, ModelDeleter>;
-
-float* vectorArray(const std::vector<Vec>& entries) {
-  auto* array = static_cast<float*>(std::calloc(entries.size() + 1, 3 * sizeof(float)));
-  for (std::size_t i = 0; i < entries.size(); i++) std::memcpy(&array[3 * (i + 1)], &entries[i], 3 * sizeof(float));
-  return array;
-}
+using namespace testutil;
 
 // One triangle per entry of `grouped`: those marked true are in group "g".
 // Every corner k of triangle i uses vertex and normal 3i + k + 1 (wrapped
 // into the arrays), and texture index 99.
 ModelPtr makeModel(const std::vector<Vec>& vertices, const std::vector<Vec>& normals,
                    const std::vector<bool>& grouped) {
-  auto* model = static_cast<ObjModel*>(std::calloc(1, sizeof(ObjModel)));
+  auto* model = emptyModel();
   model->vertexcount = static_cast<unsigned>(vertices.size());
   model->vertices = vectorArray(vertices);
   if (!normals.empty()) {

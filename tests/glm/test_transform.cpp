@@ -8,24 +8,16 @@
 #include <vector>
 
 #include "glm.h"
+#include "model_util.h"
 
 namespace {
 
-struct Vec {
-  float x, y, z;
-};
-
-struct ModelDeleter {
-  void operator()(ObjModel* model) const { glmFreeModel(model); }
-};
-using ModelPtr = std::unique_ptr<ObjModel, ModelDeleter>;
-
-const float kNaN = std::numeric_limits<float>::quiet_NaN();
+using namespace testutil;
 
 // A model with the given 1-based vertices and no triangles. Entry 0 holds
 // NaN: an operation that reads it would spoil its result.
 ModelPtr makeModel(const std::vector<Vec>& vertices) {
-  auto* model = static_cast<ObjModel*>(std::calloc(1, sizeof(ObjModel)));
+  auto* model = emptyModel();
   model->vertexcount = static_cast<unsigned>(vertices.size());
   model->vertices = static_cast<float*>(std::malloc((vertices.size() + 1) * 3 * sizeof(float)));
   model->vertices[0] = model->vertices[1] = model->vertices[2] = kNaN;

@@ -11,29 +11,14 @@
 #include <vector>
 
 #include "glm.h"
+#include "model_util.h"
 
 namespace {
 
-struct Vec {
-  float x, y, z;
-};
-
-struct ModelDeleter {
-  void operator()(ObjModel* model) const { glmFreeModel(model); }
-};
-using ModelPtr = std::unique_ptr<ObjModel, ModelDeleter>;
-
-const float kNaN = std::numeric_limits<float>::quiet_NaN();
-const float kInf = std::numeric_limits<float>::infinity();
-
-float* vectorArray(const std::vector<Vec>& entries) {
-  auto* array = static_cast<float*>(std::calloc(entries.size() + 1, 3 * sizeof(float)));
-  for (std::size_t i = 0; i < entries.size(); i++) std::memcpy(&array[3 * (i + 1)], &entries[i], 3 * sizeof(float));
-  return array;
-}
+using namespace testutil;
 
 ModelPtr makeModel(const std::vector<Vec>& vertices, const std::vector<std::vector<unsigned>>& triangles) {
-  auto* model = static_cast<ObjModel*>(std::calloc(1, sizeof(ObjModel)));
+  auto* model = emptyModel();
   model->vertexcount = static_cast<unsigned>(vertices.size());
   model->vertices = vectorArray(vertices);
   model->trianglecount = static_cast<unsigned>(triangles.size());
@@ -288,7 +273,7 @@ TEST(MergeVertices, IndicesBeyondTwoToThe24thAreExact) {
   // every later vertex moves down by one. From 2^24 + 1 on, those indices are
   // not all floats.
   const unsigned count = (1u << 24) + 8;
-  auto* model = static_cast<ObjModel*>(std::calloc(1, sizeof(ObjModel)));
+  auto* model = emptyModel();
   ModelPtr owner(model);
   model->vertexcount = count;
   model->vertices = static_cast<float*>(std::malloc((static_cast<std::size_t>(count) + 1) * 3 * sizeof(float)));
