@@ -111,3 +111,30 @@ check_animation_noise() {
   ((n < BIG_CHANGE / 2)) || fail "the animation alone changes $n pixels a second; too many to judge input by"
   echo "animation alone: $n pixels in about a second"
 }
+
+# ---- The pop-up menu -----------------------------------------------------
+
+MENU=""
+menu_shown() {
+  MENU=$(xwininfo -root -children 2>/dev/null | awk '/"freeglut menu"/ {print $1; exit}')
+  [[ -n "$MENU" ]] && xwininfo -id "$MENU" | grep -q 'Map State: IsViewable'
+}
+menu_hidden() { ! menu_shown; }
+
+# choose ENTRY: opens the menu with a right click and picks entry 1 to 5.
+# The menu window is drawn only once the pointer moves onto an entry, so
+# the pointer goes there before the click.
+choose() {
+  xdotool mousemove --window "$WIN" 300 300 click 3 2>/dev/null
+  poll 10 menu_shown || fail "the right button opened no menu"
+  local info x y h
+  info=$(xwininfo -id "$MENU")
+  x=$(awk '/Absolute upper-left X/ {print $4}' <<<"$info")
+  y=$(awk '/Absolute upper-left Y/ {print $4}' <<<"$info")
+  h=$(awk '/^ *Height:/ {print $2}' <<<"$info")
+  xdotool mousemove $((x + 30)) $((y + h * ($1 - 1) / 5 + h / 10)) 2>/dev/null
+  xdotool click 1 2>/dev/null
+  poll 10 menu_hidden || fail "the menu stayed open after choosing entry $1"
+  # Away from the scene's fixed parts, so the pointer hides nothing looked at.
+  xdotool mousemove --window "$WIN" 5 995 2>/dev/null
+}
