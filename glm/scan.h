@@ -23,6 +23,7 @@
 #include <memory>
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -38,16 +39,61 @@ struct FreeDeleter {
 };
 
 // A whole file in memory: text[0..size) is the file, text[size] is '\n' and
-// text[size + 1] is '\0'; kPadding bytes after them are zero, so short
-// fixed-size copies near the end stay inside the block. `end` points at the
+// text[size + 1] is '\0'; kPadding bytes after them are zero, so fixed-size
+// reads a little past a position (short copies, the line checks that look at
+// up to 128 bytes at once) stay inside the block. `end` points at the
 // appended newline.
-constexpr std::size_t kPadding = 16;
+constexpr std::size_t kPadding = 128;
+
+// Owns the block: a regular file is mapped rather than copied (see
+// mapFile), anything else is read into allocated memory.
+struct TextRelease {
+  std::size_t mapped = 0;  // length of the mapping; 0 for allocated memory
+  void operator()(char* block) const {
+    if (mapped)
+      ::munmap(block, mapped);
+    else
+      std::free(block);
+  }
+};
 
 struct Text {
-  std::unique_ptr<char, FreeDeleter> data;
+  std::unique_ptr<char, TextRelease> data;
   const char* begin = nullptr;
   const char* end = nullptr;
 };
+
+// Maps a regular file of `size` bytes. The whole pages of the file are
+// mapped read-only from the page cache, prefetched in one go; the rest of the
+// file, the appended "\n\0" and the padding live in anonymous memory behind
+// them, so nothing is written into the file's pages and nothing is copied
+// but the last partial page. False when the system refuses the mapping or
+// the file's size is no longer `size`; the caller then reads the file.
+inline bool mapFile(int fd, std::size_t size, Text& text) {
+  long pageSize = ::sysconf(_SC_PAGESIZE);
+  std::size_t page = pageSize > 0 ? static_cast<std::size_t>(pageSize) : 4096;
+  if (size > SIZE_MAX - 2 - kPadding - page) return false;
+  std::size_t whole = size / page * page;
+  std::size_t length = (size + 2 + kPadding + page - 1) / page * page;
+  void* block = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (block == MAP_FAILED) return false;
+  std::unique_ptr<char, TextRelease> data(static_cast<char*>(block), TextRelease{length});
+  if (whole && ::mmap(data.get(), whole, PROT_READ, MAP_PRIVATE | MAP_FIXED | MAP_POPULATE, fd,
+                      0) == MAP_FAILED)
+    return false;
+  for (std::size_t at = whole; at < size;) {
+    ssize_t got = ::pread(fd, data.get() + at, size - at, static_cast<off_t>(at));
+    if (got <= 0) return false;  // shrunk, or unreadable
+    at += static_cast<std::size_t>(got);
+  }
+  char probe;
+  if (::pread(fd, &probe, 1, static_cast<off_t>(size)) != 0) return false;  // grew
+  data.get()[size] = '\n';
+  text.begin = data.get();
+  text.end = data.get() + size;
+  text.data = std::move(data);
+  return true;
+}
 
 // Reads the file at `path`; false when it cannot be opened or read (a
 // directory counts as unreadable). Memory exhaustion is fatal for `operation`.
@@ -60,9 +106,13 @@ inline bool loadText(const char* path, Text& text, const char* operation) {
   } closer{fd};
   struct stat info;
   if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) return false;
+  if (S_ISREG(info.st_mode) && info.st_size > 0 &&
+      mapFile(fd, static_cast<std::size_t>(info.st_size), text))
+    return true;
+  // Pipes, files whose size is unknown or changing: read to the end.
   std::size_t capacity = info.st_size > 0 ? static_cast<std::size_t>(info.st_size) : 4096;
   std::size_t size = 0;
-  std::unique_ptr<char, FreeDeleter> data(
+  std::unique_ptr<char, TextRelease> data(
       static_cast<char*>(glmAlloc(capacity + 2 + kPadding, 1, operation)));
   for (;;) {
     if (size == capacity) {
