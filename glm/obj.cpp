@@ -106,7 +106,7 @@ struct Corner {
 };
 
 // One scanf call with the form's format ("%d", "%d/%d", "%d//%d",
-// "%d/%d/%d"); returns the number of conversions.
+// "%d/%d/%d") on the text; returns the number of conversions.
 template <Form form>
 [[gnu::always_inline]] inline int scanCorner(const char*& p, Corner& corner) {
   if (!scanInt(p, corner.v)) return 0;
@@ -125,16 +125,106 @@ template <Form form>
   }
 }
 
-// The form of a first corner, tested in this order: "//" anywhere, three
-// numbers as v/t/n, two as v/t, otherwise a plain vertex index.
-Form cornerForm(const char* word) {
-  if (std::strstr(word, "//")) return Form::vertexNormal;
-  Corner scratch;
+// "%d" inside a word that ends at `stop`: the word was read as a C string,
+// so at its end there is nothing more to read (no whitespace to skip).
+[[gnu::always_inline]] inline bool scanIntIn(const char*& p, const char* stop, long long& value) {
+  return p != stop && scanInt(p, value);
+}
+
+// The first corner of a face, the word [word, stop) without whitespace (in
+// the text, or a copy cut to kNameMax characters):
+// its form, tested in this order: "//" anywhere (up to a NUL, where the
+// word's C string ends), three numbers as v/t/n, two as v/t, otherwise a
+// plain vertex index; and its numbers (`corner` starts zeroed), parsed with
+// the form's format. Reading "%d/%d/%d" as far as it goes yields the numbers
+// of the v/t/n, v/t and plain forms alike, and the text it passes holds no
+// "//", so only the rest of the word needs searching.
+Form firstCorner(const char* word, const char* stop, Corner& corner) {
+  Corner read = corner;
   const char* p = word;
-  if (scanCorner<Form::vertexTextureNormal>(p, scratch) == 3) return Form::vertexTextureNormal;
-  p = word;
-  if (scanCorner<Form::vertexTexture>(p, scratch) == 2) return Form::vertexTexture;
-  return Form::vertex;
+  int count = 0;
+  if (scanIntIn(p, stop, read.v)) {
+    count = 1;
+    if (scanLiteral(p, '/') && scanIntIn(p, stop, read.t)) {
+      count = 2;
+      if (scanLiteral(p, '/') && scanIntIn(p, stop, read.n)) count = 3;
+    }
+  }
+  for (const char* q = p > word ? p - 1 : word; q + 1 < stop && *q; q++) {
+    if (q[0] == '/' && q[1] == '/') {
+      p = word;
+      if (scanIntIn(p, stop, corner.v) && scanLiteral(p, '/') && scanLiteral(p, '/'))
+        scanIntIn(p, stop, corner.n);
+      return Form::vertexNormal;
+    }
+  }
+  corner = read;
+  if (count == 3) return Form::vertexTextureNormal;
+  return count == 2 ? Form::vertexTexture : Form::vertex;
+}
+
+// Passes over "[sign]digits" (the usual "%d"); null if the text is not that.
+[[gnu::always_inline]] inline const char* plainInt(const char* p) {
+  p += (*p == '-' || *p == '+');
+  if (!isDigit(*p)) return nullptr;
+  do ++p;
+  while (isDigit(*p));
+  return p;
+}
+
+// The counting pass recognises lines in their usual shape and passes over
+// them without the general rules; anything else is read the general way.
+
+// Passes over a numeric line in its usual shape: `count` numbers written
+// "[sign]digits[.digits]", each after blanks, then nothing but blanks up to
+// the newline. Reading such numbers consumes each one exactly, and the next
+// word starts on the next line. Null for any other line. p is just past the
+// keyword.
+const char* skipPlainNumbers(const char* p, int count) {
+  for (int i = 0; i < count; i++) {
+    const char* blank = p;
+    while (*p == ' ' || *p == '\t') ++p;
+    if (p == blank) return nullptr;
+    if (!(p = plainInt(p))) return nullptr;
+    if (*p == '.') {
+      do ++p;
+      while (isDigit(*p));
+    }
+  }
+  while (*p == ' ' || *p == '\t' || *p == '\r') ++p;
+  return *p == '\n' ? p + 1 : nullptr;
+}
+
+// Counts the corners after the first of a face line in its usual shape:
+// corners written in the face's form ("1", "1/2", "1//3" or "1/2/3", each
+// number with an optional sign), each after blanks, up to the line end.
+// Reading such corners consumes each one exactly. Returns -1 for any other
+// line; else the count, with *last just past the last corner.
+template <Form form>
+int countPlainCorners(const char* p, const char** last) {
+  int count = 0;
+  for (;;) {
+    const char* corner = p;
+    while (*p == ' ' || *p == '\t') ++p;
+    if (*p == '\n' || *p == '\r') {
+      while (*p == '\r') ++p;
+      if (*p != '\n') return -1;
+      *last = corner;
+      return count;
+    }
+    if (p == corner) return -1;  // corners must be separated
+    if (!(p = plainInt(p))) return -1;
+    if constexpr (form == Form::vertexTexture || form == Form::vertexTextureNormal) {
+      if (*p++ != '/' || !(p = plainInt(p))) return -1;
+    }
+    if constexpr (form == Form::vertexNormal) {
+      if (p[0] != '/' || p[1] != '/' || !(p = plainInt(p + 2))) return -1;
+    }
+    if constexpr (form == Form::vertexTextureNormal) {
+      if (*p++ != '/' || !(p = plainInt(p))) return -1;
+    }
+    count++;
+  }
 }
 
 struct Reader {
@@ -167,21 +257,22 @@ unsigned resolveIndex(const Reader& r, long long raw, std::uint64_t readSoFar, s
 
 // Stores the resolved corner into corner k of triangle t, for the fields
 // the form carries.
-void storeCorner(const Reader& r, Form form, const Corner& c, const char* at, ObjTriangle& t,
-                 int k) {
+template <Form form>
+[[gnu::always_inline]] inline void storeCorner(const Reader& r, const Corner& c, const char* at,
+                                               ObjTriangle& t, int k) {
   const ObjModel* m = r.model;
   t.vertexidx[k] = resolveIndex(r, c.v, r.vertices - 1, m->vertexcount, "vertex", at);
-  if (form == Form::vertexTexture || form == Form::vertexTextureNormal)
+  if constexpr (form == Form::vertexTexture || form == Form::vertexTextureNormal)
     t.texcoordidx[k] =
         resolveIndex(r, c.t, r.texcoords - 1, m->texcoordcount, "texture coordinate", at);
-  if (form == Form::vertexNormal || form == Form::vertexTextureNormal)
+  if constexpr (form == Form::vertexNormal || form == Form::vertexTextureNormal)
     t.normalidx[k] = resolveIndex(r, c.n, r.normals - 1, m->normalcount, "normal", at);
 }
 
 // Appends a new triangle to the model and the current group (second pass),
 // or only counts it (first pass).
 template <bool Fill>
-ObjTriangle* addTriangle(Reader& r) {
+[[gnu::always_inline]] inline ObjTriangle* addTriangle(Reader& r) {
   if constexpr (!Fill) {
     r.triangles++;
     r.group->capacity++;
@@ -195,17 +286,11 @@ ObjTriangle* addTriangle(Reader& r) {
   }
 }
 
-// The corners after the first: the second and third are read whatever they
-// hold, and every further read that converts at least one number adds a
+// Every further corner read that converts at least one number adds a
 // triangle to the fan around the first corner. The word that ends the face
 // stays unread.
 template <bool Fill, Form form>
-const char* readCorners(Reader& r, const char* p, Corner corner, ObjTriangle* t) {
-  for (int k = 1; k < 3; k++) {
-    const char* at = skipSpace(p);
-    scanCorner<form>(p, corner);
-    if constexpr (Fill) storeCorner(r, form, corner, at, *t, k);
-  }
+const char* readMoreCorners(Reader& r, const char* p, Corner corner) {
   for (;;) {
     const char* at = skipSpace(p);
     if (scanCorner<form>(p, corner) <= 0) break;
@@ -220,42 +305,66 @@ const char* readCorners(Reader& r, const char* p, Corner corner, ObjTriangle* t)
       next->vertexidx[1] = previous.vertexidx[2];
       next->texcoordidx[1] = previous.texcoordidx[2];
       next->normalidx[1] = previous.normalidx[2];
-      storeCorner(r, form, corner, at, *next, 2);
+      storeCorner<form>(r, corner, at, *next, 2);
     }
   }
   return p;
 }
 
+// A face after its first corner: the second and third corners are read
+// whatever they hold (across line ends, keeping the numbers of the corner
+// before when a read falls short), then any further corners.
 template <bool Fill, Form form>
-const char* readFaceOfForm(Reader& r, const char* p, const char* word, const char* firstAt) {
-  Corner corner;
-  scanCorner<form>(word, corner);
+const char* readFaceOfForm(Reader& r, const char* p, Corner corner, const char* firstAt) {
   ObjTriangle* t = addTriangle<Fill>(r);
-  if constexpr (Fill) storeCorner(r, form, corner, firstAt, *t, 0);
-  return readCorners<Fill, form>(r, p, corner, t);
+  if constexpr (Fill) {
+    storeCorner<form>(r, corner, firstAt, *t, 0);
+  } else {
+    // Counting a face line in its usual shape needs no numbers.
+    const char* last;
+    int more = countPlainCorners<form>(p, &last);
+    if (more >= 2) {
+      for (int k = 3; k <= more; k++) addTriangle<false>(r);
+      return readMoreCorners<false, form>(r, last, corner);
+    }
+  }
+  for (int k = 1; k < 3; k++) {
+    const char* at = skipSpace(p);
+    scanCorner<form>(p, corner);
+    if constexpr (Fill) storeCorner<form>(r, corner, at, *t, k);
+  }
+  return readMoreCorners<Fill, form>(r, p, corner);
 }
 
 // A face: its first corner is read as a word (cut to kNameMax characters,
-// as a C string) and decides the form of the whole face.
+// as a C string) and decides the form of the whole face. A word within the
+// limit is parsed where it stands.
 template <bool Fill>
 const char* readFace(Reader& r, const char* p) {
-  char word[kNameMax + 1];
   p = skipSpace(p);
   const char* firstAt = p;
   const char* stop = p > r.text.end ? p : wordEnd(p);
-  copyName(p, stop, word);
+  Corner corner;
+  Form form;
+  if (static_cast<std::size_t>(stop - p) <= kNameMax) {
+    form = firstCorner(p, stop, corner);
+  } else {
+    char word[kNameMax + 1];
+    copyName(p, stop, word);
+    form = firstCorner(word, word + kNameMax, corner);
+  }
   p = stop;
-  switch (cornerForm(word)) {
+  switch (form) {
     case Form::vertex:
-      return readFaceOfForm<Fill, Form::vertex>(r, p, word, firstAt);
+      return readFaceOfForm<Fill, Form::vertex>(r, p, corner, firstAt);
     case Form::vertexTexture:
-      return readFaceOfForm<Fill, Form::vertexTexture>(r, p, word, firstAt);
+      return readFaceOfForm<Fill, Form::vertexTexture>(r, p, corner, firstAt);
     case Form::vertexNormal:
-      return readFaceOfForm<Fill, Form::vertexNormal>(r, p, word, firstAt);
+      return readFaceOfForm<Fill, Form::vertexNormal>(r, p, corner, firstAt);
     case Form::vertexTextureNormal:
       break;
   }
-  return readFaceOfForm<Fill, Form::vertexTextureNormal>(r, p, word, firstAt);
+  return readFaceOfForm<Fill, Form::vertexTextureNormal>(r, p, corner, firstAt);
 }
 
 // Group lines: the name is everything after the keyword up to the line end,
@@ -276,6 +385,8 @@ const char* readNumbers(Reader& r, const char* p, float* array, std::uint64_t& c
     if (counter > last || !array)
       glmFailf(stderr, "glmReadOBJ() failed: \"%s\": the reading passes disagree.\n", r.path);
     scanFloats(p, array + count * counter, count);
+  } else if (const char* next = skipPlainNumbers(p, count)) {
+    p = next;
   } else {
     scanFloats(p, nullptr, count);
   }
@@ -291,6 +402,9 @@ void readPass(Reader& r) {
   for (;;) {
     p = skipSpace(p);
     if (p >= r.text.end) break;
+    // The text is read once, from start to end, faster than the hardware
+    // fetches it unasked.
+    __builtin_prefetch(p + 1024);
     const char* keyword = p;
     p = wordEnd(p);
     char second = p - keyword > 1 ? keyword[1] : '\0';

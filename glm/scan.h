@@ -211,11 +211,18 @@ inline void firstWord(const char* begin, const char* end, char (&name)[kNameMax 
   bool negative = false;
   if (*p == '-' || *p == '+') negative = *p++ == '-';
   if (!isDigit(*p)) return false;
-  long long v = 0;
-  do {
-    if (v < 1000000000000LL) v = v * 10 + (*p - '0');
-    ++p;
-  } while (isDigit(*p));
+  // Up to 12 digits cannot reach the limit: accumulate without checking,
+  // and go over longer numbers again with the check.
+  const char* digits = p;
+  std::uint64_t u = 0;
+  do u = u * 10 + static_cast<unsigned>(*p++ - '0');
+  while (isDigit(*p));
+  long long v = static_cast<long long>(u);
+  if (p - digits > 12) {
+    v = 0;
+    for (const char* q = digits; q < p; q++)
+      if (v < 1000000000000LL) v = v * 10 + (*q - '0');
+  }
   value = negative ? -v : v;
   return true;
 }
@@ -328,11 +335,15 @@ inline bool plainFloat(const char*& p, float* value) {
   bool negative = *q == '-';
   q += (*q == '-' || *q == '+');
   std::uint64_t mantissa = 0;
-  int digits = 0, fraction = 0;
-  for (; isDigit(*q); ++q, ++digits) mantissa = mantissa * 10 + static_cast<unsigned>(*q - '0');
-  if (*q == '.')
-    for (++q; isDigit(*q); ++q, ++digits, ++fraction)
-      mantissa = mantissa * 10 + static_cast<unsigned>(*q - '0');
+  const char* start = q;
+  while (isDigit(*q)) mantissa = mantissa * 10 + static_cast<unsigned>(*q++ - '0');
+  int digits = static_cast<int>(q - start), fraction = 0;
+  if (*q == '.') {
+    start = ++q;
+    while (isDigit(*q)) mantissa = mantissa * 10 + static_cast<unsigned>(*q++ - '0');
+    fraction = static_cast<int>(q - start);
+    digits += fraction;
+  }
   if (digits == 0 || !isSpace(*q)) return false;
   if (value) {
     static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
