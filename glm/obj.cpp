@@ -125,39 +125,43 @@ template <Form form>
   }
 }
 
-// "%d" inside a word that ends at `stop`: the word was read as a C string,
-// so at its end there is nothing more to read (no whitespace to skip).
-[[gnu::always_inline]] inline bool scanIntIn(const char*& p, const char* stop, long long& value) {
-  return p != stop && scanInt(p, value);
+// "%d" inside the first word of a face, which is read as a C string of at
+// most kNameMax characters: at its end there is nothing more to read, no
+// whitespace to skip. `limit` is where the kept characters end.
+[[gnu::always_inline]] inline bool scanIntIn(const char*& p, const char* limit, long long& value) {
+  return p != limit && !isSpace(*p) && scanInt(p, value);
 }
 
-// The first corner of a face, the word [word, stop) without whitespace (in
-// the text, or a copy cut to kNameMax characters):
-// its form, tested in this order: "//" anywhere (up to a NUL, where the
-// word's C string ends), three numbers as v/t/n, two as v/t, otherwise a
-// plain vertex index; and its numbers (`corner` starts zeroed), parsed with
-// the form's format. Reading "%d/%d/%d" as far as it goes yields the numbers
-// of the v/t/n, v/t and plain forms alike, and the text it passes holds no
-// "//", so only the rest of the word needs searching.
-Form firstCorner(const char* word, const char* stop, Corner& corner) {
+// The first corner of a face, the word at `word` (in the text, or a copy
+// ending at `limit`): its form, tested in this order: "//" anywhere (up to a
+// NUL, where the word's C string ends), three numbers as v/t/n, two as v/t,
+// otherwise a plain vertex index; and its numbers (`corner` starts zeroed),
+// parsed with the form's format. Reading "%d/%d/%d" as far as it goes yields
+// the numbers of the v/t/n, v/t and plain forms alike, and the text it passes
+// holds no "//", so only the rest of the word needs searching. *searched is
+// where the search stopped, at or before the word's end.
+Form firstCorner(const char* word, const char* limit, Corner& corner, const char** searched) {
   Corner read = corner;
   const char* p = word;
   int count = 0;
-  if (scanIntIn(p, stop, read.v)) {
+  if (scanIntIn(p, limit, read.v)) {
     count = 1;
-    if (scanLiteral(p, '/') && scanIntIn(p, stop, read.t)) {
+    if (scanLiteral(p, '/') && scanIntIn(p, limit, read.t)) {
       count = 2;
-      if (scanLiteral(p, '/') && scanIntIn(p, stop, read.n)) count = 3;
+      if (scanLiteral(p, '/') && scanIntIn(p, limit, read.n)) count = 3;
     }
   }
-  for (const char* q = p > word ? p - 1 : word; q + 1 < stop && *q; q++) {
+  const char* q = p > word ? p - 1 : word;
+  for (; q + 1 < limit && *q && !isSpace(*q); q++) {
     if (q[0] == '/' && q[1] == '/') {
+      *searched = q;
       p = word;
-      if (scanIntIn(p, stop, corner.v) && scanLiteral(p, '/') && scanLiteral(p, '/'))
-        scanIntIn(p, stop, corner.n);
+      if (scanIntIn(p, limit, corner.v) && scanLiteral(p, '/') && scanLiteral(p, '/'))
+        scanIntIn(p, limit, corner.n);
       return Form::vertexNormal;
     }
   }
+  *searched = q;
   corner = read;
   if (count == 3) return Form::vertexTextureNormal;
   return count == 2 ? Form::vertexTexture : Form::vertex;
@@ -246,13 +250,21 @@ struct Reader {
 
 // Turns a raw index into a 1-based one: negative indices count back from the
 // latest entry read so far; 0 and anything outside 1..total are fatal.
-unsigned resolveIndex(const Reader& r, long long raw, std::uint64_t readSoFar, std::uint64_t total,
-                      const char* kind, const char* at) {
+unsigned resolveOtherIndex(const Reader& r, long long raw, std::uint64_t readSoFar,
+                           std::uint64_t total, const char* kind, const char* at) {
   long long index = raw < 0 ? static_cast<long long>(readSoFar) + 1 + raw : raw;
   if (raw == 0 || index < 1 || static_cast<std::uint64_t>(index) > total)
     glmFailf(stderr, "glmReadOBJ() failed: \"%s\" line %u: %s index %lld is out of range.\n",
              r.path, r.lineAt(at), kind, raw);
   return static_cast<unsigned>(index);
+}
+
+// The usual index, positive and in range, is taken as it is.
+[[gnu::always_inline]] inline unsigned resolveIndex(const Reader& r, long long raw,
+                                                    std::uint64_t readSoFar, std::uint64_t total,
+                                                    const char* kind, const char* at) {
+  if (raw > 0 && static_cast<std::uint64_t>(raw) <= total) return static_cast<unsigned>(raw);
+  return resolveOtherIndex(r, raw, readSoFar, total, kind, at);
 }
 
 // Stores the resolved corner into corner k of triangle t, for the fields
@@ -343,15 +355,19 @@ template <bool Fill>
 const char* readFace(Reader& r, const char* p) {
   p = skipSpace(p);
   const char* firstAt = p;
-  const char* stop = p > r.text.end ? p : wordEnd(p);
-  Corner corner;
-  Form form;
-  if (static_cast<std::size_t>(stop - p) <= kNameMax) {
-    form = firstCorner(p, stop, corner);
-  } else {
-    char word[kNameMax + 1];
-    copyName(p, stop, word);
-    form = firstCorner(word, word + kNameMax, corner);
+  Corner corner{};
+  Form form = Form::vertex;
+  const char* stop = p;
+  if (p <= r.text.end) {
+    const char* searched;
+    form = firstCorner(p, p + kNameMax, corner, &searched);
+    stop = wordEnd(searched);
+    if (static_cast<std::size_t>(stop - p) > kNameMax) {
+      char word[kNameMax + 1];
+      copyName(p, stop, word);
+      corner = Corner{};
+      form = firstCorner(word, word + kNameMax, corner, &searched);
+    }
   }
   p = stop;
   switch (form) {
