@@ -11,6 +11,10 @@
 
 #include <sys/mman.h>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include "glm_internal.h"
 #include "scan.h"
 
@@ -179,24 +183,59 @@ Form firstCorner(const char* word, const char* limit, Corner& corner, const char
 // The counting pass recognises lines in their usual shape and passes over
 // them without the general rules; anything else is read the general way.
 
-// Passes over a numeric line in its usual shape: `count` numbers written
-// "[sign]digits[.digits]", each after blanks, then nothing but blanks up to
-// the newline. Reading such numbers consumes each one exactly, and the next
-// word starts on the next line. Null for any other line. p is just past the
-// keyword.
+// Passes over a numeric line in its usual shape, p just past its keyword:
+// nothing but number characters (digits, points, signs) and whitespace up
+// to the newline, in at least `count` words, within 64 bytes. Each word
+// gives at least one read, so the reads of the numbers all start on the line
+// and none runs past it (a number never spans whitespace); whatever they
+// leave on the line starts with a number character and is skipped as a line
+// of its own. Either way the next word is on the next line. Null for any
+// other line. The line is checked on bit masks of its characters, one bit
+// per byte, 16 bytes at a time where the processor allows.
 const char* skipPlainNumbers(const char* p, int count) {
-  for (int i = 0; i < count; i++) {
-    const char* blank = p;
-    while (*p == ' ' || *p == '\t') ++p;
-    if (p == blank) return nullptr;
-    if (!(p = plainInt(p))) return nullptr;
-    if (*p == '.') {
-      do ++p;
-      while (isDigit(*p));
+  std::uint64_t newline = 0, space = 0, number = 0;
+  auto classify16 = [&](int block) {
+    const char* at = p + 16 * block;
+    int shift = 16 * block;
+#ifdef __SSE2__
+    __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+    auto bits = [shift](__m128i match) {
+      return static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(match))) << shift;
+    };
+    auto is = [x](char c) { return _mm_cmpeq_epi8(x, _mm_set1_epi8(c)); };
+    // Unsigned "x - low <= span" as "min(x - low, span) == x - low".
+    auto within = [x](char low, char span) {
+      __m128i offset = _mm_sub_epi8(x, _mm_set1_epi8(low));
+      return _mm_cmpeq_epi8(_mm_min_epu8(offset, _mm_set1_epi8(span)), offset);
+    };
+    newline |= bits(is('\n'));
+    space |= bits(_mm_or_si128(is(' '), within('\t', '\r' - '\t')));
+    // '+', '-' and '.' are 0x2B, 0x2D and 0x2E; ',' (0x2C) is not one.
+    number |= bits(_mm_andnot_si128(is(','), _mm_or_si128(within('0', 9), within('+', 3))));
+#else
+    for (int i = 0; i < 16; i++) {
+      std::uint64_t bit = std::uint64_t{1} << (shift + i);
+      char c = at[i];
+      if (c == '\n') newline |= bit;
+      if (isSpace(c)) space |= bit;
+      if (isDigit(c) || c == '+' || c == '-' || c == '.') number |= bit;
     }
+#endif
+  };
+  classify16(0);
+  classify16(1);
+  if (!newline) {
+    classify16(2);
+    classify16(3);
+    if (!newline) return nullptr;
   }
-  while (*p == ' ' || *p == '\t' || *p == '\r') ++p;
-  return *p == '\n' ? p + 1 : nullptr;
+  int length = __builtin_ctzll(newline);
+  std::uint64_t word = ((std::uint64_t{1} << length) - 1) & ~space;
+  if ((word & ~number) != 0) return nullptr;
+  std::uint64_t starts = word & ~(word << 1);
+  for (int i = 0; i < count; i++, starts &= starts - 1)
+    if (!starts) return nullptr;
+  return p + length + 1;
 }
 
 // Counts the corners after the first of a face line in its usual shape:
