@@ -50,14 +50,64 @@ inline std::string writeScratch(const char* name, const std::uint8_t* data, std:
   return path;
 }
 
+// Collects what the library prints on standard output and standard error
+// while it lives, so a target can check the messages: a rejected input must
+// say why, and an internal inconsistency ("the reading passes disagree") is a
+// bug even though the library reports it as a fatal failure. text() passes
+// the messages on to the real standard error.
+inline char* messageBuffer = nullptr;
+inline std::size_t messageLength = 0;
+
+inline FILE* messageStream() {
+  static FILE* stream = open_memstream(&messageBuffer, &messageLength);
+  return stream;
+}
+
+struct Messages {
+  FILE* savedOut = stdout;
+  FILE* savedErr = stderr;
+
+  Messages() {
+    std::fflush(stdout);
+    std::fseek(messageStream(), 0, SEEK_SET);
+    stdout = messageStream();
+    stderr = messageStream();
+  }
+  Messages(const Messages&) = delete;
+  Messages& operator=(const Messages&) = delete;
+  ~Messages() { restore(); }
+
+  void restore() {
+    stdout = savedOut;
+    stderr = savedErr;
+  }
+
+  std::string text() {
+    restore();
+    std::fflush(messageStream());
+    long length = std::ftell(messageStream());
+    std::string result(messageBuffer, length > 0 ? static_cast<std::size_t>(length) : 0);
+    std::fwrite(result.data(), 1, result.size(), stderr);
+    return result;
+  }
+};
+
 // A broken invariant in what a reader returned: report it as a crash.
 #define FUZZ_CHECK(expr)                                                        \
   do {                                                                          \
     if (!(expr)) {                                                              \
-      std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #expr); \
+      dprintf(STDERR_FILENO, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #expr); \
       std::abort();                                                             \
     }                                                                           \
   } while (0)
+
+// Every message ends its line; a rejected input printed at least one; no
+// message tells of the reader contradicting itself.
+inline void checkMessages(const std::string& text, bool rejected) {
+  FUZZ_CHECK(text.empty() || text.back() == '\n');
+  FUZZ_CHECK(!rejected || text.rfind("glm", 0) == 0 || text.find("\nglm") != std::string::npos);
+  FUZZ_CHECK(text.find("disagree") == std::string::npos);
+}
 
 }  // namespace fuzz
 

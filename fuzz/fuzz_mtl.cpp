@@ -10,6 +10,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::string libPath = fuzz::writeScratch("lib.mtl", data, size);
   auto* model = static_cast<ObjModel*>(std::calloc(1, sizeof(ObjModel)));
   model->path = strdup((fuzz::scratchDir() + "/model.obj").c_str());
+  bool rejected = false;
+  fuzz::Messages messages;
   try {
     glmReadMTL(model, "lib.mtl");
     FUZZ_CHECK(model->materials && model->materialcount >= 1);
@@ -26,8 +28,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // A second library replaces the first without leaking it.
     glmReadMTL(model, "lib.mtl");
   } catch (const fuzz::Rejected&) {
-    // A fatal failure, reported and released by the reader.
+    rejected = true;  // a fatal failure, reported and released by the reader
   }
+  fuzz::checkMessages(messages.text(), rejected);
   glmFreeModel(model);
   unlink(libPath.c_str());
   return 0;

@@ -98,13 +98,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // past its "mtllib" line.
   std::size_t from = split == std::string_view::npos ? size : split + kMarker.size();
   std::string mtlPath = fuzz::writeScratch(libraryName(obj).c_str(), data + from, size - from);
+  bool rejected = false;
+  fuzz::Messages messages;
   try {
     ObjModel* model = glmReadOBJ(objPath.c_str());
+    messages.restore();
     checkModel(model);
     glmFreeModel(model);
   } catch (const fuzz::Rejected&) {
-    // A fatal failure, reported and released by the reader.
+    rejected = true;  // a fatal failure, reported and released by the reader
   }
+  fuzz::checkMessages(messages.text(), rejected);
   unlink(objPath.c_str());
   unlink(mtlPath.c_str());
   return 0;
