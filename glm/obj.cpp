@@ -193,6 +193,7 @@ Form firstCorner(const char* word, const char* limit, Corner& corner, const char
 // other line. The line is checked on bit masks of its characters, one bit
 // per byte, 16 bytes at a time where the processor allows.
 const char* skipPlainNumbers(const char* p, int count) {
+  static_assert(kPadding >= 64, "the look-ahead must stay inside the text's block");
   std::uint64_t newline = 0, space = 0, number = 0;
   auto classify16 = [&](int block) {
     const char* at = p + 16 * block;

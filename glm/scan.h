@@ -41,7 +41,7 @@ struct FreeDeleter {
 // A whole file in memory: text[0..size) is the file, text[size] is '\n' and
 // text[size + 1] is '\0'; kPadding bytes after them are zero, so fixed-size
 // reads a little past a position (short copies, the line checks that look at
-// up to 128 bytes at once) stay inside the block. `end` points at the
+// up to 64 bytes at once) stay inside the block. `end` points at the
 // appended newline.
 constexpr std::size_t kPadding = 128;
 

@@ -405,6 +405,72 @@ TEST_F(ObjReader, OverlongTextIsCutNeverOverflowing) {
   EXPECT_EQ(out, "glmFirstPass(): Unknown token \"v" + std::string(126, 'p') + "\".\n");
 }
 
+// Everything a read produced, for comparing two reads.
+std::string describe(const ObjModel* m) {
+  std::string text = std::to_string(m->vertexcount) + " " + std::to_string(m->normalcount) + " " +
+                     std::to_string(m->texcoordcount) + " " + std::to_string(m->trianglecount) +
+                     " " + std::to_string(m->materialcount) + "\n";
+  auto floats = [&](const float* values, unsigned count) {
+    for (unsigned i = 0; values && i < count; i++) {
+      char number[32];
+      std::snprintf(number, sizeof number, "%a ", static_cast<double>(values[i]));
+      text += number;
+    }
+    text += "\n";
+  };
+  floats(m->vertices, 3 * (m->vertexcount + 1));
+  floats(m->normals, 3 * (m->normalcount + 1));
+  floats(m->texcoords, 2 * (m->texcoordcount + 1));
+  for (unsigned t = 0; t < m->trianglecount; t++) {
+    const ObjTriangle& tri = m->triangles[t];
+    for (int k = 0; k < 3; k++)
+      text += std::to_string(tri.vertexidx[k]) + "/" + std::to_string(tri.texcoordidx[k]) + "/" +
+              std::to_string(tri.normalidx[k]) + " ";
+    text += "\n";
+  }
+  for (const ObjGroup* g = m->groups; g; g = g->next) {
+    text += std::string(g->name) + " " + std::to_string(g->material) + ":";
+    for (unsigned i = 0; i < g->trianglecount; i++) text += " " + std::to_string(g->triangles[i]);
+    text += "\n";
+  }
+  return text;
+}
+
+// Lines in their usual shape (plain numbers, corners all written alike) are
+// recognised and read without the general rules; the same lines made
+// unusual by whitespace that changes nothing (a long run of blanks, a
+// vertical tab) go the general way. Both must give the same model and the
+// same messages, also where the usual shape is only nearly met.
+TEST_F(ObjReader, UsualLinesReadAsTheGeneralRulesReadThem) {
+  write("m.mtl", "newmtl red\nKd 1 0 0\n");
+  const std::string head =
+      "mtllib m.mtl\nv 1 2 3\nv 4 5 6\nv 7 8 9\nvt 0 0\nvt 1 1\nvn 0 0 1\nvn 0 1 0\nusemtl red\n";
+  for (const char* lines :
+       {"v 1 2 3", "v -1.5 +2.25 .5", "v 0.1 0.2 0.30000001", "v 16777217 0.1 1e3",
+        "v 1.2.3 4 5", "v 1 2 3 4", "v 1 2", "v 1-2 3", "v 1..2 3 -", "v - - -", "v . + 1",
+        "v 1 2 3 vp", "v 1 2 3 f 1 2 3", "vt 0.5 0.25 0", "vt 1", "vn 0 0 1 x",
+        "vn 0 0\n1\nf 1 2 3", "v 1 2\n3 f 1 2 3", "f 1 2 3", "f 1/1 2/2 3/1 1/2", "f 1//1 2//2 3//1", "f 1/1/1 2/2/2 3/1/1",
+        "f 1/1/1 2/2/2\n3/1/1", "f 1/1/1 2/2/2 3/1/1\n-1/-1/-1 s", "f 1/1/1 2/2/2 3/1/1/1",
+        "f 1/1/1 2//2 3/1/1", "f 1/1/1 2/2 3/1/1 1", "f 1 2 3\n-x", "f -3 -2 -1 +1",
+        "f 1/1/1 2/2/2 3/1/1 x", "f 1 2 0", "f 1 2 99", "f 1/-1/1 2/2/-9 3/1/1",
+        "f 1 2 3\r\nf 3 2 1\r\r\n"}) {
+    std::string usual = head + lines + "\nf 1 2 3\n", general;
+    // Blanks past the 64 bytes a numeric line is checked in, and a vertical
+    // tab where a face line must have blanks.
+    for (char c : usual) general += c == '\n' ? std::string(70, ' ') + "\v\n" : std::string(1, c);
+    SCOPED_TRACE(lines);
+    Model a = read(usual);
+    std::string outA = out, errA = err;
+    Model b = read(general);
+    ASSERT_EQ(a == nullptr, b == nullptr);
+    EXPECT_EQ(out, outA);
+    EXPECT_EQ(err, errA);
+    if (a) {
+      EXPECT_EQ(describe(a.get()), describe(b.get()));
+    }
+  }
+}
+
 // A valid file with every feature, cut after each byte, must read or fail
 // cleanly (under the sanitizers: without touching memory it does not own and
 // without leaking on the failure path).
