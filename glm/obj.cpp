@@ -239,11 +239,74 @@ const char* skipPlainNumbers(const char* p, int count) {
   return p + length + 1;
 }
 
+// A face corner in its usual shape: numbers of digits with an optional sign
+// in front, separated by slashes, within 32 bytes. Its bit masks, one bit
+// per byte from its start: the slashes, and the bytes it spans.
+struct CornerShape {
+  std::uint32_t slashes = 0;
+  int length = 0;  // 0 when the text at p is no such corner
+};
+
+inline CornerShape cornerShape(const char* p) {
+  std::uint32_t slash = 0, sign = 0, digit = 0;
+#ifdef __SSE2__
+  for (int block = 0; block < 2; block++) {
+    __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * block));
+    auto bits = [block](__m128i match) {
+      return static_cast<std::uint32_t>(_mm_movemask_epi8(match)) << (16 * block);
+    };
+    __m128i offset = _mm_sub_epi8(x, _mm_set1_epi8('0'));
+    digit |= bits(_mm_cmpeq_epi8(_mm_min_epu8(offset, _mm_set1_epi8(9)), offset));
+    slash |= bits(_mm_cmpeq_epi8(x, _mm_set1_epi8('/')));
+    sign |= bits(_mm_or_si128(_mm_cmpeq_epi8(x, _mm_set1_epi8('-')),
+                              _mm_cmpeq_epi8(x, _mm_set1_epi8('+'))));
+  }
+#else
+  for (int i = 0; i < 32; i++) {
+    std::uint32_t bit = std::uint32_t{1} << i;
+    if (isDigit(p[i])) digit |= bit;
+    if (p[i] == '/') slash |= bit;
+    if (p[i] == '-' || p[i] == '+') sign |= bit;
+  }
+#endif
+  std::uint32_t beyond = ~(digit | slash | sign);
+  if (!beyond) return {};
+  CornerShape shape;
+  shape.length = __builtin_ctz(beyond);
+  std::uint32_t within = (std::uint32_t{1} << shape.length) - 1;
+  shape.slashes = slash & within;
+  sign &= within;
+  // Numbers start at the front and after each slash that a slash does not
+  // follow; each is an optional sign and digits, and the corner ends in one.
+  std::uint32_t starts = (1u | shape.slashes << 1) & ~shape.slashes & within;
+  std::uint32_t firstDigits = (starts & ~sign) | (sign << 1);
+  if (!shape.length || (shape.slashes & 1) || (sign & ~starts) != 0 ||
+      (firstDigits & ~digit) != 0 || !(digit >> (shape.length - 1) & 1))
+    return {};
+  return shape;
+}
+
+// Whether a corner of this shape is written in `form` ("1", "1/2", "1//3",
+// "1/2/3"). The form of a face's first corner follows from its shape too.
+inline bool hasForm(CornerShape shape, Form form) {
+  std::uint32_t s = shape.slashes, first = s & -s, rest = s & (s - 1);
+  switch (form) {
+    case Form::vertex:
+      return shape.length && !s;
+    case Form::vertexTexture:
+      return first && !rest;
+    case Form::vertexNormal:
+      return first && rest == first << 1;
+    case Form::vertexTextureNormal:
+      break;
+  }
+  return first && rest && !(rest & (rest - 1)) && rest != first << 1;
+}
+
 // Counts the corners after the first of a face line in its usual shape:
-// corners written in the face's form ("1", "1/2", "1//3" or "1/2/3", each
-// number with an optional sign), each after blanks, up to the line end.
-// Reading such corners consumes each one exactly. Returns -1 for any other
-// line; else the count, with *last just past the last corner.
+// corners of the face's form each after blanks, up to the line end. Reading
+// such corners consumes each one exactly. Returns -1 for any other line;
+// else the count, with *last just past the last corner.
 template <Form form>
 int countPlainCorners(const char* p, const char** last) {
   int count = 0;
@@ -257,16 +320,9 @@ int countPlainCorners(const char* p, const char** last) {
       return count;
     }
     if (p == corner) return -1;  // corners must be separated
-    if (!(p = plainInt(p))) return -1;
-    if constexpr (form == Form::vertexTexture || form == Form::vertexTextureNormal) {
-      if (*p++ != '/' || !(p = plainInt(p))) return -1;
-    }
-    if constexpr (form == Form::vertexNormal) {
-      if (p[0] != '/' || p[1] != '/' || !(p = plainInt(p + 2))) return -1;
-    }
-    if constexpr (form == Form::vertexTextureNormal) {
-      if (*p++ != '/' || !(p = plainInt(p))) return -1;
-    }
+    CornerShape shape = cornerShape(p);
+    if (!hasForm(shape, form)) return -1;
+    p += shape.length;
     count++;
   }
 }
@@ -398,7 +454,20 @@ const char* readFace(Reader& r, const char* p) {
   Corner corner{};
   Form form = Form::vertex;
   const char* stop = p;
-  if (p <= r.text.end) {
+  // Counting needs only the form of a first corner in its usual shape.
+  bool usual = false;
+  if constexpr (!Fill) {
+    CornerShape shape = cornerShape(p);
+    for (Form f : {Form::vertex, Form::vertexTexture, Form::vertexNormal,
+                   Form::vertexTextureNormal}) {
+      if (hasForm(shape, f) && isSpace(p[shape.length])) {
+        usual = true;
+        form = f;
+        stop = p + shape.length;
+      }
+    }
+  }
+  if (!usual && p <= r.text.end) {
     const char* searched;
     form = firstCorner(p, p + kNameMax, corner, &searched);
     stop = wordEnd(searched);

@@ -2,6 +2,7 @@
 // rejection, line ends, over-long text, truncated and binary input.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +11,7 @@
 #include <fstream>
 #include <memory>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -451,13 +453,20 @@ TEST_F(ObjReader, UsualLinesReadAsTheGeneralRulesReadThem) {
         "v 1 2 3 vp", "v 1 2 3 f 1 2 3", "vt 0.5 0.25 0", "vt 1", "vn 0 0 1 x",
         "vn 0 0\n1\nf 1 2 3", "v 1 2\n3 f 1 2 3", "f 1 2 3", "f 1/1 2/2 3/1 1/2", "f 1//1 2//2 3//1", "f 1/1/1 2/2/2 3/1/1",
         "f 1/1/1 2/2/2\n3/1/1", "f 1/1/1 2/2/2 3/1/1\n-1/-1/-1 s", "f 1/1/1 2/2/2 3/1/1/1",
-        "f 1/1/1 2//2 3/1/1", "f 1/1/1 2/2 3/1/1 1", "f 1 2 3\n-x", "f -3 -2 -1 +1",
+        "f 1/1/1 2//2 3/1/1", "f 1/1 2/2 /1 3/1", "f 1//1 2//2 //2", "f 1//2//3 1/1 2/2 3/3", "f 1/2/3/1 2//2 3//3", "f 1/1/1 2/2 3/1/1 1", "f 1 2 3\n-x", "f -3 -2 -1 +1",
         "f 1/1/1 2/2/2 3/1/1 x", "f 1 2 0", "f 1 2 99", "f 1/-1/1 2/2/-9 3/1/1",
         "f 1 2 3\r\nf 3 2 1\r\r\n"}) {
     std::string usual = head + lines + "\nf 1 2 3\n", general;
-    // Blanks past the 64 bytes a numeric line is checked in, and a vertical
-    // tab where a face line must have blanks.
-    for (char c : usual) general += c == '\n' ? std::string(70, ' ') + "\v\n" : std::string(1, c);
+    // Blanks past the 64 bytes a numeric line is checked in, a vertical tab
+    // where a face line must have blanks, and zeros in front of the first
+    // number of a face, past the 32 bytes a corner is checked in.
+    std::istringstream in(usual);
+    for (std::string line; std::getline(in, line);) {
+      size_t digits = line.find_first_not_of("+-", 2);
+      if (line.compare(0, 2, "f ") == 0 && digits <= 3 && std::isdigit(line[digits]))
+        line.insert(digits, 32, '0');
+      general += line + std::string(70, ' ') + "\v\n";
+    }
     SCOPED_TRACE(lines);
     Model a = read(usual);
     std::string outA = out, errA = err;
