@@ -171,15 +171,6 @@ Form firstCorner(const char* word, const char* limit, Corner& corner, const char
   return count == 2 ? Form::vertexTexture : Form::vertex;
 }
 
-// Passes over "[sign]digits" (the usual "%d"); null if the text is not that.
-[[gnu::always_inline]] inline const char* plainInt(const char* p) {
-  p += (*p == '-' || *p == '+');
-  if (!isDigit(*p)) return nullptr;
-  do ++p;
-  while (isDigit(*p));
-  return p;
-}
-
 // The counting pass recognises lines in their usual shape and passes over
 // them without the general rules; anything else is read the general way.
 
@@ -248,6 +239,7 @@ struct CornerShape {
 };
 
 inline CornerShape cornerShape(const char* p) {
+  static_assert(kPadding >= 32, "the look-ahead must stay inside the text's block");
   std::uint32_t slash = 0, sign = 0, digit = 0;
 #ifdef __SSE2__
   for (int block = 0; block < 2; block++) {
@@ -454,7 +446,8 @@ const char* readFace(Reader& r, const char* p) {
   Corner corner{};
   Form form = Form::vertex;
   const char* stop = p;
-  // Counting needs only the form of a first corner in its usual shape.
+  // Counting needs only the form of a first corner in its usual shape, and
+  // a corner of one of the forms' shapes reads as that form.
   bool usual = false;
   if constexpr (!Fill) {
     CornerShape shape = cornerShape(p);
