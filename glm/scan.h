@@ -146,6 +146,8 @@ inline bool loadText(const char* path, Text& text, const char* operation) {
 // The C locale's isspace: blank, tab, newline, vertical tab, form feed, CR.
 inline bool isSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 inline bool isDigit(char c) { return c >= '0' && c <= '9'; }
+// A digit's value; above 9 for any other character.
+inline unsigned digitValue(char c) { return static_cast<unsigned char>(c) - unsigned{'0'}; }
 inline bool isHexDigit(char c) { return isDigit(c) || ((c | 0x20) >= 'a' && (c | 0x20) <= 'f'); }
 inline char lower(char c) { return static_cast<char>(c | 0x20); }  // for letters only
 
@@ -215,8 +217,7 @@ inline void firstWord(const char* begin, const char* end, char (&name)[kNameMax 
   // and go over longer numbers again with the check.
   const char* digits = p;
   std::uint64_t u = 0;
-  do u = u * 10 + static_cast<unsigned>(*p++ - '0');
-  while (isDigit(*p));
+  for (unsigned d; (d = digitValue(*p)) <= 9; ++p) u = u * 10 + d;
   long long v = static_cast<long long>(u);
   if (p - digits > 12) {
     v = 0;
@@ -336,11 +337,11 @@ inline bool plainFloat(const char*& p, float* value) {
   q += (*q == '-' || *q == '+');
   std::uint64_t mantissa = 0;
   const char* start = q;
-  while (isDigit(*q)) mantissa = mantissa * 10 + static_cast<unsigned>(*q++ - '0');
+  for (unsigned d; (d = digitValue(*q)) <= 9; ++q) mantissa = mantissa * 10 + d;
   int digits = static_cast<int>(q - start), fraction = 0;
   if (*q == '.') {
     start = ++q;
-    while (isDigit(*q)) mantissa = mantissa * 10 + static_cast<unsigned>(*q++ - '0');
+    for (unsigned d; (d = digitValue(*q)) <= 9; ++q) mantissa = mantissa * 10 + d;
     fraction = static_cast<int>(q - start);
     digits += fraction;
   }
