@@ -13,7 +13,10 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
+
+#include <sys/stat.h>
 
 #include "glm.h"
 #include "scan.h"
@@ -478,6 +481,41 @@ TEST_F(ObjReader, UsualLinesReadAsTheGeneralRulesReadThem) {
       EXPECT_EQ(describe(a.get()), describe(b.get()));
     }
   }
+}
+
+// The mapped text must end in the appended newline whether the file fills
+// its last page exactly, all but a byte, or spills a byte into the next.
+TEST_F(ObjReader, FilesEndingAtPageBoundariesKeepTheirLastLine) {
+  const std::string tail = "v 7 8 -9.5";  // no newline at the end
+  for (size_t size : {4095, 4096, 4097, 8191, 8192, 8193}) {
+    std::string text = "# " + std::string(size - tail.size() - 3, 'x') + "\n" + tail;
+    ASSERT_EQ(text.size(), size);
+    Model m = read(text);
+    ASSERT_TRUE(m) << size << out << err;
+    ASSERT_EQ(m->vertexcount, 1u) << size;
+    EXPECT_EQ(m->vertices[3], 7.0f);
+    EXPECT_EQ(m->vertices[4], 8.0f);
+    EXPECT_EQ(m->vertices[5], -9.5f);
+  }
+}
+
+// A regular file is mapped, anything else is read to its end: a pipe, with
+// more text than a first read takes, gives the model the same file gives.
+TEST_F(ObjReader, PipesReadLikeFiles) {
+  std::string text = "v 0 0 0\nv 1 0 0\nv 1 1 0\nvn 0 0 1\ng g\n";
+  for (int i = 0; i < 2000; i++) text += "f 1//1 2//1 3//1\n";
+  text += "v -0.5 0.5 0";  // no newline at the end
+  Model file = read(text);
+  ASSERT_TRUE(file) << out << err;
+  std::string path = dir + "/pipe.obj";
+  ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+  std::thread writer([&] { std::ofstream(path, std::ios::binary) << text; });
+  Model pipe = readFile(path);
+  writer.join();
+  ASSERT_TRUE(pipe) << out << err;
+  EXPECT_EQ(describe(pipe.get()), describe(file.get()));
+  EXPECT_EQ(pipe->vertexcount, 4u);
+  EXPECT_EQ(pipe->trianglecount, 2000u);
 }
 
 // A valid file with every feature, cut after each byte, must read or fail
