@@ -1,7 +1,9 @@
 // OBJ reader: the file is read into memory once; a counting pass sizes every
 // array, a filling pass stores the data. The passes share one scanner and one
 // face parser, so they consume the text identically and never disagree on
-// what they counted.
+// what they counted. The counting pass passes over lines in their usual
+// shape without the general rules, only where that provably leaves it where
+// the general rules would.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
