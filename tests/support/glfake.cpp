@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <deque>
 #include <initializer_list>
 #include <map>
 #include <set>
@@ -390,14 +391,14 @@ struct GLUquadric {
   GLenum drawStyle = GLU_FILL;
 };
 
+// Quadrics live for the whole test program: the code under test keeps them in
+// globals across glfake::reset(), and tests call initScene() repeatedly.
 GLUquadric* gluNewQuadric() {
+  static std::deque<GLUquadric> quadrics;
   record("gluNewQuadric", {});
-  return new GLUquadric;
+  return &quadrics.emplace_back();
 }
-void gluDeleteQuadric(GLUquadric* q) {
-  record("gluDeleteQuadric", {});
-  delete q;
-}
+void gluDeleteQuadric(GLUquadric*) { record("gluDeleteQuadric", {}); }
 void gluQuadricDrawStyle(GLUquadric* q, GLenum style) {
   q->drawStyle = style;
   record("gluQuadricDrawStyle", {double(style)});
