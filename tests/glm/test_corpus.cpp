@@ -12,63 +12,34 @@
 #include <vector>
 
 #include "glm.h"
+#include "model_util.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Failure {};
-[[noreturn]] void throwFailure() { throw Failure{}; }
-
-struct ModelDeleter {
-  void operator()(ObjModel* model) const { glmFreeModel(model); }
-};
-using Model = std::unique_ptr<ObjModel, ModelDeleter>;
+using namespace testutil;
 
 const std::string kCorpus = std::string(TEST_DATA_DIR) + "/corpus/";
 const std::string kTiny = kCorpus + "tinyobjloader/models/";
 const std::string kAssimp = kCorpus + "assimp/test/models/OBJ/";
 
-class Corpus : public ::testing::Test {
+class Corpus : public FileTest {
  protected:
-  void SetUp() override { glmSetFailureHandler(throwFailure); }
-  void TearDown() override {
-    glmSetFailureHandler(nullptr);
-    if (!tempDir.empty()) fs::remove_all(tempDir);
-  }
-
-  Model read(const std::string& path) {
-    ::testing::internal::CaptureStdout();
-    ::testing::internal::CaptureStderr();
-    Model model;
-    try {
-      model.reset(glmReadOBJ(path.c_str()));
-    } catch (const Failure&) {
-    }
-    out = ::testing::internal::GetCapturedStdout();
-    err = ::testing::internal::GetCapturedStderr();
-    return model;
-  }
+  Model read(const std::string& path) { return readFile(path); }
 
   // The file with its lines that start with `dropPrefix` removed, written to a
   // temp directory: reaches past a missing material library to the faces.
   std::string without(const std::string& path, const std::string& dropPrefix) {
-    if (tempDir.empty()) {
-      char pattern[] = "/tmp/glm-corpus-XXXXXX";
-      EXPECT_NE(mkdtemp(pattern), nullptr);
-      tempDir = pattern;
-    }
     std::ifstream in(path, std::ios::binary);
     std::ostringstream kept;
     std::string line;
     while (std::getline(in, line))
       if (line.rfind(dropPrefix, 0) != 0) kept << line << "\n";
-    std::string copy = tempDir + "/" + fs::path(path).filename().string();
+    std::string copy = dir + "/" + fs::path(path).filename().string();
     std::ofstream(copy, std::ios::binary) << kept.str();
     return copy;
   }
-
-  std::string out, err, tempDir;
 };
 
 std::vector<unsigned> vertexIndices(const ObjModel* m, unsigned t) {
@@ -211,7 +182,7 @@ TEST_F(Corpus, MaterialLibraryInASubfolder) {
 TEST_F(Corpus, CrlfFileKeepsNamesFreeOfCarriageReturns) {
   // Point the library line at the library that exists beside the file.
   std::string copy = without(kAssimp + "cube_mtllib_after_g.obj", "mtllib");
-  fs::copy_file(kAssimp + "cube_mtllib_after_g.mtl", tempDir + "/cube_mtllib_after_g.mtl");
+  fs::copy_file(kAssimp + "cube_mtllib_after_g.mtl", dir + "/cube_mtllib_after_g.mtl");
   std::ifstream in(copy, std::ios::binary);
   std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   std::ofstream(copy, std::ios::binary) << "mtllib cube_mtllib_after_g.mtl\r\n" << text;

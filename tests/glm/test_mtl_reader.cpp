@@ -8,57 +8,31 @@
 #include <string>
 
 #include "glm.h"
+#include "model_util.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Failure {};
-[[noreturn]] void throwFailure() { throw Failure{}; }
+using namespace testutil;
 
-struct ModelDeleter {
-  void operator()(ObjModel* model) const { glmFreeModel(model); }
-};
-using Model = std::unique_ptr<ObjModel, ModelDeleter>;
-
-class MtlReader : public ::testing::Test {
+class MtlReader : public FileTest {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/glm-mtl-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir = pattern;
-    glmSetFailureHandler(throwFailure);
-  }
-  void TearDown() override {
-    glmSetFailureHandler(nullptr);
-    fs::remove_all(dir);
-  }
-
   // A bare model whose path lies in the temp directory, as the OBJ reader
   // makes it before reading the library.
   Model model(const std::string& objName = "model.obj") {
-    Model m(static_cast<ObjModel*>(std::calloc(1, sizeof(ObjModel))));
+    Model m(emptyModel());
     m->path = strdup((dir + "/" + objName).c_str());
     return m;
   }
 
   // Reads `text` as the library of a fresh model; null on failure.
   Model readLibrary(const std::string& text) {
-    std::ofstream(dir + "/lib.mtl", std::ios::binary) << text;
+    write("lib.mtl", text);
     Model m = model();
-    ::testing::internal::CaptureStdout();
-    ::testing::internal::CaptureStderr();
-    try {
-      glmReadMTL(m.get(), "lib.mtl");
-    } catch (const Failure&) {
-      m.reset();
-    }
-    out = ::testing::internal::GetCapturedStdout();
-    err = ::testing::internal::GetCapturedStderr();
+    if (!run([&] { glmReadMTL(m.get(), "lib.mtl"); })) m.reset();
     return m;
   }
-
-  std::string dir, out, err;
 };
 
 void expectColor(const float* color, float r, float g, float b) {

@@ -19,58 +19,22 @@
 #include <sys/stat.h>
 
 #include "glm.h"
+#include "model_util.h"
 #include "scan.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Failure {};
-[[noreturn]] void throwFailure() { throw Failure{}; }
+using namespace testutil;
 
-struct ModelDeleter {
-  void operator()(ObjModel* model) const { glmFreeModel(model); }
-};
-using Model = std::unique_ptr<ObjModel, ModelDeleter>;
-
-class ObjReader : public ::testing::Test {
+class ObjReader : public FileTest {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/glm-obj-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir = pattern;
-    glmSetFailureHandler(throwFailure);
-  }
-  void TearDown() override {
-    glmSetFailureHandler(nullptr);
-    fs::remove_all(dir);
-  }
-
-  std::string write(const std::string& name, const std::string& text) {
-    std::string path = dir + "/" + name;
-    std::ofstream(path, std::ios::binary) << text;
-    return path;
-  }
-
   // Reads `text` as an OBJ file; null when the reader failed. The messages
   // are kept in out and err.
   Model read(const std::string& text, const std::string& name = "model.obj") {
     return readFile(write(name, text));
   }
-  Model readFile(const std::string& path) {
-    ::testing::internal::CaptureStdout();
-    ::testing::internal::CaptureStderr();
-    Model model;
-    try {
-      model.reset(glmReadOBJ(path.c_str()));
-    } catch (const Failure&) {
-    }
-    out = ::testing::internal::GetCapturedStdout();
-    err = ::testing::internal::GetCapturedStderr();
-    return model;
-  }
-
-  std::string dir, out, err;
 };
 
 std::vector<std::string> groupNames(const ObjModel* model) {

@@ -2,10 +2,15 @@
 #ifndef MODEL_UTIL_H
 #define MODEL_UTIL_H
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <limits>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "glm.h"
@@ -20,6 +25,7 @@ struct ModelDeleter {
   void operator()(ObjModel* model) const { glmFreeModel(model); }
 };
 using ModelPtr = std::unique_ptr<ObjModel, ModelDeleter>;
+using Model = ModelPtr;
 
 inline const float kNaN = std::numeric_limits<float>::quiet_NaN();
 inline const float kInf = std::numeric_limits<float>::infinity();
@@ -35,6 +41,60 @@ inline float* vectorArray(const std::vector<Vec>& entries) {
 
 // An empty model record, as the reader creates one before reading.
 inline ObjModel* emptyModel() { return static_cast<ObjModel*>(std::calloc(1, sizeof(ObjModel))); }
+
+// The library's fatal failures end the program; tests install a handler that
+// throws this instead, so a failure can be observed and the test goes on.
+struct Failure {};
+[[noreturn]] inline void throwFailure() { throw Failure{}; }
+
+// A fixture with a fresh temporary directory and the throwing failure
+// handler installed; `run` captures what an operation prints.
+class FileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/glm-test-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir = pattern;
+    glmSetFailureHandler(throwFailure);
+  }
+  void TearDown() override {
+    glmSetFailureHandler(nullptr);
+    std::filesystem::remove_all(dir);
+  }
+
+  // Writes `text` byte for byte to `name` in the temporary directory.
+  std::string write(const std::string& name, const std::string& text) {
+    std::string path = dir + "/" + name;
+    std::ofstream(path, std::ios::binary) << text;
+    return path;
+  }
+
+  // Runs `operation` with standard output and error captured into out and
+  // err; false when it failed through the failure handler.
+  template <typename Operation>
+  bool run(Operation&& operation) {
+    ::testing::internal::CaptureStdout();
+    ::testing::internal::CaptureStderr();
+    bool succeeded = true;
+    try {
+      operation();
+    } catch (const Failure&) {
+      succeeded = false;
+    }
+    out = ::testing::internal::GetCapturedStdout();
+    err = ::testing::internal::GetCapturedStderr();
+    return succeeded;
+  }
+
+  // Reads the OBJ file at `path`; null when the reader failed.
+  Model readFile(const std::string& path) {
+    Model model;
+    run([&] { model.reset(glmReadOBJ(path.c_str())); });
+    return model;
+  }
+
+  std::string dir, out, err;
+};
 
 }  // namespace testutil
 
