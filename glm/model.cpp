@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "glm_internal.h"
 
@@ -64,8 +65,11 @@ ObjGroup* glmLookupGroup(ObjModel* model, const char* name) {
 ObjGroup* glmEnsureGroup(ObjModel* model, const char* name) {
   ObjGroup* group = glmLookupGroup(model, name);
   if (group) return group;
+  // The name is owned locally until the group exists, so a failure handler
+  // that leaves by throwing loses nothing.
+  std::unique_ptr<char, decltype(&std::free)> copy(glmStrdup(name, "glmEnsureGroup"), &std::free);
   group = static_cast<ObjGroup*>(glmAlloc(1, sizeof(ObjGroup), "glmEnsureGroup"));
-  group->name = glmStrdup(name, "glmEnsureGroup");
+  group->name = copy.release();
   group->next = model->groups;
   model->groups = group;
   model->groupcount++;
