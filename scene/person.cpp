@@ -62,16 +62,46 @@ GLUquadric* limbQuadric() {
   return quadric;
 }
 
-// A joint sphere, then the limb turned to point down the figure.
-void upperLimb(double radius, double length, int slices) {
-  glutSolidSphere(0.04, 10, 8);
-  glRotatef(90.0f, 0.1f, 0.0f, 0.0f);
-  gluCylinder(limbQuadric(), radius, radius, length, slices, slices);
+// The four limbs hang from the hips block. Each has one or two turns at its
+// top joint, a joint sphere, the upper segment, then a second joint with its
+// own turn and the lower segment; the left elbow is the one wire joint.
+struct Limb {
+  float x, y;        // top joint on the hips block
+  int firstSlot;     // rotation slot of the first turn at the top joint
+  int turns;         // turns at the top joint; the next slot bends the middle joint
+  double radius, upperLength, lowerLength;
+  int slices;        // slices and stacks of both segments
+  bool wireJoint;    // the middle joint is a wire sphere
+};
+const Limb limbs[] = {
+    {-0.15f, 0.25f, 0, 2, 0.05, 0.15, 0.3, 3, true},   // left arm
+    {0.15f, 0.25f, 3, 2, 0.05, 0.15, 0.3, 3, false},   // right arm
+    {-0.07f, -0.1f, 6, 1, 0.06, 0.25, 0.3, 5, false},  // left leg
+    {0.07f, -0.1f, 8, 1, 0.06, 0.25, 0.3, 5, false},   // right leg
+};
+
+void drawLimb(const Limb& limb, Variant variant) {
+  glPushMatrix();
+    glTranslatef(limb.x, limb.y, 0.0f);
+    for (int i = 0; i < limb.turns; i++) turn(jointTurns[limb.firstSlot + i][variant]);
+    glutSolidSphere(0.04, 10, 8);
+    glRotatef(90.0f, 0.1f, 0.0f, 0.0f);  // the limb now points down the figure
+    gluCylinder(limbQuadric(), limb.radius, limb.radius, limb.upperLength, limb.slices,
+                limb.slices);
+    glPushMatrix();
+      glTranslatef(0.0f, 0.0f, static_cast<float>(limb.upperLength));
+      turn(jointTurns[limb.firstSlot + limb.turns][variant]);
+      if (limb.wireJoint)
+        glutWireSphere(0.04, 10, 8);
+      else
+        glutSolidSphere(0.04, 10, 8);
+      gluCylinder(limbQuadric(), limb.radius, limb.radius, limb.lowerLength, limb.slices,
+                  limb.slices);
+    glPopMatrix();
+  glPopMatrix();
 }
 
 void drawFigure(Variant variant) {
-  auto r = [variant](int slot) -> const JointTurn& { return jointTurns[slot][variant]; };
-
   // Stand the figure up and walk down from the head to the hips; this part
   // is deliberately left on the matrix for the caller (the court chains the
   // second kicker and the ball from the first kicker's hips).
@@ -83,55 +113,7 @@ void drawFigure(Variant variant) {
   glTranslatef(0.0f, -0.2f, 0.0f);
   glutSolidCube(0.2);  // hips
 
-  glPushMatrix();  // left arm
-    glTranslatef(-0.15f, 0.25f, 0.0f);
-    turn(r(0));
-    turn(r(1));
-    upperLimb(0.05, 0.15, 3);
-    glPushMatrix();
-      glTranslatef(0.0f, 0.0f, 0.15f);
-      turn(r(2));
-      glutWireSphere(0.04, 10, 8);  // the left elbow is the one wire joint
-      gluCylinder(limbQuadric(), 0.05, 0.05, 0.3, 3, 3);
-    glPopMatrix();
-  glPopMatrix();
-
-  glPushMatrix();  // right arm
-    glTranslatef(0.15f, 0.25f, 0.0f);
-    turn(r(3));
-    turn(r(4));
-    upperLimb(0.05, 0.15, 3);
-    glPushMatrix();
-      glTranslatef(0.0f, 0.0f, 0.15f);
-      turn(r(5));
-      glutSolidSphere(0.04, 10, 8);
-      gluCylinder(limbQuadric(), 0.05, 0.05, 0.3, 3, 3);
-    glPopMatrix();
-  glPopMatrix();
-
-  glPushMatrix();  // left leg
-    glTranslatef(-0.07f, -0.1f, 0.0f);
-    turn(r(6));
-    upperLimb(0.06, 0.25, 5);
-    glPushMatrix();
-      glTranslatef(0.0f, 0.0f, 0.25f);
-      turn(r(7));
-      glutSolidSphere(0.04, 10, 8);
-      gluCylinder(limbQuadric(), 0.06, 0.06, 0.3, 5, 5);
-    glPopMatrix();
-  glPopMatrix();
-
-  glPushMatrix();  // right leg
-    glTranslatef(0.07f, -0.1f, 0.0f);
-    turn(r(8));
-    upperLimb(0.06, 0.25, 5);
-    glPushMatrix();
-      glTranslatef(0.0f, 0.0f, 0.25f);
-      turn(r(9));
-      glutSolidSphere(0.04, 10, 8);
-      gluCylinder(limbQuadric(), 0.06, 0.06, 0.3, 5, 5);
-    glPopMatrix();
-  glPopMatrix();
+  for (const Limb& limb : limbs) drawLimb(limb, variant);
 }
 
 }  // namespace
