@@ -8,46 +8,16 @@
 
 namespace {
 
-// Clears the mode bits the model cannot honour, each with its warning, in a
-// fixed order: missing arrays first, so the conflict warnings only appear
-// when both sides of a conflict could be drawn.
-unsigned correctMode(const ObjModel* model, unsigned mode) {
-  if ((mode & DRAW_FLAT) && !model->facetnorms) {
-    std::printf("glmDraw() warning: flat render mode requested with no facet normals defined.\n");
-    mode &= ~DRAW_FLAT;
-  }
-  if ((mode & DRAW_SMOOTH) && !model->normals) {
-    std::printf("glmDraw() warning: smooth render mode requested with no normals defined.\n");
-    mode &= ~DRAW_SMOOTH;
-  }
-  if ((mode & DRAW_TEXTURE) && !model->texcoords) {
-    std::printf(
-        "glmDraw() warning: texture render mode requested with no texture coordinates "
-        "defined.\n");
-    mode &= ~DRAW_TEXTURE;
-  }
-  if ((mode & DRAW_FLAT) && (mode & DRAW_SMOOTH)) {
-    std::printf(
-        "glmDraw() warning: flat render mode requested and smooth render mode requested "
-        "(using smooth).\n");
-    mode &= ~DRAW_FLAT;
-  }
-  if ((mode & DRAW_COLOR) && !model->materials) {
-    std::printf("glmDraw() warning: color render mode requested with no materials defined.\n");
-    mode &= ~DRAW_COLOR;
-  }
-  if ((mode & DRAW_MATERIAL) && !model->materials) {
-    std::printf("glmDraw() warning: material render mode requested with no materials defined.\n");
-    mode &= ~DRAW_MATERIAL;
-  }
-  if ((mode & DRAW_COLOR) && (mode & DRAW_MATERIAL)) {
-    std::printf(
-        "glmDraw() warning: color and material render mode requested using only material "
-        "mode.\n");
-    mode &= ~DRAW_COLOR;
-  }
-  return mode;
-}
+const char* const kDrawWarnings[7] = {
+    "glmDraw() warning: flat render mode requested with no facet normals defined.\n",
+    "glmDraw() warning: smooth render mode requested with no normals defined.\n",
+    "glmDraw() warning: texture render mode requested with no texture coordinates defined.\n",
+    "glmDraw() warning: flat render mode requested and smooth render mode requested "
+    "(using smooth).\n",
+    "glmDraw() warning: color render mode requested with no materials defined.\n",
+    "glmDraw() warning: material render mode requested with no materials defined.\n",
+    "glmDraw() warning: color and material render mode requested using only material mode.\n",
+};
 
 void drawTriangle(const ObjModel* model, const ObjTriangle& t, unsigned mode) {
   if (mode & DRAW_OUTLINE) glBegin(GL_LINE_LOOP);
@@ -65,7 +35,7 @@ void drawTriangle(const ObjModel* model, const ObjTriangle& t, unsigned mode) {
 void glmDraw(ObjModel* model, unsigned mode) {
   GLM_ASSERT(model);
   GLM_ASSERT(model->vertices);
-  mode = correctMode(model, mode);
+  mode = glmCorrectMode(model, mode, kDrawWarnings);
 
   if (mode & DRAW_COLOR)
     glEnable(GL_COLOR_MATERIAL);

@@ -23,6 +23,14 @@ void* glmAlloc(std::size_t count, std::size_t size, const char* operation);
 // Checked strdup.
 char* glmStrdup(const char* text, const char* operation);
 
+// Clears the mode bits the model cannot honour, printing warnings[i] on
+// standard output for each step i that clears one, in this order: flat
+// without facet normals, smooth without normals, texture without texture
+// coordinates, flat with smooth, colour without materials, material without
+// materials, colour with material. Missing data is checked first, so the
+// conflict warnings only appear when both sides of a conflict are possible.
+unsigned glmCorrectMode(const ObjModel* model, unsigned mode, const char* const warnings[7]);
+
 [[noreturn]] void glmAssertFailed(const char* expression, const char* file, int line,
                                   const char* function);
 

@@ -49,6 +49,23 @@ char* glmStrdup(const char* text, const char* operation) {
   return copy;
 }
 
+unsigned glmCorrectMode(const ObjModel* model, unsigned mode, const char* const warnings[7]) {
+  auto clear = [&](int step, bool applies, unsigned bit) {
+    if (applies && (mode & bit)) {
+      std::fputs(warnings[step], stdout);
+      mode &= ~bit;
+    }
+  };
+  clear(0, !model->facetnorms, DRAW_FLAT);
+  clear(1, !model->normals, DRAW_SMOOTH);
+  clear(2, !model->texcoords, DRAW_TEXTURE);
+  clear(3, (mode & DRAW_SMOOTH) != 0, DRAW_FLAT);
+  clear(4, !model->materials, DRAW_COLOR);
+  clear(5, !model->materials, DRAW_MATERIAL);
+  clear(6, (mode & DRAW_MATERIAL) != 0, DRAW_COLOR);
+  return mode;
+}
+
 void glmAssertFailed(const char* expression, const char* file, int line, const char* function) {
   std::fflush(stdout);
   std::fprintf(stderr, "%s:%d: %s: Assertion `%s' failed.\n", file, line, function, expression);

@@ -173,44 +173,17 @@ void openLibrary(Output& out, const char* modelpath, const char* mtllibname,
   }
 }
 
-unsigned adjustMode(const ObjModel* model, unsigned mode) {
-  if ((mode & DRAW_FLAT) && !model->facetnorms) {
-    std::printf("glmWriteOBJ() warning: flat normal output requested "
-                "with no facet normals defined.\n");
-    mode &= ~DRAW_FLAT;
-  }
-  if ((mode & DRAW_SMOOTH) && !model->normals) {
-    std::printf("glmWriteOBJ() warning: smooth normal output requested "
-                "with no normals defined.\n");
-    mode &= ~DRAW_SMOOTH;
-  }
-  if ((mode & DRAW_TEXTURE) && !model->texcoords) {
-    std::printf("glmWriteOBJ() warning: texture coordinate output requested "
-                "with no texture coordinates defined.\n");
-    mode &= ~DRAW_TEXTURE;
-  }
-  if ((mode & DRAW_FLAT) && (mode & DRAW_SMOOTH)) {
-    std::printf("glmWriteOBJ() warning: flat normal output requested "
-                "and smooth normal output requested (using smooth).\n");
-    mode &= ~DRAW_FLAT;
-  }
-  if ((mode & DRAW_COLOR) && !model->materials) {
-    std::printf("glmWriteOBJ() warning: color output requested "
-                "with no colors (materials) defined.\n");
-    mode &= ~DRAW_COLOR;
-  }
-  if ((mode & DRAW_MATERIAL) && !model->materials) {
-    std::printf("glmWriteOBJ() warning: material output requested "
-                "with no materials defined.\n");
-    mode &= ~DRAW_MATERIAL;
-  }
-  if ((mode & DRAW_COLOR) && (mode & DRAW_MATERIAL)) {
-    std::printf("glmWriteOBJ() warning: color and material output requested "
-                "outputting only materials.\n");
-    mode &= ~DRAW_COLOR;
-  }
-  return mode;
-}
+const char* const kWriteWarnings[7] = {
+    "glmWriteOBJ() warning: flat normal output requested with no facet normals defined.\n",
+    "glmWriteOBJ() warning: smooth normal output requested with no normals defined.\n",
+    "glmWriteOBJ() warning: texture coordinate output requested with no texture coordinates "
+    "defined.\n",
+    "glmWriteOBJ() warning: flat normal output requested and smooth normal output requested "
+    "(using smooth).\n",
+    "glmWriteOBJ() warning: color output requested with no colors (materials) defined.\n",
+    "glmWriteOBJ() warning: material output requested with no materials defined.\n",
+    "glmWriteOBJ() warning: color and material output requested outputting only materials.\n",
+};
 
 void writeVectors(Output& out, const char* keyword, const char* what, unsigned count,
                   const float* values) {
@@ -264,7 +237,7 @@ void writeGroups(Output& out, const ObjModel* model, unsigned mode) {
 
 void glmWriteOBJ(ObjModel* model, const char* filename, unsigned mode) {
   GLM_ASSERT(model);
-  mode = adjustMode(model, mode);
+  mode = glmCorrectMode(model, mode, kWriteWarnings);
 
   Output obj;
   if (!openOutput(obj, filename))
