@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "glm.h"
+#include "model_util.h"
 
 namespace {
 
@@ -45,12 +46,7 @@ const char* const kLibrary =
     "Ns 96\n"
     "newmtl dull\n";
 
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using testutil::fileContents;
 
 // The triangles of the named group, in list order.
 std::vector<ObjTriangle> groupTriangles(const ObjModel* model, const char* name) {
@@ -213,7 +209,7 @@ TEST_F(RoundTrip, FlatModeWritesFacetNormalsAsTheNormals) {
 
 TEST_F(RoundTrip, NegativeIndicesComeBackResolved) {
   writeAndRead(original, DRAW_SMOOTH | DRAW_TEXTURE);
-  std::string text = readFile(dir + "/written.obj");
+  std::string text = fileContents(dir + "/written.obj");
   EXPECT_NE(text.find("f 2/1/1 3/2/2 4/3/2\n"), std::string::npos) << text;
   EXPECT_EQ(text.find('-', text.find("# 2 groups")), std::string::npos);
 }
@@ -252,7 +248,7 @@ TEST_F(RoundTrip, ShininessComesOutAsWrittenOnTheFileScale) {
   // Ns 96 is stored as the float nearest 12.288, which is a little above it.
   EXPECT_FLOAT_EQ(original->materials[1].shininess, 12.288f);
   writeAndRead(original, DRAW_MATERIAL);
-  std::string library = readFile(dir + "/parts.mtl");
+  std::string library = fileContents(dir + "/parts.mtl");
   EXPECT_NE(library.find("newmtl shiny\nKa 0.250000 0.500000 0.750000\n"
                          "Kd 0.100000 0.200000 0.300000\nKs 1.000000 1.000000 1.000000\n"
                          "Ns 96.000001\n\n"),

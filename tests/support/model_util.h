@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <limits>
 #include <memory>
 #include <string>
@@ -37,6 +38,12 @@ inline float* vectorArray(const std::vector<Vec>& entries) {
   for (std::size_t i = 0; i < entries.size(); i++)
     std::memcpy(&array[3 * (i + 1)], &entries[i], 3 * sizeof(float));
   return array;
+}
+
+// The whole file at `path`, byte for byte.
+inline std::string fileContents(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 // An empty model record, as the reader creates one before reading.
