@@ -25,7 +25,11 @@ bool handleKey(unsigned char key) {
   switch (key) {
     case 'a': zoom = zoom * zoomFactor; break;
     case 's': zoom = zoom / zoomFactor; break;
-    case 'e': ptStopped = 0; break;
+    case 'e':
+      // Once stopped, the walkers have swung far past their bounds; the
+      // exercise and the swing start again as they do at program start.
+      if (ptStopped == 1) restartExercise();
+      break;
     case 'r': ptStopped = 1; break;
     case 'q': balloonForward = 0; break;
     case 'w': balloonForward = 1; break;
@@ -50,12 +54,16 @@ bool handleSpecial(int key) {
 }
 
 bool handleMouse(int button, int state, int x, int y) {
+  // A drag of any button is measured from where it went down, so the first
+  // middle-button drag does not jump from (0, 0).
+  if (state == GLUT_DOWN) {
+    mouseLastX = x;
+    mouseLastY = y;
+  }
   if (button != GLUT_LEFT_BUTTON) return false;
   if (state == GLUT_DOWN) {
     mouseState = state;
     mouseButton = button;
-    mouseLastX = x;
-    mouseLastY = y;
     return true;
   }
   if (state == GLUT_UP) {

@@ -52,9 +52,12 @@ enum PaletteEntry {
 };
 extern const float scenePalette[PALETTE_SIZE][3];
 
-// Puts every variable above back to its start value (tests only; the program
-// never resets).
+// Puts every variable above to its start value. Static initialisation calls
+// it once, before anything reads the state; tests call it between cases.
 void resetSceneState();
+// Puts the walkers' swing and the PT exercise (which share swingDown) back to
+// their start values, running: what "e" does after "r".
+void restartExercise();
 
 // ---------------------------------------------------------------------------
 // Start-up (main.cpp, startup.cpp)

@@ -107,9 +107,9 @@ TEST_F(Input, LeftDragTurnsTheSceneByOneDegreePerFivePixels) {
 
 TEST_F(Input, ReleaseStopsDraggingForEveryButton) {
   // Before any left-button event a drag of any button turns the scene,
-  // measured from (0, 0).
+  // measured from where its button went down.
   EXPECT_FALSE(handleMouse(GLUT_MIDDLE_BUTTON, GLUT_DOWN, 50, 50));
-  EXPECT_TRUE(handleMotion(5, 0));
+  EXPECT_TRUE(handleMotion(55, 50));
   EXPECT_FLOAT_EQ(sceneRotY, 1);
 
   handleMouse(GLUT_LEFT_BUTTON, GLUT_DOWN, 0, 0);
