@@ -5,6 +5,9 @@
 #ifndef SCENE_H
 #define SCENE_H
 
+#include <string>
+#include <vector>
+
 #include "glm.h"
 
 struct GLUquadric;
@@ -127,7 +130,12 @@ void drawTree2();
 // Model table (models.cpp), filled by static initialisation
 // ---------------------------------------------------------------------------
 extern ObjModel* models[10];
-extern const char* const modelFiles[9];
-void loadModels();
+extern const char* const modelFiles[9];  // relative to the directory holding data/
+// Where data/ is looked for, in order: the working directory ("."), the
+// executable's own directory, the installed data directory.
+std::vector<std::string> dataRoots();
+// The first of `roots` that has a data/ directory, or "" when none has.
+std::string findDataRoot(const std::vector<std::string>& roots);
+void loadModels();  // ends the program, naming the places tried, when no data/ is found
 
 #endif

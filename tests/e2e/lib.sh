@@ -100,6 +100,12 @@ start_scene() {
   xdotool mousemove --window "$WIN" 500 500 2>/dev/null
 }
 
+stop_scene() {
+  kill "$SCENE_PID" 2>/dev/null || true
+  wait "$SCENE_PID" 2>/dev/null || true
+  SCENE_PID=""
+}
+
 changed_from() {
   shot now
   (($(differing "$1" now) > BIG_CHANGE))
