@@ -101,19 +101,37 @@ bool handleMenu(int value) {
   return true;
 }
 
+// While the pop-up menu is open it keeps the keys and buttons from the scene;
+// the animation goes on.
 void keyboard(unsigned char key, int, int) {
+  if (popupMenu.open) return;
   if (handleKey(key)) glutPostRedisplay();
 }
 
 void special(int key, int, int) {
+  if (popupMenu.open) return;
   if (handleSpecial(key)) glutPostRedisplay();
 }
 
 void mouse(int button, int state, int x, int y) {
+  int chosen = 0;
+  if (popupMouse(popupMenu, button, state, x, y, chosen)) {
+    if (chosen != 0) {
+      menu(chosen);
+    } else {
+      glutPostRedisplay();
+    }
+    return;
+  }
   if (handleMouse(button, state, x, y)) glutPostRedisplay();
 }
 
 void motion(int x, int y) {
+  if (popupMenu.open) {
+    popupHover(popupMenu, x, y);
+    glutPostRedisplay();
+    return;
+  }
   if (handleMotion(x, y)) glutPostRedisplay();
 }
 
