@@ -130,27 +130,50 @@ check_animation_noise() {
 }
 
 # ---- The pop-up menu -----------------------------------------------------
+# The scene draws its own menu into its frame: a right press at the pointer
+# opens it with its top-left corner there, entries of MENU_ROW pixels below a
+# MENU_PAD border; the entry under the pointer turns blue, and releasing the
+# button on an entry chooses it.
+MENU_AT=300
+MENU_ROW=26
+MENU_PAD=4
+PANEL="rgb(247,247,245)"
+HIGHLIGHT="rgb(54,120,219)"
 
-MENU=""
-menu_shown() {
-  MENU=$(xwininfo -root -children 2>/dev/null | awk '/"freeglut menu"/ {print $1; exit}')
-  [[ -n "$MENU" ]] && xwininfo -id "$MENU" | grep -q 'Map State: IsViewable'
+# exact SHOT WxH+X+Y COLOUR: the fraction of the region's pixels of COLOUR
+# (to within 1%, which no colour of the scene's own comes near).
+exact() {
+  local size=${2%%+*} differ
+  convert "$E2E_WORK/$1.png" -crop "$2" +repage -alpha off "$E2E_WORK/_exact.png"
+  differ=$(compare -metric AE -fuzz 1% "$E2E_WORK/_exact.png" -size "$size" "xc:$3" null: 2>&1 || true)
+  awk -v d="$differ" -v s="$size" 'BEGIN { split(s, wh, "x"); printf "%.4f\n", 1 - d / (wh[1] * wh[2]) }'
 }
-menu_hidden() { ! menu_shown; }
+# The strip between the menu's left border and its texts, down all entries.
+MENU_STRIP="10x$((5 * MENU_ROW))+$((MENU_AT + 2))+$((MENU_AT + MENU_PAD))"
+menu_share() { shot menu; exact menu "$MENU_STRIP" "$1"; }
+menu_shown() { awk -v s="$(menu_share "$PANEL")" 'BEGIN { exit !(s >= 0.75) }'; }
+menu_hidden() { awk -v s="$(menu_share "$PANEL")" 'BEGIN { exit !(s < 0.05) }'; }
+entry_y() { echo $((MENU_AT + MENU_PAD + ($1 - 1) * MENU_ROW + MENU_ROW / 2)); }
+# highlighted ENTRY: that entry's row of the strip is blue, and only that one.
+highlighted() {
+  shot menu
+  local row="10x$((MENU_ROW - 2))+$((MENU_AT + 2))+$((MENU_AT + MENU_PAD + ($1 - 1) * MENU_ROW + 1))"
+  awk -v r="$(exact menu "$row" "$HIGHLIGHT")" -v a="$(exact menu "$MENU_STRIP" "$HIGHLIGHT")" \
+    'BEGIN { exit !(r >= 0.95 && a < 0.25) }'
+}
 
-# choose ENTRY: opens the menu with a right click and picks entry 1 to 5.
-# The menu window is drawn only once the pointer moves onto an entry, so
-# the pointer goes there before the click.
-choose() {
-  xdotool mousemove --window "$WIN" 300 300 click 3 2>/dev/null
+open_menu() {
+  xdotool mousemove --window "$WIN" $MENU_AT $MENU_AT mousedown 3 2>/dev/null
   poll 10 menu_shown || fail "the right button opened no menu"
-  local info x y h
-  info=$(xwininfo -id "$MENU")
-  x=$(awk '/Absolute upper-left X/ {print $4}' <<<"$info")
-  y=$(awk '/Absolute upper-left Y/ {print $4}' <<<"$info")
-  h=$(awk '/^ *Height:/ {print $2}' <<<"$info")
-  xdotool mousemove $((x + 30)) $((y + h * ($1 - 1) / 5 + h / 10)) 2>/dev/null
-  xdotool click 1 2>/dev/null
+}
+
+# choose ENTRY: opens the menu, moves onto entry 1 to 5, waits for its
+# highlight and releases the button there.
+choose() {
+  open_menu
+  xdotool mousemove --window "$WIN" $((MENU_AT + 40)) "$(entry_y "$1")" 2>/dev/null
+  poll 10 highlighted "$1" || fail "entry $1 was not highlighted under the pointer"
+  xdotool mouseup 3 2>/dev/null
   poll 10 menu_hidden || fail "the menu stayed open after choosing entry $1"
   # Away from the scene's fixed parts, so the pointer hides nothing looked at.
   xdotool mousemove --window "$WIN" 5 995 2>/dev/null
