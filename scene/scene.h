@@ -165,7 +165,7 @@ void drawGymnast();
 void drawDogGrey();   // dog.cpp; leaves its scale, translate and colour behind
 void drawDogPurple();
 void drawBalloon();   // balloon.cpp
-void drawBench();     // bench.cpp
+void drawBench();     // benches.cpp
 void drawBenchOneSitter();
 void drawBenchTwoSitters();
 void drawTower();     // tower.cpp
