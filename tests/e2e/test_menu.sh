@@ -17,6 +17,16 @@ awk -v s="$(exact open_a "$MENU_STRIP" "$HIGHLIGHT")" 'BEGIN { exit !(s < 0.05) 
 animating() { shot open_b; (($(differing open_a open_b) > 0)); }
 poll 10 animating || fail "the scene stopped animating under the open menu"
 pass "under the open menu the scene animates, no entry highlighted"
+# Legible: OCR reads every entry's Korean words off the panel (tripled, as
+# OCR wants letters larger than a menu's). "PT" is Latin, which GLUT's own
+# menu showed too, and OCR takes it for other marks.
+convert "$E2E_WORK/open_a.png" -crop "180x$((5 * MENU_ROW))+$((MENU_AT + 2))+$((MENU_AT + MENU_PAD))" \
+  +repage -colorspace gray -resize 300% "$E2E_WORK/entries.png"
+read_text=$(tesseract "$E2E_WORK/entries.png" - -l kor+eng --psm 6 2>/dev/null | tr -d ' \n')
+for words in 체조하는사람들 족구장 개 위에서밑으로보는시점 일반시점; do
+  [[ "$read_text" == *"$words"* ]] || fail "OCR did not read '$words' off the menu, only '$read_text'"
+done
+pass "OCR reads every entry off the menu: '$read_text'"
 xdotool key a a a a 2>/dev/null  # would zoom in, were the keys to reach the scene
 xdotool mousemove --window "$WIN" 900 900 mouseup 3 2>/dev/null
 poll 10 menu_hidden || fail "releasing off the menu did not close it"
