@@ -103,7 +103,8 @@ TextRasteriser koreanFontRasteriser() {
   }
   if (FT_Init_FreeType(&library) != 0 || FT_New_Face(library, file.c_str(), index, &face) != 0 ||
       FT_Set_Pixel_Sizes(face, 0, pixelSize) != 0) {
-    std::fprintf(stderr, "scene: cannot load the font %s; using GLUT's menu, which cannot show Korean\n",
+    std::fprintf(stderr,
+                 "scene: cannot load the font %s; using GLUT's menu, which cannot show Korean\n",
                  file.c_str());
     face = nullptr;
     return nullptr;

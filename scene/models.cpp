@@ -68,7 +68,8 @@ void loadModels() {
   const std::string prefix = root == "." ? "" : root + "/";
   // Slot order matters: with several files missing, the lowest slot is the
   // one reported.
-  for (int slot = 0; slot < 9; slot++) models[slot] = glmReadOBJ((prefix + modelFiles[slot]).c_str());
+  for (int slot = 0; slot < 9; slot++)
+    models[slot] = glmReadOBJ((prefix + modelFiles[slot]).c_str());
   models[9] = nullptr;
 }
 

@@ -73,7 +73,8 @@ void drawTexts(const PopupMenu& m) {
     const int y1 = y0 + atlas.lineHeight;
     const float s1 = static_cast<float>(atlas.textWidth[i]) / static_cast<float>(atlas.width);
     const float t0 = static_cast<float>(i * atlas.lineHeight) / static_cast<float>(atlas.height);
-    const float t1 = static_cast<float>((i + 1) * atlas.lineHeight) / static_cast<float>(atlas.height);
+    const float t1 =
+        static_cast<float>((i + 1) * atlas.lineHeight) / static_cast<float>(atlas.height);
     glTexCoord2f(0, t0);
     glVertex2i(x0, y0);
     glTexCoord2f(s1, t0);
@@ -118,8 +119,8 @@ bool initPopupMenu(PopupMenu& m, TextRasteriser rasterise) {
   // Nearest texels on whole-pixel quads: every texel is one screen pixel.
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_ALPHA, atlas.width, atlas.height, 0, GL_ALPHA,
-               GL_UNSIGNED_BYTE, pixels.data());
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_ALPHA, atlas.width, atlas.height, 0, GL_ALPHA, GL_UNSIGNED_BYTE,
+               pixels.data());
   glBindTexture(GL_TEXTURE_2D, 0);
 
   m.width = textLeft + widest + textRight;

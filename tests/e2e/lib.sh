@@ -129,36 +129,35 @@ check_animation_noise() {
   echo "animation alone: $n pixels in about a second"
 }
 
+# share SHOT WxH+X+Y COLOUR [FUZZ]: the fraction (0 to 1) of the region's
+# pixels within FUZZ (6% unless given) of COLOUR.
+share() {
+  local size=${2%%+*} differ
+  convert "$E2E_WORK/$1.png" -crop "$2" +repage -alpha off "$E2E_WORK/_region.png"
+  differ=$(compare -metric AE -fuzz "${4:-6%}" "$E2E_WORK/_region.png" -size "$size" "xc:$3" null: 2>&1 || true)
+  awk -v d="$differ" -v s="$size" 'BEGIN { split(s, wh, "x"); printf "%.4f\n", 1 - d / (wh[1] * wh[2]) }'
+}
+
 # ---- The pop-up menu -----------------------------------------------------
-# The scene draws its own menu into its frame: a right press at the pointer
-# opens it with its top-left corner there, entries of MENU_ROW pixels below a
-# MENU_PAD border; the entry under the pointer turns blue, and releasing the
-# button on an entry chooses it.
+# The scene draws its own menu into its frame: a right press opens it with
+# its top-left corner at the pointer, entries MENU_ROW pixels high below a
+# MENU_PAD border; the entry under the pointer turns blue. Within 1% no
+# colour of the scene comes near the panel's or the highlight's.
 MENU_AT=300
 MENU_ROW=26
 MENU_PAD=4
 PANEL="rgb(247,247,245)"
 HIGHLIGHT="rgb(54,120,219)"
-
-# exact SHOT WxH+X+Y COLOUR: the fraction of the region's pixels of COLOUR
-# (to within 1%, which no colour of the scene's own comes near).
-exact() {
-  local size=${2%%+*} differ
-  convert "$E2E_WORK/$1.png" -crop "$2" +repage -alpha off "$E2E_WORK/_exact.png"
-  differ=$(compare -metric AE -fuzz 1% "$E2E_WORK/_exact.png" -size "$size" "xc:$3" null: 2>&1 || true)
-  awk -v d="$differ" -v s="$size" 'BEGIN { split(s, wh, "x"); printf "%.4f\n", 1 - d / (wh[1] * wh[2]) }'
-}
 # The strip between the menu's left border and its texts, down all entries.
 MENU_STRIP="10x$((5 * MENU_ROW))+$((MENU_AT + 2))+$((MENU_AT + MENU_PAD))"
-menu_share() { shot menu; exact menu "$MENU_STRIP" "$1"; }
-menu_shown() { awk -v s="$(menu_share "$PANEL")" 'BEGIN { exit !(s >= 0.75) }'; }
-menu_hidden() { awk -v s="$(menu_share "$PANEL")" 'BEGIN { exit !(s < 0.05) }'; }
-entry_y() { echo $((MENU_AT + MENU_PAD + ($1 - 1) * MENU_ROW + MENU_ROW / 2)); }
+panel_share_is() { shot menu; awk -v s="$(share menu "$MENU_STRIP" "$PANEL" 1%)" "BEGIN { exit !(s $1) }"; }
+menu_shown() { panel_share_is '>= 0.75'; }
+menu_hidden() { panel_share_is '< 0.05'; }
 # highlighted ENTRY: that entry's row of the strip is blue, and only that one.
 highlighted() {
   shot menu
   local row="10x$((MENU_ROW - 2))+$((MENU_AT + 2))+$((MENU_AT + MENU_PAD + ($1 - 1) * MENU_ROW + 1))"
-  awk -v r="$(exact menu "$row" "$HIGHLIGHT")" -v a="$(exact menu "$MENU_STRIP" "$HIGHLIGHT")" \
+  awk -v r="$(share menu "$row" "$HIGHLIGHT" 1%)" -v a="$(share menu "$MENU_STRIP" "$HIGHLIGHT" 1%)" \
     'BEGIN { exit !(r >= 0.95 && a < 0.25) }'
 }
 
@@ -171,7 +170,7 @@ open_menu() {
 # highlight and releases the button there.
 choose() {
   open_menu
-  xdotool mousemove --window "$WIN" $((MENU_AT + 40)) "$(entry_y "$1")" 2>/dev/null
+  xdotool mousemove --window "$WIN" $((MENU_AT + 40)) $((MENU_AT + MENU_PAD + ($1 - 1) * MENU_ROW + MENU_ROW / 2)) 2>/dev/null
   poll 10 highlighted "$1" || fail "entry $1 was not highlighted under the pointer"
   xdotool mouseup 3 2>/dev/null
   poll 10 menu_hidden || fail "the menu stayed open after choosing entry $1"

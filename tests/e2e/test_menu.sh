@@ -12,7 +12,7 @@ shot free
 open_menu
 pass "the right button opens the menu at the pointer"
 shot open_a
-awk -v s="$(exact open_a "$MENU_STRIP" "$HIGHLIGHT")" 'BEGIN { exit !(s < 0.05) }' ||
+awk -v s="$(share open_a "$MENU_STRIP" "$HIGHLIGHT" 1%)" 'BEGIN { exit !(s < 0.05) }' ||
   fail "an entry is highlighted with the pointer off the entries"
 animating() { shot open_b; (($(differing open_a open_b) > 0)); }
 poll 10 animating || fail "the scene stopped animating under the open menu"

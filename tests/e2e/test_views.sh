@@ -5,15 +5,6 @@
 # Set E2E_KEEP_SHOTS=<dir> to keep the screenshots.
 source "$(dirname "$0")/lib.sh"
 
-# share SHOT WxH+X+Y COLOUR: the fraction (0 to 1) of the region's pixels
-# within a small tolerance of COLOUR.
-share() {
-  local size=${2%%+*} differ
-  convert "$E2E_WORK/$1.png" -crop "$2" +repage -alpha off "$E2E_WORK/_region.png"
-  differ=$(compare -metric AE -fuzz 6% "$E2E_WORK/_region.png" -size "$size" "xc:$3" null: 2>&1 || true)
-  awk -v d="$differ" -v s="$size" 'BEGIN { split(s, wh, "x"); printf "%.4f\n", 1 - d / (wh[1] * wh[2]) }'
-}
-
 # expect_colour SHOT WxH+X+Y COLOUR MIN WHAT
 expect_colour() {
   local s

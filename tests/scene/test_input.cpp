@@ -50,7 +50,8 @@ std::vector<float> afterKey(unsigned char key, bool stoppedAndForward) {
   std::vector<float> seen{zoom};
   for (int i = 0; i < 60; i++) {
     tick();
-    for (float v : {ballAngle, kickALeg, kickBLeg, walkerSwing[0], ptArmA, ptLegB, balloonOrbit, balloonHeading})
+    for (float v : {ballAngle, kickALeg, kickBLeg, walkerSwing[0], ptArmA, ptLegB, balloonOrbit,
+                    balloonHeading})
       seen.push_back(v);
   }
   return seen;

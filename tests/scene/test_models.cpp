@@ -27,13 +27,4 @@ TEST(ModelTable, HoldsNineDistinctFilesLoadedInSlotOrderAndANullTenthSlot) {
   EXPECT_EQ(models[9], nullptr);
 }
 
-TEST(ModelTable, DataIsLookedForHereThenBesideTheProgramThenInstalled) {
-  const std::vector<std::string> roots = dataRoots();
-  ASSERT_EQ(roots.size(), 3u);
-  EXPECT_EQ(roots[0], ".");
-  EXPECT_EQ(findDataRoot(roots), ".");
-  EXPECT_EQ(findDataRoot({"/nonexistent", roots[0]}), ".");
-  EXPECT_EQ(findDataRoot({"/nonexistent", "/"}), "");
-}
-
 }  // namespace

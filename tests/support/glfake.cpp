@@ -369,22 +369,13 @@ void glVertex2i(GLint x, GLint y) { record("glVertex2i", {double(x), double(y)})
 void glBlendFunc(GLenum source, GLenum destination) {
   record("glBlendFunc", {double(source), double(destination)});
 }
-
-void glOrtho(GLdouble left, GLdouble right, GLdouble bottom, GLdouble top, GLdouble zNear,
-             GLdouble zFar) {
-  record("glOrtho", {left, right, bottom, top, zNear, zFar});
-  glfake::Mat4 o = glfake::Mat4::identity();
-  o.m[0] = 2 / (right - left);
-  o.m[5] = 2 / (top - bottom);
-  o.m[10] = -2 / (zFar - zNear);
-  o.m[12] = -(right + left) / (right - left);
-  o.m[13] = -(top + bottom) / (top - bottom);
-  o.m[14] = -(zFar + zNear) / (zFar - zNear);
-  glfake::multiply(o);
+void glOrtho(GLdouble l, GLdouble r, GLdouble b, GLdouble t, GLdouble n, GLdouble f) {
+  record("glOrtho", {l, r, b, t, n, f});
+  glfake::Mat4 o = glfake::translation(-(r + l) / (r - l), -(t + b) / (t - b), -(f + n) / (f - n));
+  glfake::multiply(o * glfake::scaling(2 / (r - l), 2 / (t - b), -2 / (f - n)));
 }
 
-// ---- GL: textures --------------------------------------------------------
-// Names count up from 1; an upload records its size and keeps nothing else.
+// ---- GL: textures (names count up from 1; an upload records its size) ----
 void glGenTextures(GLsizei n, GLuint* textures) {
   static GLuint next = 1;
   for (GLsizei i = 0; i < n; i++) textures[i] = next++;
@@ -393,18 +384,19 @@ void glGenTextures(GLsizei n, GLuint* textures) {
 void glBindTexture(GLenum target, GLuint texture) {
   record("glBindTexture", {double(target), double(texture)});
 }
-void glTexImage2D(GLenum target, GLint level, GLint internalFormat, GLsizei width, GLsizei height,
-                  GLint border, GLenum format, GLenum type, const void*) {
-  record("glTexImage2D", {double(target), double(level), double(internalFormat), double(width),
-                          double(height), double(border), double(format), double(type)});
+void glTexImage2D(GLenum, GLint, GLint, GLsizei width, GLsizei height, GLint, GLenum, GLenum,
+                  const void*) {
+  record("glTexImage2D", {double(width), double(height)});
 }
-void glTexParameteri(GLenum target, GLenum pname, GLint param) {
-  record("glTexParameteri", {double(target), double(pname), double(param)});
+void glTexParameteri(GLenum, GLenum pname, GLint param) {
+  record("glTexParameteri", {double(pname), double(param)});
 }
-void glTexEnvi(GLenum target, GLenum pname, GLint param) {
-  record("glTexEnvi", {double(target), double(pname), double(param)});
+void glTexEnvi(GLenum, GLenum pname, GLint param) {
+  record("glTexEnvi", {double(pname), double(param)});
 }
-void glPixelStorei(GLenum pname, GLint param) { record("glPixelStorei", {double(pname), double(param)}); }
+void glPixelStorei(GLenum pname, GLint param) {
+  record("glPixelStorei", {double(pname), double(param)});
+}
 
 // ---- GL: display lists ---------------------------------------------------
 GLuint glGenLists(GLsizei range) {
