@@ -66,7 +66,11 @@ scene_alive() { kill -0 "$SCENE_PID" 2>/dev/null; }
 
 # Sets WIN to the scene's top-level window once it is mapped.
 find_window() {
-  scene_alive || fail "the scene exited before its window opened"
+  if ! scene_alive; then
+    # Reached a moment ago by xdpyinfo, yet refused the scene: the machine's fault too.
+    grep -q 'failed to open display' "$E2E_WORK/scene.log" && exit $E2E_NO_DISPLAY
+    fail "the scene exited before its window opened"
+  fi
   WIN=$(xwininfo -root -children 2>/dev/null | awk '/"Tavo---/ {print $1; exit}')
   [[ -n "$WIN" ]] && xwininfo -id "$WIN" 2>/dev/null | grep -q 'Map State: IsViewable'
 }
