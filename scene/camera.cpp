@@ -20,6 +20,9 @@ void reshape(int width, int height) {
   eyeZ = 5.0f;
   cameraUpdate(0);
   glEnable(GL_DEPTH_TEST);
+  // The pop-up menu is laid out in window pixels and kept inside the window.
+  popupMenu.windowWidth = width;
+  popupMenu.windowHeight = height;
   // The matrix mode stays at GL_PROJECTION: display selects the model-view
   // matrix itself.
 }

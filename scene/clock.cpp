@@ -36,14 +36,16 @@ void setPt(float arm, float leg) {
   ptLegA = ptLegB = leg;
 }
 
-}  // namespace
-
-void tick() {
+void countFrame() {
   frameCount = frameCount + 1;
   blink20 = pulse(frameCount, 20);
   blink30 = pulse(frameCount, 30);
   blink50 = pulse(frameCount, 50);
+}
 
+// "z" swings the ball forward to 180, "x" back to 0; pressed together, the
+// two steps cancel until one of them ends.
+void swingBall() {
   if (ballForward == 1) {
     add(ballAngle, 30);
     if (ballAngle >= 180) {
@@ -58,12 +60,9 @@ void tick() {
       ballBack = 0;
     }
   }
+}
 
-  kick(kickA, kickALeg, -45);
-  kick(kickB, kickBLeg, 45);
-
-  add(spinAngle, 10);
-
+void hopDogs() {
   if (hopUp == 0) {
     add(hopLevel, 0.5);
     if (hopLevel >= 1.0f) hopUp = 1;
@@ -71,9 +70,11 @@ void tick() {
     add(hopLevel, -0.5);
     if (hopLevel <= 1.0f) hopUp = 0;
   }
+}
 
-  // swingDown is shared with the PT block below, which may turn it again in
-  // the same tick.
+// swingDown is shared with the PT exercise, which may turn it again in the
+// same tick.
+void swingWalkers() {
   if (swingDown == 0) {
     add(walkerSwing[0], 1);
     add(walkerSwing[1], -1);
@@ -87,38 +88,46 @@ void tick() {
     add(walkerSwing[3], -1);
     if (walkerSwing[0] <= -45) swingDown = 0;
   }
+}
 
+void walkWalkers() {
   if (walkerTravel <= 31) {
     add(walkerTravel, 0.01);
   } else {
     walkerTravel = 0;
   }
+}
 
-  if (ptStopped == 0) {
-    if (swingDown == 0) {
-      add(ptArmA, 1);
-      add(ptArmB, 1);
-      add(ptLegA, 0.2);
-      add(ptLegB, 0.2);
-      if (ptLegB > 34) {
-        setPt(170, 34);
-        swingDown = 1;
-      }
-    } else if (swingDown == 1) {
-      add(ptArmA, -1);
-      add(ptArmB, -1);
-      add(ptLegA, -0.2);
-      add(ptLegB, -0.2);
-      if (ptLegB < 0) {
-        setPt(0, 0);
-        swingDown = 0;
-      }
+void exercisePt() {
+  if (swingDown == 0) {
+    add(ptArmA, 1);
+    add(ptArmB, 1);
+    add(ptLegA, 0.2);
+    add(ptLegB, 0.2);
+    if (ptLegB > 34) {
+      setPt(170, 34);
+      swingDown = 1;
     }
-  } else if (ptStopped == 1) {
-    setPt(0, 0);
-    swingDown = 0;
+  } else if (swingDown == 1) {
+    add(ptArmA, -1);
+    add(ptArmB, -1);
+    add(ptLegA, -0.2);
+    add(ptLegB, -0.2);
+    if (ptLegB < 0) {
+      setPt(0, 0);
+      swingDown = 0;
+    }
   }
+}
 
+// Stopped, the gymnasts stand at rest and hold the shared flag at 0 every
+// tick, so the walkers swing on without ever turning back.
+void restPt() {
+  setPt(0, 0);
+  swingDown = 0;
+}
+
+void steerBalloon() {
   if (balloonForward == 1) {
     balloonHeading = 180;
     add(balloonOrbit, 0.1);
@@ -126,6 +135,27 @@ void tick() {
     balloonHeading = 0;
     add(balloonOrbit, -0.1);
   }
+}
+
+}  // namespace
+
+// The order matters: later steps read flags that earlier ones changed in the
+// same tick.
+void tick() {
+  countFrame();
+  swingBall();
+  kick(kickA, kickALeg, -45);
+  kick(kickB, kickBLeg, 45);
+  add(spinAngle, 10);
+  hopDogs();
+  swingWalkers();
+  walkWalkers();
+  if (ptStopped == 0) {
+    exercisePt();
+  } else if (ptStopped == 1) {
+    restPt();
+  }
+  steerBalloon();
 }
 
 void idle() {

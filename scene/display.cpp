@@ -279,6 +279,7 @@ void display() {
   drawDarkSlab();
   drawDogs();
   drawCourtGroup();  // after the dogs: the court takes their purple
+  drawPopupMenu(popupMenu);  // over everything, when open
 
   glFlush();  // the idle callback swaps the buffers
 }

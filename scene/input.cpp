@@ -25,7 +25,11 @@ bool handleKey(unsigned char key) {
   switch (key) {
     case 'a': zoom = zoom * zoomFactor; break;
     case 's': zoom = zoom / zoomFactor; break;
-    case 'e': ptStopped = 0; break;
+    case 'e':
+      // Once stopped, the walkers have swung far past their bounds; the
+      // exercise and the swing start again as they do at program start.
+      if (ptStopped == 1) restartExercise();
+      break;
     case 'r': ptStopped = 1; break;
     case 'q': balloonForward = 0; break;
     case 'w': balloonForward = 1; break;
@@ -50,12 +54,16 @@ bool handleSpecial(int key) {
 }
 
 bool handleMouse(int button, int state, int x, int y) {
+  // A drag of any button is measured from where it went down, so the first
+  // middle-button drag does not jump from (0, 0).
+  if (state == GLUT_DOWN) {
+    mouseLastX = x;
+    mouseLastY = y;
+  }
   if (button != GLUT_LEFT_BUTTON) return false;
   if (state == GLUT_DOWN) {
     mouseState = state;
     mouseButton = button;
-    mouseLastX = x;
-    mouseLastY = y;
     return true;
   }
   if (state == GLUT_UP) {
@@ -93,19 +101,37 @@ bool handleMenu(int value) {
   return true;
 }
 
+// While the pop-up menu is open it keeps the keys and buttons from the scene;
+// the animation goes on.
 void keyboard(unsigned char key, int, int) {
+  if (popupMenu.open) return;
   if (handleKey(key)) glutPostRedisplay();
 }
 
 void special(int key, int, int) {
+  if (popupMenu.open) return;
   if (handleSpecial(key)) glutPostRedisplay();
 }
 
 void mouse(int button, int state, int x, int y) {
+  int chosen = 0;
+  if (popupMouse(popupMenu, button, state, x, y, chosen)) {
+    if (chosen != 0) {
+      menu(chosen);
+    } else {
+      glutPostRedisplay();
+    }
+    return;
+  }
   if (handleMouse(button, state, x, y)) glutPostRedisplay();
 }
 
 void motion(int x, int y) {
+  if (popupMenu.open) {
+    popupHover(popupMenu, x, y);
+    glutPostRedisplay();
+    return;
+  }
   if (handleMotion(x, y)) glutPostRedisplay();
 }
 

@@ -1,5 +1,6 @@
-// Entry point: brings up the window, its callbacks and the pop-up menu, then
-// hands control to GLUT for good.
+// Entry point: starts the scene with the menu font fontconfig finds, gives the
+// window its title in a form window managers show as Korean, then hands
+// control to GLUT for good.
 #include <GL/freeglut.h>
 #include <GL/glx.h>
 #include <X11/Xatom.h>
@@ -33,27 +34,8 @@ void setUtf8Title(const char* title) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  initScene();
-  // freeglut must be initialised before it opens a window; the scene itself
-  // takes no options.
-  glutInit(&argc, argv);
-  glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
-  glutInitWindowSize(1000, 1000);
-  glutCreateWindow(windowTitle);
+  startScene(&argc, argv, koreanFontRasteriser());
   setUtf8Title(windowTitle);
-
-  glutDisplayFunc(display);
-  glutReshapeFunc(reshape);
-  glutKeyboardFunc(keyboard);
-  glutSpecialFunc(special);
-  glutMouseFunc(mouse);
-  glutMotionFunc(motion);
-  glutIdleFunc(idle);
-
-  glutCreateMenu(menu);
-  for (const MenuEntry& entry : menuEntries) glutAddMenuEntry(entry.text, entry.value);
-  glutAttachMenu(GLUT_RIGHT_BUTTON);
-
   glutMainLoop();
   return 0;
 }

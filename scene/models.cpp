@@ -1,11 +1,23 @@
 // The model table: every model the scene can draw, read once before the
 // program's entry point runs and kept until the process ends.
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <sys/stat.h>
+#include <vector>
+
 #include "scene.h"
+
+#ifndef SCENE_INSTALLED_DATA_ROOT
+#define SCENE_INSTALLED_DATA_ROOT "/usr/local/share/recreation-ground"
+#endif
 
 ObjModel* models[10];
 
-// The paths are relative to the working directory. A file that cannot be
-// opened ends the program inside the reader, before any window exists.
+// Relative to the directory that holds data/. A file that cannot be opened
+// ends the program inside the reader, before any window exists.
 const char* const modelFiles[9] = {
     "data/boat.obj",      // 0: boat
     "data/나무1.obj",     // 1: tree, first kind (drawTree1)
@@ -18,10 +30,46 @@ const char* const modelFiles[9] = {
     "data/픽업트럭.obj",  // 8: pickup truck
 };
 
+std::vector<std::string> dataRoots() {
+  // The working directory comes first and stays relative, so the reader's
+  // messages name the files as they always have.
+  std::vector<std::string> roots{"."};
+  std::vector<char> exe(4096);
+  const ssize_t length = readlink("/proc/self/exe", exe.data(), exe.size() - 1);
+  if (length > 0) {
+    std::string path(exe.data(), static_cast<size_t>(length));
+    roots.push_back(path.substr(0, path.rfind('/')));  // the build tree links data/ there
+  }
+  roots.push_back(SCENE_INSTALLED_DATA_ROOT);
+  return roots;
+}
+
+std::string findDataRoot(const std::vector<std::string>& roots) {
+  struct stat info;
+  for (const std::string& root : roots) {
+    if (stat((root + "/data").c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return root;
+  }
+  return "";
+}
+
 void loadModels() {
+  const std::vector<std::string> roots = dataRoots();
+  const std::string root = findDataRoot(roots);
+  if (root.empty()) {
+    std::string tried;
+    std::vector<char> cwd(4096);
+    for (const std::string& r : roots) {
+      const std::string shown = r == "." && getcwd(cwd.data(), cwd.size()) ? cwd.data() : r;
+      tried += (tried.empty() ? "" : ", ") + shown + "/data";
+    }
+    std::fprintf(stderr, "scene: no data directory found; looked in %s\n", tried.c_str());
+    std::exit(1);
+  }
+  const std::string prefix = root == "." ? "" : root + "/";
   // Slot order matters: with several files missing, the lowest slot is the
   // one reported.
-  for (int slot = 0; slot < 9; slot++) models[slot] = glmReadOBJ(modelFiles[slot]);
+  for (int slot = 0; slot < 9; slot++)
+    models[slot] = glmReadOBJ((prefix + modelFiles[slot]).c_str());
   models[9] = nullptr;
 }
 

@@ -5,6 +5,9 @@
 #ifndef SCENE_H
 #define SCENE_H
 
+#include <string>
+#include <vector>
+
 #include "glm.h"
 
 struct GLUquadric;
@@ -52,12 +55,60 @@ enum PaletteEntry {
 };
 extern const float scenePalette[PALETTE_SIZE][3];
 
-// Puts every variable above back to its start value (tests only; the program
-// never resets).
+// Puts every variable above to its start value. Static initialisation calls
+// it once, before anything reads the state; tests call it between cases.
 void resetSceneState();
+// Puts the walkers' swing and the PT exercise (which share swingDown) back to
+// their start values, running: what "e" does after "r".
+void restartExercise();
 
 // ---------------------------------------------------------------------------
-// Start-up (main.cpp, startup.cpp)
+// The scene's own pop-up menu on the right button. GLUT's menu draws with
+// Latin-1 bitmap fonts, which cannot show the Korean entries; this one draws
+// them from a TrueType font. The state machine (popup.cpp) needs no GL; the
+// drawing (popup_draw.cpp) draws the state it is given.
+// ---------------------------------------------------------------------------
+// One line of text as 8-bit coverage, rows top to bottom, pixel for pixel as
+// it is to be shown.
+struct TextImage {
+  int width = 0, height = 0;
+  std::vector<unsigned char> coverage;
+};
+// Rasterises one line of UTF-8 text; false when it cannot.
+using TextRasteriser = bool (*)(const char* utf8, TextImage& out);
+// font.cpp: a rasteriser on a font that fontconfig finds with every letter
+// of the menu, or nullptr after one line on standard error saying why.
+TextRasteriser koreanFontRasteriser();
+
+constexpr int menuEntryHeight = 26;  // pixels
+constexpr int menuPadding = 4;       // above the first and below the last entry
+struct PopupMenu {
+  bool enabled = false;  // the scene draws its own menu; else GLUT's is attached
+  bool open = false;
+  int x = 0, y = 0;      // top-left corner in window pixels, y down
+  int width = 0, height = 0;
+  int highlighted = -1;  // index into menuEntries under the pointer, or -1
+  int windowWidth = 0, windowHeight = 0;
+};
+extern PopupMenu popupMenu;
+
+// Opens the menu with its corner at the pointer, turned to the pointer's
+// other side where it would leave the window, and kept inside it.
+void popupOpen(PopupMenu& m, int x, int y);
+int popupEntryAt(const PopupMenu& m, int x, int y);  // index, or -1 off the entries
+void popupHover(PopupMenu& m, int x, int y);
+// A mouse event while the menu is enabled. Returns whether the menu took it
+// (every right-button event, and every event while open); `chosen` is set to
+// the value of the entry released on, else 0.
+bool popupMouse(PopupMenu& m, int button, int state, int x, int y, int& chosen);
+
+// popup_draw.cpp. Rasterises the entries and lays the menu out around them;
+// false (and the menu stays disabled) when the rasteriser fails.
+bool initPopupMenu(PopupMenu& m, TextRasteriser rasterise);
+void drawPopupMenu(const PopupMenu& m);  // over the frame, in window pixels
+
+// ---------------------------------------------------------------------------
+// Start-up (startup.cpp)
 // ---------------------------------------------------------------------------
 extern const char* const windowTitle;
 struct MenuEntry {
@@ -66,6 +117,10 @@ struct MenuEntry {
 };
 extern const MenuEntry menuEntries[5];
 void initScene();  // creates sharedQuadric in GLU_LINE style
+// Everything before the main loop: the quadric, the window, its callbacks and
+// the pop-up menu on the right button, the scene's own when `rasterise` is
+// given, GLUT's otherwise.
+void startScene(int* argc, char** argv, TextRasteriser rasterise);
 
 // ---------------------------------------------------------------------------
 // Camera and projection (camera.cpp)
@@ -110,7 +165,7 @@ void drawGymnast();
 void drawDogGrey();   // dog.cpp; leaves its scale, translate and colour behind
 void drawDogPurple();
 void drawBalloon();   // balloon.cpp
-void drawBench();     // bench.cpp
+void drawBench();     // benches.cpp
 void drawBenchOneSitter();
 void drawBenchTwoSitters();
 void drawTower();     // tower.cpp
@@ -124,7 +179,12 @@ void drawTree2();
 // Model table (models.cpp), filled by static initialisation
 // ---------------------------------------------------------------------------
 extern ObjModel* models[10];
-extern const char* const modelFiles[9];
-void loadModels();
+extern const char* const modelFiles[9];  // relative to the directory holding data/
+// Where data/ is looked for, in order: the working directory ("."), the
+// executable's own directory, the installed data directory.
+std::vector<std::string> dataRoots();
+// The first of `roots` that has a data/ directory, or "" when none has.
+std::string findDataRoot(const std::vector<std::string>& roots);
+void loadModels();  // ends the program, naming the places tried, when no data/ is found
 
 #endif

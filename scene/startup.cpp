@@ -1,6 +1,6 @@
-// The window's title and pop-up menu texts, and the scene's GL-independent
-// start-up. The texts double as the key legend the user sees.
-#include <GL/glu.h>
+// The window's title and pop-up menu texts, and the scene's start-up up to
+// the main loop. The texts double as the key legend the user sees.
+#include <GL/freeglut.h>
 
 #include "scene.h"
 
@@ -21,4 +21,29 @@ void initScene() {
   // lives until the process ends.
   sharedQuadric = gluNewQuadric();
   gluQuadricDrawStyle(sharedQuadric, GLU_LINE);
+}
+
+void startScene(int* argc, char** argv, TextRasteriser rasterise) {
+  initScene();
+  // freeglut must be initialised before it opens a window; the scene itself
+  // takes no options.
+  glutInit(argc, argv);
+  glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
+  glutInitWindowSize(1000, 1000);
+  glutCreateWindow(windowTitle);
+
+  glutDisplayFunc(display);
+  glutReshapeFunc(reshape);
+  glutKeyboardFunc(keyboard);
+  glutSpecialFunc(special);
+  glutMouseFunc(mouse);
+  glutMotionFunc(motion);
+  glutIdleFunc(idle);
+
+  // The scene's own menu needs the GL context the window brought. Without a
+  // font it falls back to GLUT's, which shows the Korean entries garbled.
+  if (initPopupMenu(popupMenu, rasterise)) return;
+  glutCreateMenu(menu);
+  for (const MenuEntry& entry : menuEntries) glutAddMenuEntry(entry.text, entry.value);
+  glutAttachMenu(GLUT_RIGHT_BUTTON);
 }

@@ -52,6 +52,15 @@ const float scenePalette[PALETTE_SIZE][3] = {
     {0.5f, 1.0f, 0.7f},     // PALE_GREEN
 };
 
+void restartExercise() {
+  // The walkers' swing and the PT exercise share swingDown, so they can only
+  // start over together.
+  swingDown = 0;
+  walkerSwing[0] = -45; walkerSwing[1] = 45; walkerSwing[2] = 45; walkerSwing[3] = -45;
+  ptStopped = 0;
+  ptArmA = ptArmB = ptLegA = ptLegB = 0;
+}
+
 void resetSceneState() {
   eyeX = 0; eyeY = 0; eyeZ = -5;  // the first reshape moves the eye to z = 5
   centerX = centerY = centerZ = 0;
@@ -64,11 +73,8 @@ void resetSceneState() {
   mouseState = mouseButton = 0;
   frameCount = 0;
   blink20 = blink30 = blink50 = 0;
-  swingDown = 0;
-  walkerSwing[0] = -45; walkerSwing[1] = 45; walkerSwing[2] = 45; walkerSwing[3] = -45;
+  restartExercise();
   walkerTravel = 0;
-  ptStopped = 0;
-  ptArmA = ptArmB = ptLegA = ptLegB = 0;
   kickA = kickB = ballForward = ballBack = 0;
   kickALeg = kickBLeg = 0;
   ballAngle = 0;

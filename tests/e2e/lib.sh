@@ -66,7 +66,11 @@ scene_alive() { kill -0 "$SCENE_PID" 2>/dev/null; }
 
 # Sets WIN to the scene's top-level window once it is mapped.
 find_window() {
-  scene_alive || fail "the scene exited before its window opened"
+  if ! scene_alive; then
+    # Reached a moment ago by xdpyinfo, yet refused the scene: the machine's fault too.
+    grep -q 'failed to open display' "$E2E_WORK/scene.log" && exit $E2E_NO_DISPLAY
+    fail "the scene exited before its window opened"
+  fi
   WIN=$(xwininfo -root -children 2>/dev/null | awk '/"Tavo---/ {print $1; exit}')
   [[ -n "$WIN" ]] && xwininfo -id "$WIN" 2>/dev/null | grep -q 'Map State: IsViewable'
 }
@@ -100,6 +104,12 @@ start_scene() {
   xdotool mousemove --window "$WIN" 500 500 2>/dev/null
 }
 
+stop_scene() {
+  kill "$SCENE_PID" 2>/dev/null || true
+  wait "$SCENE_PID" 2>/dev/null || true
+  SCENE_PID=""
+}
+
 changed_from() {
   shot now
   (($(differing "$1" now) > BIG_CHANGE))
@@ -123,28 +133,50 @@ check_animation_noise() {
   echo "animation alone: $n pixels in about a second"
 }
 
-# ---- The pop-up menu -----------------------------------------------------
-
-MENU=""
-menu_shown() {
-  MENU=$(xwininfo -root -children 2>/dev/null | awk '/"freeglut menu"/ {print $1; exit}')
-  [[ -n "$MENU" ]] && xwininfo -id "$MENU" | grep -q 'Map State: IsViewable'
+# share SHOT WxH+X+Y COLOUR [FUZZ]: the fraction (0 to 1) of the region's
+# pixels within FUZZ (6% unless given) of COLOUR.
+share() {
+  local size=${2%%+*} differ
+  convert "$E2E_WORK/$1.png" -crop "$2" +repage -alpha off "$E2E_WORK/_region.png"
+  differ=$(compare -metric AE -fuzz "${4:-6%}" "$E2E_WORK/_region.png" -size "$size" "xc:$3" null: 2>&1 || true)
+  awk -v d="$differ" -v s="$size" 'BEGIN { split(s, wh, "x"); printf "%.4f\n", 1 - d / (wh[1] * wh[2]) }'
 }
-menu_hidden() { ! menu_shown; }
 
-# choose ENTRY: opens the menu with a right click and picks entry 1 to 5.
-# The menu window is drawn only once the pointer moves onto an entry, so
-# the pointer goes there before the click.
-choose() {
-  xdotool mousemove --window "$WIN" 300 300 click 3 2>/dev/null
+# ---- The pop-up menu -----------------------------------------------------
+# The scene draws its own menu into its frame: a right press opens it with
+# its top-left corner at the pointer, entries MENU_ROW pixels high below a
+# MENU_PAD border; the entry under the pointer turns blue. Within 1% no
+# colour of the scene comes near the panel's or the highlight's.
+MENU_AT=300
+MENU_ROW=26
+MENU_PAD=4
+PANEL="rgb(247,247,245)"
+HIGHLIGHT="rgb(54,120,219)"
+# The strip between the menu's left border and its texts, down all entries.
+MENU_STRIP="10x$((5 * MENU_ROW))+$((MENU_AT + 2))+$((MENU_AT + MENU_PAD))"
+panel_share_is() { shot menu; awk -v s="$(share menu "$MENU_STRIP" "$PANEL" 1%)" "BEGIN { exit !(s $1) }"; }
+menu_shown() { panel_share_is '>= 0.75'; }
+menu_hidden() { panel_share_is '< 0.05'; }
+# highlighted ENTRY: that entry's row of the strip is blue, and only that one.
+highlighted() {
+  shot menu
+  local row="10x$((MENU_ROW - 2))+$((MENU_AT + 2))+$((MENU_AT + MENU_PAD + ($1 - 1) * MENU_ROW + 1))"
+  awk -v r="$(share menu "$row" "$HIGHLIGHT" 1%)" -v a="$(share menu "$MENU_STRIP" "$HIGHLIGHT" 1%)" \
+    'BEGIN { exit !(r >= 0.95 && a < 0.25) }'
+}
+
+open_menu() {
+  xdotool mousemove --window "$WIN" $MENU_AT $MENU_AT mousedown 3 2>/dev/null
   poll 10 menu_shown || fail "the right button opened no menu"
-  local info x y h
-  info=$(xwininfo -id "$MENU")
-  x=$(awk '/Absolute upper-left X/ {print $4}' <<<"$info")
-  y=$(awk '/Absolute upper-left Y/ {print $4}' <<<"$info")
-  h=$(awk '/^ *Height:/ {print $2}' <<<"$info")
-  xdotool mousemove $((x + 30)) $((y + h * ($1 - 1) / 5 + h / 10)) 2>/dev/null
-  xdotool click 1 2>/dev/null
+}
+
+# choose ENTRY: opens the menu, moves onto entry 1 to 5, waits for its
+# highlight and releases the button there.
+choose() {
+  open_menu
+  xdotool mousemove --window "$WIN" $((MENU_AT + 40)) $((MENU_AT + MENU_PAD + ($1 - 1) * MENU_ROW + MENU_ROW / 2)) 2>/dev/null
+  poll 10 highlighted "$1" || fail "entry $1 was not highlighted under the pointer"
+  xdotool mouseup 3 2>/dev/null
   poll 10 menu_hidden || fail "the menu stayed open after choosing entry $1"
   # Away from the scene's fixed parts, so the pointer hides nothing looked at.
   xdotool mousemove --window "$WIN" 5 995 2>/dev/null

@@ -1,5 +1,5 @@
-# The scene reads its nine models before main, relative to the working
-# directory. Run from a directory whose data/ lacks one model file (each in
+# The scene reads its nine models before main, from the data/ of the working
+# directory when it has one. Run from a directory whose data/ lacks one model file (each in
 # turn, then two at once), it must stop with the library's open-failure
 # message for the lowest missing slot and exit status 1, before any window
 # opens. With every file present the same copy starts normally.
@@ -40,6 +40,23 @@ for slot in 0 1 2 3 4 5 6 7 8; do
 done
 run_without 3 7
 run_without 8 2
+
+# With no data/ in the working directory, beside the executable or in the
+# installed place, the scene stops and names every place it looked in.
+mkdir -p "$E2E_WORK/nowhere/bin" && cp "$E2E_BIN" "$E2E_WORK/nowhere/bin/scene"
+status=0
+(cd "$E2E_WORK/nowhere" && timeout 20 ./bin/scene >/dev/null 2>"$E2E_WORK/err.txt") || status=$?
+((status == 1)) || fail "with no data/ anywhere: exit status $status, want 1"
+grep -q "^scene: no data directory found; looked in $E2E_WORK/nowhere/data, $E2E_WORK/nowhere/bin/data, /.*/data\$" \
+  "$E2E_WORK/err.txt" || fail "with no data/ anywhere: standard error was '$(cat "$E2E_WORK/err.txt")'"
+pass "with no data/ anywhere: '$(cat "$E2E_WORK/err.txt")', status 1"
+
+# From a directory without data/, the build tree's program finds the
+# project's models beside itself.
+cd "$E2E_WORK/nowhere"
+start_scene
+pass "started outside the project, the scene finds its models and opens its window"
+stop_scene
 
 # The copy itself is sound: with nothing removed the scene opens its window.
 rm -rf "$E2E_WORK/run" && mkdir -p "$E2E_WORK/run" && cp -r "$PROJECT/data" "$E2E_WORK/run/"

@@ -18,7 +18,8 @@ for prop in _NET_WM_NAME WM_NAME; do
   pass "$prop is the UTF-8 title"
 done
 
-# Only the one window (plus freeglut's menu window, which stays unmapped).
+# Only the one window (plus GLUT's menu window, unmapped, where no font for
+# the scene's own menu was found).
 count=$(xwininfo -root -children | grep -c '^ *0x' || true)
 menus=$(xwininfo -root -children | grep -c '"freeglut menu"' || true)
 ((count - menus == 1)) || fail "expected one scene window, found $((count - menus))"

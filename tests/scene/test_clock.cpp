@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <vector>
 
 #include "glfake.h"
 #include "scene.h"
@@ -183,6 +184,25 @@ TEST_F(Clock, ExerciseRestartsFromRest) {
   EXPECT_FLOAT_EQ(ptArmA, 1);
   EXPECT_FLOAT_EQ(ptLegA, 0.2f);
   EXPECT_EQ(swingDown, 0);
+}
+
+TEST_F(Clock, RestartAfterALongStopMovesAsFromProgramStart) {
+  // Long enough stopped for the walkers to swing far past 45.
+  const auto pose = [] {
+    return std::vector<float>{walkerSwing[0], walkerSwing[1], walkerSwing[2], walkerSwing[3],
+                              ptArmA, ptArmB, ptLegA, ptLegB, float(swingDown)};
+  };
+  std::vector<std::vector<float>> fromStart, afterRestart;
+  for (int i = 0; i < 400; i++, tick()) fromStart.push_back(pose());
+  ticks(100);
+  handleKey('r');
+  ticks(300);
+  handleKey('e');
+  for (int i = 0; i < 400; i++, tick()) afterRestart.push_back(pose());
+  EXPECT_EQ(afterRestart, fromStart);
+  const auto running = pose();
+  handleKey('e');  // while running, "e" changes nothing
+  EXPECT_EQ(pose(), running);
 }
 
 TEST_F(Clock, BalloonDirectionFollowsTheKeys) {

@@ -365,6 +365,39 @@ void glMaterialf(GLenum face, GLenum pname, GLfloat param) {
   record("glMaterialf", {double(face), double(pname), param});
 }
 
+void glVertex2i(GLint x, GLint y) { record("glVertex2i", {double(x), double(y)}); }
+void glBlendFunc(GLenum source, GLenum destination) {
+  record("glBlendFunc", {double(source), double(destination)});
+}
+void glOrtho(GLdouble l, GLdouble r, GLdouble b, GLdouble t, GLdouble n, GLdouble f) {
+  record("glOrtho", {l, r, b, t, n, f});
+  glfake::Mat4 o = glfake::translation(-(r + l) / (r - l), -(t + b) / (t - b), -(f + n) / (f - n));
+  glfake::multiply(o * glfake::scaling(2 / (r - l), 2 / (t - b), -2 / (f - n)));
+}
+
+// ---- GL: textures (names count up from 1; an upload records its size) ----
+void glGenTextures(GLsizei n, GLuint* textures) {
+  static GLuint next = 1;
+  for (GLsizei i = 0; i < n; i++) textures[i] = next++;
+  record("glGenTextures", {double(n)});
+}
+void glBindTexture(GLenum target, GLuint texture) {
+  record("glBindTexture", {double(target), double(texture)});
+}
+void glTexImage2D(GLenum, GLint, GLint, GLsizei width, GLsizei height, GLint, GLenum, GLenum,
+                  const void*) {
+  record("glTexImage2D", {double(width), double(height)});
+}
+void glTexParameteri(GLenum, GLenum pname, GLint param) {
+  record("glTexParameteri", {double(pname), double(param)});
+}
+void glTexEnvi(GLenum, GLenum pname, GLint param) {
+  record("glTexEnvi", {double(pname), double(param)});
+}
+void glPixelStorei(GLenum pname, GLint param) {
+  record("glPixelStorei", {double(pname), double(param)});
+}
+
 // ---- GL: display lists ---------------------------------------------------
 GLuint glGenLists(GLsizei range) {
   GLuint name;
