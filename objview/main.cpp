@@ -109,7 +109,9 @@ void setUpGL() {
   glEnable(GL_DEPTH_TEST);
   glEnable(GL_LIGHTING);
   glEnable(GL_LIGHT0);
-  glEnable(GL_NORMALIZE);
+  // No GL_NORMALIZE: the library's normals are unit length and the view
+  // only turns and moves them, so the per-vertex cost would buy nothing.
+  // Both sides lit: open models show their inside.
   glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, GL_TRUE);
   glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
   glClearColor(0.15f, 0.15f, 0.18f, 1);
