@@ -30,3 +30,8 @@ read -r -a flags <<<"$(pkg-config --cflags --libs glmobj)"
 g++ -std=c++20 "$here/consumer.cpp" -o "$work/consumer_pc" "${flags[@]}" \
   -Wl,-rpath,"$(pkg-config --variable=libdir glmobj)"
 check "pkg-config" "$work/consumer_pc"
+
+# The installed tool finds the installed shared library.
+"$work/prefix/bin/objtool" info "$model" 2>/dev/null | grep -q '^triangles  *12$' ||
+  { echo "FAIL: the installed objtool" >&2; exit 1; }
+echo "ok: installed objtool"
