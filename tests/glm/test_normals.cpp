@@ -98,7 +98,7 @@ ModelPtr cube() {
 
 }  // namespace
 
-TEST(Vectors, CrossDotAndNormalize) {
+TEST(Vectors, CrossIsRightHandedAndNormalizingZeroIsNotFinite) {
   const float x[3] = {1, 0, 0}, y[3] = {0, 1, 0};
   float n[3];
   glmCrossProduct(x, y, n);

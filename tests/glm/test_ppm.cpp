@@ -7,33 +7,21 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <string>
 #include <thread>
 
 #include "glm.h"
+#include "model_util.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-
 const std::string kSixBytes("\x01\x02\x03\xfa\xfb\xfc", 6);
 
-class PpmFile : public ::testing::Test {
+// The shared fixture's temporary directory, plus what a load reports.
+class PpmFile : public testutil::FileTest {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/glm-ppm-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir = pattern;
-  }
-  void TearDown() override { fs::remove_all(dir); }
-
-  std::string write(const std::string& bytes, const std::string& name = "image.ppm") {
-    std::string path = dir + "/" + name;
-    std::ofstream(path, std::ios::binary) << bytes;
-    return path;
-  }
+  std::string write(const std::string& bytes) { return FileTest::write("image.ppm", bytes); }
 
   // Loads `path`; the out-parameters start at -7 so a write to them shows.
   unsigned char* load(const std::string& path) {
@@ -68,9 +56,7 @@ class PpmFile : public ::testing::Test {
     std::free(pixels);
   }
 
-  std::string dir;
   int width = -7, height = -7;
-  std::string err;
 };
 
 TEST_F(PpmFile, ReadsPixelsInFileOrder) {
