@@ -103,7 +103,8 @@ EXAMPLES
   std::exit(1);
 }
 
-float number(const std::string& option, const char* text, float low, float high, const char* wanted) {
+float number(const std::string& option, const char* text, float low, float high,
+             const char* wanted) {
   char* end = nullptr;
   const float value = std::strtof(text, &end);
   if (end == text || *end != '\0' || !(value >= low && value <= high))
@@ -134,7 +135,8 @@ Bounds bounds(const ObjModel* model) {
 // other way round).
 std::vector<const ObjGroup*> groupsInFileOrder(const ObjModel* model) {
   std::vector<const ObjGroup*> groups;
-  for (const ObjGroup* g = model->groups; g != nullptr; g = g->next) groups.insert(groups.begin(), g);
+  for (const ObjGroup* g = model->groups; g != nullptr; g = g->next)
+    groups.insert(groups.begin(), g);
   return groups;
 }
 
@@ -149,7 +151,11 @@ void jsonString(FILE* out, const char* s) {
   const auto* p = reinterpret_cast<const unsigned char*>(s);
   while (*p != 0) {
     // Length of a well-formed UTF-8 sequence starting here, or 0.
-    int length = *p < 0x80 ? 1 : *p >= 0xC2 && *p < 0xE0 ? 2 : *p >= 0xE0 && *p < 0xF0 ? 3 : *p >= 0xF0 && *p < 0xF5 ? 4 : 0;
+    int length = *p < 0x80                 ? 1
+                 : *p >= 0xC2 && *p < 0xE0 ? 2
+                 : *p >= 0xE0 && *p < 0xF0 ? 3
+                 : *p >= 0xF0 && *p < 0xF5 ? 4
+                                           : 0;
     for (int k = 1; k < length; k++)
       if ((p[k] & 0xC0) != 0x80) length = 0;
     if (*p == '"' || *p == '\\') {
@@ -170,17 +176,20 @@ void jsonString(FILE* out, const char* s) {
 void jsonVector(FILE* out, const float* v) {
   for (int axis = 0; axis < 3; axis++) {
     std::fputs(axis == 0 ? "[" : ", ", out);
-    if (std::isfinite(v[axis])) std::fprintf(out, "%.9g", v[axis]);
-    else std::fputs("null", out);
+    if (std::isfinite(v[axis]))
+      std::fprintf(out, "%.9g", v[axis]);
+    else
+      std::fputs("null", out);
   }
   std::fputc(']', out);
 }
 
 void info(FILE* out, const ObjModel* model, bool json) {
   const std::vector<const ObjGroup*> groups = groupsInFileOrder(model);
-  const unsigned counts[] = {model->vertexcount, model->normalcount,  model->texcoordcount,
-                             model->trianglecount, model->groupcount, model->materialcount};
-  const char* const names[] = {"vertices", "normals", "texcoords", "triangles", "groups", "materials"};
+  const unsigned counts[] = {model->vertexcount,   model->normalcount, model->texcoordcount,
+                             model->trianglecount, model->groupcount,  model->materialcount};
+  const char* const names[] = {"vertices",  "normals", "texcoords",
+                               "triangles", "groups",  "materials"};
   const Bounds b = model->vertexcount > 0 ? bounds(model) : Bounds{};
   float size[3], centre[3];
   for (int axis = 0; axis < 3; axis++) {
@@ -201,8 +210,10 @@ void info(FILE* out, const ObjModel* model, bool json) {
       std::fprintf(out, "bounds     none (no vertices)\n");
       return;
     }
-    const struct { const char* label; const float* v; } rows[] = {
-        {"min", b.min}, {"max", b.max}, {"size", size}, {"centre", centre}};
+    const struct {
+      const char* label;
+      const float* v;
+    } rows[] = {{"min", b.min}, {"max", b.max}, {"size", size}, {"centre", centre}};
     for (const auto& row : rows)
       std::fprintf(out, "%-10s %g %g %g\n", row.label, row.v[0], row.v[1], row.v[2]);
     return;
@@ -218,8 +229,10 @@ void info(FILE* out, const ObjModel* model, bool json) {
     jsonString(out, groups[i]->name);
     std::fprintf(out, ", \"triangles\": %u, \"material\": ", groups[i]->trianglecount);
     const char* material = materialName(model, groups[i]);
-    if (material != nullptr) jsonString(out, material);
-    else std::fputs("null", out);
+    if (material != nullptr)
+      jsonString(out, material);
+    else
+      std::fputs("null", out);
     std::fputc('}', out);
   }
   std::fputs("],\n \"bounds\": ", out);
@@ -241,24 +254,27 @@ void info(FILE* out, const ObjModel* model, bool json) {
 struct Convert {
   const char* in = nullptr;
   const char* out = nullptr;
-  float weld = -1;      // < 0: no welding
+  float weld = -1;  // < 0: no welding
   bool fit = false;
   float scale = 1;
   bool flip = false;
   bool facetNormals = false;
-  float angle = -1;     // < 0: no vertex normals
+  float angle = -1;  // < 0: no vertex normals
   const char* texcoords = nullptr;
-  int write = -1;       // < 0: chosen from what the model has
+  int write = -1;  // < 0: chosen from what the model has
 };
 
 int writeModes(const char* list) {
-  struct { const char* name; unsigned flag; } const modes[] = {
-      {"none", DRAW_NONE},        {"flat", DRAW_FLAT},   {"smooth", DRAW_SMOOTH},
-      {"texture", DRAW_TEXTURE},  {"color", DRAW_COLOR}, {"material", DRAW_MATERIAL}};
+  struct {
+    const char* name;
+    unsigned flag;
+  } const modes[] = {{"none", DRAW_NONE},       {"flat", DRAW_FLAT},   {"smooth", DRAW_SMOOTH},
+                     {"texture", DRAW_TEXTURE}, {"color", DRAW_COLOR}, {"material", DRAW_MATERIAL}};
   unsigned mode = 0;
   std::string rest = list;
   rest += ',';
-  for (std::size_t start = 0, comma; (comma = rest.find(',', start)) != std::string::npos; start = comma + 1) {
+  for (std::size_t start = 0, comma; (comma = rest.find(',', start)) != std::string::npos;
+       start = comma + 1) {
     const std::string word = rest.substr(start, comma - start);
     bool known = false;
     for (const auto& m : modes) {
@@ -267,7 +283,8 @@ int writeModes(const char* list) {
         known = true;
       }
     }
-    if (!known) usage("--write takes none, flat, smooth, texture, color, material; not '" + word + "'");
+    if (!known)
+      usage("--write takes none, flat, smooth, texture, color, material; not '" + word + "'");
   }
   return static_cast<int>(mode);
 }
@@ -289,15 +306,19 @@ void convert(const Convert& c) {
   if (c.texcoords != nullptr && std::strcmp(c.texcoords, "planar") == 0) {
     glmPlanarTexCoords(model);
   } else if (c.texcoords != nullptr) {
-    if (model->normals == nullptr) fail(std::string(c.in) + " has no normals for spherical texture coordinates; add --normals ANGLE");
+    if (model->normals == nullptr)
+      fail(std::string(c.in) +
+           " has no normals for spherical texture coordinates; add --normals ANGLE");
     glmSphericalTexCoords(model);
   }
   unsigned mode = 0;
   if (c.write >= 0) {
     mode = static_cast<unsigned>(c.write);
   } else {
-    if (model->normals != nullptr) mode |= DRAW_SMOOTH;
-    else if (model->facetnorms != nullptr) mode |= DRAW_FLAT;
+    if (model->normals != nullptr)
+      mode |= DRAW_SMOOTH;
+    else if (model->facetnorms != nullptr)
+      mode |= DRAW_FLAT;
     if (model->texcoords != nullptr) mode |= DRAW_TEXTURE;
     if (model->materials != nullptr) mode |= DRAW_MATERIAL;
   }
@@ -314,19 +335,28 @@ Convert parseConvert(int argc, char** argv) {
       if (i + 1 >= argc) usage(arg + " needs a value");
       return argv[++i];
     };
-    if (arg == "--weld") c.weld = number(arg, value(), 0, FLT_MAX, "a distance of 0 or more");
-    else if (arg == "--fit") c.fit = true;
-    else if (arg == "--scale") c.scale = number(arg, value(), FLT_MIN, FLT_MAX, "a factor above 0");
-    else if (arg == "--flip") c.flip = true;
-    else if (arg == "--facet-normals") c.facetNormals = true;
-    else if (arg == "--normals") c.angle = number(arg, value(), 0, 180, "an angle from 0 to 180 degrees");
+    if (arg == "--weld")
+      c.weld = number(arg, value(), 0, FLT_MAX, "a distance of 0 or more");
+    else if (arg == "--fit")
+      c.fit = true;
+    else if (arg == "--scale")
+      c.scale = number(arg, value(), FLT_MIN, FLT_MAX, "a factor above 0");
+    else if (arg == "--flip")
+      c.flip = true;
+    else if (arg == "--facet-normals")
+      c.facetNormals = true;
+    else if (arg == "--normals")
+      c.angle = number(arg, value(), 0, 180, "an angle from 0 to 180 degrees");
     else if (arg == "--texcoords") {
       c.texcoords = value();
       if (std::strcmp(c.texcoords, "planar") != 0 && std::strcmp(c.texcoords, "spherical") != 0)
         usage(std::string("--texcoords takes planar or spherical, not '") + c.texcoords + "'");
-    } else if (arg == "--write") c.write = writeModes(value());
-    else if (arg.size() > 1 && arg[0] == '-') usage("convert has no option '" + arg + "'");
-    else files.push_back(argv[i]);
+    } else if (arg == "--write")
+      c.write = writeModes(value());
+    else if (arg.size() > 1 && arg[0] == '-')
+      usage("convert has no option '" + arg + "'");
+    else
+      files.push_back(argv[i]);
   }
   if (files.size() != 2) usage("convert needs an input and an output file");
   c.in = files[0];
@@ -357,16 +387,21 @@ int main(int argc, char** argv) {
   // which it prints on standard output too, are sent to standard error.
   std::fflush(stdout);
   FILE* report = fdopen(dup(STDOUT_FILENO), "w");
-  if (report == nullptr || dup2(STDERR_FILENO, STDOUT_FILENO) < 0) fail("cannot set up standard output");
+  if (report == nullptr || dup2(STDERR_FILENO, STDOUT_FILENO) < 0)
+    fail("cannot set up standard output");
 
   if (command == "info") {
     const char* file = nullptr;
     bool json = false;
     for (int i = 2; i < argc; i++) {
-      if (std::strcmp(argv[i], "--json") == 0) json = true;
-      else if (argv[i][0] == '-' && argv[i][1] != '\0') usage(std::string("info has no option '") + argv[i] + "'");
-      else if (file == nullptr) file = argv[i];
-      else usage("info takes one file");
+      if (std::strcmp(argv[i], "--json") == 0)
+        json = true;
+      else if (argv[i][0] == '-' && argv[i][1] != '\0')
+        usage(std::string("info has no option '") + argv[i] + "'");
+      else if (file == nullptr)
+        file = argv[i];
+      else
+        usage("info takes one file");
     }
     if (file == nullptr) usage("info needs a file");
     ObjModel* model = glmReadOBJ(file);
@@ -377,6 +412,7 @@ int main(int argc, char** argv) {
   } else {
     usage(command.empty() ? "no command given" : "unknown command '" + command + "'");
   }
-  if (std::fflush(report) != 0 || std::ferror(report) || std::fclose(report) != 0) fail("cannot write standard output");
+  if (std::fflush(report) != 0 || std::ferror(report) || std::fclose(report) != 0)
+    fail("cannot write standard output");
   return 0;
 }

@@ -65,7 +65,9 @@ double load() {
   if (modes.texture != Texture::Spherical) generateTexcoords();
   // Far enough for the sphere round the model to fit the 30-degree view.
   float radius = 0;
-  for (unsigned i = 1; i <= model->vertexcount; i++) radius = std::max(radius, std::sqrt(glmDotProduct(&model->vertices[3 * i], &model->vertices[3 * i])));
+  for (unsigned i = 1; i <= model->vertexcount; i++)
+    radius = std::max(radius,
+                      std::sqrt(glmDotProduct(&model->vertices[3 * i], &model->vertices[3 * i])));
   view.home = view.distance = std::max(1.1f * radius / std::sin(0.2618f), 1.0f);
   has.texcoords = fileHasTexcoords;
   has.materials = model->materials != nullptr;
@@ -75,7 +77,8 @@ double load() {
 void compile() {
   if (list != 0) glDeleteLists(list, 1);
   list = glmCompileDisplayList(model, drawMode(modes, has));
-  glutSetWindowTitle(title(options.file, model->vertexcount, model->trianglecount, modes, has).c_str());
+  glutSetWindowTitle(
+      title(options.file, model->vertexcount, model->trianglecount, modes, has).c_str());
 }
 
 void loadTexture() {
@@ -84,12 +87,14 @@ void loadTexture() {
   if (!options.texture.empty()) {
     unsigned char* image = glmLoadPPM(options.texture.c_str(), &width, &height);
     if (image == nullptr) {
-      std::fprintf(stderr, "objview: warning: no texture from %s; drawing untextured\n", options.texture.c_str());
+      std::fprintf(stderr, "objview: warning: no texture from %s; drawing untextured\n",
+                   options.texture.c_str());
       has.image = false;
       return;
     }
     // The image's top row first; GL's first row is the bottom (t = 0).
-    for (int row = height - 1; row >= 0; row--) pixels.insert(pixels.end(), image + row * width * 3, image + (row + 1) * width * 3);
+    for (int row = height - 1; row >= 0; row--)
+      pixels.insert(pixels.end(), image + row * width * 3, image + (row + 1) * width * 3);
     std::free(image);
   } else {
     for (int i = 0; i < width * height; i++) {
@@ -130,9 +135,11 @@ void drawHelp(int width, int height) {
   glDisable(GL_TEXTURE_2D);
   int lines = 0;
   std::size_t longest = 0;
-  for (; kHelpLines[lines] != nullptr; lines++) longest = std::max(longest, std::strlen(kHelpLines[lines]));
+  for (; kHelpLines[lines] != nullptr; lines++)
+    longest = std::max(longest, std::strlen(kHelpLines[lines]));
   glColor3f(0, 0, 0);
-  glRectf(10, static_cast<float>(height - 20 - 18 * lines), 30 + 9.0f * longest, static_cast<float>(height - 10));
+  glRectf(10, static_cast<float>(height - 20 - 18 * lines), 30 + 9.0f * longest,
+          static_cast<float>(height - 10));
   glColor3f(1, 1, 0.6f);
   for (int i = 0; i < lines; i++) {
     glRasterPos2i(20, height - 30 - 18 * i);
@@ -162,7 +169,8 @@ void drawFrame() {
   glRotatef(view.yaw, 0, 1, 0);
 
   // What an earlier draw mode left behind (the library restores nothing).
-  const GLfloat ambient[] = {0.2f, 0.2f, 0.2f, 1}, diffuse[] = {0.8f, 0.8f, 0.8f, 1}, none[] = {0, 0, 0, 1};
+  const GLfloat ambient[] = {0.2f, 0.2f, 0.2f, 1}, diffuse[] = {0.8f, 0.8f, 0.8f, 1},
+                none[] = {0, 0, 0, 1};
   glDisable(GL_COLOR_MATERIAL);
   glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, ambient);
   glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, diffuse);
@@ -170,10 +178,14 @@ void drawFrame() {
   glColor3f(0.9f, 0.9f, 0.9f);
   const unsigned mode = drawMode(modes, has);
   // Outlines are drawn unlit: lines have no side facing the light.
-  if (mode & DRAW_OUTLINE) glDisable(GL_LIGHTING);
-  else glEnable(GL_LIGHTING);
-  if (mode & DRAW_TEXTURE) glEnable(GL_TEXTURE_2D);
-  else glDisable(GL_TEXTURE_2D);
+  if (mode & DRAW_OUTLINE)
+    glDisable(GL_LIGHTING);
+  else
+    glEnable(GL_LIGHTING);
+  if (mode & DRAW_TEXTURE)
+    glEnable(GL_TEXTURE_2D);
+  else
+    glDisable(GL_TEXTURE_2D);
   glCallList(list);
   if (modes.help) drawHelp(width, height);
 }
@@ -190,7 +202,8 @@ void writeScreenshot() {
   FILE* out = std::fopen(part.c_str(), "wb");
   bool ok = out != nullptr && std::fprintf(out, "P6\n%d %d\n255\n", width, height) > 0;
   for (int row = height - 1; ok && row >= 0; row--)
-    ok = std::fwrite(&pixels[static_cast<std::size_t>(row) * width * 3], 3, width, out) == static_cast<std::size_t>(width);
+    ok = std::fwrite(&pixels[static_cast<std::size_t>(row) * width * 3], 3, width, out) ==
+         static_cast<std::size_t>(width);
   if (out != nullptr && std::fclose(out) != 0) ok = false;
   if (!ok || std::rename(part.c_str(), options.screenshot.c_str()) != 0) {
     std::remove(part.c_str());
@@ -210,9 +223,10 @@ void bench() {
   }
   glFinish();
   const double spent = seconds() - start;
-  std::printf("%u triangles: read %.2f s, prepare %.2f s, compile %.2f s, %d frames %.2f s = %.1f fps\n",
-              model->trianglecount, readSeconds, prepareSeconds, compileSeconds, options.bench, spent,
-              options.bench / spent);
+  std::printf(
+      "%u triangles: read %.2f s, prepare %.2f s, compile %.2f s, %d frames %.2f s = %.1f fps\n",
+      model->trianglecount, readSeconds, prepareSeconds, compileSeconds, options.bench, spent,
+      options.bench / spent);
   std::exit(0);
 }
 
@@ -225,13 +239,27 @@ void display() {
 
 void keyboard(unsigned char key, int, int) {
   switch (onKey(modes, view, key, has)) {
-    case Action::None: return;
-    case Action::Quit: std::exit(0);
-    case Action::Reload: load(); compile(); break;
-    case Action::Normals: vertexNormals(); compile(); break;
-    case Action::Texcoords: generateTexcoords(); compile(); break;
-    case Action::Recompile: compile(); break;
-    case Action::Redraw: break;
+    case Action::None:
+      return;
+    case Action::Quit:
+      std::exit(0);
+    case Action::Reload:
+      load();
+      compile();
+      break;
+    case Action::Normals:
+      vertexNormals();
+      compile();
+      break;
+    case Action::Texcoords:
+      generateTexcoords();
+      compile();
+      break;
+    case Action::Recompile:
+      compile();
+      break;
+    case Action::Redraw:
+      break;
   }
   glutPostRedisplay();
 }

@@ -43,15 +43,24 @@ bool number(const char* text, float low, float high, float& value) {
 
 // Applies one --mode word; false when it is not one.
 bool applyMode(Modes& modes, const std::string& word) {
-  if (word == "flat" || word == "smooth") modes.smooth = word == "smooth";
-  else if (word == "texture") modes.texture = Texture::File;  // narrowed by the program to what the file has
-  else if (word == "planar") modes.texture = Texture::Planar;
-  else if (word == "spherical") modes.texture = Texture::Spherical;
-  else if (word == "color" || word == "colour") modes.paint = Paint::Color;
-  else if (word == "material") modes.paint = Paint::Material;
-  else if (word == "outline") modes.outline = true;
-  else if (word == "help") modes.help = true;
-  else return false;
+  if (word == "flat" || word == "smooth")
+    modes.smooth = word == "smooth";
+  else if (word == "texture")
+    modes.texture = Texture::File;  // narrowed by the program to what the file has
+  else if (word == "planar")
+    modes.texture = Texture::Planar;
+  else if (word == "spherical")
+    modes.texture = Texture::Spherical;
+  else if (word == "color" || word == "colour")
+    modes.paint = Paint::Color;
+  else if (word == "material")
+    modes.paint = Paint::Material;
+  else if (word == "outline")
+    modes.outline = true;
+  else if (word == "help")
+    modes.help = true;
+  else
+    return false;
   return true;
 }
 
@@ -63,7 +72,8 @@ bool parseOptions(int argc, const char* const* argv, Options& options, std::stri
     const std::string arg = argv[i];
     const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
     const bool takesValue = arg == "--texture" || arg == "--angle" || arg == "--weld" ||
-                            arg == "--screenshot" || arg == "--size" || arg == "--mode" || arg == "--bench";
+                            arg == "--screenshot" || arg == "--size" || arg == "--mode" ||
+                            arg == "--bench";
     if (takesValue && value == nullptr) {
       error = arg + " needs a value";
       return false;
@@ -75,7 +85,8 @@ bool parseOptions(int argc, const char* const* argv, Options& options, std::stri
     } else if (arg == "--screenshot") {
       options.screenshot = value;
     } else if (arg == "--angle") {
-      if (!number(value, 0, 180, options.modes.angle)) error = "--angle needs degrees from 0 to 180";
+      if (!number(value, 0, 180, options.modes.angle))
+        error = "--angle needs degrees from 0 to 180";
     } else if (arg == "--weld") {
       if (!number(value, 0, 1, options.weld)) error = "--weld needs a distance from 0 to 1";
       options.modes.weld = weldGiven = true;
@@ -86,14 +97,18 @@ bool parseOptions(int argc, const char* const* argv, Options& options, std::stri
       char* end = nullptr;
       const long w = std::strtol(value, &end, 10);
       const long h = *end == 'x' ? std::strtol(end + 1, &end, 10) : 0;
-      if (*end != '\0' || w < 16 || h < 16 || w > 8192 || h > 8192) error = "--size needs WIDTHxHEIGHT, 16 to 8192 each";
+      if (*end != '\0' || w < 16 || h < 16 || w > 8192 || h > 8192)
+        error = "--size needs WIDTHxHEIGHT, 16 to 8192 each";
       options.width = static_cast<int>(w);
       options.height = static_cast<int>(h);
     } else if (arg == "--mode") {
       std::string rest = std::string(value) + ",";
-      for (std::size_t start = 0, comma; (comma = rest.find(',', start)) != std::string::npos; start = comma + 1) {
+      for (std::size_t start = 0, comma; (comma = rest.find(',', start)) != std::string::npos;
+           start = comma + 1) {
         if (!applyMode(options.modes, rest.substr(start, comma - start)))
-          error = "--mode takes flat, smooth, texture, planar, spherical, color, material, outline, help";
+          error =
+              "--mode takes flat, smooth, texture, planar, spherical, color, material, outline, "
+              "help";
       }
     } else if (arg.size() > 1 && arg[0] == '-') {
       error = "unknown option " + arg;
@@ -208,7 +223,8 @@ bool onMotion(Drag& drag, View& view, int x, int y, int height) {
 
 unsigned drawMode(const Modes& modes, const Has& has) {
   unsigned mode = modes.smooth ? DRAW_SMOOTH : DRAW_FLAT;
-  const bool texture = modes.texture == Texture::File ? has.texcoords : modes.texture != Texture::Off;
+  const bool texture =
+      modes.texture == Texture::File ? has.texcoords : modes.texture != Texture::Off;
   if (texture && has.image) mode |= DRAW_TEXTURE;
   if (has.materials && modes.paint == Paint::Color) mode |= DRAW_COLOR;
   if (has.materials && modes.paint == Paint::Material) mode |= DRAW_MATERIAL;
@@ -224,10 +240,10 @@ std::string title(const std::string& file, unsigned vertices, unsigned triangles
   std::snprintf(text, sizeof text, "%s - %u vertices, %u triangles - %s%s%s%s%s, crease %g%s",
                 file.c_str() + (slash == std::string::npos ? 0 : slash + 1), vertices, triangles,
                 mode & DRAW_SMOOTH ? "smooth" : "flat",
-                !(mode & DRAW_TEXTURE)                  ? ""
-                : modes.texture == Texture::Planar     ? ", planar texture"
-                : modes.texture == Texture::Spherical  ? ", spherical texture"
-                                                       : ", texture",
+                !(mode & DRAW_TEXTURE)                ? ""
+                : modes.texture == Texture::Planar    ? ", planar texture"
+                : modes.texture == Texture::Spherical ? ", spherical texture"
+                                                      : ", texture",
                 mode & DRAW_COLOR ? ", colour" : "", mode & DRAW_MATERIAL ? ", material" : "",
                 mode & DRAW_OUTLINE ? ", outline" : "", static_cast<double>(modes.angle),
                 modes.weld ? ", welded" : "");

@@ -9,7 +9,7 @@
 namespace objview {
 
 enum class Texture { Off, File, Planar, Spherical };  // where the coordinates come from
-enum class Paint { Plain, Color, Material };           // per-group colour source
+enum class Paint { Plain, Color, Material };          // per-group colour source
 
 struct Modes {
   bool smooth = true;  // false: flat
@@ -30,8 +30,8 @@ struct View {
 
 struct Options {
   std::string file;
-  std::string texture;     // PPM image; empty: a built-in checkerboard
-  std::string screenshot;  // empty: interactive
+  std::string texture;        // PPM image; empty: a built-in checkerboard
+  std::string screenshot;     // empty: interactive
   int width = 0, height = 0;  // 0: chosen from the screen
   float weld = 1e-4f;         // in the fitted model's units (it spans -1..1)
   int bench = 0;              // frames to time, 0: none

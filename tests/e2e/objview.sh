@@ -79,7 +79,10 @@ pass "bad input and usage errors"
 "$E2E_BIN" "$E2E_WORK/sphere.obj" >>"$E2E_WORK/scene.log" 2>&1 &
 SCENE_PID=$!
 title() { xprop -id "$WIN" WM_NAME 2>/dev/null; }
-viewer_window() { WIN=$(xwininfo -root -children 2>/dev/null | awk '/"sphere.obj - / {print $1; exit}'); [[ -n "$WIN" ]]; }
+viewer_window() {
+  WIN=$(xwininfo -root -children 2>/dev/null | awk '/"sphere.obj - / {print $1; exit}')
+  [[ -n "$WIN" ]] && xwininfo -id "$WIN" 2>/dev/null | grep -q 'Map State: IsViewable'
+}
 poll 30 viewer_window || fail "no objview window"
 title | grep -q '1200 vertices, 2304 triangles - smooth, crease 90"' || fail "title $(title)"
 xdotool mousemove --window "$WIN" 100 100 key o bracketright 2>/dev/null

@@ -49,7 +49,8 @@ TEST(ObjviewDrawMode, AsksOnlyForWhatTheModelHas) {
   m.texture = Texture::Planar;
   EXPECT_EQ(drawMode(m, Has{.image = false}), DRAW_FLAT | DRAW_OUTLINE);
   const std::string t = title("dir/cube.obj", 8, 12, m, Has{.materials = true});
-  EXPECT_EQ(t, "cube.obj - 8 vertices, 12 triangles - flat, planar texture, colour, outline, crease 90");
+  EXPECT_EQ(
+      t, "cube.obj - 8 vertices, 12 triangles - flat, planar texture, colour, outline, crease 90");
 }
 
 TEST(ObjviewMouse, DragsOrbitPanAndZoomAndResetRestoresTheStart) {
@@ -81,21 +82,26 @@ TEST(ObjviewMouse, DragsOrbitPanAndZoomAndResetRestoresTheStart) {
 TEST(ObjviewOptions, ParsesTheCommandLineAndRejectsMistakes) {
   Options o;
   std::string error;
-  const char* good[] = {"objview", "m.obj", "--angle", "45", "--weld", "0.01", "--screenshot",
-                        "s.ppm", "--size", "640x480", "--mode", "flat,outline,help"};
+  const char* good[] = {"objview", "m.obj",   "--angle",      "45",
+                        "--weld",  "0.01",    "--screenshot", "s.ppm",
+                        "--size",  "640x480", "--mode",       "flat,outline,help"};
   ASSERT_TRUE(parseOptions(12, good, o, error)) << error;
   EXPECT_EQ(o.file, "m.obj");
   EXPECT_EQ(o.modes.angle, 45);
   EXPECT_TRUE(o.modes.weld && o.modes.outline && o.modes.help && !o.modes.smooth);
   EXPECT_EQ(o.width * 1000 + o.height, 640480);
-  const std::vector<std::vector<const char*>> bad = {
-      {"objview"}, {"objview", "a.obj", "b.obj"}, {"objview", "a.obj", "--angle", "181"},
-      {"objview", "a.obj", "--size", "640"}, {"objview", "a.obj", "--mode", "shiny"},
-      {"objview", "a.obj", "--frob"}, {"objview", "a.obj", "--texture"}};
+  const std::vector<std::vector<const char*>> bad = {{"objview"},
+                                                     {"objview", "a.obj", "b.obj"},
+                                                     {"objview", "a.obj", "--angle", "181"},
+                                                     {"objview", "a.obj", "--size", "640"},
+                                                     {"objview", "a.obj", "--mode", "shiny"},
+                                                     {"objview", "a.obj", "--frob"},
+                                                     {"objview", "a.obj", "--texture"}};
   for (const auto& args : bad) {
     Options fresh;
     error.clear();
-    EXPECT_FALSE(parseOptions(static_cast<int>(args.size()), args.data(), fresh, error)) << args.back();
+    EXPECT_FALSE(parseOptions(static_cast<int>(args.size()), args.data(), fresh, error))
+        << args.back();
     EXPECT_FALSE(error.empty());
   }
 }
