@@ -51,7 +51,8 @@ void vertexNormals() {
 // Returns the seconds spent reading.
 double load() {
   const double start = seconds();
-  if (model != nullptr) glmFreeModel(model);
+  const bool reload = model != nullptr;
+  if (reload) glmFreeModel(model);
   model = glmReadOBJ(options.file.c_str());
   const double read = seconds() - start;
   fileHasTexcoords = model->texcoords != nullptr;
@@ -68,7 +69,8 @@ double load() {
   for (unsigned i = 1; i <= model->vertexcount; i++)
     radius = std::max(radius,
                       std::sqrt(glmDotProduct(&model->vertices[3 * i], &model->vertices[3 * i])));
-  view.home = view.distance = std::max(1.1f * radius / std::sin(0.2618f), 1.0f);
+  view.home = std::max(1.1f * radius / std::sin(0.2618f), 1.0f);
+  if (!reload) view.distance = view.home;
   has.texcoords = fileHasTexcoords;
   has.materials = model->materials != nullptr;
   return read;
