@@ -26,6 +26,7 @@ Drag drag;
 Has has;
 ObjModel* model = nullptr;
 bool fileHasTexcoords = false;
+Hidden hidden = Hidden::None;  // faces culled: none of them can show
 GLuint list = 0;
 GLuint texture = 0;
 double readSeconds = 0, prepareSeconds = 0, compileSeconds = 0;  // printed by --bench
@@ -61,6 +62,7 @@ double load() {
   glmFitToUnitCube(model);
   glmFitToUnitCube(model);
   if (modes.weld) glmMergeVertices(model, options.weld);
+  hidden = hiddenFaces(*model);
   glmComputeFaceNormals(model);
   vertexNormals();
   if (modes.texture != Texture::Spherical) generateTexcoords();
@@ -180,6 +182,13 @@ void drawFrame() {
   glColor3f(0.9f, 0.9f, 0.9f);
   const unsigned mode = drawMode(modes, has);
   // Outlines are drawn unlit: lines have no side facing the light.
+  // Culling halves llvmpipe's work on a closed model, where it changes nothing.
+  if (hidden != Hidden::None && !(mode & DRAW_OUTLINE)) {
+    glEnable(GL_CULL_FACE);
+    glCullFace(hidden == Hidden::Back ? GL_BACK : GL_FRONT);
+  } else {
+    glDisable(GL_CULL_FACE);
+  }
   if (mode & DRAW_OUTLINE)
     glDisable(GL_LIGHTING);
   else

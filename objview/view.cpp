@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <cstdint>
+#include <vector>
 
 #include "glm.h"
 
@@ -248,6 +250,31 @@ std::string title(const std::string& file, unsigned vertices, unsigned triangles
                 mode & DRAW_OUTLINE ? ", outline" : "", static_cast<double>(modes.angle),
                 modes.weld ? ", welded" : "");
   return text;
+}
+
+Hidden hiddenFaces(const ObjModel& model) {
+  // Directed edges as (from << 32 | to): closed and consistent when none
+  // repeats and the set equals the set of their reverses.
+  std::vector<std::uint64_t> edges;
+  edges.reserve(3 * static_cast<std::size_t>(model.trianglecount));
+  double volume = 0;  // six times the signed volume, positive when wound outwards
+  for (unsigned t = 0; t < model.trianglecount; t++) {
+    const unsigned* v = model.triangles[t].vertexidx;
+    for (int k = 0; k < 3; k++) edges.push_back(std::uint64_t{v[k]} << 32 | v[(k + 1) % 3]);
+    const float *a = &model.vertices[3 * v[0]], *b = &model.vertices[3 * v[1]],
+                *c = &model.vertices[3 * v[2]];
+    volume += static_cast<double>(a[0]) * (b[1] * c[2] - b[2] * c[1]) +
+              static_cast<double>(a[1]) * (b[2] * c[0] - b[0] * c[2]) +
+              static_cast<double>(a[2]) * (b[0] * c[1] - b[1] * c[0]);
+  }
+  std::vector<std::uint64_t> reversed(edges.size());
+  for (std::size_t i = 0; i < edges.size(); i++) reversed[i] = edges[i] << 32 | edges[i] >> 32;
+  std::sort(edges.begin(), edges.end());
+  std::sort(reversed.begin(), reversed.end());
+  if (edges.empty() || std::adjacent_find(edges.begin(), edges.end()) != edges.end() ||
+      edges != reversed)
+    return Hidden::None;
+  return volume > 0 ? Hidden::Back : volume < 0 ? Hidden::Front : Hidden::None;
 }
 
 }  // namespace objview

@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "glm.h"
+
 namespace objview {
 
 enum class Texture { Off, File, Planar, Spherical };  // where the coordinates come from
@@ -82,6 +84,12 @@ unsigned drawMode(const Modes& modes, const Has& has);
 // The window title: file name, counts and the modes in effect.
 std::string title(const std::string& file, unsigned vertices, unsigned triangles,
                   const Modes& modes, const Has& has);
+
+// Which faces can never be seen from outside the model: the back faces of a
+// closed, consistently wound mesh (every edge used once in each direction),
+// or its front faces when that winding faces inwards. None for anything else.
+enum class Hidden { None, Back, Front };
+Hidden hiddenFaces(const ObjModel& model);
 
 // The help overlay's lines.
 extern const char* const kHelpLines[];

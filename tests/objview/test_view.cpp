@@ -105,3 +105,24 @@ TEST(ObjviewOptions, ParsesTheCommandLineAndRejectsMistakes) {
     EXPECT_FALSE(error.empty());
   }
 }
+
+TEST(ObjviewHiddenFaces, OnlyAClosedConsistentMeshHidesFacesAndItsWindingSaysWhich) {
+  float vertices[] = {0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1};  // entry 0 unused
+  ObjTriangle tetrahedron[] = {{{1, 3, 2}, {}, {}, 0},
+                               {{1, 2, 4}, {}, {}, 0},
+                               {{1, 4, 3}, {}, {}, 0},
+                               {{2, 3, 4}, {}, {}, 0}};
+  ObjModel model{};
+  model.vertexcount = 4;
+  model.vertices = vertices;
+  model.trianglecount = 4;
+  model.triangles = tetrahedron;
+  EXPECT_EQ(hiddenFaces(model), Hidden::Back);
+  for (ObjTriangle& t : tetrahedron) std::swap(t.vertexidx[0], t.vertexidx[2]);
+  EXPECT_EQ(hiddenFaces(model), Hidden::Front);
+  model.trianglecount = 3;  // open
+  EXPECT_EQ(hiddenFaces(model), Hidden::None);
+  std::swap(tetrahedron[3].vertexidx[0], tetrahedron[3].vertexidx[2]);
+  model.trianglecount = 4;  // closed, one face wound the other way
+  EXPECT_EQ(hiddenFaces(model), Hidden::None);
+}
