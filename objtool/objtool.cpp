@@ -1,6 +1,7 @@
 // objtool: inspects and converts Wavefront OBJ models with the glm library.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <cstdio>
@@ -135,8 +136,8 @@ Bounds bounds(const ObjModel* model) {
 // other way round).
 std::vector<const ObjGroup*> groupsInFileOrder(const ObjModel* model) {
   std::vector<const ObjGroup*> groups;
-  for (const ObjGroup* g = model->groups; g != nullptr; g = g->next)
-    groups.insert(groups.begin(), g);
+  for (const ObjGroup* g = model->groups; g != nullptr; g = g->next) groups.push_back(g);
+  std::reverse(groups.begin(), groups.end());
   return groups;
 }
 
