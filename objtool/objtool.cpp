@@ -1,0 +1,419 @@
+// objtool: inspects and converts Wavefront OBJ models with the glm library.
+#include <unistd.h>
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "glm.h"
+
+namespace {
+
+const char* const kHelp = R"(NAME
+    objtool - inspect and convert Wavefront OBJ models
+
+SYNOPSIS
+    objtool info FILE [--json]
+    objtool convert IN OUT [--weld EPSILON] [--fit] [--scale F] [--flip]
+                           [--facet-normals] [--normals ANGLE]
+                           [--texcoords planar|spherical]
+                           [--write MODE[,MODE...]]
+    objtool --help | --version
+
+DESCRIPTION
+    objtool reads an OBJ file and the MTL material library it names.
+
+    info prints the counts of vertices, normals, texture coordinates,
+    triangles, groups and materials, every group (in the order the file
+    created them) with its triangle count and material, and the bounding box:
+    its least and greatest corner, size and centre. With --json it prints
+    the same as one JSON object (see JSON OUTPUT).
+
+    convert reads IN, applies the operations asked for in this fixed order,
+    whatever the order of the options, and writes OUT:
+      1. --weld EPSILON    merge vertices that differ by less than EPSILON
+                           on every axis (EPSILON >= 0)
+      2. --fit             centre the model on its bounding box and scale it
+                           so its longest side spans -1 to 1
+      3. --scale F         multiply every position by F (F > 0)
+      4. --flip            reverse the winding of every triangle and negate
+                           its normals
+      5. --facet-normals   compute one normal per triangle
+         --normals ANGLE   compute facet normals, then vertex normals that
+                           are shared across edges whose faces meet at no
+                           more than ANGLE degrees (0 to 180): a crease angle
+      6. --texcoords KIND  generate texture coordinates: planar (from x and
+                           z) or spherical (from the normals, which the file
+                           or --normals must provide)
+      7. --write MODES     what the written file carries, a comma-separated
+                           list of: none, flat (facet normals), smooth
+                           (vertex normals), texture, color, material
+                           (mtllib, usemtl and the MTL library). Without
+                           --write: smooth or else flat normals, texture
+                           coordinates and materials, as far as the model
+                           has them after steps 1 to 6.
+    With material output the MTL library is written under its own name in
+    the directory of OUT, replacing any file of that name there. OUT (and the
+    library) are replaced only once completely written: a failure leaves them
+    as they were. IN and OUT may be the same file.
+
+    Messages of the model library (warnings such as a mode asking for data
+    the model lacks, and failures) go to standard error; standard output
+    carries only the report of info.
+
+JSON OUTPUT
+    {"file": "cube.obj",
+     "counts": {"vertices": 8, "normals": 0, "texcoords": 0,
+                "triangles": 12, "groups": 1, "materials": 2},
+     "groups": [{"name": "default", "triangles": 12, "material": "red"}],
+     "bounds": {"min": [-1, -1, -1], "max": [1, 1, 1],
+                "size": [2, 2, 2], "centre": [0, 0, 0]}}
+    "material" is null when the model has no material library; "bounds" is
+    null when it has no vertices; a coordinate that is not finite is null.
+    Names are bytes from the file: bytes that are not UTF-8 appear as
+    \u0080 to \u00ff escapes. Members may be added in later versions; the
+    ones above keep their meaning.
+
+EXIT STATUS
+    0  success
+    1  the model could not be read or written (the library's message says
+       why), or standard output could not be written
+    2  a usage error: a one-line hint is printed
+
+EXAMPLES
+    objtool info chair.obj
+    objtool info chair.obj --json | python3 -m json.tool
+    objtool convert scan.obj clean.obj --weld 0.0001 --normals 60
+    objtool convert chair.obj unit.obj --fit --texcoords planar --write smooth,texture
+)";
+
+// A usage error: one line, then status 2.
+[[noreturn]] void usage(const std::string& problem) {
+  std::fprintf(stderr, "objtool: %s (try 'objtool --help')\n", problem.c_str());
+  std::exit(2);
+}
+
+// A failure found by the tool itself rather than the library: status 1.
+[[noreturn]] void fail(const std::string& problem) {
+  std::fprintf(stderr, "objtool: %s\n", problem.c_str());
+  std::exit(1);
+}
+
+float number(const std::string& option, const char* text, float low, float high,
+             const char* wanted) {
+  char* end = nullptr;
+  const float value = std::strtof(text, &end);
+  if (end == text || *end != '\0' || !(value >= low && value <= high))
+    usage(option + " needs " + wanted + ", not '" + text + "'");
+  return value;
+}
+
+// ---- info -----------------------------------------------------------------
+
+struct Bounds {
+  float min[3], max[3];
+};
+
+Bounds bounds(const ObjModel* model) {
+  Bounds b{};
+  const float* v = model->vertices;
+  for (int axis = 0; axis < 3; axis++) b.min[axis] = b.max[axis] = v[3 + axis];
+  for (unsigned i = 2; i <= model->vertexcount; i++) {
+    for (int axis = 0; axis < 3; axis++) {
+      b.min[axis] = std::fmin(b.min[axis], v[3 * i + axis]);
+      b.max[axis] = std::fmax(b.max[axis], v[3 * i + axis]);
+    }
+  }
+  return b;
+}
+
+// The groups in the order the file created them (the model lists them the
+// other way round).
+std::vector<const ObjGroup*> groupsInFileOrder(const ObjModel* model) {
+  std::vector<const ObjGroup*> groups;
+  for (const ObjGroup* g = model->groups; g != nullptr; g = g->next) groups.push_back(g);
+  std::reverse(groups.begin(), groups.end());
+  return groups;
+}
+
+const char* materialName(const ObjModel* model, const ObjGroup* group) {
+  return model->materials != nullptr && group->material < model->materialcount
+             ? model->materials[group->material].name
+             : nullptr;
+}
+
+void jsonString(FILE* out, const char* s) {
+  std::fputc('"', out);
+  const auto* p = reinterpret_cast<const unsigned char*>(s);
+  while (*p != 0) {
+    // Length of a well-formed UTF-8 sequence starting here, or 0.
+    int length = *p < 0x80                 ? 1
+                 : *p >= 0xC2 && *p < 0xE0 ? 2
+                 : *p >= 0xE0 && *p < 0xF0 ? 3
+                 : *p >= 0xF0 && *p < 0xF5 ? 4
+                                           : 0;
+    for (int k = 1; k < length; k++)
+      if ((p[k] & 0xC0) != 0x80) length = 0;
+    if (*p == '"' || *p == '\\') {
+      std::fprintf(out, "\\%c", *p);
+    } else if (*p < 0x20 || length == 0) {
+      std::fprintf(out, "\\u%04x", *p);
+      length = 1;
+    } else {
+      std::fwrite(p, 1, length, out);
+      p += length;
+      continue;
+    }
+    p++;
+  }
+  std::fputc('"', out);
+}
+
+void jsonVector(FILE* out, const float* v) {
+  for (int axis = 0; axis < 3; axis++) {
+    std::fputs(axis == 0 ? "[" : ", ", out);
+    if (std::isfinite(v[axis]))
+      std::fprintf(out, "%.9g", v[axis]);
+    else
+      std::fputs("null", out);
+  }
+  std::fputc(']', out);
+}
+
+void info(FILE* out, const ObjModel* model, bool json) {
+  const std::vector<const ObjGroup*> groups = groupsInFileOrder(model);
+  const unsigned counts[] = {model->vertexcount,   model->normalcount, model->texcoordcount,
+                             model->trianglecount, model->groupcount,  model->materialcount};
+  const char* const names[] = {"vertices",  "normals", "texcoords",
+                               "triangles", "groups",  "materials"};
+  const Bounds b = model->vertexcount > 0 ? bounds(model) : Bounds{};
+  float size[3], centre[3];
+  for (int axis = 0; axis < 3; axis++) {
+    size[axis] = b.max[axis] - b.min[axis];
+    centre[axis] = (b.max[axis] + b.min[axis]) / 2;
+  }
+
+  if (!json) {
+    std::fprintf(out, "file       %s\n", model->path);
+    for (int i = 0; i < 6; i++) std::fprintf(out, "%-10s %u\n", names[i], counts[i]);
+    std::fprintf(out, "groups:\n");
+    for (const ObjGroup* g : groups) {
+      const char* material = materialName(model, g);
+      std::fprintf(out, "  %-20s %8u triangles  material %s\n", g->name, g->trianglecount,
+                   material != nullptr ? material : "-");
+    }
+    if (model->vertexcount == 0) {
+      std::fprintf(out, "bounds     none (no vertices)\n");
+      return;
+    }
+    const struct {
+      const char* label;
+      const float* v;
+    } rows[] = {{"min", b.min}, {"max", b.max}, {"size", size}, {"centre", centre}};
+    for (const auto& row : rows)
+      std::fprintf(out, "%-10s %g %g %g\n", row.label, row.v[0], row.v[1], row.v[2]);
+    return;
+  }
+
+  std::fputs("{\"file\": ", out);
+  jsonString(out, model->path);
+  std::fputs(",\n \"counts\": {", out);
+  for (int i = 0; i < 6; i++) std::fprintf(out, "%s\"%s\": %u", i ? ", " : "", names[i], counts[i]);
+  std::fputs("},\n \"groups\": [", out);
+  for (std::size_t i = 0; i < groups.size(); i++) {
+    std::fputs(i ? ",\n   {\"name\": " : "{\"name\": ", out);
+    jsonString(out, groups[i]->name);
+    std::fprintf(out, ", \"triangles\": %u, \"material\": ", groups[i]->trianglecount);
+    const char* material = materialName(model, groups[i]);
+    if (material != nullptr)
+      jsonString(out, material);
+    else
+      std::fputs("null", out);
+    std::fputc('}', out);
+  }
+  std::fputs("],\n \"bounds\": ", out);
+  if (model->vertexcount == 0) {
+    std::fputs("null}\n", out);
+    return;
+  }
+  const char* const keys[] = {"min", "max", "size", "centre"};
+  const float* const values[] = {b.min, b.max, size, centre};
+  for (int i = 0; i < 4; i++) {
+    std::fprintf(out, "%s\"%s\": ", i ? ", " : "{", keys[i]);
+    jsonVector(out, values[i]);
+  }
+  std::fputs("}}\n", out);
+}
+
+// ---- convert --------------------------------------------------------------
+
+struct Convert {
+  const char* in = nullptr;
+  const char* out = nullptr;
+  float weld = -1;  // < 0: no welding
+  bool fit = false;
+  float scale = 1;
+  bool flip = false;
+  bool facetNormals = false;
+  float angle = -1;  // < 0: no vertex normals
+  const char* texcoords = nullptr;
+  int write = -1;  // < 0: chosen from what the model has
+};
+
+int writeModes(const char* list) {
+  struct {
+    const char* name;
+    unsigned flag;
+  } const modes[] = {{"none", DRAW_NONE},       {"flat", DRAW_FLAT},   {"smooth", DRAW_SMOOTH},
+                     {"texture", DRAW_TEXTURE}, {"color", DRAW_COLOR}, {"material", DRAW_MATERIAL}};
+  unsigned mode = 0;
+  std::string rest = list;
+  rest += ',';
+  for (std::size_t start = 0, comma; (comma = rest.find(',', start)) != std::string::npos;
+       start = comma + 1) {
+    const std::string word = rest.substr(start, comma - start);
+    bool known = false;
+    for (const auto& m : modes) {
+      if (word == m.name) {
+        mode |= m.flag;
+        known = true;
+      }
+    }
+    if (!known)
+      usage("--write takes none, flat, smooth, texture, color, material; not '" + word + "'");
+  }
+  return static_cast<int>(mode);
+}
+
+void convert(const Convert& c) {
+  ObjModel* model = glmReadOBJ(c.in);
+  if (c.weld >= 0) glmMergeVertices(model, c.weld);
+  if (c.fit) {
+    // The fit measures each side as |max| + |min|, which is the true side
+    // only once the model straddles the origin: the first pass centres it,
+    // the second gets the scale right for a model away from the origin.
+    glmFitToUnitCube(model);
+    glmFitToUnitCube(model);
+  }
+  if (c.scale != 1) glmScaleVertices(model, c.scale);
+  if (c.flip) glmFlipWinding(model);
+  if (c.facetNormals || c.angle >= 0) glmComputeFaceNormals(model);
+  if (c.angle >= 0) glmVertexNormals(model, c.angle);
+  if (c.texcoords != nullptr && std::strcmp(c.texcoords, "planar") == 0) {
+    glmPlanarTexCoords(model);
+  } else if (c.texcoords != nullptr) {
+    if (model->normals == nullptr)
+      fail(std::string(c.in) +
+           " has no normals for spherical texture coordinates; add --normals ANGLE");
+    glmSphericalTexCoords(model);
+  }
+  unsigned mode = 0;
+  if (c.write >= 0) {
+    mode = static_cast<unsigned>(c.write);
+  } else {
+    if (model->normals != nullptr)
+      mode |= DRAW_SMOOTH;
+    else if (model->facetnorms != nullptr)
+      mode |= DRAW_FLAT;
+    if (model->texcoords != nullptr) mode |= DRAW_TEXTURE;
+    if (model->materials != nullptr) mode |= DRAW_MATERIAL;
+  }
+  glmWriteOBJ(model, c.out, mode);
+  glmFreeModel(model);
+}
+
+Convert parseConvert(int argc, char** argv) {
+  Convert c;
+  std::vector<const char*> files;
+  for (int i = 2; i < argc; i++) {
+    const std::string arg = argv[i];
+    auto value = [&]() -> const char* {
+      if (i + 1 >= argc) usage(arg + " needs a value");
+      return argv[++i];
+    };
+    if (arg == "--weld")
+      c.weld = number(arg, value(), 0, FLT_MAX, "a distance of 0 or more");
+    else if (arg == "--fit")
+      c.fit = true;
+    else if (arg == "--scale")
+      c.scale = number(arg, value(), FLT_MIN, FLT_MAX, "a factor above 0");
+    else if (arg == "--flip")
+      c.flip = true;
+    else if (arg == "--facet-normals")
+      c.facetNormals = true;
+    else if (arg == "--normals")
+      c.angle = number(arg, value(), 0, 180, "an angle from 0 to 180 degrees");
+    else if (arg == "--texcoords") {
+      c.texcoords = value();
+      if (std::strcmp(c.texcoords, "planar") != 0 && std::strcmp(c.texcoords, "spherical") != 0)
+        usage(std::string("--texcoords takes planar or spherical, not '") + c.texcoords + "'");
+    } else if (arg == "--write")
+      c.write = writeModes(value());
+    else if (arg.size() > 1 && arg[0] == '-')
+      usage("convert has no option '" + arg + "'");
+    else
+      files.push_back(argv[i]);
+  }
+  if (files.size() != 2) usage("convert needs an input and an output file");
+  c.in = files[0];
+  c.out = files[1];
+  return c;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string command = argc > 1 ? argv[1] : "";
+  if (command == "--help" || command == "-h" || command == "help") {
+    std::fputs(kHelp, stdout);
+    return 0;
+  }
+  if (command == "--version") {
+    std::printf("objtool %s\n", GLMOBJ_VERSION);
+    return 0;
+  }
+  for (int i = 2; i < argc; i++) {
+    if (std::strcmp(argv[i], "--help") == 0) {
+      std::fputs(kHelp, stdout);
+      return 0;
+    }
+  }
+
+  // Standard output carries the report alone: the library's own messages,
+  // which it prints on standard output too, are sent to standard error.
+  std::fflush(stdout);
+  FILE* report = fdopen(dup(STDOUT_FILENO), "w");
+  if (report == nullptr || dup2(STDERR_FILENO, STDOUT_FILENO) < 0)
+    fail("cannot set up standard output");
+
+  if (command == "info") {
+    const char* file = nullptr;
+    bool json = false;
+    for (int i = 2; i < argc; i++) {
+      if (std::strcmp(argv[i], "--json") == 0)
+        json = true;
+      else if (argv[i][0] == '-' && argv[i][1] != '\0')
+        usage(std::string("info has no option '") + argv[i] + "'");
+      else if (file == nullptr)
+        file = argv[i];
+      else
+        usage("info takes one file");
+    }
+    if (file == nullptr) usage("info needs a file");
+    ObjModel* model = glmReadOBJ(file);
+    info(report, model, json);
+    glmFreeModel(model);
+  } else if (command == "convert") {
+    convert(parseConvert(argc, argv));
+  } else {
+    usage(command.empty() ? "no command given" : "unknown command '" + command + "'");
+  }
+  if (std::fflush(report) != 0 || std::ferror(report) || std::fclose(report) != 0)
+    fail("cannot write standard output");
+  return 0;
+}

@@ -1,0 +1,339 @@
+// objview: shows one OBJ model, lit and centred, and lets the mouse turn it.
+// The state logic is in view.cpp; this file owns the model, GL and GLUT.
+#include <GL/freeglut.h>
+#include <GL/glu.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "glm.h"
+#include "view.h"
+
+using namespace objview;
+
+namespace {
+
+Options options;
+Modes& modes = options.modes;
+View view;
+Drag drag;
+Has has;
+ObjModel* model = nullptr;
+bool fileHasTexcoords = false;
+Hidden hidden = Hidden::None;  // faces culled: none of them can show
+GLuint list = 0;
+GLuint texture = 0;
+double readSeconds = 0, prepareSeconds = 0, compileSeconds = 0;  // printed by --bench
+
+double seconds() {
+  using namespace std::chrono;
+  return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+// Texture coordinates made from the positions or the normals, as the mode asks.
+void generateTexcoords() {
+  if (modes.texture == Texture::Planar) glmPlanarTexCoords(model);
+  if (modes.texture == Texture::Spherical) glmSphericalTexCoords(model);
+}
+
+void vertexNormals() {
+  glmVertexNormals(model, modes.angle);
+  if (modes.texture == Texture::Spherical) generateTexcoords();
+}
+
+// Reads the file and prepares it: fitted to the cube -1..1, welded when asked,
+// facet and crease-angle vertex normals, generated texture coordinates.
+// Returns the seconds spent reading.
+double load() {
+  const double start = seconds();
+  const bool reload = model != nullptr;
+  if (reload) glmFreeModel(model);
+  model = glmReadOBJ(options.file.c_str());
+  const double read = seconds() - start;
+  fileHasTexcoords = model->texcoords != nullptr;
+  // The fit measures each side as |max| + |min|, the true side only once the
+  // model straddles the origin: the first pass centres it, the second scales it.
+  glmFitToUnitCube(model);
+  glmFitToUnitCube(model);
+  if (modes.weld) glmMergeVertices(model, options.weld);
+  hidden = hiddenFaces(*model);
+  glmComputeFaceNormals(model);
+  vertexNormals();
+  if (modes.texture != Texture::Spherical) generateTexcoords();
+  // Far enough for the sphere round the model to fit the 30-degree view.
+  float radius = 0;
+  for (unsigned i = 1; i <= model->vertexcount; i++)
+    radius = std::max(radius,
+                      std::sqrt(glmDotProduct(&model->vertices[3 * i], &model->vertices[3 * i])));
+  view.home = std::max(1.1f * radius / std::sin(0.2618f), 1.0f);
+  if (!reload) view.distance = view.home;
+  has.texcoords = fileHasTexcoords;
+  has.materials = model->materials != nullptr;
+  return read;
+}
+
+void compile() {
+  if (list != 0) glDeleteLists(list, 1);
+  list = glmCompileDisplayList(model, drawMode(modes, has));
+  glutSetWindowTitle(
+      title(options.file, model->vertexcount, model->trianglecount, modes, has).c_str());
+}
+
+void loadTexture() {
+  int width = 64, height = 64;
+  std::vector<unsigned char> pixels;
+  if (!options.texture.empty()) {
+    unsigned char* image = glmLoadPPM(options.texture.c_str(), &width, &height);
+    if (image == nullptr) {
+      std::fprintf(stderr, "objview: warning: no texture from %s; drawing untextured\n",
+                   options.texture.c_str());
+      has.image = false;
+      return;
+    }
+    // The image's top row first; GL's first row is the bottom (t = 0).
+    for (int row = height - 1; row >= 0; row--)
+      pixels.insert(pixels.end(), image + row * width * 3, image + (row + 1) * width * 3);
+    std::free(image);
+  } else {
+    for (int i = 0; i < width * height; i++) {
+      const unsigned char c = ((i % width / 8 + i / width / 8) % 2) ? 230 : 60;
+      pixels.insert(pixels.end(), {c, c, c});
+    }
+  }
+  glGenTextures(1, &texture);
+  glBindTexture(GL_TEXTURE_2D, texture);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  gluBuild2DMipmaps(GL_TEXTURE_2D, GL_RGB, width, height, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
+  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+}
+
+void setUpGL() {
+  glEnable(GL_DEPTH_TEST);
+  glEnable(GL_LIGHTING);
+  glEnable(GL_LIGHT0);
+  // No GL_NORMALIZE: the library's normals are unit length and the view
+  // only turns and moves them, so the per-vertex cost would buy nothing.
+  // Both sides lit: open models show their inside.
+  glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, GL_TRUE);
+  glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
+  glClearColor(0.15f, 0.15f, 0.18f, 1);
+  loadTexture();
+}
+
+void drawHelp(int width, int height) {
+  glMatrixMode(GL_PROJECTION);
+  glPushMatrix();
+  glLoadIdentity();
+  gluOrtho2D(0, width, 0, height);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  glDisable(GL_LIGHTING);
+  glDisable(GL_DEPTH_TEST);
+  glDisable(GL_TEXTURE_2D);
+  int lines = 0;
+  std::size_t longest = 0;
+  for (; kHelpLines[lines] != nullptr; lines++)
+    longest = std::max(longest, std::strlen(kHelpLines[lines]));
+  glColor3f(0, 0, 0);
+  glRectf(10, static_cast<float>(height - 20 - 18 * lines), 30 + 9.0f * longest,
+          static_cast<float>(height - 10));
+  glColor3f(1, 1, 0.6f);
+  for (int i = 0; i < lines; i++) {
+    glRasterPos2i(20, height - 30 - 18 * i);
+    glutBitmapString(GLUT_BITMAP_9_BY_15, reinterpret_cast<const unsigned char*>(kHelpLines[i]));
+  }
+  glEnable(GL_DEPTH_TEST);
+  glMatrixMode(GL_PROJECTION);
+  glPopMatrix();
+  glMatrixMode(GL_MODELVIEW);
+}
+
+void drawFrame() {
+  const int width = glutGet(GLUT_WINDOW_WIDTH), height = glutGet(GLUT_WINDOW_HEIGHT);
+  glViewport(0, 0, width, height);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  gluPerspective(30, static_cast<double>(width) / std::max(height, 1), 0.05, 200);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+
+  // The light comes from the upper left of the eye, and turns with it.
+  const GLfloat light[] = {-0.4f, 0.5f, 1, 0};
+  glLightfv(GL_LIGHT0, GL_POSITION, light);
+  glTranslatef(view.panX, view.panY, -view.distance);
+  glRotatef(view.pitch, 1, 0, 0);
+  glRotatef(view.yaw, 0, 1, 0);
+
+  // What an earlier draw mode left behind (the library restores nothing).
+  const GLfloat ambient[] = {0.2f, 0.2f, 0.2f, 1}, diffuse[] = {0.8f, 0.8f, 0.8f, 1},
+                none[] = {0, 0, 0, 1};
+  glDisable(GL_COLOR_MATERIAL);
+  glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, ambient);
+  glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, diffuse);
+  glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, none);
+  glColor3f(0.9f, 0.9f, 0.9f);
+  const unsigned mode = drawMode(modes, has);
+  // Outlines are drawn unlit: lines have no side facing the light.
+  // Culling halves llvmpipe's work on a closed model, where it changes nothing.
+  if (hidden != Hidden::None && !(mode & DRAW_OUTLINE)) {
+    glEnable(GL_CULL_FACE);
+    glCullFace(hidden == Hidden::Back ? GL_BACK : GL_FRONT);
+  } else {
+    glDisable(GL_CULL_FACE);
+  }
+  if (mode & DRAW_OUTLINE)
+    glDisable(GL_LIGHTING);
+  else
+    glEnable(GL_LIGHTING);
+  if (mode & DRAW_TEXTURE)
+    glEnable(GL_TEXTURE_2D);
+  else
+    glDisable(GL_TEXTURE_2D);
+  glCallList(list);
+  if (modes.help) drawHelp(width, height);
+}
+
+// Writes the back buffer as a binary PPM, through a temporary file so a
+// failure leaves no partial picture.
+void writeScreenshot() {
+  const int width = glutGet(GLUT_WINDOW_WIDTH), height = glutGet(GLUT_WINDOW_HEIGHT);
+  std::vector<unsigned char> pixels(static_cast<std::size_t>(width) * height * 3);
+  glReadBuffer(GL_BACK);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+  const std::string part = options.screenshot + ".part";
+  FILE* out = std::fopen(part.c_str(), "wb");
+  bool ok = out != nullptr && std::fprintf(out, "P6\n%d %d\n255\n", width, height) > 0;
+  for (int row = height - 1; ok && row >= 0; row--)
+    ok = std::fwrite(&pixels[static_cast<std::size_t>(row) * width * 3], 3, width, out) ==
+         static_cast<std::size_t>(width);
+  if (out != nullptr && std::fclose(out) != 0) ok = false;
+  if (!ok || std::rename(part.c_str(), options.screenshot.c_str()) != 0) {
+    std::remove(part.c_str());
+    std::fprintf(stderr, "objview: cannot write %s\n", options.screenshot.c_str());
+    std::exit(1);
+  }
+  std::exit(0);
+}
+
+// Turns the model once round in `frames` frames and prints how long it took.
+void bench() {
+  const double start = seconds();
+  for (int i = 0; i < options.bench; i++) {
+    view.yaw = 360.0f * static_cast<float>(i) / static_cast<float>(options.bench);
+    drawFrame();
+    glutSwapBuffers();
+  }
+  glFinish();
+  const double spent = seconds() - start;
+  std::printf(
+      "%u triangles: read %.2f s, prepare %.2f s, compile %.2f s, %d frames %.2f s = %.1f fps\n",
+      model->trianglecount, readSeconds, prepareSeconds, compileSeconds, options.bench, spent,
+      options.bench / spent);
+  std::exit(0);
+}
+
+void display() {
+  if (options.bench > 0) bench();
+  drawFrame();
+  if (!options.screenshot.empty()) writeScreenshot();
+  glutSwapBuffers();
+}
+
+void keyboard(unsigned char key, int, int) {
+  switch (onKey(modes, view, key, has)) {
+    case Action::None:
+      return;
+    case Action::Quit:
+      std::exit(0);
+    case Action::Reload:
+      load();
+      compile();
+      break;
+    case Action::Normals:
+      vertexNormals();
+      compile();
+      break;
+    case Action::Texcoords:
+      generateTexcoords();
+      compile();
+      break;
+    case Action::Recompile:
+      compile();
+      break;
+    case Action::Redraw:
+      break;
+  }
+  glutPostRedisplay();
+}
+
+void mouse(int button, int state, int x, int y) {
+  const bool shift = glutGetModifiers() & GLUT_ACTIVE_SHIFT;
+  if (onButton(drag, view, button, state == GLUT_DOWN, shift, x, y)) glutPostRedisplay();
+}
+
+void motion(int x, int y) {
+  if (onMotion(drag, view, x, y, glutGet(GLUT_WINDOW_HEIGHT))) glutPostRedisplay();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  for (int i = 1; i < argc; i++) {
+    if (std::string(argv[i]) == "--help" || std::string(argv[i]) == "-h") {
+      std::fputs(kUsage, stdout);
+      std::puts("\nKeys and mouse:");
+      for (int k = 0; kHelpLines[k] != nullptr; k++) std::printf("  %s\n", kHelpLines[k]);
+      return 0;
+    }
+  }
+  std::string error;
+  if (!parseOptions(argc, argv, options, error)) {
+    std::fprintf(stderr, "objview: %s (try 'objview --help')\n", error.c_str());
+    return 2;
+  }
+
+  // The model is read before any window exists: bad input ends here, with
+  // the library's message and status 1.
+  const double start = seconds();
+  readSeconds = load();
+  if (modes.texture == Texture::File && !fileHasTexcoords) {
+    modes.texture = Texture::Planar;
+    generateTexcoords();
+  }
+  prepareSeconds = seconds() - start - readSeconds;
+
+  int glutArgc = 1;
+  glutInit(&glutArgc, argv);
+  glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
+  int width = options.width, height = options.height;
+  if (width == 0 && !options.screenshot.empty()) {
+    width = 800;
+    height = 600;
+  } else if (width == 0) {  // three quarters of the screen, in its proportions
+    width = glutGet(GLUT_SCREEN_WIDTH) * 3 / 4;
+    height = glutGet(GLUT_SCREEN_HEIGHT) * 3 / 4;
+  }
+  glutInitWindowSize(width, height);
+  glutCreateWindow("objview");
+  setUpGL();
+  const double compileStart = seconds();
+  compile();
+  glFinish();
+  compileSeconds = seconds() - compileStart;
+
+  glutDisplayFunc(display);
+  glutKeyboardFunc(keyboard);
+  glutMouseFunc(mouse);
+  glutMotionFunc(motion);
+  glutMainLoop();
+  return 0;
+}

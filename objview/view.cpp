@@ -1,0 +1,280 @@
+#include "view.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <cstdint>
+#include <vector>
+
+#include "glm.h"
+
+namespace objview {
+
+const char* const kUsage =
+    "usage: objview FILE.obj [--texture IMAGE.ppm] [--angle DEGREES] [--weld EPSILON]\n"
+    "               [--screenshot OUT.ppm] [--size WxH] [--mode MODE[,MODE...]] [--bench FRAMES]\n";
+
+const char* const kHelpLines[] = {
+    "left drag    orbit",
+    "middle drag  pan (or shift + left)",
+    "wheel        zoom (or right drag)",
+    "f / s        flat / smooth shading",
+    "t            texture: file, planar,",
+    "             spherical coordinates",
+    "c / m        colour / material",
+    "o            outline",
+    "w            weld vertices",
+    "[ / ]        crease angle -/+ 15",
+    "r            reset the view",
+    "h            this help",
+    "q, Escape    quit",
+    nullptr,
+};
+
+namespace {
+
+bool number(const char* text, float low, float high, float& value) {
+  char* end = nullptr;
+  const float v = std::strtof(text, &end);
+  if (end == text || *end != '\0' || !(v >= low && v <= high)) return false;
+  value = v;
+  return true;
+}
+
+// Applies one --mode word; false when it is not one.
+bool applyMode(Modes& modes, const std::string& word) {
+  if (word == "flat" || word == "smooth")
+    modes.smooth = word == "smooth";
+  else if (word == "texture")
+    modes.texture = Texture::File;  // narrowed by the program to what the file has
+  else if (word == "planar")
+    modes.texture = Texture::Planar;
+  else if (word == "spherical")
+    modes.texture = Texture::Spherical;
+  else if (word == "color" || word == "colour")
+    modes.paint = Paint::Color;
+  else if (word == "material")
+    modes.paint = Paint::Material;
+  else if (word == "outline")
+    modes.outline = true;
+  else if (word == "help")
+    modes.help = true;
+  else
+    return false;
+  return true;
+}
+
+}  // namespace
+
+bool parseOptions(int argc, const char* const* argv, Options& options, std::string& error) {
+  bool weldGiven = false;
+  for (int i = 1; i < argc; i++) {
+    const std::string arg = argv[i];
+    const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+    const bool takesValue = arg == "--texture" || arg == "--angle" || arg == "--weld" ||
+                            arg == "--screenshot" || arg == "--size" || arg == "--mode" ||
+                            arg == "--bench";
+    if (takesValue && value == nullptr) {
+      error = arg + " needs a value";
+      return false;
+    }
+    if (takesValue) i++;
+    float f = 0;
+    if (arg == "--texture") {
+      options.texture = value;
+    } else if (arg == "--screenshot") {
+      options.screenshot = value;
+    } else if (arg == "--angle") {
+      if (!number(value, 0, 180, options.modes.angle))
+        error = "--angle needs degrees from 0 to 180";
+    } else if (arg == "--weld") {
+      if (!number(value, 0, 1, options.weld)) error = "--weld needs a distance from 0 to 1";
+      options.modes.weld = weldGiven = true;
+    } else if (arg == "--bench") {
+      if (!number(value, 1, 1e6f, f)) error = "--bench needs a number of frames";
+      options.bench = static_cast<int>(f);
+    } else if (arg == "--size") {
+      char* end = nullptr;
+      const long w = std::strtol(value, &end, 10);
+      const long h = *end == 'x' ? std::strtol(end + 1, &end, 10) : 0;
+      if (*end != '\0' || w < 16 || h < 16 || w > 8192 || h > 8192)
+        error = "--size needs WIDTHxHEIGHT, 16 to 8192 each";
+      options.width = static_cast<int>(w);
+      options.height = static_cast<int>(h);
+    } else if (arg == "--mode") {
+      std::string rest = std::string(value) + ",";
+      for (std::size_t start = 0, comma; (comma = rest.find(',', start)) != std::string::npos;
+           start = comma + 1) {
+        if (!applyMode(options.modes, rest.substr(start, comma - start)))
+          error =
+              "--mode takes flat, smooth, texture, planar, spherical, color, material, outline, "
+              "help";
+      }
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      error = "unknown option " + arg;
+    } else if (options.file.empty()) {
+      options.file = arg;
+    } else {
+      error = "one model file at a time";
+    }
+    if (!error.empty()) return false;
+  }
+  if (options.file.empty()) error = "no model file given";
+  return error.empty();
+}
+
+Action onKey(Modes& modes, View& view, unsigned char key, const Has& has) {
+  switch (key) {
+    case 'f':
+    case 's':
+      if (modes.smooth == (key == 's')) return Action::None;
+      modes.smooth = key == 's';
+      return Action::Recompile;
+    case 't':
+      // With the file's own coordinates t switches them on and off; without,
+      // it steps through the two generated kinds.
+      if (modes.texture == Texture::Off) {
+        modes.texture = has.texcoords ? Texture::File : Texture::Planar;
+        return has.texcoords ? Action::Recompile : Action::Texcoords;
+      }
+      if (modes.texture == Texture::Planar) {
+        modes.texture = Texture::Spherical;
+        return Action::Texcoords;
+      }
+      modes.texture = Texture::Off;
+      return Action::Recompile;
+    case 'c':
+    case 'm': {
+      const Paint chosen = key == 'c' ? Paint::Color : Paint::Material;
+      modes.paint = modes.paint == chosen ? Paint::Plain : chosen;
+      return Action::Recompile;
+    }
+    case 'o':
+      modes.outline = !modes.outline;
+      return Action::Recompile;
+    case 'w':
+      modes.weld = !modes.weld;
+      return Action::Reload;
+    case '[':
+    case ']': {
+      const float angle = std::clamp(modes.angle + (key == ']' ? 15.0f : -15.0f), 0.0f, 180.0f);
+      if (angle == modes.angle) return Action::None;
+      modes.angle = angle;
+      return Action::Normals;
+    }
+    case 'r':
+      view = View{.distance = view.home, .home = view.home};
+      return Action::Redraw;
+    case 'h':
+      modes.help = !modes.help;
+      return Action::Redraw;
+    case 'q':
+    case 27:  // Escape
+      return Action::Quit;
+    default:
+      return Action::None;
+  }
+}
+
+bool onButton(Drag& drag, View& view, int button, bool down, bool shift, int x, int y) {
+  if (button == kWheelUp || button == kWheelDown) {
+    if (!down) return false;
+    view.distance = std::clamp(view.distance * (button == kWheelUp ? 0.9f : 1 / 0.9f), 0.5f, 50.0f);
+    return true;
+  }
+  if (!down) {
+    drag.kind = Drag::None;
+    return false;
+  }
+  drag.kind = button == kMiddle || (button == kLeft && shift) ? Drag::Pan
+              : button == kLeft                               ? Drag::Orbit
+              : button == kRight                              ? Drag::Zoom
+                                                              : Drag::None;
+  drag.x = x;
+  drag.y = y;
+  return false;
+}
+
+bool onMotion(Drag& drag, View& view, int x, int y, int height) {
+  const float dx = static_cast<float>(x - drag.x), dy = static_cast<float>(y - drag.y);
+  drag.x = x;
+  drag.y = y;
+  switch (drag.kind) {
+    case Drag::Orbit:
+      view.yaw = std::fmod(view.yaw + dx * 0.5f, 360.0f);
+      view.pitch = std::clamp(view.pitch + dy * 0.5f, -90.0f, 90.0f);
+      return true;
+    case Drag::Pan: {
+      // The point under the pointer stays under it at the centre's depth
+      // (30-degree field of view: the window spans 2 tan 15 = 0.536 distances).
+      const float perPixel = 0.536f * view.distance / static_cast<float>(std::max(height, 1));
+      view.panX += dx * perPixel;
+      view.panY -= dy * perPixel;
+      return true;
+    }
+    case Drag::Zoom:
+      view.distance = std::clamp(view.distance * std::exp(dy * 0.01f), 0.5f, 50.0f);
+      return true;
+    case Drag::None:
+      return false;
+  }
+  return false;
+}
+
+unsigned drawMode(const Modes& modes, const Has& has) {
+  unsigned mode = modes.smooth ? DRAW_SMOOTH : DRAW_FLAT;
+  const bool texture =
+      modes.texture == Texture::File ? has.texcoords : modes.texture != Texture::Off;
+  if (texture && has.image) mode |= DRAW_TEXTURE;
+  if (has.materials && modes.paint == Paint::Color) mode |= DRAW_COLOR;
+  if (has.materials && modes.paint == Paint::Material) mode |= DRAW_MATERIAL;
+  if (modes.outline) mode |= DRAW_OUTLINE;
+  return mode;
+}
+
+std::string title(const std::string& file, unsigned vertices, unsigned triangles,
+                  const Modes& modes, const Has& has) {
+  const unsigned mode = drawMode(modes, has);
+  const std::size_t slash = file.find_last_of('/');
+  char text[512];
+  std::snprintf(text, sizeof text, "%s - %u vertices, %u triangles - %s%s%s%s%s, crease %g%s",
+                file.c_str() + (slash == std::string::npos ? 0 : slash + 1), vertices, triangles,
+                mode & DRAW_SMOOTH ? "smooth" : "flat",
+                !(mode & DRAW_TEXTURE)                ? ""
+                : modes.texture == Texture::Planar    ? ", planar texture"
+                : modes.texture == Texture::Spherical ? ", spherical texture"
+                                                      : ", texture",
+                mode & DRAW_COLOR ? ", colour" : "", mode & DRAW_MATERIAL ? ", material" : "",
+                mode & DRAW_OUTLINE ? ", outline" : "", static_cast<double>(modes.angle),
+                modes.weld ? ", welded" : "");
+  return text;
+}
+
+Hidden hiddenFaces(const ObjModel& model) {
+  // Directed edges as (from << 32 | to): closed and consistent when none
+  // repeats and the set equals the set of their reverses.
+  std::vector<std::uint64_t> edges;
+  edges.reserve(3 * static_cast<std::size_t>(model.trianglecount));
+  double volume = 0;  // six times the signed volume, positive when wound outwards
+  for (unsigned t = 0; t < model.trianglecount; t++) {
+    const unsigned* v = model.triangles[t].vertexidx;
+    for (int k = 0; k < 3; k++) edges.push_back(std::uint64_t{v[k]} << 32 | v[(k + 1) % 3]);
+    const float *a = &model.vertices[3 * v[0]], *b = &model.vertices[3 * v[1]],
+                *c = &model.vertices[3 * v[2]];
+    volume += static_cast<double>(a[0]) * (b[1] * c[2] - b[2] * c[1]) +
+              static_cast<double>(a[1]) * (b[2] * c[0] - b[0] * c[2]) +
+              static_cast<double>(a[2]) * (b[0] * c[1] - b[1] * c[0]);
+  }
+  std::vector<std::uint64_t> reversed(edges.size());
+  for (std::size_t i = 0; i < edges.size(); i++) reversed[i] = edges[i] << 32 | edges[i] >> 32;
+  std::sort(edges.begin(), edges.end());
+  std::sort(reversed.begin(), reversed.end());
+  if (edges.empty() || std::adjacent_find(edges.begin(), edges.end()) != edges.end() ||
+      edges != reversed)
+    return Hidden::None;
+  return volume > 0 ? Hidden::Back : volume < 0 ? Hidden::Front : Hidden::None;
+}
+
+}  // namespace objview

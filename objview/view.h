@@ -1,0 +1,99 @@
+// objview's state and input handling, free of GL and GLUT so it can be
+// tested without a window: what is shown (modes), from where (view), and
+// what each key, button and drag does to them.
+#ifndef OBJVIEW_VIEW_H
+#define OBJVIEW_VIEW_H
+
+#include <string>
+
+#include "glm.h"
+
+namespace objview {
+
+enum class Texture { Off, File, Planar, Spherical };  // where the coordinates come from
+enum class Paint { Plain, Color, Material };          // per-group colour source
+
+struct Modes {
+  bool smooth = true;  // false: flat
+  Texture texture = Texture::Off;
+  Paint paint = Paint::Plain;
+  bool outline = false;
+  bool weld = false;
+  float angle = 90;  // crease angle of the vertex normals, degrees
+  bool help = false;
+};
+
+struct View {
+  float yaw = 0, pitch = 0;  // orbit about the model's centre, degrees
+  float panX = 0, panY = 0;  // in the model's units
+  float distance = 4;        // from the eye to the centre
+  float home = 4;            // the distance that shows the whole model
+};
+
+struct Options {
+  std::string file;
+  std::string texture;        // PPM image; empty: a built-in checkerboard
+  std::string screenshot;     // empty: interactive
+  int width = 0, height = 0;  // 0: chosen from the screen
+  float weld = 1e-4f;         // in the fitted model's units (it spans -1..1)
+  int bench = 0;              // frames to time, 0: none
+  Modes modes;
+};
+
+// What the model has, which decides the modes that can take effect.
+struct Has {
+  bool texcoords = false;  // read from the file
+  bool materials = false;
+  bool image = true;  // a texture image was read (or built in)
+};
+
+// Parses the command line; on a usage error returns false with a one-line
+// message in `error`.
+bool parseOptions(int argc, const char* const* argv, Options& options, std::string& error);
+extern const char* const kUsage;
+
+// The work a key or option leaves to the program, cheapest last.
+enum class Action {
+  None,
+  Redraw,     // only the view or the overlay changed
+  Recompile,  // the draw mode changed: compile the display list again
+  Normals,    // the crease angle changed: vertex normals, then compile
+  Texcoords,  // the texture coordinates must be generated again
+  Reload,     // welding was switched: read the model again from the file
+  Quit,
+};
+
+Action onKey(Modes& modes, View& view, unsigned char key, const Has& has);
+
+// Mouse buttons as GLUT numbers them; 3 and 4 are the wheel.
+enum Button { kLeft = 0, kMiddle = 1, kRight = 2, kWheelUp = 3, kWheelDown = 4 };
+
+struct Drag {
+  enum Kind { None, Orbit, Pan, Zoom } kind = None;
+  int x = 0, y = 0;
+};
+
+// A press (down) or release of `button` at (x, y); returns whether the view changed.
+bool onButton(Drag& drag, View& view, int button, bool down, bool shift, int x, int y);
+// The pointer moved to (x, y) with a button held, in a window `height` pixels high.
+bool onMotion(Drag& drag, View& view, int x, int y, int height);
+
+// The GL draw mode (DRAW_* flags) for the modes, limited to what the model has.
+unsigned drawMode(const Modes& modes, const Has& has);
+
+// The window title: file name, counts and the modes in effect.
+std::string title(const std::string& file, unsigned vertices, unsigned triangles,
+                  const Modes& modes, const Has& has);
+
+// Which faces can never be seen from outside the model: the back faces of a
+// closed, consistently wound mesh (every edge used once in each direction),
+// or its front faces when that winding faces inwards. None for anything else.
+enum class Hidden { None, Back, Front };
+Hidden hiddenFaces(const ObjModel& model);
+
+// The help overlay's lines.
+extern const char* const kHelpLines[];
+
+}  // namespace objview
+
+#endif

@@ -1,0 +1,78 @@
+"""Measures objview screenshots (binary PPM) for tests/e2e/objview.sh.
+  objview_check.py silhouette SHOT DIAMETER FILL   the model's silhouette is
+      centred, DIAMETER pixels wide and high (within 3 %), and covers FILL of
+      its bounding box (within 0.04)
+  objview_check.py shading FLAT SMOOTH   smooth shading changes gradually
+      where flat shading is constant per facet
+  objview_check.py outline FILLED OUTLINE   the outline keeps the silhouette
+      but is lines: the background shows through inside it
+  objview_check.py overlay PLAIN HELP   the help text appears in the top left
+  objview_check.py same A B   the pictures are identical"""
+import sys
+
+
+def read(path):
+    data = open(path, "rb").read()
+    magic, w, h, maxval = data.split(maxsplit=4)[:4]
+    assert magic == b"P6" and maxval == b"255", path
+    w, h = int(w), int(h)
+    pixels = data[len(data) - w * h * 3:]
+    return w, h, [[tuple(pixels[3 * (y * w + x):3 * (y * w + x) + 3]) for x in range(w)] for y in range(h)]
+
+
+def model_pixels(shot):
+    w, h, rows = shot
+    background = rows[0][0]
+    return [(x, y) for y in range(h) for x in range(w) if rows[y][x] != background], background
+
+
+def box(points):
+    xs, ys = [p[0] for p in points], [p[1] for p in points]
+    return min(xs), min(ys), max(xs) - min(xs) + 1, max(ys) - min(ys) + 1
+
+
+def check(ok, message):
+    if not ok:
+        sys.exit("FAIL: " + message)
+
+
+command, files = sys.argv[1], sys.argv[2:]
+shots = [read(f) for f in files[:2] if f.endswith(".ppm")]
+if command == "silhouette":
+    w, h, _ = shots[0]
+    points, _ = model_pixels(shots[0])
+    x, y, bw, bh = box(points)
+    diameter, fill = float(files[1]), float(files[2])
+    print(f"silhouette {bw}x{bh} at ({x}, {y}) in {w}x{h}, fill {len(points) / (bw * bh):.3f}")
+    check(abs(x + bw / 2 - w / 2) <= 2 and abs(y + bh / 2 - h / 2) <= 2, "not centred")
+    check(abs(bw - diameter) <= 0.03 * diameter and abs(bh - diameter) <= 0.03 * diameter, f"not {diameter} wide")
+    check(abs(len(points) / (bw * bh) - fill) <= 0.04, f"does not fill {fill} of its box")
+elif command == "shading":
+    def gradual(shot):  # neighbours inside the model that differ by a level or two
+        w, h, rows = shot
+        bg = rows[0][0]
+        return sum(1 for r in rows for a, b in zip(r, r[1:])
+                   if bg not in (a, b) and 0 < abs(a[0] - b[0]) < 3)
+    flat, smooth = gradual(shots[0]), gradual(shots[1])
+    print(f"gradual steps: flat {flat}, smooth {smooth}")
+    check(smooth > 10 * flat, "flat and smooth shading look alike")
+elif command == "outline":
+    (filled, bg), (lines, _) = model_pixels(shots[0]), model_pixels(shots[1])
+    x, y, bw, bh = box(filled)
+    lx, ly, lw, lh = box(lines)
+    print(f"filled {len(filled)} pixels in {bw}x{bh}, outline {len(lines)} in {lw}x{lh}")
+    check(abs(lw - bw) <= 3 and abs(lh - bh) <= 3, "the outline has another silhouette")
+    w, h, rows = shots[1]
+    centre = [rows[cy][cx] for cy in range(y + bh // 3, y + 2 * bh // 3) for cx in range(x + bw // 3, x + 2 * bw // 3)]
+    open_share = centre.count(bg) / len(centre)
+    print(f"background inside the outline's middle: {open_share:.2f}")
+    check(open_share > 0.3 and len(lines) < 0.6 * len(filled), "the outline is filled")
+elif command == "overlay":
+    def text(shot):  # light yellow pixels in the top left quarter
+        w, h, rows = shot
+        return sum(1 for r in rows[:h // 2] for p in r[:w // 2] if p[0] > 150 and p[1] > 150 and p[2] < p[0] - 40)
+    plain, help_ = text(shots[0]), text(shots[1])
+    print(f"help text pixels: {plain} without, {help_} with")
+    check(plain == 0 and help_ > 300 and shots[1][2][15][15] == (0, 0, 0), "no help overlay")
+elif command == "same":
+    check(shots[0][2] == shots[1][2], "the pictures differ")

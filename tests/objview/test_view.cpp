@@ -1,0 +1,128 @@
+// objview's modes, view and input handling, without a window.
+#include <gtest/gtest.h>
+
+#include "glm.h"
+#include "view.h"
+
+using namespace objview;
+
+TEST(ObjviewKeys, EachKeyChangesItsModeAndAsksForTheWorkItNeeds) {
+  Modes m;
+  View v;
+  const Has none{}, file{.texcoords = true, .materials = true};
+  EXPECT_EQ(onKey(m, v, 'f', none), Action::Recompile);
+  EXPECT_FALSE(m.smooth);
+  EXPECT_EQ(onKey(m, v, 'f', none), Action::None);
+  // Without coordinates in the file t steps through the generated kinds.
+  EXPECT_EQ(onKey(m, v, 't', none), Action::Texcoords);
+  EXPECT_EQ(m.texture, Texture::Planar);
+  EXPECT_EQ(onKey(m, v, 't', none), Action::Texcoords);
+  EXPECT_EQ(m.texture, Texture::Spherical);
+  EXPECT_EQ(onKey(m, v, 't', none), Action::Recompile);
+  EXPECT_EQ(m.texture, Texture::Off);
+  EXPECT_EQ(onKey(m, v, 't', file), Action::Recompile);
+  EXPECT_EQ(m.texture, Texture::File);
+  // Colour and material exclude each other; a second press turns one off.
+  onKey(m, v, 'c', file);
+  EXPECT_EQ(onKey(m, v, 'm', file), Action::Recompile);
+  EXPECT_EQ(m.paint, Paint::Material);
+  onKey(m, v, 'm', file);
+  EXPECT_EQ(m.paint, Paint::Plain);
+  EXPECT_EQ(onKey(m, v, 'w', file), Action::Reload);
+  EXPECT_TRUE(m.weld);
+  EXPECT_EQ(onKey(m, v, ']', file), Action::Normals);
+  EXPECT_EQ(m.angle, 105);
+  for (int i = 0; i < 20; i++) onKey(m, v, '[', file);
+  EXPECT_EQ(m.angle, 0);
+  EXPECT_EQ(onKey(m, v, '[', file), Action::None);
+  EXPECT_EQ(onKey(m, v, 'h', file), Action::Redraw);
+  EXPECT_TRUE(m.help);
+  EXPECT_EQ(onKey(m, v, 27, file), Action::Quit);
+  EXPECT_EQ(onKey(m, v, 'x', file), Action::None);
+}
+
+TEST(ObjviewDrawMode, AsksOnlyForWhatTheModelHas) {
+  Modes m{.smooth = false, .texture = Texture::File, .paint = Paint::Color, .outline = true};
+  EXPECT_EQ(drawMode(m, Has{}), DRAW_FLAT | DRAW_OUTLINE);
+  EXPECT_EQ(drawMode(m, Has{.texcoords = true, .materials = true}),
+            DRAW_FLAT | DRAW_TEXTURE | DRAW_COLOR | DRAW_OUTLINE);
+  m.texture = Texture::Planar;
+  EXPECT_EQ(drawMode(m, Has{.image = false}), DRAW_FLAT | DRAW_OUTLINE);
+  const std::string t = title("dir/cube.obj", 8, 12, m, Has{.materials = true});
+  EXPECT_EQ(
+      t, "cube.obj - 8 vertices, 12 triangles - flat, planar texture, colour, outline, crease 90");
+}
+
+TEST(ObjviewMouse, DragsOrbitPanAndZoomAndResetRestoresTheStart) {
+  View v;
+  v.home = v.distance = 5;
+  Drag d;
+  onButton(d, v, kLeft, true, false, 100, 100);
+  EXPECT_TRUE(onMotion(d, v, 140, 80, 500));
+  EXPECT_FLOAT_EQ(v.yaw, 20);
+  EXPECT_FLOAT_EQ(v.pitch, -10);
+  onButton(d, v, kLeft, false, false, 140, 80);
+  EXPECT_FALSE(onMotion(d, v, 200, 200, 500));
+  onButton(d, v, kLeft, true, true, 0, 0);  // shift + left pans, as the middle button does
+  onMotion(d, v, 100, 0, 500);
+  EXPECT_GT(v.panX, 0);
+  EXPECT_EQ(v.yaw, 20);
+  EXPECT_TRUE(onButton(d, v, kWheelUp, true, false, 0, 0));
+  EXPECT_LT(v.distance, 5);
+  onButton(d, v, kRight, true, false, 0, 0);
+  onMotion(d, v, 0, 300, 500);
+  EXPECT_GT(v.distance, 5);
+  Modes m;
+  EXPECT_EQ(onKey(m, v, 'r', Has{}), Action::Redraw);
+  EXPECT_EQ(v.distance, 5);
+  EXPECT_EQ(v.yaw, 0);
+  EXPECT_EQ(v.panX, 0);
+}
+
+TEST(ObjviewOptions, ParsesTheCommandLineAndRejectsMistakes) {
+  Options o;
+  std::string error;
+  const char* good[] = {"objview", "m.obj",   "--angle",      "45",
+                        "--weld",  "0.01",    "--screenshot", "s.ppm",
+                        "--size",  "640x480", "--mode",       "flat,outline,help"};
+  ASSERT_TRUE(parseOptions(12, good, o, error)) << error;
+  EXPECT_EQ(o.file, "m.obj");
+  EXPECT_EQ(o.modes.angle, 45);
+  EXPECT_TRUE(o.modes.weld && o.modes.outline && o.modes.help && !o.modes.smooth);
+  EXPECT_EQ(o.width * 1000 + o.height, 640480);
+  const std::vector<std::vector<const char*>> bad = {{"objview"},
+                                                     {"objview", "a.obj", "b.obj"},
+                                                     {"objview", "a.obj", "--angle", "181"},
+                                                     {"objview", "a.obj", "--size", "640"},
+                                                     {"objview", "a.obj", "--mode", "shiny"},
+                                                     {"objview", "a.obj", "--frob"},
+                                                     {"objview", "a.obj", "--texture"}};
+  for (const auto& args : bad) {
+    Options fresh;
+    error.clear();
+    EXPECT_FALSE(parseOptions(static_cast<int>(args.size()), args.data(), fresh, error))
+        << args.back();
+    EXPECT_FALSE(error.empty());
+  }
+}
+
+TEST(ObjviewHiddenFaces, OnlyAClosedConsistentMeshHidesFacesAndItsWindingSaysWhich) {
+  float vertices[] = {0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1};  // entry 0 unused
+  ObjTriangle tetrahedron[] = {{{1, 3, 2}, {}, {}, 0},
+                               {{1, 2, 4}, {}, {}, 0},
+                               {{1, 4, 3}, {}, {}, 0},
+                               {{2, 3, 4}, {}, {}, 0}};
+  ObjModel model{};
+  model.vertexcount = 4;
+  model.vertices = vertices;
+  model.trianglecount = 4;
+  model.triangles = tetrahedron;
+  EXPECT_EQ(hiddenFaces(model), Hidden::Back);
+  for (ObjTriangle& t : tetrahedron) std::swap(t.vertexidx[0], t.vertexidx[2]);
+  EXPECT_EQ(hiddenFaces(model), Hidden::Front);
+  model.trianglecount = 3;  // open
+  EXPECT_EQ(hiddenFaces(model), Hidden::None);
+  std::swap(tetrahedron[3].vertexidx[0], tetrahedron[3].vertexidx[2]);
+  model.trianglecount = 4;  // closed, one face wound the other way
+  EXPECT_EQ(hiddenFaces(model), Hidden::None);
+}

@@ -1,0 +1,37 @@
+# Installs the build into a temporary prefix, then builds and runs a program
+# outside the tree against it: with find_package (shared and static library)
+# and with pkg-config.
+#   bash tests/package/test_consumer.sh BUILD_DIR
+set -euo pipefail
+build=$(realpath "${1:?usage: $0 BUILD_DIR}")
+here=$(cd "$(dirname "$0")" && pwd)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+cmake --install "$build" --prefix "$work/prefix" >/dev/null
+model=$here/../data/corpus/assimp/test/models/OBJ/box_without_lineending.obj
+expect="8 vertices 12 triangles"
+
+check() {  # check WHAT PROGRAM
+  local out
+  out=$("$2" "$model") || { echo "FAIL: $1 exited $?" >&2; exit 1; }
+  grep -q "^$expect" <<<"$out" || { echo "FAIL: $1 printed: $out" >&2; exit 1; }
+  echo "ok: $1"
+}
+
+cmake -S "$here" -B "$work/cmake" -DCMAKE_PREFIX_PATH="$work/prefix" >/dev/null
+cmake --build "$work/cmake" >/dev/null
+check "find_package, shared library" "$work/cmake/consumer_shared"
+check "find_package, static library" "$work/cmake/consumer_static"
+! ldd "$work/cmake/consumer_static" | grep -q glmobj || { echo "FAIL: the static build needs libglmobj.so" >&2; exit 1; }
+
+export PKG_CONFIG_PATH=$work/prefix/lib/pkgconfig
+read -r -a flags <<<"$(pkg-config --cflags --libs glmobj)"
+g++ -std=c++20 "$here/consumer.cpp" -o "$work/consumer_pc" "${flags[@]}" \
+  -Wl,-rpath,"$(pkg-config --variable=libdir glmobj)"
+check "pkg-config" "$work/consumer_pc"
+
+# The installed tool finds the installed shared library.
+"$work/prefix/bin/objtool" info "$model" 2>/dev/null | grep -q '^triangles  *12$' ||
+  { echo "FAIL: the installed objtool" >&2; exit 1; }
+echo "ok: installed objtool"
