@@ -13,6 +13,9 @@
 #ifndef SCENE_INSTALLED_DATA_ROOT
 #define SCENE_INSTALLED_DATA_ROOT "/usr/local/share/recreation-ground"
 #endif
+#ifndef SCENE_BIN_TO_DATA_ROOT
+#define SCENE_BIN_TO_DATA_ROOT "../share/recreation-ground"
+#endif
 
 ObjModel* models[10];
 
@@ -38,9 +41,11 @@ std::vector<std::string> dataRoots() {
   const ssize_t length = readlink("/proc/self/exe", exe.data(), exe.size() - 1);
   if (length > 0) {
     std::string path(exe.data(), static_cast<size_t>(length));
-    roots.push_back(path.substr(0, path.rfind('/')));  // the build tree links data/ there
+    const std::string dir = path.substr(0, path.rfind('/'));
+    roots.push_back(dir);  // the build tree links data/ there
+    roots.push_back(dir + "/" SCENE_BIN_TO_DATA_ROOT);  // an installed tree, wherever it was moved
   }
-  roots.push_back(SCENE_INSTALLED_DATA_ROOT);
+  if (roots.back() != SCENE_INSTALLED_DATA_ROOT) roots.push_back(SCENE_INSTALLED_DATA_ROOT);
   return roots;
 }
 

@@ -35,3 +35,13 @@ check "pkg-config" "$work/consumer_pc"
 "$work/prefix/bin/objtool" info "$model" 2>/dev/null | grep -q '^triangles  *12$' ||
   { echo "FAIL: the installed objtool" >&2; exit 1; }
 echo "ok: installed objtool"
+
+# Everything lands under the prefix, and the installed scene finds its models
+# there from any working directory.
+[[ -f "$work/prefix/share/recreation-ground/data/boat.obj" && -x "$work/prefix/bin/recreation-ground" ]] ||
+  { echo "FAIL: the scene or its data/ is not under the prefix" >&2; exit 1; }
+status=0
+(cd "$work" && DISPLAY= timeout 20 "$work/prefix/bin/recreation-ground" >/dev/null 2>"$work/err") || status=$?
+! grep -q "no data directory\|can't open data file" "$work/err" ||
+  { echo "FAIL: the installed scene: $(cat "$work/err")" >&2; exit 1; }
+echo "ok: installed scene finds its data/ (then exits $status without a display)"
