@@ -7,11 +7,13 @@
 
 #include <unistd.h>
 
+#include <cctype>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 
 #include "glm.h"
 
@@ -48,6 +50,19 @@ inline std::string writeScratch(const char* name, const std::uint8_t* data, std:
     std::abort();
   }
   return path;
+}
+
+// Only files of the scratch directory may be read: an input that could name
+// another file (an absolute path, or one that climbs out with "..") is
+// skipped, since a name like /dev/zero would never end.
+inline bool staysInScratch(std::string_view text) {
+  if (text.find("..") != std::string_view::npos) return false;
+  for (std::size_t i = 0; i < text.size(); i++) {
+    if (text[i] != '/') continue;
+    unsigned char before = i ? static_cast<unsigned char>(text[i - 1]) : ' ';
+    if (before == '\0' || std::isspace(before)) return false;
+  }
+  return true;
 }
 
 // Collects what the library prints on standard output and standard error

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(g++ cmake make libgtest-dev freeglut3-dev libglu1-mesa-dev libgl1-mesa-dev
           libgl1-mesa-dri libx11-dev libtinyobjloader-dev xvfb xauth x11-utils x11-apps
-          xdotool imagemagick)
+          xdotool imagemagick clang libclang-rt-14-dev)
 
 missing=()
 for p in "${packages[@]}"; do
