@@ -105,15 +105,7 @@ void checkModel(const ObjModel* model) {
   }
   FUZZ_CHECK(groups == model->groupcount);
   FUZZ_CHECK(grouped == model->trianglecount);
-  for (unsigned i = 0; i < model->trianglecount; i++) {
-    const ObjTriangle& t = model->triangles[i];
-    for (int c = 0; c < 3; c++) {
-      FUZZ_CHECK(t.vertexidx[c] >= 1 && t.vertexidx[c] <= model->vertexcount);
-      FUZZ_CHECK(t.normalidx[c] <= model->normalcount);
-      FUZZ_CHECK(t.texcoordidx[c] <= model->texcoordcount);
-    }
-    FUZZ_CHECK(t.facetnormidx <= model->facetnormcount);
-  }
+  fuzz::checkTriangles(model);
   for (unsigned i = 0; i < model->materialcount; i++) FUZZ_CHECK(model->materials[i].name);
 }
 

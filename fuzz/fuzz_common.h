@@ -116,6 +116,19 @@ struct Messages {
     }                                                                           \
   } while (0)
 
+// Every index of every triangle names an entry of its array (0: none).
+inline void checkTriangles(const ObjModel* model) {
+  for (unsigned i = 0; i < model->trianglecount; i++) {
+    const ObjTriangle& t = model->triangles[i];
+    for (int c = 0; c < 3; c++) {
+      FUZZ_CHECK(t.vertexidx[c] >= 1 && t.vertexidx[c] <= model->vertexcount);
+      FUZZ_CHECK(t.normalidx[c] <= model->normalcount);
+      FUZZ_CHECK(t.texcoordidx[c] <= model->texcoordcount);
+    }
+    FUZZ_CHECK(t.facetnormidx <= model->facetnormcount);
+  }
+}
+
 // Every message ends its line; a rejected input printed at least one; no
 // message tells of the reader contradicting itself.
 inline void checkMessages(const std::string& text, bool rejected) {

@@ -61,14 +61,7 @@ void checkModel(const ObjModel* model) {
   FUZZ_CHECK(groups == model->groupcount);
   FUZZ_CHECK(grouped == model->trianglecount);
   FUZZ_CHECK(std::strcmp(last->name, "default") == 0);
-  for (unsigned i = 0; i < model->trianglecount; i++) {
-    const ObjTriangle& t = model->triangles[i];
-    for (int c = 0; c < 3; c++) {
-      FUZZ_CHECK(t.vertexidx[c] >= 1 && t.vertexidx[c] <= model->vertexcount);
-      FUZZ_CHECK(t.normalidx[c] <= model->normalcount);
-      FUZZ_CHECK(t.texcoordidx[c] <= model->texcoordcount);
-    }
-  }
+  fuzz::checkTriangles(model);
   for (unsigned i = 0; i < model->materialcount; i++) FUZZ_CHECK(model->materials[i].name);
 }
 
