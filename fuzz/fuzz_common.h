@@ -7,11 +7,13 @@
 
 #include <unistd.h>
 
+#include <cctype>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 
 #include "glm.h"
 
@@ -48,6 +50,19 @@ inline std::string writeScratch(const char* name, const std::uint8_t* data, std:
     std::abort();
   }
   return path;
+}
+
+// Only files of the scratch directory may be read: an input that could name
+// another file (an absolute path, or one that climbs out with "..") is
+// skipped, since a name like /dev/zero would never end.
+inline bool staysInScratch(std::string_view text) {
+  if (text.find("..") != std::string_view::npos) return false;
+  for (std::size_t i = 0; i < text.size(); i++) {
+    if (text[i] != '/') continue;
+    unsigned char before = i ? static_cast<unsigned char>(text[i - 1]) : ' ';
+    if (before == '\0' || std::isspace(before)) return false;
+  }
+  return true;
 }
 
 // Collects what the library prints on standard output and standard error
@@ -100,6 +115,19 @@ struct Messages {
       std::abort();                                                             \
     }                                                                           \
   } while (0)
+
+// Every index of every triangle names an entry of its array (0: none).
+inline void checkTriangles(const ObjModel* model) {
+  for (unsigned i = 0; i < model->trianglecount; i++) {
+    const ObjTriangle& t = model->triangles[i];
+    for (int c = 0; c < 3; c++) {
+      FUZZ_CHECK(t.vertexidx[c] >= 1 && t.vertexidx[c] <= model->vertexcount);
+      FUZZ_CHECK(t.normalidx[c] <= model->normalcount);
+      FUZZ_CHECK(t.texcoordidx[c] <= model->texcoordcount);
+    }
+    FUZZ_CHECK(t.facetnormidx <= model->facetnormcount);
+  }
+}
 
 // Every message ends its line; a rejected input printed at least one; no
 // message tells of the reader contradicting itself.

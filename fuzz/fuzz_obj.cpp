@@ -17,19 +17,6 @@ namespace {
 
 constexpr std::string_view kMarker = "\n#---mtl---\n";
 
-// Only files of the scratch directory may be read: an input that could name
-// another file (an absolute path, or one that climbs out with "..") is
-// skipped, since a name like /dev/zero would never end.
-bool staysInScratch(std::string_view text) {
-  if (text.find("..") != std::string_view::npos) return false;
-  for (std::size_t i = 0; i < text.size(); i++) {
-    if (text[i] != '/') continue;
-    unsigned char before = i ? static_cast<unsigned char>(text[i - 1]) : ' ';
-    if (before == '\0' || std::isspace(before)) return false;
-  }
-  return true;
-}
-
 // The first word after a line's leading "mtllib", when it is a plain file name.
 std::string libraryName(std::string_view obj) {
   std::size_t at = 0;
@@ -74,14 +61,7 @@ void checkModel(const ObjModel* model) {
   FUZZ_CHECK(groups == model->groupcount);
   FUZZ_CHECK(grouped == model->trianglecount);
   FUZZ_CHECK(std::strcmp(last->name, "default") == 0);
-  for (unsigned i = 0; i < model->trianglecount; i++) {
-    const ObjTriangle& t = model->triangles[i];
-    for (int c = 0; c < 3; c++) {
-      FUZZ_CHECK(t.vertexidx[c] >= 1 && t.vertexidx[c] <= model->vertexcount);
-      FUZZ_CHECK(t.normalidx[c] <= model->normalcount);
-      FUZZ_CHECK(t.texcoordidx[c] <= model->texcoordcount);
-    }
-  }
+  fuzz::checkTriangles(model);
   for (unsigned i = 0; i < model->materialcount; i++) FUZZ_CHECK(model->materials[i].name);
 }
 
@@ -89,7 +69,7 @@ void checkModel(const ObjModel* model) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::string_view input(reinterpret_cast<const char*>(data), size);
-  if (!staysInScratch(input)) return 0;
+  if (!fuzz::staysInScratch(input)) return 0;
   std::size_t split = input.find(kMarker);
   std::string_view obj = input.substr(0, split);
 

@@ -17,7 +17,8 @@
  *   the operation goes on; fatal failures (a file that cannot be opened or
  *   written, a malformed index, exhausted memory) print and end the program
  *   with exit status 1, unless a failure handler is installed (see
- *   glmSetFailureHandler).
+ *   glmSetFailureHandler). An operation that replaces a model array makes
+ *   the new one first, so a failure leaves the model as it was.
  * - Preconditions (non-null model, required arrays present) are assertions
  *   that stay on in every build and quote the failed expression.
  * - A model is used by one thread at a time; the library keeps no global
@@ -218,10 +219,11 @@ void glmMeasureExtents(ObjModel* model, float* dimensions);
  * (returns 1). Asserts "model" and "model->vertices". */
 float glmFitToUnitCube(ObjModel* model);
 
-/* Multiplies every vertex position by factor. Normals are not changed. */
+/* Multiplies every vertex position by factor. Normals are not changed.
+ * Asserts "model". */
 void glmScaleVertices(ObjModel* model, float factor);
 
-/* Adds offset[0..2] to every vertex position. */
+/* Adds offset[0..2] to every vertex position. Asserts "model". */
 void glmTranslateVertices(ObjModel* model, const float* offset);
 
 /* Reverses the winding of every triangle (swaps corners 0 and 2 of each index
@@ -259,8 +261,8 @@ bool glmVectorsClose(const float* a, const float* b, float epsilon);
 float* glmMergeVectors(float* vectors, unsigned* count, float epsilon);
 
 /* Welds the model's vertices with glmMergeVectors and re-points every
- * triangle's vertexidx; exact for any number of vertices. Asserts that every
- * vertexidx is in 1..vertexcount. */
+ * triangle's vertexidx; exact for any number of vertices. Asserts "model" and
+ * that every vertexidx is in 1..vertexcount. */
 void glmMergeVertices(ObjModel* model, float epsilon);
 
 /* ------------------------------------------------------------------------ */
@@ -270,19 +272,29 @@ void glmMergeVertices(ObjModel* model, float epsilon);
 /* Writes the model as OBJ text to `filename` with the output mode `mode`
  * (DRAW_FLAT, DRAW_SMOOTH, DRAW_TEXTURE, DRAW_COLOR, DRAW_MATERIAL); a mode
  * that asks for missing data is corrected with a warning on standard output.
- * With DRAW_MATERIAL and an mtllib it also writes the MTL library beside it.
- * Each file goes to a temporary file in its directory that replaces the
- * target only once completely written (a symbolic link is followed; an
- * existing target that is not a regular file, such as a device, is written in
- * place); any failure to create, write or close a file is fatal and leaves
- * both targets as they were. Asserts "model", and that every group's
- * triangle and material indices are in range. */
+ * Each face is written in the form its triangle's data allows (v, v/t, v//n,
+ * v/t/n): a triangle has texture coordinates or vertex normals when all three
+ * of its indices of that kind are non-zero, a facet normal when facetnormidx
+ * is. Numbers are "%f" text where that reads back as the same float, else the
+ * shortest text that does. With DRAW_MATERIAL and an mtllib it also writes
+ * the MTL library beside it; a library name that is absolute or has a ".."
+ * component is refused. Each file goes to a temporary file in its directory
+ * that replaces the target only once both files are completely written; a
+ * symbolic link is followed (a dangling one creates the file it names), and a
+ * target that is not a regular file, or that lies in a directory where no
+ * temporary can be made, is written in place once its text is complete. A
+ * target that opening for writing would refuse (such as a write-protected
+ * file) is refused. Any failure to create, write or close a file is fatal,
+ * with the system's reason; a failure before the files are put in place
+ * leaves both targets as they were. Asserts "model", and before creating any
+ * file that every group's triangle and material indices and every index the
+ * mode writes are in range. */
 void glmWriteOBJ(ObjModel* model, const char* filename, unsigned mode);
 
 /* Writes every material of the model as the MTL library `mtllibname` in the
- * directory of `modelpath` (as glmPathDirectory gives it), replaced only once
- * completely written as glmWriteOBJ does; failures are fatal. Asserts
- * "model". */
+ * directory of `modelpath` (as glmPathDirectory gives it), put in place as
+ * glmWriteOBJ does; a name that is absolute or has a ".." component and any
+ * failure are fatal. Asserts "model". */
 void glmWriteMTL(ObjModel* model, const char* modelpath, const char* mtllibname);
 
 /* ------------------------------------------------------------------------ */

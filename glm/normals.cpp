@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "glm_internal.h"
@@ -39,10 +40,9 @@ void glmComputeFaceNormals(ObjModel* model) {
   GLM_ASSERT(model);
   GLM_ASSERT(model->vertices);
 
-  std::free(model->facetnorms);
-  model->facetnorms = nullptr;
-  model->facetnormcount = model->trianglecount;
-  model->facetnorms = static_cast<float*>(glmAlloc(
+  // The new array replaces the old one only once it is complete, so a
+  // failed allocation leaves the model as it was.
+  float* facetnorms = static_cast<float*>(glmAlloc(
       static_cast<std::size_t>(model->trianglecount) + 1, 3 * sizeof(float), "glmComputeFaceNormals"));
 
   const float* vertices = model->vertices;
@@ -56,10 +56,13 @@ void glmComputeFaceNormals(ObjModel* model) {
     const float* p2 = &vertices[3 * static_cast<std::size_t>(triangle.vertexidx[2])];
     const float u[3] = {p1[0] - p0[0], p1[1] - p0[1], p1[2] - p0[2]};
     const float v[3] = {p2[0] - p0[0], p2[1] - p0[1], p2[2] - p0[2]};
-    float* normal = &model->facetnorms[3 * (static_cast<std::size_t>(i) + 1)];
+    float* normal = &facetnorms[3 * (static_cast<std::size_t>(i) + 1)];
     glmCrossProduct(u, v, normal);
     glmNormalizeVector(normal);
   }
+  std::free(model->facetnorms);
+  model->facetnorms = facetnorms;
+  model->facetnormcount = model->trianglecount;
 }
 
 namespace {
@@ -89,12 +92,12 @@ void glmVertexNormals(ObjModel* model, float angle) {
   ObjTriangle* triangles = model->triangles;
   const float* facetnorms = model->facetnorms;
 
-  std::free(model->normals);
-  model->normals = nullptr;
+  // Everything that can fail is allocated before any triangle changes; the
+  // new array replaces the old one at the end.
   const std::size_t corners = 3 * static_cast<std::size_t>(trianglecount);
-  model->normalcount = static_cast<unsigned>(corners);
-  float* normals = static_cast<float*>(glmAlloc(corners + 1, 3 * sizeof(float), "glmVertexNormals"));
-  model->normals = normals;
+  std::unique_ptr<float, decltype(&std::free)> owner(
+      static_cast<float*>(glmAlloc(corners + 1, 3 * sizeof(float), "glmVertexNormals")), &std::free);
+  float* normals = owner.get();
 
   // The per-vertex corner lists live in one block, bucketed by vertex (a
   // counting sort). Each bucket lists its corners in the order a list built
@@ -166,12 +169,12 @@ void glmVertexNormals(ObjModel* model, float angle) {
       }
     }
   }
+  // Give back the room reserved for one normal per corner; should that fail,
+  // the larger block serves as well.
+  float* shrunk = static_cast<float*>(
+      std::realloc(normals, 3 * sizeof(float) * static_cast<std::size_t>(numnormals)));
+  if (shrunk) owner.release();
+  std::free(model->normals);
+  model->normals = shrunk ? shrunk : owner.release();
   model->normalcount = numnormals - 1;
-
-  // Give back the room reserved for one normal per corner.
-  float* shrunk = static_cast<float*>(glmAlloc(static_cast<std::size_t>(model->normalcount) + 1,
-                                               3 * sizeof(float), "glmVertexNormals"));
-  std::memcpy(shrunk + 3, normals + 3, 3 * sizeof(float) * model->normalcount);
-  std::free(normals);
-  model->normals = shrunk;
 }

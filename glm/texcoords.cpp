@@ -18,13 +18,17 @@ void pointGroupedCorners(ObjModel* model, IndexOf indexOf) {
     }
 }
 
-float* replaceTexcoords(ObjModel* model, unsigned count, const char* operation) {
+// A new zero-filled array for `count` pairs; installTexcoords puts it in
+// the model once it is filled, so a failed allocation changes nothing.
+float* newTexcoords(unsigned count, const char* operation) {
+  return static_cast<float*>(
+      glmAlloc(static_cast<std::size_t>(count) + 1, 2 * sizeof(float), operation));
+}
+
+void installTexcoords(ObjModel* model, float* texcoords, unsigned count) {
   std::free(model->texcoords);
-  model->texcoords = nullptr;
+  model->texcoords = texcoords;
   model->texcoordcount = count;
-  model->texcoords =
-      static_cast<float*>(glmAlloc(static_cast<std::size_t>(count) + 1, 2 * sizeof(float), operation));
-  return model->texcoords;
 }
 
 }  // namespace
@@ -39,7 +43,7 @@ void glmPlanarTexCoords(ObjModel* model) {
   // A model with nothing to measure keeps its coordinates unscaled.
   const float scale = largest == 0.0f ? 1.0f : static_cast<float>(2.0 / static_cast<double>(largest));
 
-  float* texcoords = replaceTexcoords(model, model->vertexcount, "glmPlanarTexCoords");
+  float* texcoords = newTexcoords(model->vertexcount, "glmPlanarTexCoords");
   const float* vertices = model->vertices;
   for (std::size_t i = 1; i <= model->vertexcount; i++) {
     const float x = vertices[3 * i + 0] * scale;
@@ -47,6 +51,7 @@ void glmPlanarTexCoords(ObjModel* model) {
     texcoords[2 * i + 0] = static_cast<float>((static_cast<double>(x) + 1.0) / 2.0);
     texcoords[2 * i + 1] = static_cast<float>((static_cast<double>(z) + 1.0) / 2.0);
   }
+  installTexcoords(model, texcoords, model->vertexcount);
   pointGroupedCorners(model, [](const ObjTriangle& t) { return t.vertexidx; });
 }
 
@@ -54,7 +59,7 @@ void glmSphericalTexCoords(ObjModel* model) {
   GLM_ASSERT(model);
   GLM_ASSERT(model->normals);
 
-  float* texcoords = replaceTexcoords(model, model->normalcount, "glmSphericalTexCoords");
+  float* texcoords = newTexcoords(model->normalcount, "glmSphericalTexCoords");
   const float* normals = model->normals;
   // pi/2 in single precision, and the slightly smaller constant used when
   // the normal has no y component; the two differ in their last bits.
@@ -76,5 +81,6 @@ void glmSphericalTexCoords(ObjModel* model) {
     texcoords[2 * i + 0] = static_cast<float>(static_cast<double>(theta) / 3.14159265);
     texcoords[2 * i + 1] = static_cast<float>(static_cast<double>(phi) / 3.14159265);
   }
+  installTexcoords(model, texcoords, model->normalcount);
   pointGroupedCorners(model, [](const ObjTriangle& t) { return t.normalidx; });
 }

@@ -80,6 +80,7 @@ float glmFitToUnitCube(ObjModel* model) {
 }
 
 void glmScaleVertices(ObjModel* model, float factor) {
+  GLM_ASSERT(model);
   float* vertices = model->vertices;
   for (std::size_t i = 1; i <= model->vertexcount; i++) {
     vertices[3 * i + 0] *= factor;
@@ -89,6 +90,7 @@ void glmScaleVertices(ObjModel* model, float factor) {
 }
 
 void glmTranslateVertices(ObjModel* model, const float* offset) {
+  GLM_ASSERT(model);
   float* vertices = model->vertices;
   for (std::size_t i = 1; i <= model->vertexcount; i++) {
     vertices[3 * i + 0] += offset[0];

@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "glm_internal.h"
@@ -173,9 +174,10 @@ bool finite(const float* v) {
   return std::isfinite(v[0]) && std::isfinite(v[1]) && std::isfinite(v[2]);
 }
 
-// Welds vectors 1..*count into `kept` (room for *count + 1 vectors), writes
-// each input vector's new index into its x and, when `remap` is given, into
-// remap[i] as an exact integer. Returns the number of kept vectors.
+// Welds vectors 1..*count into `kept` (room for *count + 1 vectors). Each
+// input vector's new index goes into remap[i] when `remap` is given (as an
+// exact integer; the input is then only read), else into its x. Returns the
+// number of kept vectors.
 unsigned weld(float* vectors, unsigned count, float epsilon, float* kept, unsigned* remap) {
   auto keep = [&](unsigned& keptcount, const float* v) {
     keptcount++;
@@ -183,8 +185,10 @@ unsigned weld(float* vectors, unsigned count, float epsilon, float* kept, unsign
     return keptcount;
   };
   auto assign = [&](unsigned i, unsigned index) {
-    vectors[3 * static_cast<std::size_t>(i)] = static_cast<float>(index);
-    if (remap) remap[i] = index;
+    if (remap)
+      remap[i] = index;
+    else
+      vectors[3 * static_cast<std::size_t>(i)] = static_cast<float>(index);
   };
 
   unsigned keptcount = 0;
@@ -254,30 +258,34 @@ float* glmMergeVectors(float* vectors, unsigned* count, float epsilon) {
 }
 
 void glmMergeVertices(ObjModel* model, float epsilon) {
+  GLM_ASSERT(model);
   const unsigned vertexcount = model->vertexcount;
   for (unsigned i = 0; i < model->trianglecount; i++)
     for (unsigned k = 0; k < 3; k++)
       GLM_ASSERT(model->triangles[i].vertexidx[k] >= 1 &&
                  model->triangles[i].vertexidx[k] <= model->vertexcount);
 
-  // The new indices are taken from an exact integer table rather than from
-  // the float x components, which lose integers beyond 2^24.
+  // Everything that can fail (allocations, with a failure handler that
+  // throws) happens before the model changes, so a failure leaves it whole.
+  // The new indices come from an exact integer table rather than from float
+  // x components, which lose integers beyond 2^24.
   std::vector<unsigned> remap(static_cast<std::size_t>(vertexcount) + 1, 0);
-  float* distinct = static_cast<float*>(
-      glmAlloc(static_cast<std::size_t>(vertexcount) + 1, 3 * sizeof(float), "glmMergeVertices"));
+  std::unique_ptr<float, decltype(&std::free)> distinct(
+      static_cast<float*>(glmAlloc(static_cast<std::size_t>(vertexcount) + 1, 3 * sizeof(float),
+                                   "glmMergeVertices")),
+      &std::free);
   const unsigned keptcount =
-      vertexcount == 0 ? 0 : weld(model->vertices, vertexcount, epsilon, distinct, remap.data());
+      vertexcount == 0 ? 0 : weld(model->vertices, vertexcount, epsilon, distinct.get(), remap.data());
+  auto* vertices = static_cast<float*>(
+      glmAlloc(static_cast<std::size_t>(keptcount) + 1, 3 * sizeof(float), "glmMergeVertices"));
+  std::memcpy(vertices + 3, distinct.get() + 3, 3 * sizeof(float) * keptcount);
 
   for (unsigned i = 0; i < model->trianglecount; i++)
     for (unsigned k = 0; k < 3; k++) {
       unsigned& index = model->triangles[i].vertexidx[k];
       index = remap[index];
     }
-
   std::free(model->vertices);
+  model->vertices = vertices;
   model->vertexcount = keptcount;
-  model->vertices = static_cast<float*>(
-      glmAlloc(static_cast<std::size_t>(keptcount) + 1, 3 * sizeof(float), "glmMergeVertices"));
-  std::memcpy(model->vertices + 3, distinct + 3, 3 * sizeof(float) * keptcount);
-  std::free(distinct);
 }

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <limits>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -204,6 +206,57 @@ TEST_F(RoundTrip, FlatModeWritesFacetNormalsAsTheNormals) {
         }
       }
     });
+  }
+}
+
+// Exporters (3ds Max, Sweet Home 3D) give texture coordinates or normals to
+// some faces only: each face is written in the form its own data allows.
+TEST_F(RoundTrip, FacesWithAndWithoutTexcoordsOrNormalsKeepTheirOwnData) {
+  std::ofstream(dir + "/mixed.obj") << "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nvt 1 1\nvn 0 0 1\n"
+                                       "f 1 2 3\nf 1/1 2/2 3/1\nf 1//1 2//1 3//1\n"
+                                       "f 1/2/1 2/1/1 3/2/1\n";
+  glmFreeModel(original);
+  original = read("mixed.obj");
+  glmSetFailureHandler(testutil::throwFailure);
+  for (unsigned mode : {DRAW_TEXTURE, DRAW_SMOOTH, DRAW_SMOOTH | DRAW_TEXTURE}) {
+    SCOPED_TRACE(mode);
+    writeAndRead(original, mode);
+    expectSameTriangles([&](const ObjTriangle& before, const ObjTriangle& after) {
+      for (int c = 0; c < 3; c++) {
+        EXPECT_EQ(after.texcoordidx[c], (mode & DRAW_TEXTURE) ? before.texcoordidx[c] : 0u);
+        EXPECT_EQ(after.normalidx[c], (mode & DRAW_SMOOTH) ? before.normalidx[c] : 0u);
+      }
+    });
+  }
+  glmSetFailureHandler(nullptr);
+}
+
+// "%f" text is kept where it reads back exactly; elsewhere the shortest text
+// that does is written, so every float survives.
+TEST_F(RoundTrip, EveryFloatComesBackExactly) {
+  std::vector<float> values = {1e-7f, 0.1234567f, 0.5f, -0.0f, 1e-40f,
+                               std::numeric_limits<float>::max(), -testutil::kInf, testutil::kNaN};
+  std::mt19937 random(8);
+  while (values.size() < 3000) {
+    std::uint32_t bits = static_cast<std::uint32_t>(random());
+    float value;
+    std::memcpy(&value, &bits, sizeof value);
+    values.push_back(value);
+  }
+  std::free(original->vertices);
+  original->vertexcount = static_cast<unsigned>(values.size() / 3);
+  original->vertices = static_cast<float*>(std::calloc(values.size() + 3, sizeof(float)));
+  std::memcpy(original->vertices + 3, values.data(), values.size() * sizeof(float));
+  writeAndRead(original, DRAW_NONE);
+  EXPECT_NE(fileContents(dir + "/written.obj").find("\nv 1e-07 0.1234567 0.500000\n"),
+            std::string::npos);
+  ASSERT_EQ(copy->vertexcount, original->vertexcount);
+  for (std::size_t i = 3; i < values.size() + 3; i++) {
+    if (std::isnan(original->vertices[i])) {
+      EXPECT_TRUE(std::isnan(copy->vertices[i])) << i;
+    } else {
+      EXPECT_EQ(std::memcmp(&copy->vertices[i], &original->vertices[i], sizeof(float)), 0) << i;
+    }
   }
 }
 

@@ -192,6 +192,9 @@ TEST(TransformsDeathTest, PreconditionsAreAsserted) {
   EXPECT_DEATH(glmMeasureExtents(nullptr, dims), "Assertion `model' failed");
   EXPECT_DEATH(glmFitToUnitCube(nullptr), "Assertion `model' failed");
   EXPECT_DEATH(glmFlipWinding(nullptr), "Assertion `model' failed");
+  const float offset[3] = {1, 2, 3};
+  EXPECT_DEATH(glmScaleVertices(nullptr, 2.0f), "Assertion `model' failed");
+  EXPECT_DEATH(glmTranslateVertices(nullptr, offset), "Assertion `model' failed");
   ModelPtr model = makeModel({{1, 2, 3}});
   EXPECT_DEATH(glmMeasureExtents(model.get(), nullptr), "Assertion `dimensions' failed");
   std::free(model->vertices);

@@ -13,6 +13,21 @@
 #include "glm.h"
 #include "model_util.h"
 
+// Allocation failures on demand: the library allocates its arrays with
+// calloc, which this program replaces (not under AddressSanitizer, which
+// owns calloc itself).
+#if !defined(__SANITIZE_ADDRESS__)
+namespace {
+int callocsBeforeFailure = -1;  // -1: never fail
+}
+extern "C" void* __libc_calloc(std::size_t count, std::size_t size);
+extern "C" void* calloc(std::size_t count, std::size_t size) noexcept {
+  if (callocsBeforeFailure == 0) return nullptr;
+  if (callocsBeforeFailure > 0) callocsBeforeFailure--;
+  return __libc_calloc(count, size);
+}
+#endif
+
 namespace {
 
 using namespace testutil;
@@ -301,4 +316,44 @@ TEST(MergeVertices, IndicesBeyondTwoToThe24thAreExact) {
 TEST(WeldDeathTest, VertexIndexOutsideTheModelIsAsserted) {
   ModelPtr model = makeModel({{0, 0, 0}, {1, 0, 0}}, {{1, 2, 3}});
   EXPECT_DEATH(glmMergeVertices(model.get(), 0.1f), "vertexidx");
+  EXPECT_DEATH(glmMergeVertices(nullptr, 0.1f), "Assertion `model' failed");
+}
+
+// Welding, and every other operation that replaces a model array, allocates
+// before it changes the model: when an allocation fails and the failure
+// handler throws, the model is exactly as it was (no dangling array, no
+// count that disagrees with its array).
+TEST(ArrayReplacement, FailedAllocationLeavesTheModelAsItWas) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "calloc belongs to AddressSanitizer";
+#else
+  using Operation = void (*)(ObjModel*);
+  const Operation operations[] = {
+      [](ObjModel* m) { glmMergeVertices(m, 0.5f); }, glmComputeFaceNormals,
+      [](ObjModel* m) { glmVertexNormals(m, 90.0f); }, glmPlanarTexCoords, glmSphericalTexCoords};
+  glmSetFailureHandler(throwFailure);
+  for (Operation operation : operations) {
+    int failures = 0;
+    for (int allowed = 0; allowed < 3; allowed++) {
+      ModelPtr model = makeModel({{0, 0, 0}, {0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{1, 3, 4}, {2, 4, 3}});
+      glmComputeFaceNormals(model.get());
+      glmVertexNormals(model.get(), 90.0f);
+      glmPlanarTexCoords(model.get());
+      ObjModel before;
+      std::memcpy(&before, model.get(), sizeof before);
+      std::vector<ObjTriangle> triangles(model->triangles, model->triangles + 2);
+      callocsBeforeFailure = allowed;
+      try {
+        operation(model.get());
+      } catch (const Failure&) {
+        failures++;
+        EXPECT_EQ(std::memcmp(&before, model.get(), sizeof before), 0);
+        EXPECT_EQ(std::memcmp(triangles.data(), model->triangles, 2 * sizeof(ObjTriangle)), 0);
+      }
+      callocsBeforeFailure = -1;
+    }
+    EXPECT_GT(failures, 0);
+  }
+  glmSetFailureHandler(nullptr);
+#endif
 }

@@ -383,6 +383,44 @@ TEST_F(Writer, WritingThroughASymbolicLinkReplacesTheFileItNames) {
   write(DRAW_NONE);
   EXPECT_TRUE(fs::is_symlink(obj()));
   EXPECT_EQ(fileContents(dir + "/real/model.obj").rfind(kObjHeader, 0), 0u);
+
+  // A dangling link: the file it names is created and the link kept.
+  fs::remove(obj());
+  fs::create_symlink("real/new.obj", obj());
+  write(DRAW_NONE);
+  EXPECT_TRUE(fs::is_symlink(obj()));
+  EXPECT_EQ(fileContents(dir + "/real/new.obj").rfind(kObjHeader, 0), 0u);
+}
+
+// In a death test's child: give up root, so that permissions bind as they do
+// for an ordinary user (who keeps their own identity).
+void dropRoot() {
+  if (geteuid() == 0 && setuid(65534) != 0) std::abort();
+}
+
+TEST_F(Writer, WritableFileInAReadOnlyDirectoryIsWrittenInPlace) {
+  const std::string expected = write(DRAW_NONE);
+  ASSERT_EQ(chmod(dir.c_str(), 0755), 0);
+  fs::create_directory(dir + "/ro");
+  const std::string path = dir + "/ro/square.obj";
+  std::ofstream(path) << std::string(100000, '@');
+  ASSERT_EQ(chmod(path.c_str(), 0666), 0);
+  ASSERT_EQ(chmod((dir + "/ro").c_str(), 0555), 0);
+  EXPECT_EXIT((dropRoot(), glmWriteOBJ(model, path.c_str(), DRAW_NONE), std::exit(0)),
+              ::testing::ExitedWithCode(0), "");
+  EXPECT_EQ(fileContents(path), expected);
+}
+
+TEST_F(Writer, WriteProtectedFileFailsAsOpeningItWould) {
+  ASSERT_EQ(chmod(dir.c_str(), 0777), 0);
+  std::ofstream(obj()) << "protected";
+  ASSERT_EQ(chmod(obj().c_str(), 0444), 0);
+  EXPECT_EXIT((dropRoot(), glmWriteOBJ(model, obj().c_str(), DRAW_NONE)),
+              ::testing::ExitedWithCode(1),
+              "^glmWriteOBJ\\(\\) failed: can't open file \"" + obj() + "\" to write: " +
+                  std::strerror(EACCES) + ".\n$");
+  EXPECT_EQ(fileContents(obj()), "protected");
+  EXPECT_EQ(files(), std::vector<std::string>{"square.obj"});
 }
 
 // ---------------------------------------------------------------------------
@@ -393,10 +431,60 @@ TEST_F(Writer, NullModelIsAnAssertion) {
   EXPECT_DEATH(glmWriteMTL(nullptr, obj().c_str(), "x.mtl"), "model");
 }
 
+TEST_F(Writer, BrokenModelIsAssertedBeforeAnyFileIsCreated) {
+  model->groups->material = 7;
+  EXPECT_DEATH(glmWriteOBJ(model, obj().c_str(), DRAW_MATERIAL), "group->material");
+  model->groups->material = 1;
+  model->triangles[1].texcoordidx[2] = 4;
+  EXPECT_DEATH(glmWriteOBJ(model, obj().c_str(), DRAW_TEXTURE), "texcoordidx");
+  EXPECT_TRUE(files().empty());
+}
+
+// The library name comes from the file that was read: it must not take the
+// writer out of the model's directory.
+TEST_F(Writer, LibraryNameLeavingTheModelsDirectoryIsRefused) {
+  glmSetFailureHandler(throwFailure);
+  fs::create_directory(dir + "/out");
+  const std::string target = dir + "/out/x.obj";
+  for (const std::string& name : {std::string("../victim.mtl"), dir + "/victim.mtl"}) {
+    SCOPED_TRACE(name);
+    std::free(model->mtllib);
+    model->mtllib = strdup(name.c_str());
+    const std::string message = "glmWriteMTL() failed: material library \"" + name +
+                                "\" would leave the directory of \"" + target + "\".\n";
+    ::testing::internal::CaptureStderr();
+    EXPECT_THROW(glmWriteOBJ(model, target.c_str(), DRAW_MATERIAL), Failure);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), message);
+    ::testing::internal::CaptureStderr();
+    EXPECT_THROW(glmWriteMTL(model, target.c_str(), name.c_str()), Failure);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), message);
+  }
+  EXPECT_EQ(files(), std::vector<std::string>{"out"});
+  EXPECT_TRUE(fs::is_empty(dir + "/out"));
+}
+
+// Both files are complete before either is renamed: a model file that
+// cannot be opened leaves the old library in place.
+TEST_F(Writer, UnopenableModelFileLeavesTheLibraryAsItWas) {
+  std::ofstream(mtl()) << "previous library";
+  glmSetFailureHandler(throwFailure);
+  fs::path previous = fs::current_path();
+  fs::current_path(dir);
+  ::testing::internal::CaptureStderr();
+  EXPECT_THROW(glmWriteOBJ(model, "", DRAW_MATERIAL), Failure);
+  std::string err = ::testing::internal::GetCapturedStderr();
+  fs::current_path(previous);
+  EXPECT_EQ(err, "glmWriteOBJ() failed: can't open file \"\" to write: " +
+                     std::string(std::strerror(ENOENT)) + ".\n");
+  EXPECT_EQ(fileContents(mtl()), "previous library");
+  EXPECT_EQ(files(), std::vector<std::string>{"square.mtl"});
+}
+
 TEST_F(Writer, ModelFileThatCannotBeCreatedIsFatal) {
   std::string path = dir + "/missing/square.obj";
   EXPECT_EXIT(glmWriteOBJ(model, path.c_str(), DRAW_MATERIAL), ::testing::ExitedWithCode(1),
-              "^glmWriteOBJ\\(\\) failed: can't open file \"" + path + "\" to write.\n$");
+              "^glmWriteOBJ\\(\\) failed: can't open file \"" + path +
+                  "\" to write: No such file or directory.\n$");
   // No library was written either.
   EXPECT_TRUE(files().empty());
 }
@@ -407,7 +495,7 @@ TEST_F(Writer, LibraryThatCannotBeCreatedLeavesTheModelFileAsItWas) {
   model->mtllib = strdup("missing/square.mtl");
   std::string path = dir + "/missing/square.mtl";
   EXPECT_EXIT(glmWriteOBJ(model, obj().c_str(), DRAW_MATERIAL), ::testing::ExitedWithCode(1),
-      "^glmWriteMTL\\(\\) failed: can't open file \"" + path + "\".\n$");
+      "^glmWriteMTL\\(\\) failed: can't open file \"" + path + "\": No such file or directory.\n$");
   EXPECT_EQ(fileContents(obj()), "previous model");
   EXPECT_EQ(files(), std::vector<std::string>{"square.obj"});
 
@@ -417,7 +505,7 @@ TEST_F(Writer, LibraryThatCannotBeCreatedLeavesTheModelFileAsItWas) {
   ::testing::internal::CaptureStderr();
   EXPECT_THROW(glmWriteOBJ(model, obj().c_str(), DRAW_MATERIAL), Failure);
   EXPECT_EQ(::testing::internal::GetCapturedStderr(),
-            "glmWriteMTL() failed: can't open file \"" + path + "\".\n");
+            "glmWriteMTL() failed: can't open file \"" + path + "\": No such file or directory.\n");
   EXPECT_EQ(fileContents(obj()), "previous model");
   EXPECT_EQ(files(), std::vector<std::string>{"square.obj"});
 }
