@@ -7,10 +7,11 @@
 // reader takes any position past the file's last byte as the end of the file.
 // NUL bytes inside the file are ordinary characters; names cut at them.
 //
-// The word, integer and float rules are those of the C library's formatted
-// input ("%s", "%d", "%f" with glibc's scanf), character for character: which
-// characters a read consumes decides what the next read sees, and the two
-// passes of a reader must agree on that exactly.
+// Every statement is one line: its numbers and names are read from that line
+// only, and the next line is always a statement of its own. Within a line the
+// integer and float rules are those of the C library's formatted input ("%d",
+// "%f" with glibc's scanf), character for character, except that no read
+// passes the newline that ends the line.
 #ifndef GLM_SCAN_H
 #define GLM_SCAN_H
 
@@ -21,6 +22,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string_view>
 
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -31,7 +33,7 @@
 
 namespace {
 
-// Longest name or word kept: the format's 128-byte buffer less its NUL.
+// Longest keyword quoted in a message.
 constexpr std::size_t kNameMax = 127;
 
 struct FreeDeleter {
@@ -95,20 +97,36 @@ inline bool mapFile(int fd, std::size_t size, Text& text) {
   return true;
 }
 
-// Reads the file at `path`; false when it cannot be opened or read (a
-// directory counts as unreadable). Memory exhaustion is fatal for `operation`.
-inline bool loadText(const char* path, Text& text, const char* operation) {
+enum class Load { done, unreadable, device };
+
+// A UTF-8 byte-order mark in front of the first line is no part of it.
+inline void skipByteOrderMark(Text& text) {
+  if (text.end - text.begin >= 3 && std::memcmp(text.begin, "\xEF\xBB\xBF", 3) == 0)
+    text.begin += 3;
+}
+
+// Reads the file at `path`: unreadable when it cannot be opened or read (a
+// directory counts as unreadable); a character or block device is refused,
+// since it may never end (/dev/zero). Memory exhaustion is fatal for
+// `operation`.
+inline Load loadText(const char* path, Text& text, const char* operation) {
+  // Devices are refused before opening: opening some of them waits.
+  struct stat info;
+  auto device = [&info] { return S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode); };
+  if (::stat(path, &info) == 0 && device()) return Load::device;
   int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
+  if (fd < 0) return Load::unreadable;
   struct FdCloser {
     int fd;
     ~FdCloser() { ::close(fd); }
   } closer{fd};
-  struct stat info;
-  if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) return false;
+  if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) return Load::unreadable;
+  if (device()) return Load::device;
   if (S_ISREG(info.st_mode) && info.st_size > 0 &&
-      mapFile(fd, static_cast<std::size_t>(info.st_size), text))
-    return true;
+      mapFile(fd, static_cast<std::size_t>(info.st_size), text)) {
+    skipByteOrderMark(text);
+    return Load::done;
+  }
   // Pipes, files whose size is unknown or changing: read to the end.
   std::size_t capacity = info.st_size > 0 ? static_cast<std::size_t>(info.st_size) : 4096;
   std::size_t size = 0;
@@ -120,7 +138,7 @@ inline bool loadText(const char* path, Text& text, const char* operation) {
       // unknown); the usual file fits exactly and must not be copied.
       char probe;
       ssize_t more = ::read(fd, &probe, 1);
-      if (more < 0) return false;
+      if (more < 0) return Load::unreadable;
       if (more == 0) break;
       std::size_t bigger = capacity * 2;
       char* grown = static_cast<char*>(glmAlloc(bigger + 2 + kPadding, 1, operation));
@@ -131,7 +149,7 @@ inline bool loadText(const char* path, Text& text, const char* operation) {
       continue;
     }
     ssize_t got = ::read(fd, data.get() + size, capacity - size);
-    if (got < 0) return false;
+    if (got < 0) return Load::unreadable;
     if (got == 0) break;
     size += static_cast<std::size_t>(got);
   }
@@ -140,7 +158,8 @@ inline bool loadText(const char* path, Text& text, const char* operation) {
   text.begin = data.get();
   text.end = data.get() + size;
   text.data = std::move(data);
-  return true;
+  skipByteOrderMark(text);
+  return Load::done;
 }
 
 // The C locale's isspace: blank, tab, newline, vertical tab, form feed, CR.
@@ -156,6 +175,34 @@ inline const char* skipSpace(const char* p) {
   return p;
 }
 
+// Whitespace within a line: everything isSpace takes but the newline (a lone
+// carriage return separates like a blank).
+inline bool isBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r' && c != '\n'); }
+
+inline const char* skipBlanks(const char* p) {
+  while (isBlank(*p)) ++p;
+  return p;
+}
+
+// Just past the newline that ends the line at p (p at most at that newline).
+inline const char* nextLine(const char* p) {
+  return static_cast<const char*>(rawmemchr(p, '\n')) + 1;
+}
+
+// [begin, end) as a C string would hold it: up to its first NUL.
+inline std::string_view cString(const char* begin, const char* end) {
+  const void* nul = std::memchr(begin, '\0', static_cast<std::size_t>(end - begin));
+  return {begin, static_cast<std::size_t>((nul ? static_cast<const char*>(nul) : end) - begin)};
+}
+
+// A new C string holding `text` whole.
+inline char* copyText(std::string_view text, const char* operation) {
+  char* copy = static_cast<char*>(glmAlloc(text.size() + 1, 1, operation));
+  std::memcpy(copy, text.data(), text.size());
+  copy[text.size()] = '\0';
+  return copy;
+}
+
 // A word starting at p (not whitespace); returns its end.
 inline const char* wordEnd(const char* p) {
   while (!isSpace(*p)) ++p;
@@ -166,53 +213,43 @@ inline const char* wordEnd(const char* p) {
 inline void copyName(const char* begin, const char* end, char (&name)[kNameMax + 1]) {
   std::size_t length = static_cast<std::size_t>(end - begin);
   if (length > kNameMax) length = kNameMax;
-  // Short words (face corners) are the common case: a fixed 16-byte copy is
-  // far cheaper than a general one. The buffer has padding past its end.
-  if (length < 16)
-    std::memcpy(name, begin, 16);
-  else
-    std::memcpy(name, begin, length);
+  std::memcpy(name, begin, length);
   name[length] = '\0';
 }
 
-// The rest of the line from p: its text without the line end (a newline and
-// any carriage returns before it, or the end of the file) in [*lineBegin,
-// *lineEnd). Returns the position after the newline. p may be past the end.
-inline const char* restOfLine(const char* p, const Text& text, const char** lineBegin,
-                              const char** lineEnd) {
-  if (p > text.end) p = text.end + 1;
-  const char* newline = p > text.end
-                            ? p
-                            : static_cast<const char*>(std::memchr(p, '\n', text.end + 1 - p));
-  const char* stop = newline;
+// The rest of the line from p (at most at its newline), without the line
+// end (the newline and any carriage returns before it), in [*lineBegin,
+// *lineEnd). Returns the position after the newline.
+inline const char* restOfLine(const char* p, const char** lineBegin, const char** lineEnd) {
+  const char* next = nextLine(p);
+  const char* stop = next - 1;
   while (stop > p && stop[-1] == '\r') --stop;
   *lineBegin = p;
   *lineEnd = stop;
-  return p > text.end ? p : newline + 1;
+  return next;
 }
 
-inline const char* skipLine(const char* p, const Text& text) {
-  const char* unused[2];
-  return restOfLine(p, text, &unused[0], &unused[1]);
-}
-
-// The first word of [begin, end), cut to kNameMax, into name ("" if none).
-inline void firstWord(const char* begin, const char* end, char (&name)[kNameMax + 1]) {
+// The first word of [begin, end), whole, as a C string would hold it.
+inline std::string_view firstWord(const char* begin, const char* end) {
   while (begin < end && isSpace(*begin)) ++begin;
   const char* stop = begin;
   while (stop < end && !isSpace(*stop)) ++stop;
-  copyName(begin, stop, name);
+  return cString(begin, stop);
 }
 
-// "%d": skips whitespace (newlines included), an optional sign, then digits.
-// A sign without digits is consumed and the read fails. The value saturates
-// far outside the unsigned range instead of wrapping, so an over-long index
-// is reported as out of range rather than read as some other index.
-[[gnu::always_inline]] inline bool scanInt(const char*& p, long long& value) {
-  p = skipSpace(p);
+// "%d": skips blanks, an optional sign, then digits. A sign without digits is
+// consumed and the read fails. The value saturates far outside the unsigned
+// range instead of wrapping, so an over-long index is reported as out of
+// range rather than read as some other index. *start is where the number's
+// text begins.
+[[gnu::always_inline]] inline bool scanInt(const char*& p, long long& value,
+                                           const char** start = nullptr) {
+  p = skipBlanks(p);
+  const char* sign = p;
   bool negative = false;
   if (*p == '-' || *p == '+') negative = *p++ == '-';
   if (!isDigit(*p)) return false;
+  if (start) *start = sign;
   // Up to 12 digits cannot reach the limit: accumulate without checking,
   // and go over longer numbers again with the check.
   const char* digits = p;
@@ -239,10 +276,10 @@ inline bool scanLiteral(const char*& p, char c) {
 // decides them: sign, "nan", "inf"/"infinity", hexadecimal "0x" numbers with
 // a "p" exponent, decimal numbers with an "e" exponent whose sign must follow
 // the "e" directly. A letter that breaks "nan" or "infinity" is consumed with
-// the failed read. Returns whether the consumed text converts; the token is
-// [*tokenBegin, p).
+// the failed read, unless it is the newline. Returns whether the consumed
+// text converts; the token is [*tokenBegin, p).
 inline bool lexFloat(const char*& p, const char** tokenBegin, bool* hexadecimal) {
-  p = skipSpace(p);
+  p = skipBlanks(p);
   const char* start = p;
   *tokenBegin = start;
   *hexadecimal = false;
@@ -251,20 +288,18 @@ inline bool lexFloat(const char*& p, const char** tokenBegin, bool* hexadecimal)
     sign = true;
     ++p;
   }
-  if (lower(*p) == 'n') {
-    for (char c : {'n', 'a', 'n'})
-      if (lower(*p++) != c) return false;
-    return true;
-  }
-  if (lower(*p) == 'i') {
-    for (char c : {'i', 'n', 'f'})
-      if (lower(*p++) != c) return false;
-    if (lower(*p) == 'i') {
-      for (char c : {'i', 'n', 'i', 't', 'y'})
-        if (lower(*p++) != c) return false;
+  auto match = [&p](std::string_view word) {
+    for (char c : word) {
+      if (lower(*p) != c) {
+        p += *p != '\n';
+        return false;
+      }
+      ++p;
     }
     return true;
-  }
+  };
+  if (lower(*p) == 'n') return match("nan");
+  if (lower(*p) == 'i') return match("inf") && (lower(*p) != 'i' || match("inity"));
   bool hex = false, digit = false, dot = false, exponent = false;
   if (*p == '0') {
     ++p;
@@ -332,7 +367,7 @@ inline float convertFloat(const char* begin, const char* end, bool hexadecimal) 
 // strtof's result unless the double landed exactly halfway between two
 // floats (checked; those go the general way).
 inline bool plainFloat(const char*& p, float* value) {
-  const char* q = skipSpace(p);
+  const char* q = skipBlanks(p);
   bool negative = *q == '-';
   q += (*q == '-' || *q == '+');
   std::uint64_t mantissa = 0;
