@@ -11,6 +11,10 @@
 
 #include <sys/mman.h>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include "glm_internal.h"
 #include "scan.h"
 
@@ -126,7 +130,7 @@ template <Form form>
 
 // "%d" inside the first corner's word, which ends at `limit`: there is no
 // whitespace to skip, and its C string ends at a NUL (never a digit).
-inline bool scanIntIn(const char*& p, const char* limit, long long& value, const char** at) {
+[[gnu::always_inline]] inline bool scanIntIn(const char*& p, const char* limit, long long& value, const char** at) {
   return p != limit && !isSpace(*p) && scanInt(p, value, at);
 }
 
@@ -137,12 +141,28 @@ inline bool scanIntIn(const char*& p, const char* limit, long long& value, const
 // v/t/n, v/t and plain forms alike.
 Form firstCorner(const char* word, const char* limit, Corner& c) {
   const char* p = word;
-  for (const char* q = word; q + 1 < limit && *q; q++) {
-    if (q[0] == '/' && q[1] == '/') {
-      if (scanIntIn(p, limit, c.v, &c.vAt) && scanLiteral(p, '/') && scanLiteral(p, '/'))
-        scanIntIn(p, limit, c.n, &c.nAt);
-      return Form::vertexNormal;
-    }
+  bool normalForm = false;
+#ifdef __SSE2__
+  if (limit - word < 16) {
+    // The usual short word at once: a slash followed by a slash, within the
+    // word and before a NUL, where its C string ends.
+    __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(word));
+    auto is = [bytes](char ch) {
+      return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(ch))));
+    };
+    unsigned slash = is('/'), nul = is('\0'), within = (1u << (limit - word)) - 1;
+    unsigned beforeNul = (nul & within) ? ((nul & within) & -(nul & within)) - 1 : within;
+    normalForm = (slash & (slash >> 1) & beforeNul) != 0;
+  } else
+#endif
+  {
+    for (const char* q = word; q + 1 < limit && *q && !normalForm; q++)
+      normalForm = q[0] == '/' && q[1] == '/';
+  }
+  if (normalForm) {
+    if (scanIntIn(p, limit, c.v, &c.vAt) && scanLiteral(p, '/') && scanLiteral(p, '/'))
+      scanIntIn(p, limit, c.n, &c.nAt);
+    return Form::vertexNormal;
   }
   if (!scanIntIn(p, limit, c.v, &c.vAt)) return Form::vertex;
   if (!scanLiteral(p, '/') || !scanIntIn(p, limit, c.t, &c.tAt)) return Form::vertex;
@@ -330,7 +350,7 @@ void readPass(Reader& r) {
     // fetches it unasked.
     __builtin_prefetch(p + 1024);
     const char* keyword = p;
-    p = wordEnd(p);
+    p = isSpace(p[1]) ? p + 1 : wordEnd(p + 1);  // most keywords are one letter
     // Keywords are whole words, read as C strings.
     std::string_view word(keyword, static_cast<std::size_t>(p - keyword));
     if (word.size() > 1) word = cString(keyword, p);

@@ -29,6 +29,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include "glm_internal.h"
 
 namespace {
@@ -162,8 +166,18 @@ inline Load loadText(const char* path, Text& text, const char* operation) {
   return Load::done;
 }
 
-// The C locale's isspace: blank, tab, newline, vertical tab, form feed, CR.
-inline bool isSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+// Character classes by table: one load instead of several comparisons.
+struct CharClasses {
+  bool space[256] = {};  // the C locale's isspace: blank, tab, newline, VT, FF, CR
+  bool blank[256] = {};  // the same without the newline
+  constexpr CharClasses() {
+    for (unsigned char c : {' ', '\t', '\n', '\v', '\f', '\r'}) space[c] = blank[c] = true;
+    blank[static_cast<unsigned char>('\n')] = false;
+  }
+};
+inline constexpr CharClasses kClasses{};
+
+inline bool isSpace(char c) { return kClasses.space[static_cast<unsigned char>(c)]; }
 inline bool isDigit(char c) { return c >= '0' && c <= '9'; }
 // A digit's value; above 9 for any other character.
 inline unsigned digitValue(char c) { return static_cast<unsigned char>(c) - unsigned{'0'}; }
@@ -177,7 +191,7 @@ inline const char* skipSpace(const char* p) {
 
 // Whitespace within a line: everything isSpace takes but the newline (a lone
 // carriage return separates like a blank).
-inline bool isBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r' && c != '\n'); }
+inline bool isBlank(char c) { return kClasses.blank[static_cast<unsigned char>(c)]; }
 
 inline const char* skipBlanks(const char* p) {
   while (isBlank(*p)) ++p;
@@ -185,8 +199,42 @@ inline const char* skipBlanks(const char* p) {
 }
 
 // Just past the newline that ends the line at p (p at most at that newline).
+// Lines are short: a library call costs more than looking 16 bytes at once.
 inline const char* nextLine(const char* p) {
+#ifdef __SSE2__
+  for (;; p += 16) {
+    __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    unsigned newline =
+        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\n'))));
+    if (newline) return p + __builtin_ctz(newline) + 1;
+  }
+#else
   return static_cast<const char*>(rawmemchr(p, '\n')) + 1;
+#endif
+}
+
+// The run of digits at p, looked at 8 bytes at once: returns its length, 8
+// when all 8 bytes are digits (the run may go on), and below 8 its value.
+inline int digitRun(const char* p, std::uint64_t& value) {
+  std::uint64_t x;
+  std::memcpy(&x, p, sizeof x);
+  x ^= 0x3030303030303030ull;  // digit bytes become 0..9
+  // The top bit of each byte that is no digit (a carry only ever reaches
+  // bytes after such a byte, which do not count).
+  std::uint64_t other = ((x + 0x7676767676767676ull) | x) & 0x8080808080808080ull;
+  if (!other) return 8;
+  int length = __builtin_ctzll(other) >> 3;
+  if (length == 0) {
+    value = 0;
+    return 0;
+  }
+  // The run's digits to the top bytes, zeros below: then pairs, quads and
+  // the whole combine by multiplication, the first digit the most significant.
+  x <<= 8 * (8 - length);
+  x = (x * 2561) >> 8 & 0x00FF00FF00FF00FFull;
+  x = (x * 6553601) >> 16 & 0x0000FFFF0000FFFFull;
+  value = (x * 42949672960001ull) >> 32;
+  return length;
 }
 
 // [begin, end) as a C string would hold it: up to its first NUL.
@@ -203,8 +251,18 @@ inline char* copyText(std::string_view text, const char* operation) {
   return copy;
 }
 
-// A word starting at p (not whitespace); returns its end.
+// A word starting at p (not whitespace); returns its end. Words are
+// short: the first 16 bytes are looked at at once.
 inline const char* wordEnd(const char* p) {
+#ifdef __SSE2__
+  __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  __m128i control = _mm_sub_epi8(bytes, _mm_set1_epi8('\t'));  // '\t'..'\r' become 0..4
+  __m128i space = _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(' ')),
+                               _mm_cmpeq_epi8(_mm_min_epu8(control, _mm_set1_epi8(4)), control));
+  if (unsigned found = static_cast<unsigned>(_mm_movemask_epi8(space)))
+    return p + __builtin_ctz(found);
+  p += 16;
+#endif
   while (!isSpace(*p)) ++p;
   return p;
 }
@@ -245,6 +303,13 @@ inline std::string_view firstWord(const char* begin, const char* end) {
 [[gnu::always_inline]] inline bool scanInt(const char*& p, long long& value,
                                            const char** start = nullptr) {
   p = skipBlanks(p);
+  std::uint64_t run;
+  if (int length = digitRun(p, run); length > 0 && length < 8) {  // the usual index
+    if (start) *start = p;
+    p += length;
+    value = static_cast<long long>(run);
+    return true;
+  }
   const char* sign = p;
   bool negative = false;
   if (*p == '-' || *p == '+') negative = *p++ == '-';
@@ -371,14 +436,37 @@ inline bool plainFloat(const char*& p, float* value) {
   bool negative = *q == '-';
   q += (*q == '-' || *q == '+');
   std::uint64_t mantissa = 0;
-  const char* start = q;
-  for (unsigned d; (d = digitValue(*q)) <= 9; ++q) mantissa = mantissa * 10 + d;
-  int digits = static_cast<int>(q - start), fraction = 0;
-  if (*q == '.') {
-    start = ++q;
+  int digits = 0, fraction = 0;
+  std::uint64_t whole, part = 0;
+  const char* number = q;
+  if (int wholeDigits = digitRun(q, whole); wholeDigits < 8) {
+    // Up to 7 digits on each side of the point, 8 bytes at a time.
+    int partDigits = 0;
+    const char* after = q + wholeDigits;
+    if (*after == '.') partDigits = digitRun(after + 1, part);
+    if (partDigits < 8) {
+      static constexpr std::uint64_t kScale[] = {1, 10, 100, 1000, 10000, 100000, 1000000,
+                                                 10000000};
+      if (*after == '.') after += 1 + partDigits;
+      mantissa = whole * kScale[partDigits] + part;
+      digits = wholeDigits + partDigits;
+      fraction = partDigits;
+      q = after;
+    }
+  }
+  if (!digits) {  // longer runs, or no digits at all: byte by byte
+    q = number;
+    mantissa = 0;
+    fraction = 0;
+    const char* start = q;
     for (unsigned d; (d = digitValue(*q)) <= 9; ++q) mantissa = mantissa * 10 + d;
-    fraction = static_cast<int>(q - start);
-    digits += fraction;
+    digits = static_cast<int>(q - start);
+    if (*q == '.') {
+      start = ++q;
+      for (unsigned d; (d = digitValue(*q)) <= 9; ++q) mantissa = mantissa * 10 + d;
+      fraction = static_cast<int>(q - start);
+      digits += fraction;
+    }
   }
   if (digits == 0 || !isSpace(*q)) return false;
   if (value) {

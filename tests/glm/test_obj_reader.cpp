@@ -556,7 +556,7 @@ class Scanner : public ::testing::Test {
   static void compare(const std::string& text) {
     const std::string input = text.substr(0, text.find('\n'));
     std::string buffer = input + "\n";
-    buffer.push_back('\0');
+    buffer.append(16, '\0');  // the zero padding the readers' text has
     FILE* file = fmemopen(const_cast<char*>(input.data()), input.size(), "r");
     ASSERT_NE(file, nullptr);
     float expected = -7.0f;
