@@ -280,12 +280,12 @@ const char* readFaceOfForm(Reader& r, const char* p, Corner corner, const char* 
   ObjTriangle* t = addTriangle<Fill>(r);
   if constexpr (Fill) storeCorner<form>(r, corner, firstAt, *t, 0);
   for (int k = 1; k < 3; k++) {
-    const char* at = skipBlanks(p);
+    const char* at = p = skipBlanks(p);
     scanCorner<form>(p, corner);
     if constexpr (Fill) storeCorner<form>(r, corner, at, *t, k);
   }
   for (;;) {
-    const char* at = skipBlanks(p);
+    const char* at = p = skipBlanks(p);
     if (scanCorner<form>(p, corner) <= 0) break;
     ObjTriangle* next = addTriangle<Fill>(r);
     if constexpr (Fill) {

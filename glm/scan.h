@@ -126,7 +126,10 @@ inline Load loadText(const char* path, Text& text, const char* operation) {
   } closer{fd};
   if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) return Load::unreadable;
   if (device()) return Load::device;
-  if (S_ISREG(info.st_mode) && info.st_size > 0 &&
+  // Mapping pays off for large files only: its system calls and page
+  // faults cost more than copying a small file.
+  constexpr off_t kMapAbove = off_t{1} << 20;
+  if (S_ISREG(info.st_mode) && info.st_size > kMapAbove &&
       mapFile(fd, static_cast<std::size_t>(info.st_size), text)) {
     skipByteOrderMark(text);
     return Load::done;
