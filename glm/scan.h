@@ -457,6 +457,7 @@ inline bool plainFloat(const char*& p, float* value) {
       q = after;
     }
   }
+  const bool fewDigits = digits;  // at most 14: within every limit below
   if (!digits) {  // longer runs, or no digits at all: byte by byte
     q = number;
     mantissa = 0;
@@ -476,12 +477,13 @@ inline bool plainFloat(const char*& p, float* value) {
     static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                          1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                          1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-    if (digits > 19 || mantissa > (std::uint64_t{1} << 53) || fraction > 22) return false;
-    double exact = static_cast<double>(mantissa) / kPowers[fraction];
+    if (!fewDigits && (digits > 19 || mantissa > (std::uint64_t{1} << 53) || fraction > 22))
+      return false;
+    double quotient = static_cast<double>(mantissa) / kPowers[fraction];
     std::uint64_t bits;
-    std::memcpy(&bits, &exact, sizeof bits);
+    std::memcpy(&bits, &quotient, sizeof bits);
     if ((bits & 0x1FFFFFFF) == 0x10000000) return false;
-    float f = static_cast<float>(exact);
+    float f = static_cast<float>(quotient);
     *value = negative ? -f : f;
   }
   p = q;
