@@ -46,8 +46,8 @@ struct FreeDeleter {
 
 // A whole file in memory: text[0..size) is the file, text[size] is '\n' and
 // text[size + 1] is '\0'; kPadding bytes after them are zero, so fixed-size
-// reads a little past a position (short copies, the line checks that look at
-// up to 64 bytes at once) stay inside the block. `end` points at the
+// reads a little past a position (16 bytes at once for words and line ends,
+// 8 for digit runs) stay inside the block. `end` points at the
 // appended newline.
 constexpr std::size_t kPadding = 128;
 
