@@ -353,7 +353,11 @@ void readPass(Reader& r) {
     p = isSpace(p[1]) ? p + 1 : wordEnd(p + 1);  // most keywords are one letter
     // Keywords are whole words, read as C strings.
     std::string_view word(keyword, static_cast<std::size_t>(p - keyword));
-    if (word.size() > 1) word = cString(keyword, p);
+    if (word.size() == 2) {  // vn, vt: no library call for two bytes
+      if (!word[1]) word = word.substr(0, 1);
+    } else if (word.size() > 2) {
+      word = cString(keyword, p);
+    }
     switch (word.empty() ? '\0' : word[0]) {
       case 'v':
         if (word.size() == 1) {
