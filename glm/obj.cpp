@@ -139,7 +139,7 @@ template <Form form>
 // otherwise a plain vertex index; and its numbers, parsed with the form's
 // format. Reading "%d/%d/%d" as far as it goes yields the numbers of the
 // v/t/n, v/t and plain forms alike.
-Form firstCorner(const char* word, const char* limit, Corner& c) {
+[[gnu::always_inline]] inline Form firstCorner(const char* word, const char* limit, Corner& c) {
   const char* p = word;
   bool normalForm = false;
 #ifdef __SSE2__
