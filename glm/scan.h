@@ -134,8 +134,10 @@ inline Load loadText(const char* path, Text& text, const char* operation) {
     skipByteOrderMark(text);
     return Load::done;
   }
-  // Pipes, files whose size is unknown or changing: read to the end.
-  std::size_t capacity = info.st_size > 0 ? static_cast<std::size_t>(info.st_size) : 4096;
+  // Small files, pipes, files whose size is unknown or changing: read to the
+  // end. A regular file is asked for a byte more than its size, so a short
+  // read tells its end without another call.
+  std::size_t capacity = info.st_size > 0 ? static_cast<std::size_t>(info.st_size) + 1 : 4096;
   std::size_t size = 0;
   std::unique_ptr<char, TextRelease> data(
       static_cast<char*>(glmAlloc(capacity + 2 + kPadding, 1, operation)));
@@ -159,6 +161,7 @@ inline Load loadText(const char* path, Text& text, const char* operation) {
     if (got < 0) return Load::unreadable;
     if (got == 0) break;
     size += static_cast<std::size_t>(got);
+    if (S_ISREG(info.st_mode) && size < capacity) break;
   }
   data.get()[size] = '\n';
   data.get()[size + 1] = '\0';
