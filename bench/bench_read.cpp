@@ -1,22 +1,28 @@
-// Read benchmark: generates a large OBJ (v, vt, vn, four-corner v/t/n faces,
-// groups, an MTL with usemtl lines) in a temp directory and reads it with
-// glmReadOBJ and, when available, with tinyobjloader (triangulating). Each
-// reader runs in its own forked process, so its peak resident memory is its
-// own. Run by hand:
-//   bench_read [megabytes]      (default 60)
-#include <sys/mman.h>
+// Read benchmark: glmReadOBJ against fast_obj and, when available,
+// tinyobjloader (triangulating) on the same files. Each round reads every
+// file once with every reader, in an order that rotates from round to round,
+// all in this process; the figure reported is the median over the rounds of
+// each round's CPU-time ratio. Small files are read several times per round
+// so a round's reading takes a measurable time. Peak resident memory is
+// measured separately: one read by each reader in its own forked process.
+// Run by hand:
+//   bench_read [--rounds N] FILE.obj...   the given files
+//   bench_read [megabytes]                a generated file (default 60)
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <string>
+#include <vector>
 
+#include "fast_obj.h"
 #include "glm.h"
 
 #ifdef HAVE_TINYOBJLOADER
@@ -27,6 +33,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// Generates a v/vt/vn quad mesh with groups and usemtl lines.
 void generate(const std::string& dir, double megabytes) {
   FILE* mtl = std::fopen((dir + "/bench.mtl").c_str(), "w");
   const char* names[] = {"red", "green", "blue", "wood", "steel", "glass"};
@@ -69,114 +76,132 @@ double cpuSeconds() {
          (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-double systemSeconds() {
-  struct rusage usage;
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_stime.tv_sec + usage.ru_stime.tv_usec / 1e6;
+struct Peer {
+  const char* name;
+  std::function<std::size_t(const std::string&)> read;  // returns triangles
+};
+
+std::vector<Peer> peers() {
+  std::vector<Peer> list;
+  list.push_back({"glmReadOBJ", [](const std::string& path) -> std::size_t {
+                    ObjModel* m = glmReadOBJ(path.c_str());
+                    std::size_t triangles = m->trianglecount;
+                    glmFreeModel(m);
+                    return triangles;
+                  }});
+  list.push_back({"fast_obj", [](const std::string& path) -> std::size_t {
+                    fastObjMesh* m = fast_obj_read(path.c_str());
+                    if (!m) return 0;
+                    std::size_t triangles = 0;
+                    for (unsigned i = 0; i < m->face_count; i++)
+                      triangles += m->face_vertices[i] >= 3 ? m->face_vertices[i] - 2 : 0;
+                    fast_obj_destroy(m);
+                    return triangles;
+                  }});
+#ifdef HAVE_TINYOBJLOADER
+  list.push_back({"tinyobjloader", [](const std::string& path) -> std::size_t {
+                    tinyobj::attrib_t attrib;
+                    std::vector<tinyobj::shape_t> shapes;
+                    std::vector<tinyobj::material_t> materials;
+                    std::string warn, err;
+                    std::string dir = fs::path(path).parent_path().string() + "/";
+                    tinyobj::LoadObj(&attrib, &shapes, &materials, &warn, &err, path.c_str(),
+                                     dir.c_str(), true);
+                    std::size_t triangles = 0;
+                    for (const auto& s : shapes) triangles += s.mesh.num_face_vertices.size();
+                    return triangles;
+                  }});
+#endif
+  return list;
 }
 
-double peakMegabytes() {
-  struct rusage usage;
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_maxrss / 1024.0;  // kilobytes on Linux
+double median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  std::size_t n = values.size();
+  return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
-double modelArrayMegabytes(const ObjModel* m) {
-  double bytes = (m->vertexcount + 1.0) * 12 + (m->normalcount + 1.0) * 12 +
-                 (m->texcoordcount + 1.0) * 8 + m->trianglecount * double(sizeof(ObjTriangle)) +
-                 m->materialcount * double(sizeof(ObjMaterial));
-  for (const ObjGroup* g = m->groups; g; g = g->next) bytes += g->trianglecount * 4.0;
-  return bytes / (1024 * 1024);
-}
-
-// Runs `body` in a child process and relays its one line of output.
-template <typename Body>
-void inChild(Body body) {
+// Peak resident megabytes of one read in a child process of its own.
+double peakMegabytes(const Peer& peer, const std::string& path) {
   std::fflush(stdout);
   pid_t pid = fork();
   if (pid == 0) {
-    body();
-    std::fflush(stdout);
+    peer.read(path);
     _exit(0);
   }
   int status = 0;
-  waitpid(pid, &status, 0);
+  struct rusage usage {};
+  wait4(pid, &status, 0, &usage);
+  return usage.ru_maxrss / 1024.0;
+}
+
+void benchmark(const std::vector<std::string>& files, int rounds) {
+  std::vector<Peer> list = peers();
+  // Peaks first, forked from a process that has read nothing yet.
+  std::vector<std::vector<double>> peaks;
+  for (const std::string& path : files) {
+    peaks.emplace_back();
+    for (const Peer& peer : list) peaks.back().push_back(peakMegabytes(peer, path));
+  }
+  std::size_t file = 0;
+  std::printf("%-28s %8s %-14s %10s %9s %12s %9s\n", "file", "MB", "reader", "triangles",
+              "reads", "cpu ms/read", "peak MB");
+  for (const std::string& path : files) {
+    const std::vector<double>& peak = peaks[file++];
+    double megabytes = fs::file_size(path) / (1024.0 * 1024.0);
+    // Reads per round: enough for about 0.2 s of glmReadOBJ.
+    double start = cpuSeconds();
+    list[0].read(path);
+    double once = std::max(cpuSeconds() - start, 1e-6);
+    int reads = std::clamp(static_cast<int>(0.2 / once), 1, 1000);
+    std::vector<std::vector<double>> seconds(list.size());
+    std::vector<std::size_t> triangles(list.size());
+    for (int round = 0; round < rounds; round++) {
+      for (std::size_t k = 0; k < list.size(); k++) {
+        std::size_t which = (k + round) % list.size();
+        double before = cpuSeconds();
+        for (int i = 0; i < reads; i++) triangles[which] = list[which].read(path);
+        seconds[which].push_back((cpuSeconds() - before) / reads);
+      }
+    }
+    std::string name = fs::path(path).filename().string();
+    for (std::size_t k = 0; k < list.size(); k++)
+      std::printf("%-28s %8.2f %-14s %10zu %9d %12.3f %9.1f\n", name.c_str(), megabytes,
+                  list[k].name, triangles[k], reads, 1e3 * median(seconds[k]), peak[k]);
+    for (std::size_t k = 1; k < list.size(); k++) {
+      std::vector<double> ratios;
+      for (int round = 0; round < rounds; round++)
+        ratios.push_back(seconds[k][round] / seconds[0][round]);
+      std::printf("%-28s glmReadOBJ is %.2fx %s's speed (median of %d per-round CPU-time ratios)\n",
+                  name.c_str(), median(ratios), list[k].name, rounds);
+    }
+  }
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  double megabytes = argc > 1 ? std::atof(argv[1]) : 60.0;
-  char pattern[] = "/tmp/bench-read-XXXXXX";
-  if (!mkdtemp(pattern)) return 1;
-  std::string dir = pattern, path = dir + "/bench.obj";
-  generate(dir, megabytes);
-  double fileMb = fs::file_size(path) / (1024.0 * 1024.0);
-  std::printf("file: %s, %.1f MB\n", path.c_str(), fileMb);
-  double baseline = peakMegabytes();
-  std::printf("process baseline before reading: %.1f MB resident\n", baseline);
-
-  // Warm the page cache so both readers see the same conditions.
-  {
-    FILE* f = std::fopen(path.c_str(), "rb");
-    static char chunk[1 << 16];
-    while (std::fread(chunk, 1, sizeof chunk, f) > 0) {
+  int rounds = 9;
+  std::vector<std::string> files;
+  double megabytes = 60.0;
+  for (int i = 1; i < argc; i++) {
+    if (std::strcmp(argv[i], "--rounds") == 0 && i + 1 < argc) {
+      rounds = std::max(1, std::atoi(argv[++i]));
+    } else if (fs::exists(argv[i])) {
+      files.push_back(argv[i]);
+    } else {
+      megabytes = std::atof(argv[i]);
     }
-    std::fclose(f);
   }
-
-  // Each child's CPU seconds, for the ratio the parent prints.
-  auto* cpuTimes = static_cast<double*>(
-      mmap(nullptr, 2 * sizeof(double), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
-  if (cpuTimes == MAP_FAILED) return 1;
-  cpuTimes[0] = cpuTimes[1] = 0.0;
-
-  inChild([&] {
-    auto start = std::chrono::steady_clock::now();
-    double cpuStart = cpuSeconds(), systemStart = systemSeconds();
-    ObjModel* m = glmReadOBJ(path.c_str());
-    double cpu = cpuSeconds() - cpuStart, system = systemSeconds() - systemStart;
-    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    double arrays = modelArrayMegabytes(m);
-    double peak = peakMegabytes();
-    std::printf(
-        "glmReadOBJ:     wall %.3f s (%6.1f MB/s), cpu %.3f s (%6.1f MB/s; system %.3f s), "
-        "%u triangles, %u groups; peak RSS %.1f MB (file %.1f + arrays %.1f = %.1f; over by "
-        "%.1f%%)\n",
-        seconds, fileMb / seconds, cpu, fileMb / cpu, system, m->trianglecount, m->groupcount,
-        peak, fileMb, arrays, fileMb + arrays, 100.0 * (peak - fileMb - arrays) / (fileMb + arrays));
-    cpuTimes[0] = cpu;
-    glmFreeModel(m);
-  });
-
-#ifdef HAVE_TINYOBJLOADER
-  inChild([&] {
-    tinyobj::attrib_t attrib;
-    std::vector<tinyobj::shape_t> shapes;
-    std::vector<tinyobj::material_t> materials;
-    std::string warn, err;
-    auto start = std::chrono::steady_clock::now();
-    double cpuStart = cpuSeconds();
-    bool ok = tinyobj::LoadObj(&attrib, &shapes, &materials, &warn, &err, path.c_str(),
-                               (dir + "/").c_str(), true);
-    double cpu = cpuSeconds() - cpuStart;
-    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    cpuTimes[1] = cpu;
-    size_t triangles = 0;
-    for (const auto& s : shapes) triangles += s.mesh.num_face_vertices.size();
-    std::printf(
-        "tinyobjloader:  wall %.3f s (%6.1f MB/s), cpu %.3f s (%6.1f MB/s), %zu triangles, "
-        "%zu shapes%s; peak RSS %.1f MB\n",
-        seconds, fileMb / seconds, cpu, fileMb / cpu, triangles, shapes.size(),
-        ok ? "" : " (failed)", peakMegabytes());
-  });
-#else
-  std::printf("tinyobjloader: not available\n");
-#endif
-
-  if (cpuTimes[0] > 0 && cpuTimes[1] > 0)
-    std::printf("glmReadOBJ reads %.2f times as fast as tinyobjloader in CPU time\n",
-                cpuTimes[1] / cpuTimes[0]);
-  fs::remove_all(dir);
+  std::string dir;
+  if (files.empty()) {
+    char pattern[] = "/tmp/bench-read-XXXXXX";
+    if (!mkdtemp(pattern)) return 1;
+    dir = pattern;
+    generate(dir, megabytes);
+    files.push_back(dir + "/bench.obj");
+  }
+  benchmark(files, rounds);
+  if (!dir.empty()) fs::remove_all(dir);
   return 0;
 }

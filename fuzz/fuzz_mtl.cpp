@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       FUZZ_CHECK(found <= i && std::strcmp(model->materials[found].name, m.name) == 0);
     }
     FUZZ_CHECK(glmFindMaterial(model, "no such material\n") == 0);
-    // A second library replaces the first without leaking it.
+    // A second library is appended without leaking either.
     glmReadMTL(model, "lib.mtl");
   } catch (const fuzz::Rejected&) {
     rejected = true;  // a fatal failure, reported and released by the reader

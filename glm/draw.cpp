@@ -44,8 +44,11 @@ void glmDraw(ObjModel* model, unsigned mode) {
 
   for (const ObjGroup* group = model->groups; group; group = group->next) {
     // Both colour modes have been cleared above when there are no materials.
+    // An index past the array (set by hand) falls back to material 0.
     const ObjMaterial* material =
-        model->materials ? &model->materials[group->material] : nullptr;
+        model->materials
+            ? &model->materials[group->material < model->materialcount ? group->material : 0]
+            : nullptr;
     if (mode & DRAW_MATERIAL) {
       glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, material->ambient);
       glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, material->diffuse);

@@ -132,12 +132,16 @@ void glmFreeModel(ObjModel* model);
 /* ------------------------------------------------------------------------ */
 
 /* Reads the OBJ file at `path` in two passes into a new model that the caller
- * releases with glmFreeModel; never returns null. Negative face indices are
- * resolved against the entries read before the face. A file that cannot be
- * opened, a keyword starting with "v" other than v, vn and vt, a face index
- * that is 0 or out of range, or an MTL library that cannot be opened is a
- * fatal failure. Words and line remainders longer than 127 characters are cut
- * to 127; the rest of such a line is skipped. */
+ * releases with glmFreeModel; never returns null. Every statement is one
+ * line: its numbers and names are read from that line only (a number missing
+ * from a "v", "vn" or "vt" line reads as 0), keywords are whole words, names
+ * are kept whole, and a leading UTF-8 byte-order mark is skipped. Negative
+ * face indices are resolved against the entries read before the face. Each
+ * "mtllib" line appends its library's materials (glmReadMTL); the model's
+ * mtllib names the first. A file that cannot be opened or is a device, a
+ * keyword starting with "v" other than v, vn and vt, a face index that is
+ * missing, 0 or out of range, or an MTL library that cannot be opened is a
+ * fatal failure. */
 ObjModel* glmReadOBJ(const char* path);
 
 /* Returns a new malloc'd string: `path` up to and including its last "/", or
@@ -145,8 +149,11 @@ ObjModel* glmReadOBJ(const char* path);
 char* glmPathDirectory(const char* path);
 
 /* Reads the MTL library `name`, looked up in the directory of model->path,
- * into model->materials (entry 0 is "default"), replacing and releasing any
- * earlier material array. A library that cannot be opened is fatal. */
+ * and appends its materials to model->materials (entry 0 is "default", made
+ * when the model has none; statements before a library's first "newmtl"
+ * apply to it), so every material index already held stays valid. A number
+ * missing from its line leaves that component unchanged. A library that
+ * cannot be opened or is a device is fatal. */
 void glmReadMTL(ObjModel* model, const char* name);
 
 /* Returns the index of the first material named exactly `name`; when there is
@@ -161,7 +168,8 @@ unsigned glmFindMaterial(ObjModel* model, const char* name);
 /* Draws every group, in list order, with the render mode `mode`. A mode that
  * asks for missing data, or for two flags that exclude each other, is
  * corrected with a warning on standard output. DRAW_COLOR enables
- * GL_COLOR_MATERIAL, DRAW_MATERIAL disables it; nothing is restored.
+ * GL_COLOR_MATERIAL, DRAW_MATERIAL disables it; nothing is restored. A
+ * group's material index past the material array draws with material 0.
  * Asserts "model" and "model->vertices". */
 void glmDraw(ObjModel* model, unsigned mode);
 

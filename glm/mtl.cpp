@@ -1,27 +1,29 @@
 // MTL reader and material lookup. Like the OBJ reader, it reads the library
 // into memory once, counts the materials in a first pass and fills them in a
-// second; both passes consume the text identically.
+// second; every statement is one line.
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string_view>
 
 #include "glm_internal.h"
 #include "scan.h"
 
 namespace {
 
-// A material array under construction; released with its names unless it
-// is handed to the model.
+// A material array under construction. Entries from `owned` on are its own
+// (released with their names unless the array is handed to the model); the
+// ones before are the model's, copied in.
 struct MaterialArray {
   ObjMaterial* materials = nullptr;
   unsigned count = 0;
+  unsigned owned = 0;
 
-  ~MaterialArray() { release(materials, count); }
-
-  static void release(ObjMaterial* materials, unsigned count) {
+  ~MaterialArray() {
     if (!materials) return;
-    for (unsigned i = 0; i < count; i++) std::free(materials[i].name);
+    for (unsigned i = owned; i < count; i++) std::free(materials[i].name);
     std::free(materials);
   }
 };
@@ -33,67 +35,45 @@ void setColor(float* color, float r, float g, float b) {
   color[3] = 1.0f;
 }
 
-// Counts (Fill false) or fills the materials. Properties before the first
-// "newmtl" apply to "default", entry 0.
+// Counts (Fill false) the library's materials or fills them from entry
+// `first` on. Properties before the first "newmtl" apply to "default",
+// entry 0. A number missing from its line leaves its component unchanged.
 template <bool Fill>
-unsigned readLibrary(const Text& text, MaterialArray& array) {
-  char name[kNameMax + 1];
-  unsigned current = 0;
+unsigned readLibrary(const Text& text, MaterialArray& array, unsigned first) {
+  unsigned defined = 0;
+  ObjMaterial* material = Fill ? &array.materials[0] : nullptr;
   const char* p = text.begin;
   for (;;) {
     p = skipSpace(p);
     if (p >= text.end) break;
     const char* keyword = p;
     p = wordEnd(p);
-    char second = p - keyword > 1 ? keyword[1] : '\0';
-    ObjMaterial* material = Fill ? &array.materials[current] : nullptr;
-    switch (keyword[0]) {
-      case 'n': {  // newmtl: the first word of the line names the next material
-        const char *begin, *end;
-        p = restOfLine(p, text, &begin, &end);
-        current++;
-        if constexpr (Fill) {
-          if (current >= array.count) {
-            glmFailf(stderr, "glmReadMTL() failed: the reading passes disagree.\n");
-          }
-          firstWord(begin, end, name);
-          array.materials[current].name = glmStrdup(name, "glmReadMTL");
-        }
-        break;
+    std::string_view word = cString(keyword, p);
+    if (word == "newmtl") {
+      defined++;
+      if constexpr (Fill) {
+        if (first + defined - 1 >= array.count)
+          glmFailf(stderr, "glmReadMTL() failed: the reading passes disagree.\n");
+        material = &array.materials[first + defined - 1];
+        material->name = copyText(firstWord(p, nextLine(p)), "glmReadMTL");
       }
-      case 'N':
-        if (second == 's') {  // Ns 0..1000 onto GL_SHININESS's 0..128
-          if constexpr (Fill) {
-            float shininess;
-            if (scanFloat(p, shininess)) {
-              shininess = static_cast<float>(shininess / 1000.0);
-              material->shininess = static_cast<float>(shininess * 128.0);
-            }
-          } else {
-            scanFloats(p, nullptr, 1);
-          }
-        } else {  // Ni and others: no meaning here
-          p = skipLine(p, text);
-        }
-        break;
-      case 'K': {
-        float* color = nullptr;
-        if (second == 'a') color = Fill ? material->ambient : nullptr;
-        else if (second == 'd') color = Fill ? material->diffuse : nullptr;
-        else if (second == 's') color = Fill ? material->specular : nullptr;
-        else {
-          p = skipLine(p, text);
-          break;
-        }
-        scanFloats(p, color, 3);
-        break;
+    } else if (Fill && word == "Ns") {  // Ns 0..1000 onto GL_SHININESS's 0..128
+      float shininess;
+      if (scanFloat(p, shininess)) {
+        shininess = static_cast<float>(shininess / 1000.0);
+        material->shininess = static_cast<float>(shininess * 128.0);
       }
-      default:  // comments, d, Tr, illum, map_Kd and the like
-        p = skipLine(p, text);
-        break;
+    } else if (Fill && word.size() == 2 && word[0] == 'K') {
+      float* color = word[1] == 'a'   ? material->ambient
+                     : word[1] == 'd' ? material->diffuse
+                     : word[1] == 's' ? material->specular
+                                      : nullptr;
+      if (color) scanFloats(p, color, 3);
     }
+    // Comments, Ni, Ke, d, Tr, illum, map_Kd and the like have no meaning here.
+    p = nextLine(p);
   }
-  return current + 1;
+  return defined;
 }
 
 }  // namespace
@@ -120,26 +100,41 @@ void glmReadMTL(ObjModel* model, const char* name) {
   directory.reset();
 
   Text text;
-  if (!loadText(filename.get(), text, "glmReadMTL"))
-    glmFailf(stderr, "glmReadMTL() failed: can't open material file \"%s\".\n", filename.get());
+  switch (loadText(filename.get(), text, "glmReadMTL")) {
+    case Load::done:
+      break;
+    case Load::unreadable:
+      glmFailf(stderr, "glmReadMTL() failed: can't open material file \"%s\".\n",
+               filename.get());
+    case Load::device:
+      glmFailf(stderr, "glmReadMTL() failed: \"%s\" is a device, not a file.\n", filename.get());
+  }
   filename.reset();
 
+  // The library's materials are appended to those the model has, so every
+  // material index a group holds stays valid and names the same material.
   MaterialArray array;
-  array.count = readLibrary<false>(text, array);
-  array.materials =
-      static_cast<ObjMaterial*>(glmAlloc(array.count, sizeof(ObjMaterial), "glmReadMTL"));
-  for (unsigned i = 0; i < array.count; i++) {
+  unsigned have = model->materials ? model->materialcount : 0;
+  unsigned first = have ? have : 1;
+  std::uint64_t count = first + std::uint64_t{readLibrary<false>(text, array, first)};
+  if (count > UINT32_MAX) glmFailf(stderr, "glmReadMTL() failed: too many materials.\n");
+  array.materials = static_cast<ObjMaterial*>(glmAlloc(count, sizeof(ObjMaterial), "glmReadMTL"));
+  array.count = static_cast<unsigned>(count);
+  array.owned = have;
+  for (unsigned i = array.owned; i < array.count; i++) {
     ObjMaterial& material = array.materials[i];
     setColor(material.diffuse, 0.8f, 0.8f, 0.8f);
     setColor(material.ambient, 0.2f, 0.2f, 0.2f);
     setColor(material.specular, 0.0f, 0.0f, 0.0f);
     material.shininess = 65.0f;
   }
-  array.materials[0].name = glmStrdup("default", "glmReadMTL");
-  readLibrary<true>(text, array);
+  if (have)
+    std::memcpy(array.materials, model->materials, have * sizeof(ObjMaterial));
+  else
+    array.materials[0].name = glmStrdup("default", "glmReadMTL");
+  readLibrary<true>(text, array, first);
 
-  // A later library replaces an earlier one.
-  MaterialArray::release(model->materials, model->materialcount);
+  std::free(model->materials);  // its names now belong to the new array
   model->materials = array.materials;
   model->materialcount = array.count;
   array.materials = nullptr;

@@ -1,9 +1,7 @@
 // OBJ reader: the file is read into memory once; a counting pass sizes every
-// array, a filling pass stores the data. The passes share one scanner and one
-// face parser, so they consume the text identically and never disagree on
-// what they counted. The counting pass passes over lines in their usual
-// shape without the general rules, only where that provably leaves it where
-// the general rules would.
+// array, a filling pass stores the data. Every statement is one line, and
+// both passes parse each statement with the same routine (the counting pass
+// only leaves out storing), so they cannot disagree on what a line holds.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -45,16 +43,12 @@ struct ModelDeleter {
   void operator()(ObjModel* model) const { glmFreeModel(model); }
 };
 
-// Group lookup by name in constant time, so a file with very many groups is
-// not read in quadratic time. Each slot also remembers how many triangles the
-// counting pass gave its group, the capacity the filling pass must respect.
-struct GroupSlot {
-  ObjGroup* group;
-  std::size_t capacity;
-};
-
-struct GroupTable {
-  std::unique_ptr<GroupSlot, FreeDeleter> slots;
+// Lookup by name in constant time, so files with very many groups or
+// materials are not read in quadratic time. A slot's `key` is the name its
+// group or material owns; null marks a free slot.
+template <typename Slot>
+struct NameTable {
+  std::unique_ptr<Slot, FreeDeleter> slots;
   std::size_t mask = 0;
   std::size_t used = 0;
 
@@ -64,268 +58,124 @@ struct GroupTable {
     return h;
   }
 
-  GroupSlot* find(std::string_view name) {
+  // The slot holding `name`, or the free slot where it belongs; null while
+  // the table is empty.
+  Slot* find(std::string_view name) const {
     if (!slots) return nullptr;
     for (std::size_t i = hash(name) & mask;; i = (i + 1) & mask) {
-      GroupSlot& slot = slots.get()[i];
-      if (!slot.group) return &slot;
-      if (name == slot.group->name) return &slot;
+      Slot& slot = slots.get()[i];
+      if (!slot.key || name == slot.key) return &slot;
     }
   }
 
-  void grow() {
-    std::size_t size = slots ? (mask + 1) * 2 : 16;
-    std::unique_ptr<GroupSlot, FreeDeleter> old(std::move(slots));
-    std::size_t oldSize = old ? mask + 1 : 0;
-    slots.reset(static_cast<GroupSlot*>(glmAlloc(size, sizeof(GroupSlot), "glmReadOBJ")));
-    mask = size - 1;
-    for (std::size_t i = 0; i < oldSize; i++)
-      if (old.get()[i].group) *find(old.get()[i].group->name) = old.get()[i];
+  // As find, making room for one more name first.
+  Slot* place(std::string_view name) {
+    if ((used + 1) * 2 > mask + 1) {
+      std::size_t size = slots ? (mask + 1) * 2 : 16;
+      std::unique_ptr<Slot, FreeDeleter> old(std::move(slots));
+      std::size_t oldSize = old ? mask + 1 : 0;
+      slots.reset(static_cast<Slot*>(glmAlloc(size, sizeof(Slot), "glmReadOBJ")));
+      mask = size - 1;
+      for (std::size_t i = 0; i < oldSize; i++)
+        if (old.get()[i].key) *find(old.get()[i].key) = old.get()[i];
+    }
+    return find(name);
   }
+};
 
-  // The slot of the group named `name`, created at the head of the model's
-  // group list (as glmEnsureGroup does) when there is none.
-  GroupSlot* ensure(ObjModel* model, const char* name) {
-    if ((used + 1) * 2 > mask + 1) grow();
-    GroupSlot* slot = find(name);
-    if (slot->group) return slot;
-    std::unique_ptr<char, FreeDeleter> copy(glmStrdup(name, "glmReadOBJ"));
-    ObjGroup* group = static_cast<ObjGroup*>(glmAlloc(1, sizeof(ObjGroup), "glmReadOBJ"));
-    group->name = copy.release();
-    group->next = model->groups;
-    model->groups = group;
-    model->groupcount++;
-    slot->group = group;
-    used++;
-    return slot;
-  }
+// A group, and how many triangles the counting pass gave it: the capacity
+// the filling pass must respect.
+struct GroupSlot {
+  const char* key;
+  ObjGroup* group;
+  std::size_t capacity;
+};
+
+struct MaterialSlot {
+  const char* key;
+  unsigned index;
 };
 
 // The corner forms a face can take, decided by its first corner.
 enum class Form { vertex, vertexTexture, vertexNormal, vertexTextureNormal };
 
-// The raw numbers of a corner as read: scanf's destination variables. A read
-// that converts only some of them leaves the others as they were, so a short
-// corner repeats the fields of the corner before it.
+// The raw numbers of a corner as read, with where each number is written
+// (null while it is missing). A read that converts only some of them leaves
+// the others as they were, so a short corner repeats the fields of the
+// corner before it.
 struct Corner {
   long long v = 0, t = 0, n = 0;
+  const char *vAt = nullptr, *tAt = nullptr, *nAt = nullptr;
 };
 
-// One scanf call with the form's format ("%d", "%d/%d", "%d//%d",
-// "%d/%d/%d") on the text; returns the number of conversions.
+// One scanf-like read with the form's format ("%d", "%d/%d", "%d//%d",
+// "%d/%d/%d") on the line; returns the number of conversions.
 template <Form form>
-[[gnu::always_inline]] inline int scanCorner(const char*& p, Corner& corner) {
-  if (!scanInt(p, corner.v)) return 0;
+[[gnu::always_inline]] inline int scanCorner(const char*& p, Corner& c) {
+  if (!scanInt(p, c.v, &c.vAt)) return 0;
   if constexpr (form == Form::vertex) {
     return 1;
   } else if constexpr (form == Form::vertexTexture) {
-    if (!scanLiteral(p, '/') || !scanInt(p, corner.t)) return 1;
+    if (!scanLiteral(p, '/') || !scanInt(p, c.t, &c.tAt)) return 1;
     return 2;
   } else if constexpr (form == Form::vertexNormal) {
-    if (!scanLiteral(p, '/') || !scanLiteral(p, '/') || !scanInt(p, corner.n)) return 1;
+    if (!scanLiteral(p, '/') || !scanLiteral(p, '/') || !scanInt(p, c.n, &c.nAt)) return 1;
     return 2;
   } else {
-    if (!scanLiteral(p, '/') || !scanInt(p, corner.t)) return 1;
-    if (!scanLiteral(p, '/') || !scanInt(p, corner.n)) return 2;
+    if (!scanLiteral(p, '/') || !scanInt(p, c.t, &c.tAt)) return 1;
+    if (!scanLiteral(p, '/') || !scanInt(p, c.n, &c.nAt)) return 2;
     return 3;
   }
 }
 
-// "%d" inside the first word of a face, which is read as a C string of at
-// most kNameMax characters: at its end there is nothing more to read, no
-// whitespace to skip. `limit` is where the kept characters end.
-[[gnu::always_inline]] inline bool scanIntIn(const char*& p, const char* limit, long long& value) {
-  return p != limit && !isSpace(*p) && scanInt(p, value);
+// "%d" inside the first corner's word, which ends at `limit`: there is no
+// whitespace to skip, and its C string ends at a NUL (never a digit).
+[[gnu::always_inline]] inline bool scanIntIn(const char*& p, const char* limit, long long& value, const char** at) {
+  return p != limit && !isSpace(*p) && scanInt(p, value, at);
 }
 
-// The first corner of a face, the word at `word` (in the text, or a copy
-// ending at `limit`): its form, tested in this order: "//" anywhere (up to a
-// NUL, where the word's C string ends), three numbers as v/t/n, two as v/t,
-// otherwise a plain vertex index; and its numbers (`corner` starts zeroed),
-// parsed with the form's format. Reading "%d/%d/%d" as far as it goes yields
-// the numbers of the v/t/n, v/t and plain forms alike, and the text it passes
-// holds no "//", so only the rest of the word needs searching. *searched is
-// where the search stopped, at or before the word's end.
-Form firstCorner(const char* word, const char* limit, Corner& corner, const char** searched) {
-  Corner read = corner;
+// The first corner of a face, the word [word, limit): its form, tested in
+// this order: "//" anywhere in it, three numbers as v/t/n, two as v/t,
+// otherwise a plain vertex index; and its numbers, parsed with the form's
+// format. Reading "%d/%d/%d" as far as it goes yields the numbers of the
+// v/t/n, v/t and plain forms alike.
+[[gnu::always_inline]] inline Form firstCorner(const char* word, const char* limit, Corner& c) {
   const char* p = word;
-  int count = 0;
-  if (scanIntIn(p, limit, read.v)) {
-    count = 1;
-    if (scanLiteral(p, '/') && scanIntIn(p, limit, read.t)) {
-      count = 2;
-      if (scanLiteral(p, '/') && scanIntIn(p, limit, read.n)) count = 3;
-    }
-  }
-  const char* q = p > word ? p - 1 : word;
-  for (; q + 1 < limit && *q && !isSpace(*q); q++) {
-    if (q[0] == '/' && q[1] == '/') {
-      *searched = q;
-      p = word;
-      if (scanIntIn(p, limit, corner.v) && scanLiteral(p, '/') && scanLiteral(p, '/'))
-        scanIntIn(p, limit, corner.n);
-      return Form::vertexNormal;
-    }
-  }
-  *searched = q;
-  corner = read;
-  if (count == 3) return Form::vertexTextureNormal;
-  return count == 2 ? Form::vertexTexture : Form::vertex;
-}
-
-// The counting pass recognises lines in their usual shape and passes over
-// them without the general rules; anything else is read the general way.
-
-// Passes over a numeric line in its usual shape, p just past its keyword:
-// nothing but number characters (digits, points, signs) and whitespace up
-// to the newline, in at least `count` words, within 64 bytes. Each word
-// gives at least one read, so the reads of the numbers all start on the line
-// and none runs past it (a number never spans whitespace); whatever they
-// leave on the line starts with a number character and is skipped as a line
-// of its own. Either way the next word is on the next line. Null for any
-// other line. The line is checked on bit masks of its characters, one bit
-// per byte, 16 bytes at a time where the processor allows.
-const char* skipPlainNumbers(const char* p, int count) {
-  static_assert(kPadding >= 64, "the look-ahead must stay inside the text's block");
-  std::uint64_t newline = 0, space = 0, number = 0;
-  auto classify16 = [&](int block) {
-    const char* at = p + 16 * block;
-    int shift = 16 * block;
+  bool normalForm = false;
 #ifdef __SSE2__
-    __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
-    auto bits = [shift](__m128i match) {
-      return static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(match))) << shift;
+  if (limit - word < 16) {
+    // The usual short word at once: a slash followed by a slash, within the
+    // word and before a NUL, where its C string ends.
+    __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(word));
+    auto is = [bytes](char ch) {
+      return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(ch))));
     };
-    auto is = [x](char c) { return _mm_cmpeq_epi8(x, _mm_set1_epi8(c)); };
-    // Unsigned "x - low <= span" as "min(x - low, span) == x - low".
-    auto within = [x](char low, char span) {
-      __m128i offset = _mm_sub_epi8(x, _mm_set1_epi8(low));
-      return _mm_cmpeq_epi8(_mm_min_epu8(offset, _mm_set1_epi8(span)), offset);
-    };
-    newline |= bits(is('\n'));
-    space |= bits(_mm_or_si128(is(' '), within('\t', '\r' - '\t')));
-    // '+', '-' and '.' are 0x2B, 0x2D and 0x2E; ',' (0x2C) is not one.
-    number |= bits(_mm_andnot_si128(is(','), _mm_or_si128(within('0', 9), within('+', 3))));
-#else
-    for (int i = 0; i < 16; i++) {
-      std::uint64_t bit = std::uint64_t{1} << (shift + i);
-      char c = at[i];
-      if (c == '\n') newline |= bit;
-      if (isSpace(c)) space |= bit;
-      if (isDigit(c) || c == '+' || c == '-' || c == '.') number |= bit;
-    }
+    unsigned slash = is('/'), nul = is('\0'), within = (1u << (limit - word)) - 1;
+    unsigned beforeNul = (nul & within) ? ((nul & within) & -(nul & within)) - 1 : within;
+    normalForm = (slash & (slash >> 1) & beforeNul) != 0;
+  } else
 #endif
-  };
-  classify16(0);
-  classify16(1);
-  if (!newline) {
-    classify16(2);
-    classify16(3);
-    if (!newline) return nullptr;
+  {
+    for (const char* q = word; q + 1 < limit && *q && !normalForm; q++)
+      normalForm = q[0] == '/' && q[1] == '/';
   }
-  int length = __builtin_ctzll(newline);
-  std::uint64_t word = ((std::uint64_t{1} << length) - 1) & ~space;
-  if ((word & ~number) != 0) return nullptr;
-  std::uint64_t starts = word & ~(word << 1);
-  for (int i = 0; i < count; i++, starts &= starts - 1)
-    if (!starts) return nullptr;
-  return p + length + 1;
-}
-
-// A face corner in its usual shape: numbers of digits with an optional sign
-// in front, separated by slashes, within 32 bytes. Its bit masks, one bit
-// per byte from its start: the slashes, and the bytes it spans.
-struct CornerShape {
-  std::uint32_t slashes = 0;
-  int length = 0;  // 0 when the text at p is no such corner
-};
-
-inline CornerShape cornerShape(const char* p) {
-  static_assert(kPadding >= 32, "the look-ahead must stay inside the text's block");
-  std::uint32_t slash = 0, sign = 0, digit = 0;
-#ifdef __SSE2__
-  for (int block = 0; block < 2; block++) {
-    __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * block));
-    auto bits = [block](__m128i match) {
-      return static_cast<std::uint32_t>(_mm_movemask_epi8(match)) << (16 * block);
-    };
-    __m128i offset = _mm_sub_epi8(x, _mm_set1_epi8('0'));
-    digit |= bits(_mm_cmpeq_epi8(_mm_min_epu8(offset, _mm_set1_epi8(9)), offset));
-    slash |= bits(_mm_cmpeq_epi8(x, _mm_set1_epi8('/')));
-    sign |= bits(_mm_or_si128(_mm_cmpeq_epi8(x, _mm_set1_epi8('-')),
-                              _mm_cmpeq_epi8(x, _mm_set1_epi8('+'))));
+  if (normalForm) {
+    if (scanIntIn(p, limit, c.v, &c.vAt) && scanLiteral(p, '/') && scanLiteral(p, '/'))
+      scanIntIn(p, limit, c.n, &c.nAt);
+    return Form::vertexNormal;
   }
-#else
-  for (int i = 0; i < 32; i++) {
-    std::uint32_t bit = std::uint32_t{1} << i;
-    if (isDigit(p[i])) digit |= bit;
-    if (p[i] == '/') slash |= bit;
-    if (p[i] == '-' || p[i] == '+') sign |= bit;
-  }
-#endif
-  std::uint32_t beyond = ~(digit | slash | sign);
-  if (!beyond) return {};
-  CornerShape shape;
-  shape.length = __builtin_ctz(beyond);
-  std::uint32_t within = (std::uint32_t{1} << shape.length) - 1;
-  shape.slashes = slash & within;
-  sign &= within;
-  // Numbers start at the front and after each slash that a slash does not
-  // follow; each is an optional sign and digits, and the corner ends in one.
-  std::uint32_t starts = (1u | shape.slashes << 1) & ~shape.slashes & within;
-  std::uint32_t firstDigits = (starts & ~sign) | (sign << 1);
-  if (!shape.length || (shape.slashes & 1) || (sign & ~starts) != 0 ||
-      (firstDigits & ~digit) != 0 || !(digit >> (shape.length - 1) & 1))
-    return {};
-  return shape;
-}
-
-// Whether a corner of this shape is written in `form` ("1", "1/2", "1//3",
-// "1/2/3"). The form of a face's first corner follows from its shape too.
-inline bool hasForm(CornerShape shape, Form form) {
-  std::uint32_t s = shape.slashes, first = s & -s, rest = s & (s - 1);
-  switch (form) {
-    case Form::vertex:
-      return shape.length && !s;
-    case Form::vertexTexture:
-      return first && !rest;
-    case Form::vertexNormal:
-      return first && rest == first << 1;
-    case Form::vertexTextureNormal:
-      break;
-  }
-  return first && rest && !(rest & (rest - 1)) && rest != first << 1;
-}
-
-// Counts the corners after the first of a face line in its usual shape:
-// corners of the face's form each after blanks, up to the line end. Reading
-// such corners consumes each one exactly. Returns -1 for any other line;
-// else the count, with *last just past the last corner.
-template <Form form>
-int countPlainCorners(const char* p, const char** last) {
-  int count = 0;
-  for (;;) {
-    const char* corner = p;
-    while (*p == ' ' || *p == '\t') ++p;
-    if (*p == '\n' || *p == '\r') {
-      while (*p == '\r') ++p;
-      if (*p != '\n') return -1;
-      *last = corner;
-      return count;
-    }
-    if (p == corner) return -1;  // corners must be separated
-    CornerShape shape = cornerShape(p);
-    if (!hasForm(shape, form)) return -1;
-    p += shape.length;
-    count++;
-  }
+  if (!scanIntIn(p, limit, c.v, &c.vAt)) return Form::vertex;
+  if (!scanLiteral(p, '/') || !scanIntIn(p, limit, c.t, &c.tAt)) return Form::vertex;
+  if (!scanLiteral(p, '/') || !scanIntIn(p, limit, c.n, &c.nAt)) return Form::vertexTexture;
+  return Form::vertexTextureNormal;
 }
 
 struct Reader {
   ObjModel* model;
   const char* path;
   Text text;
-  GroupTable groups;
+  NameTable<GroupSlot> groups;
+  NameTable<MaterialSlot> materials;
   GroupSlot* group = nullptr;  // the current group
   // Counts (first pass) or next free entries (second pass).
   std::uint64_t vertices = 0, normals = 0, texcoords = 0, triangles = 0;
@@ -336,25 +186,58 @@ struct Reader {
     for (const char* q = text.begin; q < p && q < text.end; q++) line += *q == '\n';
     return line;
   }
+
+  [[noreturn]] void disagree() const {
+    glmFailf(stderr, "glmReadOBJ() failed: \"%s\": the reading passes disagree.\n", path);
+  }
+
+  // The group named `name`, created at the head of the model's group list
+  // (as glmEnsureGroup does) when there is none.
+  GroupSlot* ensureGroup(std::string_view name) {
+    GroupSlot* slot = groups.place(name);
+    if (slot->group) return slot;
+    std::unique_ptr<char, FreeDeleter> copy(copyText(name, "glmReadOBJ"));
+    ObjGroup* group = static_cast<ObjGroup*>(glmAlloc(1, sizeof(ObjGroup), "glmReadOBJ"));
+    group->name = copy.release();
+    group->next = model->groups;
+    model->groups = group;
+    model->groupcount++;
+    *slot = {group->name, group, 0};
+    groups.used++;
+    return slot;
+  }
 };
 
 // Turns a raw index into a 1-based one: negative indices count back from the
-// latest entry read so far; 0 and anything outside 1..total are fatal.
-unsigned resolveOtherIndex(const Reader& r, long long raw, std::uint64_t readSoFar,
-                           std::uint64_t total, const char* kind, const char* at) {
+// latest entry read so far; a missing index, 0 and anything outside
+// 1..total are fatal. The index is quoted as written, long ones cut.
+unsigned resolveOtherIndex(const Reader& r, long long raw, const char* written,
+                           std::uint64_t readSoFar, std::uint64_t total, const char* kind,
+                           const char* at) {
+  if (!written)
+    glmFailf(stderr, "glmReadOBJ() failed: \"%s\" line %u: %s index is missing.\n", r.path,
+             r.lineAt(at), kind);
   long long index = raw < 0 ? static_cast<long long>(readSoFar) + 1 + raw : raw;
-  if (raw == 0 || index < 1 || static_cast<std::uint64_t>(index) > total)
-    glmFailf(stderr, "glmReadOBJ() failed: \"%s\" line %u: %s index %lld is out of range.\n",
-             r.path, r.lineAt(at), kind, raw);
+  if (raw == 0 || index < 1 || static_cast<std::uint64_t>(index) > total) {
+    constexpr int kShown = 20;
+    const char* end = written + (*written == '-' || *written == '+');
+    while (isDigit(*end)) ++end;
+    int length = static_cast<int>(end - written);
+    glmFailf(stderr, "glmReadOBJ() failed: \"%s\" line %u: %s index %.*s%s is out of range.\n",
+             r.path, r.lineAt(at), kind, length > kShown ? kShown : length, written,
+             length > kShown ? "..." : "");
+  }
   return static_cast<unsigned>(index);
 }
 
 // The usual index, positive and in range, is taken as it is.
 [[gnu::always_inline]] inline unsigned resolveIndex(const Reader& r, long long raw,
-                                                    std::uint64_t readSoFar, std::uint64_t total,
-                                                    const char* kind, const char* at) {
-  if (raw > 0 && static_cast<std::uint64_t>(raw) <= total) return static_cast<unsigned>(raw);
-  return resolveOtherIndex(r, raw, readSoFar, total, kind, at);
+                                                    const char* written, std::uint64_t readSoFar,
+                                                    std::uint64_t total, const char* kind,
+                                                    const char* at) {
+  if (raw > 0 && static_cast<std::uint64_t>(raw) <= total && written)
+    return static_cast<unsigned>(raw);
+  return resolveOtherIndex(r, raw, written, readSoFar, total, kind, at);
 }
 
 // Stores the resolved corner into corner k of triangle t, for the fields
@@ -363,12 +246,12 @@ template <Form form>
 [[gnu::always_inline]] inline void storeCorner(const Reader& r, const Corner& c, const char* at,
                                                ObjTriangle& t, int k) {
   const ObjModel* m = r.model;
-  t.vertexidx[k] = resolveIndex(r, c.v, r.vertices - 1, m->vertexcount, "vertex", at);
+  t.vertexidx[k] = resolveIndex(r, c.v, c.vAt, r.vertices - 1, m->vertexcount, "vertex", at);
   if constexpr (form == Form::vertexTexture || form == Form::vertexTextureNormal)
-    t.texcoordidx[k] =
-        resolveIndex(r, c.t, r.texcoords - 1, m->texcoordcount, "texture coordinate", at);
+    t.texcoordidx[k] = resolveIndex(r, c.t, c.tAt, r.texcoords - 1, m->texcoordcount,
+                                    "texture coordinate", at);
   if constexpr (form == Form::vertexNormal || form == Form::vertexTextureNormal)
-    t.normalidx[k] = resolveIndex(r, c.n, r.normals - 1, m->normalcount, "normal", at);
+    t.normalidx[k] = resolveIndex(r, c.n, c.nAt, r.normals - 1, m->normalcount, "normal", at);
 }
 
 // Appends a new triangle to the model and the current group (second pass),
@@ -382,19 +265,27 @@ template <bool Fill>
   } else {
     ObjGroup* group = r.group->group;
     if (r.triangles >= r.model->trianglecount || group->trianglecount >= r.group->capacity)
-      glmFailf(stderr, "glmReadOBJ() failed: \"%s\": the reading passes disagree.\n", r.path);
+      r.disagree();
     group->triangles[group->trianglecount++] = static_cast<unsigned>(r.triangles);
     return &r.model->triangles[r.triangles++];
   }
 }
 
-// Every further corner read that converts at least one number adds a
-// triangle to the fan around the first corner. The word that ends the face
-// stays unread.
+// A face after its first corner: the second and third corners are read
+// whatever they hold (keeping the numbers of the corner before when a read
+// falls short), then every further corner read that converts at least one
+// number adds a triangle to the fan around the first corner.
 template <bool Fill, Form form>
-const char* readMoreCorners(Reader& r, const char* p, Corner corner) {
+const char* readFaceOfForm(Reader& r, const char* p, Corner corner, const char* firstAt) {
+  ObjTriangle* t = addTriangle<Fill>(r);
+  if constexpr (Fill) storeCorner<form>(r, corner, firstAt, *t, 0);
+  for (int k = 1; k < 3; k++) {
+    const char* at = p = skipBlanks(p);
+    scanCorner<form>(p, corner);
+    if constexpr (Fill) storeCorner<form>(r, corner, at, *t, k);
+  }
   for (;;) {
-    const char* at = skipSpace(p);
+    const char* at = p = skipBlanks(p);
     if (scanCorner<form>(p, corner) <= 0) break;
     ObjTriangle* next = addTriangle<Fill>(r);
     if constexpr (Fill) {
@@ -413,102 +304,36 @@ const char* readMoreCorners(Reader& r, const char* p, Corner corner) {
   return p;
 }
 
-// A face after its first corner: the second and third corners are read
-// whatever they hold (across line ends, keeping the numbers of the corner
-// before when a read falls short), then any further corners.
-template <bool Fill, Form form>
-const char* readFaceOfForm(Reader& r, const char* p, Corner corner, const char* firstAt) {
-  ObjTriangle* t = addTriangle<Fill>(r);
-  if constexpr (Fill) {
-    storeCorner<form>(r, corner, firstAt, *t, 0);
-  } else {
-    // Counting a face line in its usual shape needs no numbers.
-    const char* last;
-    int more = countPlainCorners<form>(p, &last);
-    if (more >= 2) {
-      for (int k = 3; k <= more; k++) addTriangle<false>(r);
-      return readMoreCorners<false, form>(r, last, corner);
-    }
-  }
-  for (int k = 1; k < 3; k++) {
-    const char* at = skipSpace(p);
-    scanCorner<form>(p, corner);
-    if constexpr (Fill) storeCorner<form>(r, corner, at, *t, k);
-  }
-  return readMoreCorners<Fill, form>(r, p, corner);
-}
-
-// A face: its first corner is read as a word (cut to kNameMax characters,
-// as a C string) and decides the form of the whole face. A word within the
-// limit is parsed where it stands.
+// A face: its first corner, read as a word, decides the form of the whole
+// face.
 template <bool Fill>
 const char* readFace(Reader& r, const char* p) {
-  p = skipSpace(p);
+  p = skipBlanks(p);
   const char* firstAt = p;
-  Corner corner{};
-  Form form = Form::vertex;
-  const char* stop = p;
-  // Counting needs only the form of a first corner in its usual shape, and
-  // a corner of one of the forms' shapes reads as that form.
-  bool usual = false;
-  if constexpr (!Fill) {
-    CornerShape shape = cornerShape(p);
-    for (Form f : {Form::vertex, Form::vertexTexture, Form::vertexNormal,
-                   Form::vertexTextureNormal}) {
-      if (hasForm(shape, f) && isSpace(p[shape.length])) {
-        usual = true;
-        form = f;
-        stop = p + shape.length;
-      }
-    }
-  }
-  if (!usual && p <= r.text.end) {
-    const char* searched;
-    form = firstCorner(p, p + kNameMax, corner, &searched);
-    stop = wordEnd(searched);
-    if (static_cast<std::size_t>(stop - p) > kNameMax) {
-      char word[kNameMax + 1];
-      copyName(p, stop, word);
-      corner = Corner{};
-      form = firstCorner(word, word + kNameMax, corner, &searched);
-    }
-  }
-  p = stop;
+  const char* end = wordEnd(p);
+  Corner corner;
+  Form form = firstCorner(p, end, corner);
   switch (form) {
     case Form::vertex:
-      return readFaceOfForm<Fill, Form::vertex>(r, p, corner, firstAt);
+      return readFaceOfForm<Fill, Form::vertex>(r, end, corner, firstAt);
     case Form::vertexTexture:
-      return readFaceOfForm<Fill, Form::vertexTexture>(r, p, corner, firstAt);
+      return readFaceOfForm<Fill, Form::vertexTexture>(r, end, corner, firstAt);
     case Form::vertexNormal:
-      return readFaceOfForm<Fill, Form::vertexNormal>(r, p, corner, firstAt);
+      return readFaceOfForm<Fill, Form::vertexNormal>(r, end, corner, firstAt);
     case Form::vertexTextureNormal:
       break;
   }
-  return readFaceOfForm<Fill, Form::vertexTextureNormal>(r, p, corner, firstAt);
+  return readFaceOfForm<Fill, Form::vertexTextureNormal>(r, end, corner, firstAt);
 }
 
-// Group lines: the name is everything after the keyword up to the line end,
-// the separating blank included, cut to kNameMax characters.
-const char* readGroupName(const Reader& r, const char* p, char (&name)[kNameMax + 1]) {
-  const char *begin, *end;
-  p = restOfLine(p, r.text, &begin, &end);
-  copyName(begin, end, name);
-  return p;
-}
-
-// Numeric lines: the second pass reads the numbers; the first passes over
-// exactly the same characters, so text the numbers run into is seen alike.
+// Numeric lines: each adds one entry whatever it holds; the filling pass
+// reads the numbers, and a number missing from the line stays 0.
 template <bool Fill>
 const char* readNumbers(Reader& r, const char* p, float* array, std::uint64_t& counter,
                         unsigned last, int count) {
   if constexpr (Fill) {
-    if (counter > last || !array)
-      glmFailf(stderr, "glmReadOBJ() failed: \"%s\": the reading passes disagree.\n", r.path);
+    if (counter > last || !array) r.disagree();
     scanFloats(p, array + count * counter, count);
-  } else if (const char* next = skipPlainNumbers(p, count)) {
-    p = next;
-  } else {
-    scanFloats(p, nullptr, count);
   }
   counter++;
   return p;
@@ -517,7 +342,6 @@ const char* readNumbers(Reader& r, const char* p, float* array, std::uint64_t& c
 template <bool Fill>
 void readPass(Reader& r) {
   ObjModel* model = r.model;
-  char name[kNameMax + 1];
   const char* p = r.text.begin;
   for (;;) {
     p = skipSpace(p);
@@ -526,64 +350,73 @@ void readPass(Reader& r) {
     // fetches it unasked.
     __builtin_prefetch(p + 1024);
     const char* keyword = p;
-    p = wordEnd(p);
-    char second = p - keyword > 1 ? keyword[1] : '\0';
-    switch (keyword[0]) {
+    p = isSpace(p[1]) ? p + 1 : wordEnd(p + 1);  // most keywords are one letter
+    // Keywords are whole words, read as C strings.
+    std::string_view word(keyword, static_cast<std::size_t>(p - keyword));
+    if (word.size() == 2) {  // vn, vt: no library call for two bytes
+      if (!word[1]) word = word.substr(0, 1);
+    } else if (word.size() > 2) {
+      word = cString(keyword, p);
+    }
+    switch (word.empty() ? '\0' : word[0]) {
       case 'v':
-        if (second == '\0') {
+        if (word.size() == 1) {
           p = readNumbers<Fill>(r, p, model->vertices, r.vertices, model->vertexcount, 3);
-        } else if (second == 'n') {
+        } else if (word == "vn") {
           p = readNumbers<Fill>(r, p, model->normals, r.normals, model->normalcount, 3);
-        } else if (second == 't') {
+        } else if (word == "vt") {
           p = readNumbers<Fill>(r, p, model->texcoords, r.texcoords, model->texcoordcount, 2);
         } else {
-          copyName(keyword, p, name);
+          char name[kNameMax + 1];
+          copyName(word.data(), word.data() + word.size(), name);
           glmFailf(stdout, "glmFirstPass(): Unknown token \"%s\".\n", name);
         }
         break;
-      case 'm':
-        if constexpr (Fill) {
-          p = skipLine(p, r.text);
-        } else {
+      case 'f':
+        if (word.size() == 1) p = readFace<Fill>(r, p);
+        break;
+      case 'g':
+        if (word.size() == 1) {
+          // The name is the rest of the line, the separating blank included.
           const char *begin, *end;
-          p = restOfLine(p, r.text, &begin, &end);
-          firstWord(begin, end, name);
-          char* copy = glmStrdup(name, "glmReadOBJ");
-          std::free(model->mtllib);
-          model->mtllib = copy;
-          glmReadMTL(model, name);
+          restOfLine(p, &begin, &end);
+          std::string_view name = cString(begin, end);
+          if constexpr (Fill) {
+            r.group = r.groups.find(name);
+            if (!r.group || !r.group->group) r.disagree();
+            r.group->group->material = r.material;
+          } else {
+            r.group = r.ensureGroup(name);
+          }
+        }
+        break;
+      case 'm':
+        if (!Fill && word == "mtllib") {
+          // Every library's materials are kept; the model names the first.
+          std::unique_ptr<char, FreeDeleter> name(
+              copyText(firstWord(p, nextLine(p)), "glmReadOBJ"));
+          if (!model->mtllib) model->mtllib = glmStrdup(name.get(), "glmReadOBJ");
+          glmReadMTL(model, name.get());
         }
         break;
       case 'u':
-        if constexpr (Fill) {
-          const char *begin, *end;
-          p = restOfLine(p, r.text, &begin, &end);
-          firstWord(begin, end, name);
-          r.material = glmFindMaterial(model, name);
+        if (Fill && word == "usemtl") {
+          std::string_view name = firstWord(p, nextLine(p));
+          const MaterialSlot* slot = r.materials.find(name);
+          if (slot && slot->key) {
+            r.material = slot->index;
+          } else {
+            std::printf("glmFindMaterial():  can't find material \"%.*s\".\n",
+                        static_cast<int>(name.size()), name.data());
+            r.material = 0;
+          }
           r.group->group->material = r.material;
-        } else {
-          p = skipLine(p, r.text);
         }
-        break;
-      case 'g':
-        p = readGroupName(r, p, name);
-        if constexpr (Fill) {
-          r.group = r.groups.find(name);
-          if (!r.group->group)
-            glmFailf(stderr, "glmReadOBJ() failed: \"%s\": the reading passes disagree.\n",
-                     r.path);
-          r.group->group->material = r.material;
-        } else {
-          r.group = r.groups.ensure(model, name);
-        }
-        break;
-      case 'f':
-        p = readFace<Fill>(r, p);
         break;
       default:  // comments and every keyword without meaning here
-        p = skipLine(p, r.text);
         break;
     }
+    p = nextLine(p);
   }
 }
 
@@ -591,7 +424,7 @@ void readPass(Reader& r) {
 // library; then allocates every array at its final size.
 void glmFirstPass(Reader& r) {
   ObjModel* model = r.model;
-  r.group = r.groups.ensure(model, "default");
+  r.group = r.ensureGroup("default");
   readPass<false>(r);
   if (r.vertices >= UINT32_MAX || r.normals >= UINT32_MAX || r.texcoords >= UINT32_MAX ||
       r.triangles > UINT32_MAX)
@@ -604,6 +437,16 @@ void glmFirstPass(Reader& r) {
     GroupSlot* slot = r.groups.find(group->name);
     group->triangles =
         static_cast<unsigned*>(glmAlloc(slot->capacity, sizeof(unsigned), "glmReadOBJ"));
+  }
+  // "usemtl" finds the first material of its name.
+  for (unsigned i = 0; i < model->materialcount; i++) {
+    const char* name = model->materials[i].name;
+    if (!name) continue;
+    MaterialSlot* slot = r.materials.place(name);
+    if (!slot->key) {
+      *slot = {name, i};
+      r.materials.used++;
+    }
   }
   model->vertices =
       static_cast<float*>(glmAlloc(model->vertexcount + 1ull, 3 * sizeof(float), "glmReadOBJ"));
@@ -637,8 +480,14 @@ ObjModel* glmReadOBJ(const char* path) {
   GLM_ASSERT(path);
   Reader r{};
   r.path = path;
-  if (!loadText(path, r.text, "glmReadOBJ"))
-    glmFailf(stderr, "glmReadOBJ() failed: can't open data file \"%s\".\n", path);
+  switch (loadText(path, r.text, "glmReadOBJ")) {
+    case Load::done:
+      break;
+    case Load::unreadable:
+      glmFailf(stderr, "glmReadOBJ() failed: can't open data file \"%s\".\n", path);
+    case Load::device:
+      glmFailf(stderr, "glmReadOBJ() failed: \"%s\" is a device, not a file.\n", path);
+  }
 
   std::unique_ptr<ObjModel, ModelDeleter> model(
       static_cast<ObjModel*>(glmAlloc(1, sizeof(ObjModel), "glmReadOBJ")));

@@ -7,10 +7,11 @@
 // reader takes any position past the file's last byte as the end of the file.
 // NUL bytes inside the file are ordinary characters; names cut at them.
 //
-// The word, integer and float rules are those of the C library's formatted
-// input ("%s", "%d", "%f" with glibc's scanf), character for character: which
-// characters a read consumes decides what the next read sees, and the two
-// passes of a reader must agree on that exactly.
+// Every statement is one line: its numbers and names are read from that line
+// only, and the next line is always a statement of its own. Within a line the
+// integer and float rules are those of the C library's formatted input ("%d",
+// "%f" with glibc's scanf), character for character, except that no read
+// passes the newline that ends the line.
 #ifndef GLM_SCAN_H
 #define GLM_SCAN_H
 
@@ -21,17 +22,22 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string_view>
 
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include "glm_internal.h"
 
 namespace {
 
-// Longest name or word kept: the format's 128-byte buffer less its NUL.
+// Longest keyword quoted in a message.
 constexpr std::size_t kNameMax = 127;
 
 struct FreeDeleter {
@@ -40,8 +46,8 @@ struct FreeDeleter {
 
 // A whole file in memory: text[0..size) is the file, text[size] is '\n' and
 // text[size + 1] is '\0'; kPadding bytes after them are zero, so fixed-size
-// reads a little past a position (short copies, the line checks that look at
-// up to 64 bytes at once) stay inside the block. `end` points at the
+// reads a little past a position (16 bytes at once for words and line ends,
+// 8 for digit runs) stay inside the block. `end` points at the
 // appended newline.
 constexpr std::size_t kPadding = 128;
 
@@ -95,22 +101,43 @@ inline bool mapFile(int fd, std::size_t size, Text& text) {
   return true;
 }
 
-// Reads the file at `path`; false when it cannot be opened or read (a
-// directory counts as unreadable). Memory exhaustion is fatal for `operation`.
-inline bool loadText(const char* path, Text& text, const char* operation) {
+enum class Load { done, unreadable, device };
+
+// A UTF-8 byte-order mark in front of the first line is no part of it.
+inline void skipByteOrderMark(Text& text) {
+  if (text.end - text.begin >= 3 && std::memcmp(text.begin, "\xEF\xBB\xBF", 3) == 0)
+    text.begin += 3;
+}
+
+// Reads the file at `path`: unreadable when it cannot be opened or read (a
+// directory counts as unreadable); a character or block device is refused,
+// since it may never end (/dev/zero). Memory exhaustion is fatal for
+// `operation`.
+inline Load loadText(const char* path, Text& text, const char* operation) {
+  // Devices are refused before opening: opening some of them waits.
+  struct stat info;
+  auto device = [&info] { return S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode); };
+  if (::stat(path, &info) == 0 && device()) return Load::device;
   int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
+  if (fd < 0) return Load::unreadable;
   struct FdCloser {
     int fd;
     ~FdCloser() { ::close(fd); }
   } closer{fd};
-  struct stat info;
-  if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) return false;
-  if (S_ISREG(info.st_mode) && info.st_size > 0 &&
-      mapFile(fd, static_cast<std::size_t>(info.st_size), text))
-    return true;
-  // Pipes, files whose size is unknown or changing: read to the end.
-  std::size_t capacity = info.st_size > 0 ? static_cast<std::size_t>(info.st_size) : 4096;
+  if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) return Load::unreadable;
+  if (device()) return Load::device;
+  // Mapping pays off for large files only: its system calls and page
+  // faults cost more than copying a small file.
+  constexpr off_t kMapAbove = off_t{1} << 20;
+  if (S_ISREG(info.st_mode) && info.st_size > kMapAbove &&
+      mapFile(fd, static_cast<std::size_t>(info.st_size), text)) {
+    skipByteOrderMark(text);
+    return Load::done;
+  }
+  // Small files, pipes, files whose size is unknown or changing: read to the
+  // end. A regular file is asked for a byte more than its size, so a short
+  // read tells its end without another call.
+  std::size_t capacity = info.st_size > 0 ? static_cast<std::size_t>(info.st_size) + 1 : 4096;
   std::size_t size = 0;
   std::unique_ptr<char, TextRelease> data(
       static_cast<char*>(glmAlloc(capacity + 2 + kPadding, 1, operation)));
@@ -120,7 +147,7 @@ inline bool loadText(const char* path, Text& text, const char* operation) {
       // unknown); the usual file fits exactly and must not be copied.
       char probe;
       ssize_t more = ::read(fd, &probe, 1);
-      if (more < 0) return false;
+      if (more < 0) return Load::unreadable;
       if (more == 0) break;
       std::size_t bigger = capacity * 2;
       char* grown = static_cast<char*>(glmAlloc(bigger + 2 + kPadding, 1, operation));
@@ -131,20 +158,32 @@ inline bool loadText(const char* path, Text& text, const char* operation) {
       continue;
     }
     ssize_t got = ::read(fd, data.get() + size, capacity - size);
-    if (got < 0) return false;
+    if (got < 0) return Load::unreadable;
     if (got == 0) break;
     size += static_cast<std::size_t>(got);
+    if (S_ISREG(info.st_mode) && size < capacity) break;
   }
   data.get()[size] = '\n';
   data.get()[size + 1] = '\0';
   text.begin = data.get();
   text.end = data.get() + size;
   text.data = std::move(data);
-  return true;
+  skipByteOrderMark(text);
+  return Load::done;
 }
 
-// The C locale's isspace: blank, tab, newline, vertical tab, form feed, CR.
-inline bool isSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+// Character classes by table: one load instead of several comparisons.
+struct CharClasses {
+  bool space[256] = {};  // the C locale's isspace: blank, tab, newline, VT, FF, CR
+  bool blank[256] = {};  // the same without the newline
+  constexpr CharClasses() {
+    for (unsigned char c : {' ', '\t', '\n', '\v', '\f', '\r'}) space[c] = blank[c] = true;
+    blank[static_cast<unsigned char>('\n')] = false;
+  }
+};
+inline constexpr CharClasses kClasses{};
+
+inline bool isSpace(char c) { return kClasses.space[static_cast<unsigned char>(c)]; }
 inline bool isDigit(char c) { return c >= '0' && c <= '9'; }
 // A digit's value; above 9 for any other character.
 inline unsigned digitValue(char c) { return static_cast<unsigned char>(c) - unsigned{'0'}; }
@@ -156,8 +195,80 @@ inline const char* skipSpace(const char* p) {
   return p;
 }
 
-// A word starting at p (not whitespace); returns its end.
+// Whitespace within a line: everything isSpace takes but the newline (a lone
+// carriage return separates like a blank).
+inline bool isBlank(char c) { return kClasses.blank[static_cast<unsigned char>(c)]; }
+
+inline const char* skipBlanks(const char* p) {
+  while (isBlank(*p)) ++p;
+  return p;
+}
+
+// Just past the newline that ends the line at p (p at most at that newline).
+// Lines are short: a library call costs more than looking 16 bytes at once.
+inline const char* nextLine(const char* p) {
+#ifdef __SSE2__
+  for (;; p += 16) {
+    __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    unsigned newline =
+        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\n'))));
+    if (newline) return p + __builtin_ctz(newline) + 1;
+  }
+#else
+  return static_cast<const char*>(rawmemchr(p, '\n')) + 1;
+#endif
+}
+
+// The run of digits at p, looked at 8 bytes at once: returns its length, 8
+// when all 8 bytes are digits (the run may go on), and below 8 its value.
+inline int digitRun(const char* p, std::uint64_t& value) {
+  std::uint64_t x;
+  std::memcpy(&x, p, sizeof x);
+  x ^= 0x3030303030303030ull;  // digit bytes become 0..9
+  // The top bit of each byte that is no digit (a carry only ever reaches
+  // bytes after such a byte, which do not count).
+  std::uint64_t other = ((x + 0x7676767676767676ull) | x) & 0x8080808080808080ull;
+  if (!other) return 8;
+  int length = __builtin_ctzll(other) >> 3;
+  if (length == 0) {
+    value = 0;
+    return 0;
+  }
+  // The run's digits to the top bytes, zeros below: then pairs, quads and
+  // the whole combine by multiplication, the first digit the most significant.
+  x <<= 8 * (8 - length);
+  x = (x * 2561) >> 8 & 0x00FF00FF00FF00FFull;
+  x = (x * 6553601) >> 16 & 0x0000FFFF0000FFFFull;
+  value = (x * 42949672960001ull) >> 32;
+  return length;
+}
+
+// [begin, end) as a C string would hold it: up to its first NUL.
+inline std::string_view cString(const char* begin, const char* end) {
+  const void* nul = std::memchr(begin, '\0', static_cast<std::size_t>(end - begin));
+  return {begin, static_cast<std::size_t>((nul ? static_cast<const char*>(nul) : end) - begin)};
+}
+
+// A new C string holding `text` whole.
+inline char* copyText(std::string_view text, const char* operation) {
+  char* copy = static_cast<char*>(glmAlloc(text.size() + 1, 1, operation));
+  std::memcpy(copy, text.data(), text.size());
+  copy[text.size()] = '\0';
+  return copy;
+}
+
+// A word starting at p (not whitespace); returns its end. Words are
+// short: the first 16 bytes are looked at at once.
 inline const char* wordEnd(const char* p) {
+#ifdef __SSE2__
+  __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  __m128i control = _mm_sub_epi8(bytes, _mm_set1_epi8('\t'));  // '\t'..'\r' become 0..4
+  __m128i space = _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(' ')),
+                               _mm_cmpeq_epi8(_mm_min_epu8(control, _mm_set1_epi8(4)), control));
+  if (unsigned found = static_cast<unsigned>(_mm_movemask_epi8(space)))
+    return p + __builtin_ctz(found);
+  p += 16;
+#endif
   while (!isSpace(*p)) ++p;
   return p;
 }
@@ -166,53 +277,50 @@ inline const char* wordEnd(const char* p) {
 inline void copyName(const char* begin, const char* end, char (&name)[kNameMax + 1]) {
   std::size_t length = static_cast<std::size_t>(end - begin);
   if (length > kNameMax) length = kNameMax;
-  // Short words (face corners) are the common case: a fixed 16-byte copy is
-  // far cheaper than a general one. The buffer has padding past its end.
-  if (length < 16)
-    std::memcpy(name, begin, 16);
-  else
-    std::memcpy(name, begin, length);
+  std::memcpy(name, begin, length);
   name[length] = '\0';
 }
 
-// The rest of the line from p: its text without the line end (a newline and
-// any carriage returns before it, or the end of the file) in [*lineBegin,
-// *lineEnd). Returns the position after the newline. p may be past the end.
-inline const char* restOfLine(const char* p, const Text& text, const char** lineBegin,
-                              const char** lineEnd) {
-  if (p > text.end) p = text.end + 1;
-  const char* newline = p > text.end
-                            ? p
-                            : static_cast<const char*>(std::memchr(p, '\n', text.end + 1 - p));
-  const char* stop = newline;
+// The rest of the line from p (at most at its newline), without the line
+// end (the newline and any carriage returns before it), in [*lineBegin,
+// *lineEnd). Returns the position after the newline.
+inline const char* restOfLine(const char* p, const char** lineBegin, const char** lineEnd) {
+  const char* next = nextLine(p);
+  const char* stop = next - 1;
   while (stop > p && stop[-1] == '\r') --stop;
   *lineBegin = p;
   *lineEnd = stop;
-  return p > text.end ? p : newline + 1;
+  return next;
 }
 
-inline const char* skipLine(const char* p, const Text& text) {
-  const char* unused[2];
-  return restOfLine(p, text, &unused[0], &unused[1]);
-}
-
-// The first word of [begin, end), cut to kNameMax, into name ("" if none).
-inline void firstWord(const char* begin, const char* end, char (&name)[kNameMax + 1]) {
+// The first word of [begin, end), whole, as a C string would hold it.
+inline std::string_view firstWord(const char* begin, const char* end) {
   while (begin < end && isSpace(*begin)) ++begin;
   const char* stop = begin;
   while (stop < end && !isSpace(*stop)) ++stop;
-  copyName(begin, stop, name);
+  return cString(begin, stop);
 }
 
-// "%d": skips whitespace (newlines included), an optional sign, then digits.
-// A sign without digits is consumed and the read fails. The value saturates
-// far outside the unsigned range instead of wrapping, so an over-long index
-// is reported as out of range rather than read as some other index.
-[[gnu::always_inline]] inline bool scanInt(const char*& p, long long& value) {
-  p = skipSpace(p);
+// "%d": skips blanks, an optional sign, then digits. A sign without digits is
+// consumed and the read fails. The value saturates far outside the unsigned
+// range instead of wrapping, so an over-long index is reported as out of
+// range rather than read as some other index. *start is where the number's
+// text begins.
+[[gnu::always_inline]] inline bool scanInt(const char*& p, long long& value,
+                                           const char** start = nullptr) {
+  p = skipBlanks(p);
+  std::uint64_t run;
+  if (int length = digitRun(p, run); length > 0 && length < 8) {  // the usual index
+    if (start) *start = p;
+    p += length;
+    value = static_cast<long long>(run);
+    return true;
+  }
+  const char* sign = p;
   bool negative = false;
   if (*p == '-' || *p == '+') negative = *p++ == '-';
   if (!isDigit(*p)) return false;
+  if (start) *start = sign;
   // Up to 12 digits cannot reach the limit: accumulate without checking,
   // and go over longer numbers again with the check.
   const char* digits = p;
@@ -239,10 +347,10 @@ inline bool scanLiteral(const char*& p, char c) {
 // decides them: sign, "nan", "inf"/"infinity", hexadecimal "0x" numbers with
 // a "p" exponent, decimal numbers with an "e" exponent whose sign must follow
 // the "e" directly. A letter that breaks "nan" or "infinity" is consumed with
-// the failed read. Returns whether the consumed text converts; the token is
-// [*tokenBegin, p).
+// the failed read, unless it is the newline. Returns whether the consumed
+// text converts; the token is [*tokenBegin, p).
 inline bool lexFloat(const char*& p, const char** tokenBegin, bool* hexadecimal) {
-  p = skipSpace(p);
+  p = skipBlanks(p);
   const char* start = p;
   *tokenBegin = start;
   *hexadecimal = false;
@@ -251,20 +359,18 @@ inline bool lexFloat(const char*& p, const char** tokenBegin, bool* hexadecimal)
     sign = true;
     ++p;
   }
-  if (lower(*p) == 'n') {
-    for (char c : {'n', 'a', 'n'})
-      if (lower(*p++) != c) return false;
-    return true;
-  }
-  if (lower(*p) == 'i') {
-    for (char c : {'i', 'n', 'f'})
-      if (lower(*p++) != c) return false;
-    if (lower(*p) == 'i') {
-      for (char c : {'i', 'n', 'i', 't', 'y'})
-        if (lower(*p++) != c) return false;
+  auto match = [&p](std::string_view word) {
+    for (char c : word) {
+      if (lower(*p) != c) {
+        p += *p != '\n';
+        return false;
+      }
+      ++p;
     }
     return true;
-  }
+  };
+  if (lower(*p) == 'n') return match("nan");
+  if (lower(*p) == 'i') return match("inf") && (lower(*p) != 'i' || match("inity"));
   bool hex = false, digit = false, dot = false, exponent = false;
   if (*p == '0') {
     ++p;
@@ -332,30 +438,55 @@ inline float convertFloat(const char* begin, const char* end, bool hexadecimal) 
 // strtof's result unless the double landed exactly halfway between two
 // floats (checked; those go the general way).
 inline bool plainFloat(const char*& p, float* value) {
-  const char* q = skipSpace(p);
+  const char* q = skipBlanks(p);
   bool negative = *q == '-';
   q += (*q == '-' || *q == '+');
   std::uint64_t mantissa = 0;
-  const char* start = q;
-  for (unsigned d; (d = digitValue(*q)) <= 9; ++q) mantissa = mantissa * 10 + d;
-  int digits = static_cast<int>(q - start), fraction = 0;
-  if (*q == '.') {
-    start = ++q;
+  int digits = 0, fraction = 0;
+  std::uint64_t whole, part = 0;
+  const char* number = q;
+  if (int wholeDigits = digitRun(q, whole); wholeDigits < 8) {
+    // Up to 7 digits on each side of the point, 8 bytes at a time.
+    int partDigits = 0;
+    const char* after = q + wholeDigits;
+    if (*after == '.') partDigits = digitRun(after + 1, part);
+    if (partDigits < 8) {
+      static constexpr std::uint64_t kScale[] = {1, 10, 100, 1000, 10000, 100000, 1000000,
+                                                 10000000};
+      if (*after == '.') after += 1 + partDigits;
+      mantissa = whole * kScale[partDigits] + part;
+      digits = wholeDigits + partDigits;
+      fraction = partDigits;
+      q = after;
+    }
+  }
+  const bool fewDigits = digits;  // at most 14: within every limit below
+  if (!digits) {  // longer runs, or no digits at all: byte by byte
+    q = number;
+    mantissa = 0;
+    fraction = 0;
+    const char* start = q;
     for (unsigned d; (d = digitValue(*q)) <= 9; ++q) mantissa = mantissa * 10 + d;
-    fraction = static_cast<int>(q - start);
-    digits += fraction;
+    digits = static_cast<int>(q - start);
+    if (*q == '.') {
+      start = ++q;
+      for (unsigned d; (d = digitValue(*q)) <= 9; ++q) mantissa = mantissa * 10 + d;
+      fraction = static_cast<int>(q - start);
+      digits += fraction;
+    }
   }
   if (digits == 0 || !isSpace(*q)) return false;
   if (value) {
     static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                          1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                          1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-    if (digits > 19 || mantissa > (std::uint64_t{1} << 53) || fraction > 22) return false;
-    double exact = static_cast<double>(mantissa) / kPowers[fraction];
+    if (!fewDigits && (digits > 19 || mantissa > (std::uint64_t{1} << 53) || fraction > 22))
+      return false;
+    double quotient = static_cast<double>(mantissa) / kPowers[fraction];
     std::uint64_t bits;
-    std::memcpy(&bits, &exact, sizeof bits);
+    std::memcpy(&bits, &quotient, sizeof bits);
     if ((bits & 0x1FFFFFFF) == 0x10000000) return false;
-    float f = static_cast<float>(exact);
+    float f = static_cast<float>(quotient);
     *value = negative ? -f : f;
   }
   p = q;

@@ -7,6 +7,9 @@
 #include <memory>
 #include <string>
 
+#include <GL/gl.h>
+
+#include "glfake.h"
 #include "glm.h"
 #include "model_util.h"
 
@@ -100,37 +103,64 @@ TEST_F(MtlReader, UnusedStatementsLeaveTheMaterialUnchanged) {
   EXPECT_FLOAT_EQ(a.shininess, 65.0f);
 }
 
-TEST_F(MtlReader, MalformedNumbersStopTheReadAndKeepLaterFields) {
-  // "x" stops the read: green and blue keep 0.8, and the rest of the line
-  // is read as further keywords.
-  Model m = readLibrary("newmtl a\nKd 0.5 x 0.3\nnewmtl b\nKd 1 1\n0 newmtl c\n");
+TEST_F(MtlReader, NumbersAreReadFromTheirOwnLineOnly) {
+  // "x" stops the read: green and blue keep 0.8, the rest of the line is
+  // skipped. A number missing from its line leaves its component as it was,
+  // and the next line is a statement of its own.
+  Model m = readLibrary("\xEF\xBB\xBFnewmtl a\nKd 0.5 x 0.3\nnewmtl b\nKd 1 1\nnewmtl c\n"
+                        "Ns\nNs 1000 newmtl d\nKs 0 0 0 newmtl e\n");
   ASSERT_TRUE(m) << err;
-  expectColor(m->materials[1].diffuse, 0.5f, 0.8f, 0.8f);
-  // The third number of b's Kd is on the next line; the "newmtl" after it
-  // is a keyword to both passes, so counting and filling agree.
   ASSERT_EQ(m->materialcount, 4u);
-  expectColor(m->materials[2].diffuse, 1, 1, 0);
+  EXPECT_STREQ(m->materials[1].name, "a");  // the byte-order mark is no part of it
+  expectColor(m->materials[1].diffuse, 0.5f, 0.8f, 0.8f);
+  expectColor(m->materials[2].diffuse, 1, 1, 0.8f);
   EXPECT_STREQ(m->materials[3].name, "c");
+  EXPECT_FLOAT_EQ(m->materials[3].shininess, 128.0f);
 }
 
-TEST_F(MtlReader, NamesLoseTheirLineEndAndAreCutTo127Characters) {
+TEST_F(MtlReader, KeywordsAreWholeWordsAndNamesAreKeptWhole) {
   Model m = readLibrary("newmtl red\r\nKd 1 0 0\r\nnewmtl " + std::string(5000, 'x') +
-                        "\nnewmtl\n");
+                        "\nnewmtl\nnewmtlx y\nnew z\nKdx 0 0 0\nNsx 1\n");
   ASSERT_TRUE(m) << err;
   ASSERT_EQ(m->materialcount, 4u);
   EXPECT_STREQ(m->materials[1].name, "red");
   expectColor(m->materials[1].diffuse, 1, 0, 0);
-  EXPECT_EQ(std::string(m->materials[2].name), std::string(127, 'x'));
+  EXPECT_EQ(std::string(m->materials[2].name), std::string(5000, 'x'));
   EXPECT_STREQ(m->materials[3].name, "");
+  expectColor(m->materials[3].diffuse, 0.8f, 0.8f, 0.8f);
+  EXPECT_FLOAT_EQ(m->materials[3].shininess, 65.0f);
 }
 
-TEST_F(MtlReader, SecondLibraryReplacesTheFirst) {
-  Model m = readLibrary("newmtl a\nnewmtl b\n");
-  ASSERT_TRUE(m);
-  std::ofstream(dir + "/other.mtl") << "newmtl c\n";
-  glmReadMTL(m.get(), "other.mtl");
-  ASSERT_EQ(m->materialcount, 2u);
-  EXPECT_STREQ(m->materials[1].name, "c");
+// A later library is appended: every index a group holds stays valid and
+// names the same material, however small the later library is; and drawing
+// never reads past the array, even with an index set by hand.
+TEST_F(MtlReader, LaterLibrariesAppendKeepingEveryIndexValid) {
+  write("big.mtl", "newmtl a\nnewmtl b\nnewmtl c\nKd 0 0 1\n");
+  write("small.mtl", "newmtl c\nKd 1 0 0\n");
+  Model m = readFile(write("m.obj", "mtllib big.mtl\nv 0 0 0\nusemtl c\nf 1 1 1\n"));
+  ASSERT_TRUE(m) << err;
+  glmReadMTL(m.get(), "small.mtl");
+  ASSERT_EQ(m->materialcount, 5u);
+  EXPECT_STREQ(m->materials[4].name, "c");
+  EXPECT_EQ(m->groups->material, 3u);
+  EXPECT_EQ(glmFindMaterial(m.get(), "c"), 3u);  // the first of a name wins
+  glfake::reset();
+  m->groups->material = 99;
+  glmDraw(m.get(), DRAW_MATERIAL);
+  const std::vector<glfake::Call> calls = glfake::named("glMaterialfv");
+  ASSERT_EQ(calls.size(), 3u);
+  EXPECT_EQ(calls[1].args,
+            (std::vector<double>{GL_FRONT_AND_BACK, GL_DIFFUSE, 0.8f, 0.8f, 0.8f, 1}));
+}
+
+TEST_F(MtlReader, DevicesAreRefused) {
+  Model m(emptyModel());
+  m->path = strdup("/dev/model.obj");
+  ::testing::internal::CaptureStderr();
+  EXPECT_THROW(glmReadMTL(m.get(), "zero"), Failure);
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+            "glmReadMTL() failed: \"/dev/zero\" is a device, not a file.\n");
+  EXPECT_EQ(m->materials, nullptr);
 }
 
 TEST_F(MtlReader, MissingLibraryIsFatalNamingTheBuiltPath) {
