@@ -114,7 +114,10 @@ std::vector<Case> allCases() {
       files.push_back(entry.path().string());
   }
   std::sort(files.begin(), files.end());
-  for (const std::string& file : files) cases.push_back({"file " + file, file, "", ""});
+  // Named relative to the corpus, so the recorded inputs do not depend on
+  // where the project is checked out.
+  for (const std::string& file : files)
+    cases.push_back({"file " + file.substr(corpus.size()), file, "", ""});
 
   for (const char* file : {"/tinyobjloader/models/cornell_box.obj",
                            "/tinyobjloader/models/issue-162-smoothing-group.obj",
@@ -140,10 +143,12 @@ std::vector<Case> allCases() {
   // The model files last, in a block of their own.
   while (cases.size() % kBlock) cases.push_back({"empty", "", "", ""});
   std::vector<std::string> models;
-  for (const auto& entry : fs::directory_iterator(std::string(PROJECT_SOURCE_DIR) + "/data"))
+  const std::string data = std::string(PROJECT_SOURCE_DIR) + "/data";
+  for (const auto& entry : fs::directory_iterator(data))
     if (entry.path().extension() == ".obj") models.push_back(entry.path().string());
   std::sort(models.begin(), models.end());
-  for (const std::string& file : models) cases.push_back({"model " + file, file, "", ""});
+  for (const std::string& file : models)
+    cases.push_back({"model " + file.substr(data.size()), file, "", ""});
   return cases;
 }
 
