@@ -7,6 +7,7 @@
 
 void drawBalloon() {
   glPushMatrix();
+  {
     glutSolidSphere(1.0, 10, 10);
     // Stepped by repeated subtraction in double precision: after the tenth
     // sphere (radius 0.55) the radius is just below 0.5 and the row ends.
@@ -15,5 +16,6 @@ void drawBalloon() {
       glutSolidSphere(radius, 10, 10);
     }
     glutSolidSphere(0.8, 10, 10);  // the knot end, on the last sphere's centre
+  }
   glPopMatrix();
 }

@@ -83,35 +83,43 @@ const DogPlace dogs[] = {
 void drawPaths() {
   for (float turn : {90.0f, 0.0f, 180.0f, 270.0f}) {
     glPushMatrix();
+    {
       glRotatef(turn, 0.0f, 0.0f, 1.0f);
       glTranslatef(-2.0f, -5.0f, -0.8f);
       drawPathStrip();
+    }
     glPopMatrix();
   }
 }
 
 void drawEventBalloon() {
   glPushMatrix();
+  {
     glRotatef(balloonOrbit, 0.0f, 0.0f, 1.0f);
     glTranslatef(8.0f, 0.0f, 10.0f);
     glColor3fv(scenePalette[RED]);
     glRotatef(balloonHeading, 0.0f, 0.0f, 1.0f);
     drawBalloon();
+  }
   glPopMatrix();
 }
 
 void drawWalkers() {
   for (const WalkerPlace& w : walkers) {
     glPushMatrix();
+    {
       glColor3fv(scenePalette[BLUE]);
       if (w.quarterTurn) glRotatef(90.0f, 0.0f, 0.0f, 1.0f);
       glTranslatef(w.corner, 0.19f, 0.0f);
       glTranslatef(0.0f, w.corner, 0.0f);
       glPushMatrix();
+      {
         glRotatef(90.0f, 0.0f, 0.0f, 1.0f);
         glTranslatef(0.0f, w.travelSign * walkerTravel, 0.0f);
         drawWalker();
+      }
       glPopMatrix();
+    }
     glPopMatrix();
   }
 }
@@ -119,25 +127,31 @@ void drawWalkers() {
 void drawBenches() {
   for (const BenchPlace& b : westBenches) {
     glPushMatrix();
+    {
       glTranslatef(-14.0f, b.y, -2.29f);
       b.draw();
+    }
     glPopMatrix();
   }
   for (const BenchPlace& b : southBenches) {
     glPushMatrix();
+    {
       glRotatef(90.0f, 0.0f, 0.0f, 1.0f);
       glTranslatef(-14.0f, b.y, -2.29f);
       b.draw();
+    }
     glPopMatrix();
   }
 }
 
 void drawGround() {
   glPushMatrix();
+  {
     glColor3fv(scenePalette[PALE_GREEN]);
     glScalef(1.3f, 1.3f, 0.01f);
     glTranslatef(0.0f, 0.0f, -280.0f);
     glutWireCube(22.0);
+  }
   glPopMatrix();
 }
 
@@ -146,9 +160,11 @@ void drawTrees() {
     for (int i = -3; i <= 3; i++) {
       const float fi = static_cast<float>(i);
       glPushMatrix();
+      {
         glTranslatef(row.origin[0] + fi * row.step[0], row.origin[1] + fi * row.step[1], -3.0f);
         glScalef(1.0f, 1.0f, 2.0f);
         drawTree1();
+      }
       glPopMatrix();
     }
   }
@@ -158,48 +174,60 @@ void drawTrees() {
 // off (10, 9).
 void drawPtGroup() {
   glPushMatrix();
+  {
     glColor3fv(scenePalette[PURPLE]);
     glTranslatef(9.5f, 4.0f, 0.5f);
     drawGymnast();
+  }
   glPopMatrix();
 
   glPushMatrix();
+  {
     glTranslatef(10.0f, 9.0f, 0.0f);
     for (int a = -3; a < 3; a++) {
       for (int b = -3; b < 3; b++) {
         glPushMatrix();
+        {
           glColor3fv(scenePalette[ORANGE]);
           glTranslatef(static_cast<float>(a), static_cast<float>(b), 0.5f);
           drawGymnast();
+        }
         glPopMatrix();
       }
     }
+  }
   glPopMatrix();
 }
 
 void drawTieredTower() {
   glPushMatrix();
+  {
     glTranslatef(0.0f, 0.0f, -2.7f);
     glScalef(3.0f, 3.0f, 3.0f);
     drawTower();
+  }
   glPopMatrix();
 }
 
 void drawDogsEnclosure() {
   glPushMatrix();
+  {
     glTranslatef(-9.0f, 0.0f, 0.0f);
     glScalef(0.8f, 0.8f, 0.8f);
     drawEnclosure();
+  }
   glPopMatrix();
 }
 
 void drawDarkSlab() {
   glPushMatrix();
+  {
     glColor3fv(scenePalette[DARK_GREY]);
     glRotatef(90.0f, 0.0f, 0.0f, 1.0f);
     glScalef(1.1f, 11.5f, 0.2f);
     glTranslatef(0.0f, -0.85f, -14.0f);
     glutSolidCube(1.0);
+  }
   glPopMatrix();
 }
 
@@ -207,12 +235,14 @@ void drawDogs() {
   for (const DogPlace& dog : dogs) {
     if (dog.shownBy && *dog.shownBy != 1) continue;
     glPushMatrix();
+    {
       glScalef(0.7f, 0.7f, 0.7f);
       glTranslatef(dog.x, dog.y, -1.2f);
       if (dog.turned) glRotatef(dog.turn, 0.0f, 0.0f, 1.0f);
       if (dog.hops) glTranslatef(0.0f, 0.0f, hopLevel - 0.5f);
       if (dog.spins) glRotatef(spinAngle, 0.0f, 0.0f, 1.0f);
       dog.draw();
+    }
     glPopMatrix();
   }
 }
@@ -223,20 +253,25 @@ void drawDogs() {
 // nothing between them is pushed or popped.
 void drawCourtGroup() {
   glPushMatrix();
+  {
     glPushMatrix();
+    {
       glScalef(7.0f, 10.0f, 0.2f);
       glTranslatef(1.35f, -0.7f, -13.0f);
       glutWireCube(1.0);  // the court's outline
       glPushMatrix();
+      {
         glTranslatef(0.0f, 0.0f, 3.0f);
         glScalef(1.0f, 1.0f, 5.0f);
         glutWireCube(1.0);  // the space above the court
         glScalef(1.0f, 0.01f, 1.0f);
         glutWireCube(1.0);  // the net
+      }
       glPopMatrix();
       glScalef(0.9f, 0.9f, 0.9f);
       glColor3f(0.0f, 0.8f, 0.0f);
       glutSolidCube(1.0);  // the playing surface
+    }
     glPopMatrix();
 
     glColor3fv(scenePalette[CYAN]);
@@ -256,6 +291,7 @@ void drawCourtGroup() {
     glRotatef(ballAngle, 1.0f, 0.0f, 0.0f);
     glTranslatef(0.0f, 0.0f, -3.5f);
     glutSolidSphere(0.2, 10, 8);
+  }
   glPopMatrix();
 }
 

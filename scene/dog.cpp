@@ -30,13 +30,17 @@ const DogBox hindLegs[4] = {
 
 void drawBoxes(const DogBox (&boxes)[4]) {
   glPushMatrix();
+  {
     for (const DogBox& box : boxes) {
       glPushMatrix();
+      {
         glScalef(box.scale[0], box.scale[1], box.scale[2]);
         glTranslatef(box.offset[0], box.offset[1], box.offset[2]);
         glutWireCube(1.0);
+      }
       glPopMatrix();
     }
+  }
   glPopMatrix();
 }
 
@@ -48,37 +52,47 @@ void drawDog(PaletteEntry coat) {
   glColor3fv(scenePalette[coat]);
 
   glPushMatrix();  // body
+  {
     glScalef(1.0f, 1.8f, 0.8f);
     glTranslatef(0.0f, -0.2f, 0.0f);
     glutWireCube(1.0);
+  }
   glPopMatrix();
 
   glPushMatrix();  // neck, tilted 45 degrees
+  {
     glScalef(0.6f, 0.7f, 0.6f);
     glRotatef(45.0f, 1.0f, 0.0f, 0.0f);
     glTranslatef(0.0f, 1.0f, 0.0f);
     glutWireCube(1.0);
+  }
   glPopMatrix();
 
   glPushMatrix();  // head
+  {
     glScalef(0.8f, 1.3f, 0.8f);
     glRotatef(-12.0f, 1.0f, 0.0f, 0.0f);
     glTranslatef(0.0f, 0.9f, 1.3f);
     glutWireCube(1.0);
+  }
   glPopMatrix();
 
   glPushMatrix();  // right ear
+  {
     glRotatef(-7.0f, 0.0f, 1.0f, 0.0f);
     glScalef(0.1f, 0.5f, 1.1f);
     glTranslatef(5.0f, 2.3f, 0.6f);
     glutWireCube(1.0);
+  }
   glPopMatrix();
 
   glPushMatrix();  // left ear
+  {
     glRotatef(7.0f, 0.0f, 1.0f, 0.0f);
     glScalef(0.1f, 0.5f, 1.1f);
     glTranslatef(-5.0f, 2.3f, 0.6f);
     glutWireCube(1.0);
+  }
   glPopMatrix();
 
   drawBoxes(frontLegs);

@@ -82,6 +82,7 @@ const Limb limbs[] = {
 
 void drawLimb(const Limb& limb, Variant variant) {
   glPushMatrix();
+  {
     glTranslatef(limb.x, limb.y, 0.0f);
     for (int i = 0; i < limb.turns; i++) turn(jointTurns[limb.firstSlot + i][variant]);
     glutSolidSphere(0.04, 10, 8);
@@ -89,6 +90,7 @@ void drawLimb(const Limb& limb, Variant variant) {
     gluCylinder(limbQuadric(), limb.radius, limb.radius, limb.upperLength, limb.slices,
                 limb.slices);
     glPushMatrix();
+    {
       glTranslatef(0.0f, 0.0f, static_cast<float>(limb.upperLength));
       turn(jointTurns[limb.firstSlot + limb.turns][variant]);
       if (limb.wireJoint)
@@ -97,7 +99,9 @@ void drawLimb(const Limb& limb, Variant variant) {
         glutSolidSphere(0.04, 10, 8);
       gluCylinder(limbQuadric(), limb.radius, limb.radius, limb.lowerLength, limb.slices,
                   limb.slices);
+    }
     glPopMatrix();
+  }
   glPopMatrix();
 }
 

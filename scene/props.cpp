@@ -7,10 +7,12 @@
 
 void drawEnclosure() {
   glPushMatrix();
+  {
     glColor3fv(scenePalette[PURPLE]);
     glTranslatef(0.0f, 0.0f, -2.9f);
     glScalef(8.0f, 29.0f, 0.8f);
     glutWireCube(1.0);
+  }
   glPopMatrix();
 }
 
@@ -18,11 +20,13 @@ void drawEnclosure() {
 // scaled units.
 void drawPathStrip() {
   glPushMatrix();
+  {
     glTranslatef(18.0f, 5.0f, -2.0f);
     glScalef(1.0f, 32.0f, 0.1f);
     glTranslatef(-0.5f, 0.0f, 0.0f);
     glColor3fv(scenePalette[DARK_GREY]);
     glutSolidCube(1.0);
+  }
   glPopMatrix();
 }
 

@@ -11,19 +11,23 @@ namespace {
 // A red outline 3 by 3 by 0.1 around a blue block.
 void drawPlinth() {
   glPushMatrix();
+  {
     glScalef(3.0f, 3.0f, 0.1f);
     glColor3fv(scenePalette[RED]);
     glutWireCube(1.0);
     glColor3fv(scenePalette[BLUE]);
     glutSolidCube(0.9);
+  }
   glPopMatrix();
 }
 
 // A unit tier (radius 1, height 0.5) stretched to its size.
 void drawTier(float radius, float heightScale) {
   glPushMatrix();
+  {
     glScalef(radius, radius, heightScale);
     gluCylinder(sharedQuadric, 1.0, 1.0, 0.5, 120, 10);
+  }
   glPopMatrix();
 }
 
@@ -59,14 +63,19 @@ const Cup cups[] = {
 
 void drawTower() {
   glPushMatrix();
+  {
     drawPlinth();
     glPushMatrix();
+    {
       glPushMatrix();  // tier 1
+      {
         glColor3f(0.0f, 0.5f, 0.0f);
         glScalef(1.0f, 1.0f, 2.0f);
         gluCylinder(sharedQuadric, 1.0, 1.0, 0.5, 120, 10);
+      }
       glPopMatrix();
       glPushMatrix();
+      {
         glColor3fv(scenePalette[YELLOW]);  // tier 2
         glTranslatef(0.0f, 0.0f, 1.01f);
         drawTier(0.8f, 1.5f);
@@ -78,16 +87,22 @@ void drawTower() {
         glColor3fv(scenePalette[PURPLE]);  // the flat cap
         glTranslatef(0.0f, 0.0f, 0.4f);
         glPushMatrix();
+        {
           glScalef(1.0f, 1.0f, 0.06f);
           glutSolidCube(1.05);
+        }
         glPopMatrix();
+      }
       glPopMatrix();
+    }
     glPopMatrix();
+  }
   glPopMatrix();
 }
 
 void drawCarousel() {
   glPushMatrix();
+  {
     drawPlinth();
     glTranslatef(0.0f, 0.0f, 0.1f);
     glRotatef(carouselAngle, 0.0f, 0.0f, 1.0f);
@@ -97,10 +112,12 @@ void drawCarousel() {
     // The cups spin five times as fast as the drum, the other way.
     for (const Cup& cup : cups) {
       glPushMatrix();
+      {
         glTranslatef(cup.place[0], cup.place[1], cup.place[2]);
         glRotatef(-5.0f * carouselAngle, 0.0f, 0.0f, 1.0f);
         glColor3fv(cup.colour);
         gluCylinder(sharedQuadric, 0.25, 0.25, 0.25, 12, 10);
+      }
       glPopMatrix();
     }
     glTranslatef(0.0f, 0.0f, 0.25f);  // cone-shaped roof
@@ -113,5 +130,6 @@ void drawCarousel() {
     glTranslatef(0.0f, 0.0f, 0.725f);  // ball on top
     glColor3fv(scenePalette[PURPLE]);
     glutWireSphere(0.25, 10, 10);
+  }
   glPopMatrix();
 }
