@@ -106,12 +106,10 @@ void Mesh::buildPlanes() {
     const float* a = &corners[kStride * indices[3 * t]];
     const float* b = &corners[kStride * indices[3 * t + 1]];
     const float* c = &corners[kStride * indices[3 * t + 2]];
-    float u[3], v[3], n[3];
-    for (int k = 0; k < 3; k++) {
-      u[k] = b[k] - a[k];
-      v[k] = c[k] - a[k];
-    }
-    glmCrossProduct(u, v, n);
+    const float u[3] = {b[0] - a[0], b[1] - a[1], b[2] - a[2]};
+    const float v[3] = {c[0] - a[0], c[1] - a[1], c[2] - a[2]};
+    const float n[3] = {u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2],
+                        u[0] * v[1] - u[1] * v[0]};
     const float length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
     float* plane = &planes[4 * t];
     for (int k = 0; k < 3; k++) plane[k] = length > 0 ? n[k] / length : 0;  // degenerate: kept
