@@ -94,8 +94,10 @@ bool buildMesh(const ObjModel& model, unsigned mode, Mesh& mesh) {
         mesh.indices.push_back(c);
       }
     }
-    mesh.parts.push_back(
-        {first, static_cast<unsigned>(mesh.indices.size()) - first, group->material});
+    // A material index past the array (set by hand) draws with material 0,
+    // as the library's drawing does.
+    const unsigned material = group->material < model.materialcount ? group->material : 0;
+    mesh.parts.push_back({first, static_cast<unsigned>(mesh.indices.size()) - first, material});
   }
   return true;
 }
