@@ -1,10 +1,13 @@
 // objview: shows one OBJ model, lit and centred, and lets the mouse turn it.
 // The state logic is in view.cpp; this file owns the model, GL and GLUT.
+#define GL_GLEXT_PROTOTYPES
 #include <GL/freeglut.h>
+#include <GL/glext.h>
 #include <GL/glu.h>
 
 #include <algorithm>
 #include <chrono>
+#include <ctime>
 #include <cmath>
 #include <cstring>
 #include <cstdio>
@@ -13,6 +16,7 @@
 #include <vector>
 
 #include "glm.h"
+#include "mesh.h"
 #include "view.h"
 
 using namespace objview;
@@ -27,13 +31,23 @@ Has has;
 ObjModel* model = nullptr;
 bool fileHasTexcoords = false;
 Hidden hidden = Hidden::None;  // faces culled: none of them can show
-GLuint list = 0;
+GLuint list = 0;    // the library's drawing, for the modes the mesh does not cover
+Mesh mesh;          // indexed geometry, used when it has parts
+GLuint buffers[2];  // the mesh's corners and indices
+std::vector<unsigned> seen;       // this frame's triangles that can face the eye
+std::vector<Mesh::Part> seenParts;
 GLuint texture = 0;
 double readSeconds = 0, prepareSeconds = 0, compileSeconds = 0;  // printed by --bench
 
 double seconds() {
   using namespace std::chrono;
   return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+double cpuSeconds(clockid_t clock) {
+  timespec now{};
+  clock_gettime(clock, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
 // Texture coordinates made from the positions or the normals, as the mode asks.
@@ -78,9 +92,27 @@ double load() {
   return read;
 }
 
+// The geometry for the current modes: indexed, or else the library's list.
 void compile() {
   if (list != 0) glDeleteLists(list, 1);
-  list = glmCompileDisplayList(model, drawMode(modes, has));
+  list = 0;
+  const unsigned mode = drawMode(modes, has);
+  if (options.library || !buildMesh(*model, mode, mesh)) {
+    list = glmCompileDisplayList(model, mode);
+  } else {
+    if (buffers[0] == 0) glGenBuffers(2, buffers);
+    glBindBuffer(GL_ARRAY_BUFFER, buffers[0]);
+    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(mesh.corners.size() * sizeof(float)),
+                 mesh.corners.data(), GL_STATIC_DRAW);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffers[1]);
+    glBufferData(GL_ELEMENT_ARRAY_BUFFER,
+                 static_cast<GLsizeiptr>(mesh.indices.size() * sizeof(unsigned)),
+                 mesh.indices.data(), GL_STATIC_DRAW);
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+    if (hidden != Hidden::None) mesh.buildPlanes();
+    std::vector<float>().swap(mesh.corners);  // in the buffer now
+  }
   glutSetWindowTitle(
       title(options.file, model->vertexcount, model->trianglecount, modes, has).c_str());
 }
@@ -155,6 +187,59 @@ void drawHelp(int width, int height) {
   glMatrixMode(GL_MODELVIEW);
 }
 
+// The mesh with the colours and materials the library would set per group.
+void drawMesh(unsigned mode) {
+  const GLsizei stride = Mesh::kStride * sizeof(float);
+  const auto at = [](std::size_t bytes) { return reinterpret_cast<const void*>(bytes); };
+  glBindBuffer(GL_ARRAY_BUFFER, buffers[0]);
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffers[1]);
+  glEnableClientState(GL_VERTEX_ARRAY);
+  glEnableClientState(GL_NORMAL_ARRAY);
+  glVertexPointer(3, GL_FLOAT, stride, at(0));
+  glNormalPointer(GL_FLOAT, stride, at(3 * sizeof(float)));
+  if (mode & DRAW_TEXTURE) {
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    glTexCoordPointer(2, GL_FLOAT, stride, at(6 * sizeof(float)));
+  }
+  if (mode & DRAW_COLOR)
+    glEnable(GL_COLOR_MATERIAL);
+  else if (mode & DRAW_MATERIAL)
+    glDisable(GL_COLOR_MATERIAL);
+  glShadeModel(mesh.flat ? GL_FLAT : GL_SMOOTH);
+  const std::vector<Mesh::Part>* parts = &mesh.parts;
+  if (glIsEnabled(GL_CULL_FACE)) {
+    // The eye in model coordinates: the model view matrix is a turn and a move.
+    GLfloat m[16];
+    glGetFloatv(GL_MODELVIEW_MATRIX, m);
+    float eye[3];
+    for (int k = 0; k < 3; k++)
+      eye[k] = -(m[4 * k] * m[12] + m[4 * k + 1] * m[13] + m[4 * k + 2] * m[14]);
+    mesh.facing(eye, hidden == Hidden::Back, seen, seenParts);
+    glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(seen.size() * sizeof(unsigned)),
+                 seen.data(), GL_STREAM_DRAW);
+    parts = &seenParts;
+  }
+  for (const Mesh::Part& part : *parts) {
+    const ObjMaterial* material =
+        model->materials != nullptr ? &model->materials[part.material] : nullptr;
+    if (mode & DRAW_MATERIAL) {
+      glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, material->ambient);
+      glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, material->diffuse);
+      glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, material->specular);
+      glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, material->shininess);
+    }
+    if (mode & DRAW_COLOR) glColor3fv(material->diffuse);
+    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(part.count), GL_UNSIGNED_INT,
+                   at(part.first * sizeof(unsigned)));
+  }
+  glShadeModel(GL_SMOOTH);
+  glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+  glDisableClientState(GL_NORMAL_ARRAY);
+  glDisableClientState(GL_VERTEX_ARRAY);
+  glBindBuffer(GL_ARRAY_BUFFER, 0);
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+}
+
 void drawFrame() {
   const int width = glutGet(GLUT_WINDOW_WIDTH), height = glutGet(GLUT_WINDOW_HEIGHT);
   glViewport(0, 0, width, height);
@@ -197,7 +282,10 @@ void drawFrame() {
     glEnable(GL_TEXTURE_2D);
   else
     glDisable(GL_TEXTURE_2D);
-  glCallList(list);
+  if (list != 0)
+    glCallList(list);
+  else
+    drawMesh(mode);
   if (modes.help) drawHelp(width, height);
 }
 
@@ -225,8 +313,11 @@ void writeScreenshot() {
 }
 
 // Turns the model once round in `frames` frames and prints how long it took.
+// On a shared machine the frame rate follows the load, so the processor time
+// per frame is printed too: all threads, and the main thread (GL's own work).
 void bench() {
-  const double start = seconds();
+  const double start = seconds(), cpu = cpuSeconds(CLOCK_PROCESS_CPUTIME_ID),
+               mainCpu = cpuSeconds(CLOCK_THREAD_CPUTIME_ID);
   for (int i = 0; i < options.bench; i++) {
     view.yaw = 360.0f * static_cast<float>(i) / static_cast<float>(options.bench);
     drawFrame();
@@ -234,10 +325,13 @@ void bench() {
   }
   glFinish();
   const double spent = seconds() - start;
+  const double perFrame = 1e3 / options.bench;
   std::printf(
-      "%u triangles: read %.2f s, prepare %.2f s, compile %.2f s, %d frames %.2f s = %.1f fps\n",
+      "%u triangles: read %.2f s, prepare %.2f s, compile %.2f s, %d frames %.2f s = %.1f fps"
+      " (cpu %.0f ms a frame, %.0f ms in the main thread)\n",
       model->trianglecount, readSeconds, prepareSeconds, compileSeconds, options.bench, spent,
-      options.bench / spent);
+      options.bench / spent, (cpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - cpu) * perFrame,
+      (cpuSeconds(CLOCK_THREAD_CPUTIME_ID) - mainCpu) * perFrame);
   std::exit(0);
 }
 

@@ -14,7 +14,8 @@ namespace objview {
 
 const char* const kUsage =
     "usage: objview FILE.obj [--texture IMAGE.ppm] [--angle DEGREES] [--weld EPSILON]\n"
-    "               [--screenshot OUT.ppm] [--size WxH] [--mode MODE[,MODE...]] [--bench FRAMES]\n";
+    "               [--screenshot OUT.ppm] [--size WxH] [--mode MODE[,MODE...]] [--bench FRAMES]\n"
+    "               [--library]\n";
 
 const char* const kHelpLines[] = {
     "left drag    orbit",
@@ -112,6 +113,8 @@ bool parseOptions(int argc, const char* const* argv, Options& options, std::stri
               "--mode takes flat, smooth, texture, planar, spherical, color, material, outline, "
               "help";
       }
+    } else if (arg == "--library") {
+      options.library = true;
     } else if (arg.size() > 1 && arg[0] == '-') {
       error = "unknown option " + arg;
     } else if (options.file.empty()) {

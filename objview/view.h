@@ -37,6 +37,7 @@ struct Options {
   int width = 0, height = 0;  // 0: chosen from the screen
   float weld = 1e-4f;         // in the fitted model's units (it spans -1..1)
   int bench = 0;              // frames to time, 0: none
+  bool library = false;       // draw every mode through the library's display list
   Modes modes;
 };
 

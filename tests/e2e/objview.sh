@@ -64,6 +64,20 @@ shoot texture "$E2E_WORK/sphere.obj" --mode texture
 ! $check same "$E2E_WORK/smooth.ppm" "$E2E_WORK/texture.ppm" 2>/dev/null || fail "the texture changes nothing"
 pass "an unreadable texture is a warning"
 
+# The indexed drawing gives the library's picture in every filled mode, on a
+# closed model (faces turned away left out) and on an open one with materials.
+cornell=$corpus/tinyobjloader/models/cornell_box.obj
+for model_modes in "$E2E_WORK/sphere.obj smooth flat planar flat,spherical" \
+  "$cornell color material flat,material planar,color"; do
+  read -r model modes <<<"$model_modes"
+  for mode in $modes; do
+    shoot fast "$model" --mode "$mode"
+    shoot library "$model" --mode "$mode" --library
+    $check same "$E2E_WORK/fast.ppm" "$E2E_WORK/library.ppm" || fail "$(basename "$model") $mode"
+  done
+done
+pass "the indexed drawing matches the library's in every filled mode"
+
 # Bad input: the library's message, status 1, no picture; a usage error: 2.
 status=0
 DISPLAY= "$E2E_BIN" "$corpus/tinyobjloader/models/issue-140-zero-face-idx.obj" \

@@ -1,0 +1,148 @@
+#include "mesh.h"
+
+#include <cmath>
+#include <cstdint>
+
+namespace objview {
+
+namespace {
+
+constexpr unsigned kNone = ~0u;
+
+// The distinct corners made so far, chained per position so a lookup only
+// walks the few corners that share one vertex.
+class Corners {
+ public:
+  Corners(const ObjModel& model, Mesh& mesh, bool texture)
+      : model_(model), mesh_(mesh), texture_(texture), head_(model.vertexcount + 1, kNone) {}
+
+  // The corner with vertex `v`, texture coordinate `t` and normal `n` (any
+  // normal when `n` is kNone), or kNone.
+  unsigned find(unsigned v, unsigned t, unsigned n) const {
+    for (unsigned c = head_[v]; c != kNone; c = next_[c])
+      if ((!texture_ || texcoord_[c] == t) && (n == kNone || normal_[c] == n)) return c;
+    return kNone;
+  }
+
+  // A new corner; `normals` holds the normal `n` (vertex or facet normals).
+  unsigned add(unsigned v, unsigned t, const float* normals, unsigned n) {
+    const auto c = static_cast<unsigned>(next_.size());
+    next_.push_back(head_[v]);
+    head_[v] = c;
+    texcoord_.push_back(t);
+    normal_.push_back(n);
+    const float* p = &model_.vertices[3 * v];
+    const float* q = &normals[3 * n];
+    const float* uv = texture_ ? &model_.texcoords[2 * t] : nullptr;
+    mesh_.corners.insert(mesh_.corners.end(),
+                         {p[0], p[1], p[2], q[0], q[1], q[2], uv ? uv[0] : 0, uv ? uv[1] : 0});
+    return c;
+  }
+
+ private:
+  const ObjModel& model_;
+  Mesh& mesh_;
+  bool texture_;
+  std::vector<unsigned> head_, next_, texcoord_, normal_;
+};
+
+}  // namespace
+
+bool buildMesh(const ObjModel& model, unsigned mode, Mesh& mesh) {
+  mesh = Mesh{};
+  const bool flat = mode & DRAW_FLAT, smooth = mode & DRAW_SMOOTH,
+             texture = mode & DRAW_TEXTURE;
+  if ((mode & DRAW_OUTLINE) || flat == smooth || (flat && !model.facetnorms) ||
+      (smooth && !model.normals) || (texture && !model.texcoords) ||
+      ((mode & (DRAW_COLOR | DRAW_MATERIAL)) && !model.materials))
+    return false;
+  mesh.flat = flat;
+  Corners corners(model, mesh, texture);
+  std::vector<std::uint8_t> last;  // flat: which corner carries the facet normal
+  if (flat) {
+    // First give each triangle a corner of its own, preferring a position
+    // no triangle has claimed yet so the other corners find one to share.
+    last.resize(model.trianglecount);
+    for (const ObjGroup* group = model.groups; group; group = group->next)
+      for (unsigned i = 0; i < group->trianglecount; i++) {
+        const ObjTriangle& t = model.triangles[group->triangles[i]];
+        int k = 2;
+        for (int j = 0; j < 3; j++)
+          if (corners.find(t.vertexidx[j], t.texcoordidx[j], kNone) == kNone) {
+            k = j;
+            break;
+          }
+        last[group->triangles[i]] = static_cast<std::uint8_t>(k);
+        corners.add(t.vertexidx[k], t.texcoordidx[k], model.facetnorms, t.facetnormidx);
+      }
+  }
+  for (const ObjGroup* group = model.groups; group; group = group->next) {
+    if (group->trianglecount == 0) continue;
+    const auto first = static_cast<unsigned>(mesh.indices.size());
+    for (unsigned i = 0; i < group->trianglecount; i++) {
+      const ObjTriangle& t = model.triangles[group->triangles[i]];
+      const int k = flat ? last[group->triangles[i]] : 2;
+      // Turning the corners keeps the winding and puts corner k last.
+      for (int step = 1; step <= 3; step++) {
+        const int j = (k + step) % 3;
+        const unsigned v = t.vertexidx[j], uv = t.texcoordidx[j];
+        const unsigned n = flat ? (j == k ? t.facetnormidx : kNone) : t.normalidx[j];
+        unsigned c = corners.find(v, uv, n);
+        if (c == kNone)
+          c = flat ? corners.add(v, uv, model.facetnorms, t.facetnormidx)
+                   : corners.add(v, uv, model.normals, n);
+        mesh.indices.push_back(c);
+      }
+    }
+    // A material index past the array (set by hand) draws with material 0,
+    // as the library's drawing does.
+    const unsigned material = group->material < model.materialcount ? group->material : 0;
+    mesh.parts.push_back({first, static_cast<unsigned>(mesh.indices.size()) - first, material});
+  }
+  return true;
+}
+
+void Mesh::buildPlanes() {
+  planes.resize(indices.size() / 3 * 4);
+  for (std::size_t t = 0; t < indices.size() / 3; t++) {
+    const float* a = &corners[kStride * indices[3 * t]];
+    const float* b = &corners[kStride * indices[3 * t + 1]];
+    const float* c = &corners[kStride * indices[3 * t + 2]];
+    const float u[3] = {b[0] - a[0], b[1] - a[1], b[2] - a[2]};
+    const float v[3] = {c[0] - a[0], c[1] - a[1], c[2] - a[2]};
+    const float n[3] = {u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2],
+                        u[0] * v[1] - u[1] * v[0]};
+    const float length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+    float* plane = &planes[4 * t];
+    for (int k = 0; k < 3; k++) plane[k] = length > 0 ? n[k] / length : 0;  // degenerate: kept
+    plane[3] = plane[0] * a[0] + plane[1] * a[1] + plane[2] * a[2];
+  }
+}
+
+void Mesh::facing(const float eye[3], bool front, std::vector<unsigned>& seen,
+                  std::vector<Part>& seenParts) const {
+  seen.resize(indices.size());
+  seenParts.clear();
+  const float sign = front ? 1.0f : -1.0f;
+  // Rounding in the transform can turn a triangle a little towards the eye.
+  const float margin =
+      1e-3f * (1 + std::sqrt(eye[0] * eye[0] + eye[1] * eye[1] + eye[2] * eye[2]));
+  unsigned* out = seen.data();
+  for (const Part& part : parts) {
+    const unsigned first = static_cast<unsigned>(out - seen.data());
+    for (unsigned i = part.first; i < part.first + part.count; i += 3) {
+      const float* p = &planes[i / 3 * 4];
+      if (sign * (p[0] * eye[0] + p[1] * eye[1] + p[2] * eye[2] - p[3]) > -margin) {
+        out[0] = indices[i];
+        out[1] = indices[i + 1];
+        out[2] = indices[i + 2];
+        out += 3;
+      }
+    }
+    const unsigned count = static_cast<unsigned>(out - seen.data()) - first;
+    if (count > 0) seenParts.push_back({first, count, part.material});
+  }
+  seen.resize(static_cast<std::size_t>(out - seen.data()));
+}
+
+}  // namespace objview

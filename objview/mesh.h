@@ -1,0 +1,47 @@
+// Indexed geometry for the filled draw modes. The library's drawing sends
+// three corners per triangle, and a software rasteriser shades every one of
+// them; here each distinct corner is stored once and the triangles index it,
+// so a vertex cache shades a shared corner about once.
+#ifndef OBJVIEW_MESH_H
+#define OBJVIEW_MESH_H
+
+#include <vector>
+
+#include "glm.h"
+
+namespace objview {
+
+struct Mesh {
+  static constexpr int kStride = 8;  // floats per corner: position 3, normal 3, texcoord 2
+  std::vector<float> corners;        // distinct corners, kStride floats each
+  std::vector<unsigned> indices;     // three corners per triangle
+  struct Part {                      // one non-empty group, in the library's drawing order
+    unsigned first, count;           // range of `indices`
+    unsigned material;
+  };
+  std::vector<Part> parts;
+  // Flat shading: a corner's normal is only that of the one triangle whose
+  // last corner it is (the facet normal), so positions are still shared and
+  // the picture needs GL_FLAT shading, which takes the last corner's colour.
+  bool flat = false;
+  unsigned cornerCount() const { return static_cast<unsigned>(corners.size() / kStride); }
+
+  // Each triangle's plane (unit normal of its winding, distance from the
+  // origin), for `facing`; filled by `buildPlanes`.
+  std::vector<float> planes;
+  void buildPlanes();
+  // The triangles whose front (`front`) or back the eye at `eye` (model
+  // coordinates) may see, in drawing order, as indices and parts. Culling
+  // rejects the others anyway, but only after they have been sent, shaded
+  // and set up; a triangle seen nearly edge-on is kept for GL to decide.
+  void facing(const float eye[3], bool front, std::vector<unsigned>& seen,
+              std::vector<Part>& seenParts) const;
+};
+
+// Builds `mesh` for the DRAW_* `mode`; false (mesh left empty) for an outline,
+// or a mode the model lacks the data for, which the library's drawing handles.
+bool buildMesh(const ObjModel& model, unsigned mode, Mesh& mesh);
+
+}  // namespace objview
+
+#endif
