@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "glm_internal.h"
@@ -42,8 +43,9 @@ void glmComputeFaceNormals(ObjModel* model) {
 
   // The new array replaces the old one only once it is complete, so a
   // failed allocation leaves the model as it was.
-  float* facetnorms = static_cast<float*>(glmAlloc(
-      static_cast<std::size_t>(model->trianglecount) + 1, 3 * sizeof(float), "glmComputeFaceNormals"));
+  glm_internal::Owned<float> owner = glm_internal::allocOwned<float>(
+      3 * (static_cast<std::size_t>(model->trianglecount) + 1), "glmComputeFaceNormals");
+  float* facetnorms = owner.get();
 
   const float* vertices = model->vertices;
   for (unsigned i = 0; i < model->trianglecount; i++) {
@@ -60,8 +62,7 @@ void glmComputeFaceNormals(ObjModel* model) {
     glmCrossProduct(u, v, normal);
     glmNormalizeVector(normal);
   }
-  std::free(model->facetnorms);
-  model->facetnorms = facetnorms;
+  glm_internal::replaceArray(model->facetnorms, std::move(owner));
   model->facetnormcount = model->trianglecount;
 }
 
@@ -95,8 +96,8 @@ void glmVertexNormals(ObjModel* model, float angle) {
   // Everything that can fail is allocated before any triangle changes; the
   // new array replaces the old one at the end.
   const std::size_t corners = 3 * static_cast<std::size_t>(trianglecount);
-  std::unique_ptr<float, decltype(&std::free)> owner(
-      static_cast<float*>(glmAlloc(corners + 1, 3 * sizeof(float), "glmVertexNormals")), &std::free);
+  glm_internal::Owned<float> owner =
+      glm_internal::allocOwned<float>(3 * (corners + 1), "glmVertexNormals");
   float* normals = owner.get();
 
   // The per-vertex corner lists live in one block, bucketed by vertex (a
@@ -169,12 +170,8 @@ void glmVertexNormals(ObjModel* model, float angle) {
       }
     }
   }
-  // Give back the room reserved for one normal per corner; should that fail,
-  // the larger block serves as well.
-  float* shrunk = static_cast<float*>(
-      std::realloc(normals, 3 * sizeof(float) * static_cast<std::size_t>(numnormals)));
-  if (shrunk) owner.release();
-  std::free(model->normals);
-  model->normals = shrunk ? shrunk : owner.release();
+  // Give back the room reserved for one normal per corner.
+  glm_internal::replaceArray(model->normals,
+                             glm_internal::shrinkVectors(std::move(owner), numnormals - 1));
   model->normalcount = numnormals - 1;
 }
