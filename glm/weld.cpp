@@ -229,10 +229,10 @@ unsigned weld(float* vectors, unsigned count, float epsilon, float* kept, unsign
 }  // namespace
 
 float* glmMergeVectors(float* vectors, unsigned* count, float epsilon) {
-  float* kept = static_cast<float*>(
-      glmAlloc(static_cast<std::size_t>(*count) + 1, 3 * sizeof(float), "glmMergeVectors"));
-  *count = weld(vectors, *count, epsilon, kept, nullptr);
-  return kept;
+  glm_internal::Owned<float> kept =
+      glm_internal::allocOwned<float>(3 * (static_cast<std::size_t>(*count) + 1), "glmMergeVectors");
+  *count = weld(vectors, *count, epsilon, kept.get(), nullptr);
+  return kept.release();
 }
 
 void glmMergeVertices(ObjModel* model, float epsilon) {
