@@ -1,10 +1,13 @@
 // Internals shared by the library's sources: failure routing, checked
-// allocation and always-on assertions. Not part of the public interface.
+// allocation, owned blocks, the hash lookup, model array replacement and
+// always-on assertions. Not part of the public interface.
 #ifndef GLM_INTERNAL_H
 #define GLM_INTERNAL_H
 
 #include <cstddef>
 #include <cstdio>
+#include <cstdlib>
+#include <memory>
 
 #include "glm.h"
 
@@ -30,6 +33,67 @@ char* glmStrdup(const char* text, const char* operation);
 // materials, colour with material. Missing data is checked first, so the
 // conflict warnings only appear when both sides of a conflict are possible.
 unsigned glmCorrectMode(const ObjModel* model, unsigned mode, const char* const warnings[7]);
+
+namespace glm_internal {
+
+// Owns a block from glmAlloc, glmStrdup or malloc: a temporary held this way
+// is released when a failure handler leaves by throwing.
+struct FreeDeleter {
+  void operator()(void* block) const { std::free(block); }
+};
+template <typename T>
+using Owned = std::unique_ptr<T, FreeDeleter>;
+using OwnedString = Owned<char>;
+
+// Checked allocation of `count` zeroed T, owned.
+template <typename T>
+Owned<T> allocOwned(std::size_t count, const char* operation) {
+  return Owned<T>(static_cast<T*>(glmAlloc(count, sizeof(T), operation)));
+}
+
+// Open addressing with linear probing over a power-of-two table that is
+// never full: the slot holding an item equal to `key`, or the empty slot
+// where it belongs. `hasher.hash(key)` picks the first slot (reduced by the
+// table's mask) and `hasher.equal(item, key)` recognises the item.
+template <typename T, typename Key, typename Hasher>
+T* hashLookup(T* table, std::size_t buckets, const Hasher& hasher, const Key& key, const T& empty) {
+  const std::size_t mask = buckets - 1;
+  std::size_t bucket = hasher.hash(key) & mask;
+  for (std::size_t probe = 0; probe <= mask; probe++) {
+    T& item = table[bucket];
+    if (item == empty || hasher.equal(item, key)) return &item;
+    bucket = (bucket + 1) & mask;
+  }
+  return nullptr;  // a full table: the caller keeps it at most 3/4 full
+}
+
+// The last step of an operation, once nothing can fail: the model's array
+// `slot` is released and `fresh` takes its place.
+template <typename T>
+void replaceArray(T*& slot, Owned<T> fresh) {
+  std::free(slot);
+  slot = fresh.release();
+}
+
+// Gives back the room past the first `count` 1-based 3-vectors (entry 0
+// included) of `array`; when the system does not shrink the block, the
+// larger one serves as well. Never fails.
+inline Owned<float> shrinkVectors(Owned<float> array, std::size_t count) {
+  if (void* shrunk = std::realloc(array.get(), 3 * sizeof(float) * (count + 1))) {
+    array.release();
+    array.reset(static_cast<float*>(shrunk));
+  }
+  return array;
+}
+
+}  // namespace glm_internal
+
+// A new group named `name` at the head of the model's list, with no
+// triangles and material 0.
+ObjGroup* glmCreateGroup(ObjModel* model, const char* name, const char* operation);
+
+// Releases the materials' names and the array.
+void glmFreeMaterials(ObjMaterial* materials, unsigned count);
 
 [[noreturn]] void glmAssertFailed(const char* expression, const char* file, int line,
                                   const char* function);

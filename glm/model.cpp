@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 
 #include "glm_internal.h"
 
@@ -79,18 +78,27 @@ ObjGroup* glmLookupGroup(ObjModel* model, const char* name) {
   return nullptr;
 }
 
-ObjGroup* glmEnsureGroup(ObjModel* model, const char* name) {
-  ObjGroup* group = glmLookupGroup(model, name);
-  if (group) return group;
+ObjGroup* glmCreateGroup(ObjModel* model, const char* name, const char* operation) {
   // The name is owned locally until the group exists, so a failure handler
   // that leaves by throwing loses nothing.
-  std::unique_ptr<char, decltype(&std::free)> copy(glmStrdup(name, "glmEnsureGroup"), &std::free);
-  group = static_cast<ObjGroup*>(glmAlloc(1, sizeof(ObjGroup), "glmEnsureGroup"));
+  glm_internal::OwnedString copy(glmStrdup(name, operation));
+  auto* group = static_cast<ObjGroup*>(glmAlloc(1, sizeof(ObjGroup), operation));
   group->name = copy.release();
   group->next = model->groups;
   model->groups = group;
   model->groupcount++;
   return group;
+}
+
+ObjGroup* glmEnsureGroup(ObjModel* model, const char* name) {
+  ObjGroup* group = glmLookupGroup(model, name);
+  return group ? group : glmCreateGroup(model, name, "glmEnsureGroup");
+}
+
+void glmFreeMaterials(ObjMaterial* materials, unsigned count) {
+  if (!materials) return;
+  for (unsigned i = 0; i < count; i++) std::free(materials[i].name);
+  std::free(materials);
 }
 
 void glmFreeModel(ObjModel* model) {
@@ -102,10 +110,7 @@ void glmFreeModel(ObjModel* model) {
   std::free(model->texcoords);
   std::free(model->facetnorms);
   std::free(model->triangles);
-  if (model->materials) {
-    for (unsigned i = 0; i < model->materialcount; i++) std::free(model->materials[i].name);
-    std::free(model->materials);
-  }
+  glmFreeMaterials(model->materials, model->materialcount);
   while (ObjGroup* group = model->groups) {
     model->groups = group->next;
     std::free(group->name);

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "glm_internal.h"
@@ -42,8 +43,9 @@ void glmComputeFaceNormals(ObjModel* model) {
 
   // The new array replaces the old one only once it is complete, so a
   // failed allocation leaves the model as it was.
-  float* facetnorms = static_cast<float*>(glmAlloc(
-      static_cast<std::size_t>(model->trianglecount) + 1, 3 * sizeof(float), "glmComputeFaceNormals"));
+  glm_internal::Owned<float> owner = glm_internal::allocOwned<float>(
+      3 * (static_cast<std::size_t>(model->trianglecount) + 1), "glmComputeFaceNormals");
+  float* facetnorms = owner.get();
 
   const float* vertices = model->vertices;
   for (unsigned i = 0; i < model->trianglecount; i++) {
@@ -60,8 +62,7 @@ void glmComputeFaceNormals(ObjModel* model) {
     glmCrossProduct(u, v, normal);
     glmNormalizeVector(normal);
   }
-  std::free(model->facetnorms);
-  model->facetnorms = facetnorms;
+  glm_internal::replaceArray(model->facetnorms, std::move(owner));
   model->facetnormcount = model->trianglecount;
 }
 
@@ -76,6 +77,83 @@ struct ObjCornerNode {
   bool smoothed;
 };
 
+// The corner lists of all vertices in one block, bucketed by vertex (a
+// counting sort): vertex v's corners are nodes[start[v] .. start[v + 1]).
+// Each bucket lists its corners in the order a list built by pushing every
+// corner at its head would have: highest triangle first, and within a
+// triangle the later corner first.
+struct CornerLists {
+  std::vector<std::size_t> start;
+  std::vector<ObjCornerNode> nodes;
+};
+
+CornerLists cornerLists(const ObjModel* model) {
+  const ObjTriangle* triangles = model->triangles;
+  CornerLists lists;
+  lists.start.assign(static_cast<std::size_t>(model->vertexcount) + 2, 0);
+  for (unsigned i = 0; i < model->trianglecount; i++) {
+    const ObjTriangle& triangle = triangles[i];
+    GLM_ASSERT(triangle.facetnormidx >= 1 && triangle.facetnormidx <= model->facetnormcount);
+    for (unsigned k = 0; k < 3; k++) {
+      GLM_ASSERT(triangle.vertexidx[k] >= 1 && triangle.vertexidx[k] <= model->vertexcount);
+      lists.start[triangle.vertexidx[k] + 1]++;
+    }
+  }
+  for (std::size_t v = 1; v < lists.start.size(); v++) lists.start[v] += lists.start[v - 1];
+  lists.nodes.resize(3 * static_cast<std::size_t>(model->trianglecount));
+  std::vector<std::size_t> fill(lists.start.begin(), lists.start.end() - 1);
+  for (unsigned i = model->trianglecount; i-- > 0;)
+    for (unsigned k = 3; k-- > 0;)
+      lists.nodes[fill[triangles[i].vertexidx[k]]++] = {i, static_cast<std::uint8_t>(k), false};
+  return lists;
+}
+
+// Gives the corners first .. last of one vertex their normals, appended to
+// `normals` at `numnormals`: the corners whose facet normal lies within the
+// crease angle of the first corner's share their normalized sum, each other
+// corner gets a copy of its facet normal.
+void normalsOfVertex(ObjModel* model, ObjCornerNode* first, ObjCornerNode* last, float cosAngle,
+                     float* normals, unsigned& numnormals) {
+  auto facetNormal = [&](unsigned triangleidx) {
+    return &model->facetnorms[3 * static_cast<std::size_t>(model->triangles[triangleidx].facetnormidx)];
+  };
+
+  // Every corner is compared with the head's facet normal, not with its
+  // neighbour in the list.
+  const float* reference = facetNormal(first->triangleidx);
+  float sum[3] = {0.0f, 0.0f, 0.0f};
+  bool anySmoothed = false;
+  for (ObjCornerNode* node = first; node != last; node++) {
+    const float* normal = facetNormal(node->triangleidx);
+    const float dot = glmDotProduct(normal, reference);
+    node->smoothed = dot > cosAngle;  // strict; NaN is never smoothed
+    if (node->smoothed) {
+      anySmoothed = true;
+      sum[0] += normal[0];
+      sum[1] += normal[1];
+      sum[2] += normal[2];
+    }
+  }
+
+  unsigned average = 0;
+  if (anySmoothed) {
+    glmNormalizeVector(sum);
+    std::memcpy(&normals[3 * static_cast<std::size_t>(numnormals)], sum, sizeof sum);
+    average = numnormals++;
+  }
+
+  for (ObjCornerNode* node = first; node != last; node++) {
+    ObjTriangle& triangle = model->triangles[node->triangleidx];
+    if (node->smoothed) {
+      triangle.normalidx[node->corner] = average;
+    } else {
+      std::memcpy(&normals[3 * static_cast<std::size_t>(numnormals)], facetNormal(node->triangleidx),
+                  3 * sizeof(float));
+      triangle.normalidx[node->corner] = numnormals++;
+    }
+  }
+}
+
 }  // namespace
 
 void glmVertexNormals(ObjModel* model, float angle) {
@@ -87,94 +165,24 @@ void glmVertexNormals(ObjModel* model, float angle) {
   const double pi = static_cast<double>(3.1415927f);
   const float cosAngle = static_cast<float>(std::cos(static_cast<double>(angle) * pi / 180.0));
 
-  const unsigned vertexcount = model->vertexcount;
-  const unsigned trianglecount = model->trianglecount;
-  ObjTriangle* triangles = model->triangles;
-  const float* facetnorms = model->facetnorms;
-
   // Everything that can fail is allocated before any triangle changes; the
   // new array replaces the old one at the end.
-  const std::size_t corners = 3 * static_cast<std::size_t>(trianglecount);
-  std::unique_ptr<float, decltype(&std::free)> owner(
-      static_cast<float*>(glmAlloc(corners + 1, 3 * sizeof(float), "glmVertexNormals")), &std::free);
-  float* normals = owner.get();
-
-  // The per-vertex corner lists live in one block, bucketed by vertex (a
-  // counting sort). Each bucket lists its corners in the order a list built
-  // by pushing every corner at its head would have: highest triangle first,
-  // and within a triangle the later corner first.
-  std::vector<std::size_t> start(static_cast<std::size_t>(vertexcount) + 2, 0);
-  for (unsigned i = 0; i < trianglecount; i++) {
-    const ObjTriangle& triangle = triangles[i];
-    GLM_ASSERT(triangle.facetnormidx >= 1 && triangle.facetnormidx <= model->facetnormcount);
-    for (unsigned k = 0; k < 3; k++) {
-      GLM_ASSERT(triangle.vertexidx[k] >= 1 && triangle.vertexidx[k] <= model->vertexcount);
-      start[triangle.vertexidx[k] + 1]++;
-    }
-  }
-  for (std::size_t v = 1; v < start.size(); v++) start[v] += start[v - 1];
-  std::vector<ObjCornerNode> nodes(corners);
-  {
-    std::vector<std::size_t> fill(start.begin(), start.end() - 1);
-    for (unsigned i = trianglecount; i-- > 0;)
-      for (unsigned k = 3; k-- > 0;)
-        nodes[fill[triangles[i].vertexidx[k]]++] = {i, static_cast<std::uint8_t>(k), false};
-  }
-
-  auto facetNormal = [&](unsigned triangleidx) {
-    return &facetnorms[3 * static_cast<std::size_t>(triangles[triangleidx].facetnormidx)];
-  };
+  const std::size_t corners = 3 * static_cast<std::size_t>(model->trianglecount);
+  glm_internal::Owned<float> owner =
+      glm_internal::allocOwned<float>(3 * (corners + 1), "glmVertexNormals");
+  CornerLists lists = cornerLists(model);
 
   unsigned numnormals = 1;
-  for (unsigned v = 1; v <= vertexcount; v++) {
-    ObjCornerNode* first = nodes.data() + start[v];
-    ObjCornerNode* last = nodes.data() + start[v + 1];
-    if (first == last) {
+  for (unsigned v = 1; v <= model->vertexcount; v++) {
+    ObjCornerNode* first = lists.nodes.data() + lists.start[v];
+    ObjCornerNode* last = lists.nodes.data() + lists.start[v + 1];
+    if (first == last)
       std::fprintf(stderr, "glmVertexNormals(): vertex w/o a triangle\n");
-      continue;
-    }
-
-    // Every corner is compared with the head's facet normal, not with its
-    // neighbour in the list.
-    const float* reference = facetNormal(first->triangleidx);
-    float sum[3] = {0.0f, 0.0f, 0.0f};
-    bool anySmoothed = false;
-    for (ObjCornerNode* node = first; node != last; node++) {
-      const float* normal = facetNormal(node->triangleidx);
-      const float dot = glmDotProduct(normal, reference);
-      node->smoothed = dot > cosAngle;  // strict; NaN is never smoothed
-      if (node->smoothed) {
-        anySmoothed = true;
-        sum[0] += normal[0];
-        sum[1] += normal[1];
-        sum[2] += normal[2];
-      }
-    }
-
-    unsigned average = 0;
-    if (anySmoothed) {
-      glmNormalizeVector(sum);
-      std::memcpy(&normals[3 * static_cast<std::size_t>(numnormals)], sum, sizeof sum);
-      average = numnormals++;
-    }
-
-    for (ObjCornerNode* node = first; node != last; node++) {
-      ObjTriangle& triangle = triangles[node->triangleidx];
-      if (node->smoothed) {
-        triangle.normalidx[node->corner] = average;
-      } else {
-        std::memcpy(&normals[3 * static_cast<std::size_t>(numnormals)],
-                    facetNormal(node->triangleidx), 3 * sizeof(float));
-        triangle.normalidx[node->corner] = numnormals++;
-      }
-    }
+    else
+      normalsOfVertex(model, first, last, cosAngle, owner.get(), numnormals);
   }
-  // Give back the room reserved for one normal per corner; should that fail,
-  // the larger block serves as well.
-  float* shrunk = static_cast<float*>(
-      std::realloc(normals, 3 * sizeof(float) * static_cast<std::size_t>(numnormals)));
-  if (shrunk) owner.release();
-  std::free(model->normals);
-  model->normals = shrunk ? shrunk : owner.release();
+  // Give back the room reserved for one normal per corner.
+  glm_internal::replaceArray(model->normals,
+                             glm_internal::shrinkVectors(std::move(owner), numnormals - 1));
   model->normalcount = numnormals - 1;
 }

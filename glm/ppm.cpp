@@ -15,7 +15,7 @@
 #include <cstring>
 #include <memory>
 
-#include "glm.h"
+#include "glm_internal.h"
 
 namespace {
 
@@ -48,6 +48,63 @@ int scanNumbers(const char* text, long long* values, int wanted) {
   return found;
 }
 
+// Reads the magic line and the header's width, height and maxval into
+// header[0..2], over as many lines as the file spreads them; once a number is
+// found, later lines continue from the next one. False after a message.
+bool readHeader(FILE* file, const char* filename, long long header[3]) {
+  char line[70];
+  if (!std::fgets(line, sizeof line, file) || std::strncmp(line, "P6", 2) != 0) {
+    std::fprintf(stderr, "%s: Not a raw PPM file\n", filename);
+    return false;
+  }
+  int found = 0;
+  while (found < 3) {
+    if (!std::fgets(line, sizeof line, file)) {
+      std::fprintf(stderr, "%s: PPM header ends before width, height and maxval\n", filename);
+      return false;
+    }
+    if (line[0] == '#') continue;
+    found += scanNumbers(line, header + found, 3 - found);
+  }
+  return true;
+}
+
+// False after a message when the image has no pixels, too many, or samples
+// of more than one byte.
+bool headerAcceptable(const char* filename, long long w, long long h, long long maxval) {
+  if (w <= 0 || h <= 0) {
+    std::fprintf(stderr, "%s: bad PPM size %lld x %lld\n", filename, w, h);
+    return false;
+  }
+  if (w > INT_MAX || h > INT_MAX ||
+      static_cast<std::uint64_t>(w) * static_cast<std::uint64_t>(h) > kMaxPixelBytes / 3) {
+    std::fprintf(stderr, "%s: PPM image of %lld x %lld pixels is too large\n", filename, w, h);
+    return false;
+  }
+  if (maxval < 1 || maxval > 255) {
+    // Two bytes per sample would be misread as twice as many pixels.
+    std::fprintf(stderr, "%s: unsupported PPM maxval %lld (1 to 255 supported)\n", filename,
+                 maxval);
+    return false;
+  }
+  return true;
+}
+
+// For a regular file the data still to come is known: false after a message
+// when it is shorter than `size`, so a short file is refused before the
+// pixels are allocated.
+bool fileHolds(FILE* file, const char* filename, std::size_t size) {
+  struct stat status;
+  long offset = std::ftell(file);
+  if (offset >= 0 && fstat(fileno(file), &status) == 0 && S_ISREG(status.st_mode) &&
+      static_cast<std::uint64_t>(status.st_size) < static_cast<std::uint64_t>(offset) + size) {
+    std::fprintf(stderr, "%s: PPM pixel data is short: %lld of %zu bytes\n", filename,
+                 static_cast<long long>(status.st_size) - offset, size);
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 unsigned char* glmLoadPPM(const char* filename, int* width, int* height) {
@@ -56,67 +113,24 @@ unsigned char* glmLoadPPM(const char* filename, int* width, int* height) {
     std::perror(filename);
     return nullptr;
   }
-
-  char line[70];
-  if (!std::fgets(line, sizeof line, file.get()) || std::strncmp(line, "P6", 2) != 0) {
-    std::fprintf(stderr, "%s: Not a raw PPM file\n", filename);
-    return nullptr;
-  }
-
-  // width, height and maxval, over as many lines as the file spreads them;
-  // once a number is found, later lines continue from the next one.
   long long header[3] = {0, 0, 0};
-  int found = 0;
-  while (found < 3) {
-    if (!std::fgets(line, sizeof line, file.get())) {
-      std::fprintf(stderr, "%s: PPM header ends before width, height and maxval\n", filename);
-      return nullptr;
-    }
-    if (line[0] == '#') continue;
-    found += scanNumbers(line, header + found, 3 - found);
-  }
-  long long w = header[0], h = header[1], maxval = header[2];
-
-  if (w <= 0 || h <= 0) {
-    std::fprintf(stderr, "%s: bad PPM size %lld x %lld\n", filename, w, h);
-    return nullptr;
-  }
-  if (w > INT_MAX || h > INT_MAX ||
-      static_cast<std::uint64_t>(w) * static_cast<std::uint64_t>(h) > kMaxPixelBytes / 3) {
-    std::fprintf(stderr, "%s: PPM image of %lld x %lld pixels is too large\n", filename, w, h);
-    return nullptr;
-  }
-  if (maxval < 1 || maxval > 255) {
-    // Two bytes per sample would be misread as twice as many pixels.
-    std::fprintf(stderr, "%s: unsupported PPM maxval %lld (1 to 255 supported)\n", filename,
-                 maxval);
-    return nullptr;
-  }
-
+  if (!readHeader(file.get(), filename, header)) return nullptr;
+  const long long w = header[0], h = header[1], maxval = header[2];
+  if (!headerAcceptable(filename, w, h, maxval)) return nullptr;
   const std::size_t size = static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 3;
-  // For a regular file the data still to come is known: refuse a short file
-  // before allocating for it.
-  struct stat status;
-  long offset = std::ftell(file.get());
-  if (offset >= 0 && fstat(fileno(file.get()), &status) == 0 && S_ISREG(status.st_mode) &&
-      static_cast<std::uint64_t>(status.st_size) < static_cast<std::uint64_t>(offset) + size) {
-    std::fprintf(stderr, "%s: PPM pixel data is short: %lld of %zu bytes\n", filename,
-                 static_cast<long long>(status.st_size) - offset, size);
-    return nullptr;
-  }
+  if (!fileHolds(file.get(), filename, size)) return nullptr;
 
-  auto* pixels = static_cast<unsigned char*>(std::malloc(size));
+  glm_internal::Owned<unsigned char> pixels(static_cast<unsigned char*>(std::malloc(size)));
   if (!pixels) {
     std::fprintf(stderr, "%s: out of memory for %zu bytes of PPM pixels\n", filename, size);
     return nullptr;
   }
-  std::size_t got = std::fread(pixels, 1, size, file.get());
+  std::size_t got = std::fread(pixels.get(), 1, size, file.get());
   if (got != size) {
-    std::free(pixels);
     std::fprintf(stderr, "%s: PPM pixel data is short: %zu of %zu bytes\n", filename, got, size);
     return nullptr;
   }
   *width = static_cast<int>(w);
   *height = static_cast<int>(h);
-  return pixels;
+  return pixels.release();
 }

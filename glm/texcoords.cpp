@@ -2,6 +2,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdlib>
+#include <utility>
 
 #include "glm_internal.h"
 
@@ -20,14 +21,12 @@ void pointGroupedCorners(ObjModel* model, IndexOf indexOf) {
 
 // A new zero-filled array for `count` pairs; installTexcoords puts it in
 // the model once it is filled, so a failed allocation changes nothing.
-float* newTexcoords(unsigned count, const char* operation) {
-  return static_cast<float*>(
-      glmAlloc(static_cast<std::size_t>(count) + 1, 2 * sizeof(float), operation));
+glm_internal::Owned<float> newTexcoords(unsigned count, const char* operation) {
+  return glm_internal::allocOwned<float>(2 * (static_cast<std::size_t>(count) + 1), operation);
 }
 
-void installTexcoords(ObjModel* model, float* texcoords, unsigned count) {
-  std::free(model->texcoords);
-  model->texcoords = texcoords;
+void installTexcoords(ObjModel* model, glm_internal::Owned<float> texcoords, unsigned count) {
+  glm_internal::replaceArray(model->texcoords, std::move(texcoords));
   model->texcoordcount = count;
 }
 
@@ -43,7 +42,8 @@ void glmPlanarTexCoords(ObjModel* model) {
   // A model with nothing to measure keeps its coordinates unscaled.
   const float scale = largest == 0.0f ? 1.0f : static_cast<float>(2.0 / static_cast<double>(largest));
 
-  float* texcoords = newTexcoords(model->vertexcount, "glmPlanarTexCoords");
+  glm_internal::Owned<float> owner = newTexcoords(model->vertexcount, "glmPlanarTexCoords");
+  float* texcoords = owner.get();
   const float* vertices = model->vertices;
   for (std::size_t i = 1; i <= model->vertexcount; i++) {
     const float x = vertices[3 * i + 0] * scale;
@@ -51,7 +51,7 @@ void glmPlanarTexCoords(ObjModel* model) {
     texcoords[2 * i + 0] = static_cast<float>((static_cast<double>(x) + 1.0) / 2.0);
     texcoords[2 * i + 1] = static_cast<float>((static_cast<double>(z) + 1.0) / 2.0);
   }
-  installTexcoords(model, texcoords, model->vertexcount);
+  installTexcoords(model, std::move(owner), model->vertexcount);
   pointGroupedCorners(model, [](const ObjTriangle& t) { return t.vertexidx; });
 }
 
@@ -59,7 +59,8 @@ void glmSphericalTexCoords(ObjModel* model) {
   GLM_ASSERT(model);
   GLM_ASSERT(model->normals);
 
-  float* texcoords = newTexcoords(model->normalcount, "glmSphericalTexCoords");
+  glm_internal::Owned<float> owner = newTexcoords(model->normalcount, "glmSphericalTexCoords");
+  float* texcoords = owner.get();
   const float* normals = model->normals;
   // pi/2 in single precision, and the slightly smaller constant used when
   // the normal has no y component; the two differ in their last bits.
@@ -81,6 +82,6 @@ void glmSphericalTexCoords(ObjModel* model) {
     texcoords[2 * i + 0] = static_cast<float>(static_cast<double>(theta) / 3.14159265);
     texcoords[2 * i + 1] = static_cast<float>(static_cast<double>(phi) / 3.14159265);
   }
-  installTexcoords(model, texcoords, model->normalcount);
+  installTexcoords(model, std::move(owner), model->normalcount);
   pointGroupedCorners(model, [](const ObjTriangle& t) { return t.normalidx; });
 }

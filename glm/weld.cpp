@@ -9,17 +9,13 @@
 // the candidates. The candidates are then tested exactly as glmVectorsClose
 // tests, and the lowest close one wins, so the grid only narrows the search
 // and never decides closeness.
-//
-// The hash holds blocks of 2 x 2 x 2 cells, so the 8 cells of one search
-// usually touch 1 to 4 entries rather than 8, and the searches of nearby
-// points (a mesh lists its corners in nearby runs) reuse entries still in the
-// cache.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "glm_internal.h"
@@ -63,104 +59,83 @@ AxisCells axisCells(float coordinate, double inverseWidth) {
   return {own, position - cell < 0.5 ? own - 1 : own, 2};
 }
 
-// Multiplicative hashing of a block's cell numbers; the map takes its slot
-// from the high bits, which depend on every bit of the three numbers.
-std::uint64_t blockTag(std::int64_t x, std::int64_t y, std::int64_t z) {
-  return static_cast<std::uint64_t>(x) * 0x9E3779B97F4A7C15ull ^
-         static_cast<std::uint64_t>(y) * 0xC2B2AE3D27D4EB4Full ^
-         static_cast<std::uint64_t>(z) * 0x165667B19E3779F9ull;
+// A cell's key: its block of 2 x 2 x 2 cells hashed multiplicatively into
+// the high bits, its place in the block in the low 3. The key combines one
+// term per axis, so a search works out each axis's two terms once.
+std::uint64_t axisTerm(std::int64_t cell, int axis) {
+  constexpr std::uint64_t kFactors[3] = {0x9E3779B97F4A7C15ull, 0xC2B2AE3D27D4EB4Full,
+                                         0x165667B19E3779F9ull};
+  return (static_cast<std::uint64_t>(cell >> 1) * kFactors[axis] & ~std::uint64_t{7}) ^
+         static_cast<std::uint64_t>(cell & 1) << axis;
 }
 
-// The chain heads of the 8 cells of a block (newest kept vector first, the
-// others follow through `next`; 0 ends a chain).
-struct Block {
-  std::uint64_t tag;
-  unsigned head[8];
+std::uint64_t cellKey(std::int64_t x, std::int64_t y, std::int64_t z) {
+  return axisTerm(x, 0) ^ axisTerm(y, 1) ^ axisTerm(z, 2);
+}
+
+// A filed cell: the newest kept vector in it heads the chain through `next`.
+// Only the key's low half is kept; cells whose keys agree there share one
+// chain, which only adds candidates.
+struct Cell {
+  std::uint32_t check = 0;
+  std::uint32_t head = 0;  // 0: an empty slot
+  bool operator==(const Cell& other) const { return check == other.check && head == other.head; }
 };
 
-// Which of a block's 8 cells a cell is: one bit per axis.
-int cellBit(std::int64_t cell, int axis) { return static_cast<int>(cell & 1) << axis; }
+// The slot of a cell takes the block's hash from the key's high bits and
+// keeps the place in the block, so the 8 cells of a block share one cache
+// line and a search reads few.
+struct CellHasher {
+  int shift;
+  std::size_t hash(std::uint64_t key) const {
+    return static_cast<std::size_t>(key >> shift) << 3 | static_cast<std::size_t>(key & 7);
+  }
+  bool equal(const Cell& cell, std::uint64_t key) const {
+    return cell.check == static_cast<std::uint32_t>(key);
+  }
+};
 
-// Blocks are stored densely in the order they are made, which for a mesh
-// follows its surface, so one search reads blocks that lie near each other.
-// They are found through open addressing with linear probing, at most 3/4
-// full, over 8-byte slots small enough to stay mostly in the cache. In front
-// of that, a presence filter with one bit per block, laid out so that the
-// blocks of one neighbourhood share a word, answers most searches for blocks
-// that were never made without touching the slots. Two blocks whose tags
-// collide share one block and so their chains, which only adds candidates.
-class BlockMap {
+// The filed cells, in a table kept at most half full: most searches are for
+// cells that were never filed, and those end only at an empty slot. The
+// table keeps too little of each key to move cells to a larger one, so
+// growing empties it and the caller files every kept vector again.
+class Grid {
  public:
-  // Sized for one block per four points, so a typical weld never grows it.
-  explicit BlockMap(std::size_t points) {
-    while ((std::size_t{1} << bits_) < points / 4) bits_++;
-    slots_.assign(std::size_t{1} << bits_, Slot{});
-    while ((std::size_t{64} << filterBits_) < 2 * points) filterBits_++;
-    filter_.assign(std::size_t{1} << filterBits_, 0);
+  explicit Grid(std::size_t cells) { setSize(2 * cells); }
+
+  const Cell* find(std::uint64_t key) {
+    const Cell* cell = lookup(key);
+    return cell->head ? cell : nullptr;
   }
 
-  const Block* find(std::int64_t x, std::int64_t y, std::int64_t z) const {
-    const std::size_t bit = filterBit(x, y, z);
-    if (!(filter_[bit >> 6] >> (bit & 63) & 1)) return nullptr;
-    const std::uint64_t tag = blockTag(x, y, z);
-    const Slot& slot = slots_[locate(tag)];
-    return slot.block == 0 ? nullptr : &blocks_[slot.block - 1];
-  }
+  bool full() const { return 2 * (used_ + 1) > cells_.size(); }
+  void grow() { setSize(2 * cells_.size()); }
 
-  Block& findOrAdd(std::int64_t x, std::int64_t y, std::int64_t z) {
-    const std::size_t bit = filterBit(x, y, z);
-    filter_[bit >> 6] |= std::uint64_t{1} << (bit & 63);
-    const std::uint64_t tag = blockTag(x, y, z);
-    std::size_t i = locate(tag);
-    if (slots_[i].block == 0) {
-      if (4 * (blocks_.size() + 1) > 3 * slots_.size()) {
-        grow();
-        i = locate(tag);
-      }
-      blocks_.push_back(Block{tag, {}});
-      slots_[i] = {checkOf(tag), static_cast<std::uint32_t>(blocks_.size())};
-    }
-    return blocks_[slots_[i].block - 1];
+  // Files kept vector `index` in the cell `key`; next[index] gets the cell's
+  // previous head.
+  void file(std::uint64_t key, unsigned index, std::vector<unsigned>& next) {
+    Cell* cell = lookup(key);
+    if (cell->head == 0) used_++;
+    next[index] = cell->head;
+    *cell = {static_cast<std::uint32_t>(key), index};
   }
 
  private:
-  struct Slot {
-    std::uint32_t check = 0;  // high half of the tag
-    std::uint32_t block = 0;  // block number + 1; 0: empty
-  };
-
-  static std::uint32_t checkOf(std::uint64_t tag) { return static_cast<std::uint32_t>(tag >> 32); }
-  std::size_t home(std::uint64_t tag) const { return static_cast<std::size_t>(tag >> (64 - bits_)); }
-
-  // The slot holding `tag`, or the empty slot where it belongs.
-  std::size_t locate(std::uint64_t tag) const {
-    const std::size_t mask = slots_.size() - 1;
-    const std::uint32_t check = checkOf(tag);
-    std::size_t i = home(tag);
-    while (slots_[i].block != 0 && !(slots_[i].check == check && blocks_[slots_[i].block - 1].tag == tag))
-      i = (i + 1) & mask;
-    return i;
+  Cell* lookup(std::uint64_t key) {
+    return glm_internal::hashLookup(cells_.data(), cells_.size(), hasher_, key, Cell{});
   }
 
-  void grow() {
-    bits_++;
-    slots_.assign(std::size_t{1} << bits_, Slot{});
-    for (std::size_t b = 0; b < blocks_.size(); b++)
-      slots_[locate(blocks_[b].tag)] = {checkOf(blocks_[b].tag), static_cast<std::uint32_t>(b + 1)};
+  void setSize(std::size_t atLeast) {
+    int bits = 4;  // the least with a bit of block hash in the slot
+    while ((std::size_t{1} << bits) < atLeast) bits++;
+    cells_.assign(std::size_t{1} << bits, Cell{});
+    hasher_.shift = 64 - (bits - 3);
+    used_ = 0;
   }
 
-  // 4 x 4 x 4 neighbouring blocks share a word of the filter.
-  std::size_t filterBit(std::int64_t x, std::int64_t y, std::int64_t z) const {
-    const std::uint64_t group = blockTag(x >> 2, y >> 2, z >> 2);
-    const auto within = static_cast<std::size_t>((x & 3) | (y & 3) << 2 | (z & 3) << 4);
-    return static_cast<std::size_t>(group >> (64 - filterBits_)) << 6 | within;
-  }
-
-  std::vector<Slot> slots_;
-  std::vector<Block> blocks_;
-  std::vector<std::uint64_t> filter_;
-  int bits_ = 10;
-  int filterBits_ = 4;
+  std::vector<Cell> cells_;
+  CellHasher hasher_{};
+  std::size_t used_ = 0;
 };
 
 // glmVectorsClose, spelled out so the search loop can inline it.
@@ -200,8 +175,14 @@ unsigned weld(float* vectors, unsigned count, float epsilon, float* kept, unsign
   }
 
   const double inverseWidth = 1.0 / (static_cast<double>(epsilon) * kCellWidthFactor);
-  BlockMap blocks(count);
-  std::vector<unsigned> next(1, 0);  // per kept vector: the next one in its cell
+  auto ownKey = [&](const float* v) {
+    return cellKey(axisCells(v[0], inverseWidth).own, axisCells(v[1], inverseWidth).own,
+                   axisCells(v[2], inverseWidth).own);
+  };
+  // Sized for a cell per six points, as a closed mesh of triangles keeps about
+  // one vector in six.
+  Grid grid(count / 6);
+  std::vector<unsigned> next(static_cast<std::size_t>(count) + 1, 0);
 
   for (unsigned i = 1; i <= count; i++) {
     const float* v = &vectors[3 * static_cast<std::size_t>(i)];
@@ -214,34 +195,31 @@ unsigned weld(float* vectors, unsigned count, float epsilon, float* kept, unsign
     const AxisCells x = axisCells(v[0], inverseWidth);
     const AxisCells y = axisCells(v[1], inverseWidth);
     const AxisCells z = axisCells(v[2], inverseWidth);
-    const std::int64_t xLast = x.first + x.count - 1;
-    const std::int64_t yLast = y.first + y.count - 1;
-    const std::int64_t zLast = z.first + z.count - 1;
+
+    std::uint64_t terms[3][2];
+    const AxisCells* axes[3] = {&x, &y, &z};
+    for (int axis = 0; axis < 3; axis++)
+      for (int n = 0; n < axes[axis]->count; n++) terms[axis][n] = axisTerm(axes[axis]->first + n, axis);
 
     unsigned best = 0;
-    // Each block that holds candidate cells, then its candidate cells.
-    for (std::int64_t bx = x.first >> 1; bx <= xLast >> 1; bx++)
-      for (std::int64_t by = y.first >> 1; by <= yLast >> 1; by++)
-        for (std::int64_t bz = z.first >> 1; bz <= zLast >> 1; bz++) {
-          const Block* block = blocks.find(bx, by, bz);
-          if (!block) continue;
-          for (std::int64_t cx = std::max(x.first, 2 * bx); cx <= std::min(xLast, 2 * bx + 1); cx++)
-            for (std::int64_t cy = std::max(y.first, 2 * by); cy <= std::min(yLast, 2 * by + 1); cy++)
-              for (std::int64_t cz = std::max(z.first, 2 * bz); cz <= std::min(zLast, 2 * bz + 1); cz++) {
-                const int cell = cellBit(cx, 0) | cellBit(cy, 1) | cellBit(cz, 2);
-                for (unsigned j = block->head[cell]; j != 0; j = next[j])
-                  if ((best == 0 || j < best) && close(v, &kept[3 * static_cast<std::size_t>(j)], epsilon))
-                    best = j;
-              }
-        }
+    for (int a = 0; a < x.count; a++)
+      for (int b = 0; b < y.count; b++)
+        for (int c = 0; c < z.count; c++)
+          if (const Cell* cell = grid.find(terms[0][a] ^ terms[1][b] ^ terms[2][c]))
+            for (unsigned j = cell->head; j != 0; j = next[j])
+              if ((best == 0 || j < best) && close(v, &kept[3 * static_cast<std::size_t>(j)], epsilon))
+                best = j;
 
     if (best == 0) {
       best = keep(keptcount, v);
-      Block& block = blocks.findOrAdd(x.own >> 1, y.own >> 1, z.own >> 1);
-      unsigned& head = block.head[cellBit(x.own, 0) | cellBit(y.own, 1) | cellBit(z.own, 2)];
-      next.resize(static_cast<std::size_t>(best) + 1);
-      next[best] = head;
-      head = best;
+      if (grid.full()) {
+        grid.grow();
+        for (unsigned j = 1; j < best; j++) {
+          const float* w = &kept[3 * static_cast<std::size_t>(j)];
+          if (finite(w)) grid.file(ownKey(w), j, next);
+        }
+      }
+      grid.file(cellKey(x.own, y.own, z.own), best, next);
     }
     assign(i, best);
   }
@@ -251,10 +229,10 @@ unsigned weld(float* vectors, unsigned count, float epsilon, float* kept, unsign
 }  // namespace
 
 float* glmMergeVectors(float* vectors, unsigned* count, float epsilon) {
-  float* kept = static_cast<float*>(
-      glmAlloc(static_cast<std::size_t>(*count) + 1, 3 * sizeof(float), "glmMergeVectors"));
-  *count = weld(vectors, *count, epsilon, kept, nullptr);
-  return kept;
+  glm_internal::Owned<float> kept =
+      glm_internal::allocOwned<float>(3 * (static_cast<std::size_t>(*count) + 1), "glmMergeVectors");
+  *count = weld(vectors, *count, epsilon, kept.get(), nullptr);
+  return kept.release();
 }
 
 void glmMergeVertices(ObjModel* model, float epsilon) {
@@ -270,22 +248,16 @@ void glmMergeVertices(ObjModel* model, float epsilon) {
   // The new indices come from an exact integer table rather than from float
   // x components, which lose integers beyond 2^24.
   std::vector<unsigned> remap(static_cast<std::size_t>(vertexcount) + 1, 0);
-  std::unique_ptr<float, decltype(&std::free)> distinct(
-      static_cast<float*>(glmAlloc(static_cast<std::size_t>(vertexcount) + 1, 3 * sizeof(float),
-                                   "glmMergeVertices")),
-      &std::free);
+  glm_internal::Owned<float> distinct = glm_internal::allocOwned<float>(
+      3 * (static_cast<std::size_t>(vertexcount) + 1), "glmMergeVertices");
   const unsigned keptcount =
       vertexcount == 0 ? 0 : weld(model->vertices, vertexcount, epsilon, distinct.get(), remap.data());
-  auto* vertices = static_cast<float*>(
-      glmAlloc(static_cast<std::size_t>(keptcount) + 1, 3 * sizeof(float), "glmMergeVertices"));
-  std::memcpy(vertices + 3, distinct.get() + 3, 3 * sizeof(float) * keptcount);
 
   for (unsigned i = 0; i < model->trianglecount; i++)
     for (unsigned k = 0; k < 3; k++) {
       unsigned& index = model->triangles[i].vertexidx[k];
       index = remap[index];
     }
-  std::free(model->vertices);
-  model->vertices = vertices;
+  glm_internal::replaceArray(model->vertices, glm_internal::shrinkVectors(std::move(distinct), keptcount));
   model->vertexcount = keptcount;
 }

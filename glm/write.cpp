@@ -28,10 +28,7 @@
 
 namespace {
 
-struct FreeDeleter {
-  void operator()(void* p) const { std::free(p); }
-};
-using CString = std::unique_ptr<char, FreeDeleter>;
+using glm_internal::OwnedString;
 
 // One output file on its way to its target. Usually the text goes to a
 // temporary file that commit() renames over the target. A target that cannot
@@ -340,7 +337,7 @@ void checkLibraryName(const char* modelpath, const char* mtllibname) {
 
 // Opens the library's output; on failure releases `pending` too.
 void openLibrary(Output& out, Output& pending, const char* modelpath, const char* mtllibname) {
-  CString directory(glmPathDirectory(modelpath));
+  OwnedString directory(glmPathDirectory(modelpath));
   std::string path = std::string(directory.get()) + mtllibname;
   if (!openOutput(out, path.c_str())) {
     int error = errno;

@@ -5,23 +5,21 @@
 # Set E2E_KEEP_SHOTS=<dir> to keep the screenshots.
 source "$(dirname "$0")/lib.sh"
 
-# expect_colour SHOT WxH+X+Y COLOUR MIN WHAT
-expect_colour() {
+# expect_share SHOT WxH+X+Y COLOUR least|most BOUND WHAT: the share of the
+# region in COLOUR is at least (or at most) BOUND.
+expect_share() {
   local s
   s=$(share "$1" "$2" "$3")
-  awk -v s="$s" -v m="$4" 'BEGIN { exit !(s >= m) }' ||
-    fail "$1: $5: only $s of region $2 is $3 (want at least $4)"
-  pass "$1: $5 ($s of $2 is $3)"
+  awk -v s="$s" -v m="$5" -v bound="$4" 'BEGIN { exit !(bound == "least" ? s >= m : s <= m) }' ||
+    fail "$1: $6: $s of region $2 is $3 (want at $4 $5)"
+  pass "$1: $6 ($s of $2 is $3)"
 }
 
+# expect_colour SHOT WxH+X+Y COLOUR MIN WHAT
+expect_colour() { expect_share "$1" "$2" "$3" least "$4" "$5"; }
+
 # expect_little SHOT WxH+X+Y COLOUR MAX WHAT
-expect_little() {
-  local s
-  s=$(share "$1" "$2" "$3")
-  awk -v s="$s" -v m="$4" 'BEGIN { exit !(s <= m) }' ||
-    fail "$1: $5: $s of region $2 is $3 (want at most $4)"
-  pass "$1: $5 ($s of $2 is $3)"
-}
+expect_little() { expect_share "$1" "$2" "$3" most "$4" "$5"; }
 
 keep() { [[ -n "${E2E_KEEP_SHOTS:-}" ]] && mkdir -p "$E2E_KEEP_SHOTS" && cp "$E2E_WORK/$1.png" "$E2E_KEEP_SHOTS/" || true; }
 

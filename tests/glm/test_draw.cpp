@@ -13,13 +13,11 @@
 
 #include "glfake.h"
 #include "glm.h"
+#include "model_util.h"
 
 namespace {
 
-struct ModelDeleter {
-  void operator()(ObjModel* model) const { glmFreeModel(model); }
-};
-using Model = std::unique_ptr<ObjModel, ModelDeleter>;
+using testutil::Model;
 
 template <typename T>
 T* copyArray(std::initializer_list<T> values) {

@@ -49,6 +49,7 @@ const char* const kLibrary =
     "newmtl dull\n";
 
 using testutil::fileContents;
+using testutil::groupNames;
 
 // The triangles of the named group, in list order.
 std::vector<ObjTriangle> groupTriangles(const ObjModel* model, const char* name) {
@@ -60,26 +61,18 @@ std::vector<ObjTriangle> groupTriangles(const ObjModel* model, const char* name)
   return result;
 }
 
-std::vector<std::string> groupNames(const ObjModel* model) {
-  std::vector<std::string> names;
-  for (const ObjGroup* g = model->groups; g; g = g->next) names.push_back(g->name);
-  return names;
-}
-
-class RoundTrip : public ::testing::Test {
+class RoundTrip : public testutil::TempDirTest {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/glm-roundtrip-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir = pattern;
-    std::ofstream(dir + "/source.obj") << kModel;
-    std::ofstream(dir + "/parts.mtl") << kLibrary;
+    TempDirTest::SetUp();
+    write("source.obj", kModel);
+    write("parts.mtl", kLibrary);
     original = read("source.obj");
   }
   void TearDown() override {
     glmFreeModel(original);
     if (copy) glmFreeModel(copy);
-    fs::remove_all(dir);
+    TempDirTest::TearDown();
   }
 
   ObjModel* read(const std::string& name) {
@@ -121,7 +114,6 @@ class RoundTrip : public ::testing::Test {
     }
   }
 
-  std::string dir;
   ObjModel* original = nullptr;
   ObjModel* copy = nullptr;
   std::string warnings;

@@ -43,7 +43,7 @@ void expectEntryZeroUntouched(const ObjModel* model) {
 
 }  // namespace
 
-TEST(Scalars, AbsValueAndMaxOf) {
+TEST(Scalars, OnlyNegativesFlipAndTiesOrNaNKeepTheFirstOperand) {
   EXPECT_EQ(2.5f, glmAbsValue(-2.5f));
   EXPECT_EQ(2.5f, glmAbsValue(2.5f));
   EXPECT_TRUE(std::signbit(glmAbsValue(-0.0f)));  // -0 is not below 0

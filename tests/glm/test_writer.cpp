@@ -139,21 +139,19 @@ const std::string kCounts =
 
 using testutil::fileContents;
 
-struct Failure {};
-[[noreturn]] void throwFailure() { throw Failure{}; }
+using testutil::Failure;
+using testutil::throwFailure;
 
-class Writer : public ::testing::Test {
+class Writer : public testutil::TempDirTest {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/glm-writer-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir = pattern;
+    TempDirTest::SetUp();
     model = makeSquare();
   }
   void TearDown() override {
     glmSetFailureHandler(nullptr);
     glmFreeModel(model);
-    fs::remove_all(dir);
+    TempDirTest::TearDown();
   }
 
   // Writes the model to <dir>/square.obj; returns the OBJ text and keeps
@@ -176,7 +174,6 @@ class Writer : public ::testing::Test {
     return names;
   }
 
-  std::string dir;
   ObjModel* model = nullptr;
   std::string out;
 };

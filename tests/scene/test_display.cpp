@@ -19,14 +19,10 @@ namespace {
 
 using glfake::Call;
 using glfake::Mat4;
+using glfake::sameColour;
 using glfake::Vec3;
 
 constexpr double kTol = 1e-4;
-
-bool sameColour(const float* c, const float* rgb) {
-  return std::fabs(c[0] - rgb[0]) < 1e-6 && std::fabs(c[1] - rgb[1]) < 1e-6 &&
-         std::fabs(c[2] - rgb[2]) < 1e-6;
-}
 
 bool near(const Vec3& a, const Vec3& b, double tol = kTol) {
   return std::fabs(a.x - b.x) < tol && std::fabs(a.y - b.y) < tol && std::fabs(a.z - b.z) < tol;

@@ -17,6 +17,7 @@
 namespace {
 
 using glfake::Call;
+using glfake::sameColour;
 using glfake::Vec3;
 
 constexpr double kTol = 1e-4;
@@ -25,11 +26,6 @@ void expectAt(const Vec3& v, double x, double y, double z, double tol = kTol) {
   EXPECT_NEAR(v.x, x, tol);
   EXPECT_NEAR(v.y, y, tol);
   EXPECT_NEAR(v.z, z, tol);
-}
-
-bool sameColour(const float* c, const float* rgb) {
-  return std::fabs(c[0] - rgb[0]) < 1e-6 && std::fabs(c[1] - rgb[1]) < 1e-6 &&
-         std::fabs(c[2] - rgb[2]) < 1e-6;
 }
 
 bool sameColour(const float* c, float r, float g, float b) {

@@ -252,56 +252,15 @@ void glTranslatef(GLfloat x, GLfloat y, GLfloat z) {
   record("glTranslatef", {x, y, z});
   glfake::multiply(glfake::translation(x, y, z));
 }
-void glTranslated(GLdouble x, GLdouble y, GLdouble z) {
-  record("glTranslated", {x, y, z});
-  glfake::multiply(glfake::translation(x, y, z));
-}
 void glScalef(GLfloat x, GLfloat y, GLfloat z) {
   record("glScalef", {x, y, z});
-  glfake::multiply(glfake::scaling(x, y, z));
-}
-void glScaled(GLdouble x, GLdouble y, GLdouble z) {
-  record("glScaled", {x, y, z});
   glfake::multiply(glfake::scaling(x, y, z));
 }
 void glRotatef(GLfloat angle, GLfloat x, GLfloat y, GLfloat z) {
   record("glRotatef", {angle, x, y, z});
   glfake::multiply(glfake::rotation(angle, x, y, z));
 }
-void glRotated(GLdouble angle, GLdouble x, GLdouble y, GLdouble z) {
-  record("glRotated", {angle, x, y, z});
-  glfake::multiply(glfake::rotation(angle, x, y, z));
-}
-void glMultMatrixf(const GLfloat* m) {
-  glfake::Mat4 r{};
-  for (int i = 0; i < 16; i++) r.m[i] = m[i];
-  record("glMultMatrixf", {});
-  glfake::multiply(r);
-}
-void glMultMatrixd(const GLdouble* m) {
-  glfake::Mat4 r{};
-  for (int i = 0; i < 16; i++) r.m[i] = m[i];
-  record("glMultMatrixd", {});
-  glfake::multiply(r);
-}
-void glLoadMatrixf(const GLfloat* m) {
-  glfake::Mat4 r{};
-  for (int i = 0; i < 16; i++) r.m[i] = m[i];
-  record("glLoadMatrixf", {});
-  glfake::currentStack().back() = r;
-}
 
-void glGetFloatv(GLenum pname, GLfloat* params) {
-  const glfake::Mat4* m = nullptr;
-  if (pname == GL_MODELVIEW_MATRIX) m = &state().modelview.back();
-  if (pname == GL_PROJECTION_MATRIX) m = &state().projection.back();
-  if (pname == GL_CURRENT_COLOR) {
-    std::memcpy(params, state().color, 4 * sizeof(GLfloat));
-    return;
-  }
-  if (m)
-    for (int i = 0; i < 16; i++) params[i] = static_cast<GLfloat>(m->m[i]);
-}
 
 void glViewport(GLint x, GLint y, GLsizei width, GLsizei height) {
   record("glViewport", {double(x), double(y), double(width), double(height)});
@@ -322,12 +281,6 @@ void glDisable(GLenum cap) {
   record("glDisable", {double(cap)});
   state().enabled.erase(cap);
 }
-GLboolean glIsEnabled(GLenum cap) { return state().enabled.count(cap) ? GL_TRUE : GL_FALSE; }
-void glLineWidth(GLfloat width) { record("glLineWidth", {width}); }
-void glPolygonMode(GLenum face, GLenum mode) {
-  record("glPolygonMode", {double(face), double(mode)});
-}
-void glShadeModel(GLenum mode) { record("glShadeModel", {double(mode)}); }
 
 // ---- GL: colour and geometry ---------------------------------------------
 void glColor3f(GLfloat r, GLfloat g, GLfloat b) {
@@ -347,10 +300,7 @@ void glColor4f(GLfloat r, GLfloat g, GLfloat b, GLfloat a) {
 }
 void glBegin(GLenum mode) { record("glBegin", {double(mode)}); }
 void glEnd() { record("glEnd", {}); }
-void glVertex3f(GLfloat x, GLfloat y, GLfloat z) { record("glVertex3f", {x, y, z}); }
 void glVertex3fv(const GLfloat* v) { record("glVertex3fv", {v[0], v[1], v[2]}); }
-void glVertex2f(GLfloat x, GLfloat y) { record("glVertex2f", {x, y}); }
-void glNormal3f(GLfloat x, GLfloat y, GLfloat z) { record("glNormal3f", {x, y, z}); }
 void glNormal3fv(const GLfloat* v) { record("glNormal3fv", {v[0], v[1], v[2]}); }
 void glTexCoord2f(GLfloat s, GLfloat t) { record("glTexCoord2f", {s, t}); }
 void glTexCoord2fv(const GLfloat* v) { record("glTexCoord2fv", {v[0], v[1]}); }
@@ -431,7 +381,6 @@ GLUquadric* gluNewQuadric() {
   record("gluNewQuadric", {});
   return &quadrics.emplace_back();
 }
-void gluDeleteQuadric(GLUquadric*) { record("gluDeleteQuadric", {}); }
 void gluQuadricDrawStyle(GLUquadric* q, GLenum style) {
   q->drawStyle = style;
   record("gluQuadricDrawStyle", {double(style)});
@@ -442,12 +391,6 @@ void gluCylinder(GLUquadric* q, GLdouble base, GLdouble top, GLdouble height, GL
                  GLint stacks) {
   record("gluCylinder",
          {base, top, height, double(slices), double(stacks), double(q->drawStyle)});
-}
-void gluSphere(GLUquadric* q, GLdouble radius, GLint slices, GLint stacks) {
-  record("gluSphere", {radius, double(slices), double(stacks), double(q->drawStyle)});
-}
-void gluDisk(GLUquadric* q, GLdouble inner, GLdouble outer, GLint slices, GLint loops) {
-  record("gluDisk", {inner, outer, double(slices), double(loops), double(q->drawStyle)});
 }
 
 void gluPerspective(GLdouble fovy, GLdouble aspect, GLdouble zNear, GLdouble zFar) {
@@ -497,9 +440,6 @@ void* glutStrokeRoman = nullptr;
 void glutInit(int*, char**) { record("glutInit", {}); }
 void glutInitDisplayMode(unsigned int mode) { record("glutInitDisplayMode", {double(mode)}); }
 void glutInitWindowSize(int w, int h) { record("glutInitWindowSize", {double(w), double(h)}); }
-void glutInitWindowPosition(int x, int y) {
-  record("glutInitWindowPosition", {double(x), double(y)});
-}
 int glutCreateWindow(const char* title) {
   record("glutCreateWindow", {}, title);
   return 1;
@@ -531,11 +471,5 @@ void glutWireSphere(double radius, GLint slices, GLint stacks) {
 }
 void glutSolidCube(double size) { record("glutSolidCube", {size}); }
 void glutWireCube(double size) { record("glutWireCube", {size}); }
-void glutSolidCone(double base, double height, GLint slices, GLint stacks) {
-  record("glutSolidCone", {base, height, double(slices), double(stacks)});
-}
-void glutWireCone(double base, double height, GLint slices, GLint stacks) {
-  record("glutWireCone", {base, height, double(slices), double(stacks)});
-}
 
 }  // extern "C"

@@ -6,6 +6,7 @@
 #ifndef GLFAKE_H
 #define GLFAKE_H
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,12 @@ const float* currentColor();
 
 // Makes the next glGenLists return `name` (0 to simulate failure).
 void setNextListName(unsigned name);
+
+// Whether a recorded colour `c` is `rgb`, to within float rounding.
+inline bool sameColour(const float* c, const float* rgb) {
+  return std::fabs(c[0] - rgb[0]) < 1e-6 && std::fabs(c[1] - rgb[1]) < 1e-6 &&
+         std::fabs(c[2] - rgb[2]) < 1e-6;
+}
 
 }  // namespace glfake
 

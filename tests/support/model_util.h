@@ -46,6 +46,13 @@ inline std::string fileContents(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// The names of the model's groups in list order.
+inline std::vector<std::string> groupNames(const ObjModel* model) {
+  std::vector<std::string> names;
+  for (const ObjGroup* g = model->groups; g; g = g->next) names.push_back(g->name);
+  return names;
+}
+
 // An empty model record, as the reader creates one before reading.
 inline ObjModel* emptyModel() { return static_cast<ObjModel*>(std::calloc(1, sizeof(ObjModel))); }
 
@@ -54,26 +61,37 @@ inline ObjModel* emptyModel() { return static_cast<ObjModel*>(std::calloc(1, siz
 struct Failure {};
 [[noreturn]] inline void throwFailure() { throw Failure{}; }
 
-// A fixture with a fresh temporary directory and the throwing failure
-// handler installed; `run` captures what an operation prints.
-class FileTest : public ::testing::Test {
+// A fixture with a fresh temporary directory, removed afterwards.
+class TempDirTest : public ::testing::Test {
  protected:
   void SetUp() override {
     char pattern[] = "/tmp/glm-test-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     dir = pattern;
-    glmSetFailureHandler(throwFailure);
   }
-  void TearDown() override {
-    glmSetFailureHandler(nullptr);
-    std::filesystem::remove_all(dir);
-  }
+  void TearDown() override { std::filesystem::remove_all(dir); }
 
   // Writes `text` byte for byte to `name` in the temporary directory.
   std::string write(const std::string& name, const std::string& text) {
     std::string path = dir + "/" + name;
     std::ofstream(path, std::ios::binary) << text;
     return path;
+  }
+
+  std::string dir;
+};
+
+// The temporary directory with the throwing failure handler installed;
+// `run` captures what an operation prints.
+class FileTest : public TempDirTest {
+ protected:
+  void SetUp() override {
+    TempDirTest::SetUp();
+    glmSetFailureHandler(throwFailure);
+  }
+  void TearDown() override {
+    glmSetFailureHandler(nullptr);
+    TempDirTest::TearDown();
   }
 
   // Runs `operation` with standard output and error captured into out and
@@ -100,7 +118,7 @@ class FileTest : public ::testing::Test {
     return model;
   }
 
-  std::string dir, out, err;
+  std::string out, err;
 };
 
 }  // namespace testutil
