@@ -92,8 +92,9 @@ inline Owned<float> shrinkVectors(Owned<float> array, std::size_t count) {
 // triangles and material 0.
 ObjGroup* glmCreateGroup(ObjModel* model, const char* name, const char* operation);
 
-// Releases the materials' names and the array.
-void glmFreeMaterials(ObjMaterial* materials, unsigned count);
+// Releases the names of entries `firstOwned` to `count` - 1 (the ones before
+// belong to someone else) and the array.
+void glmFreeMaterials(ObjMaterial* materials, unsigned count, unsigned firstOwned = 0);
 
 [[noreturn]] void glmAssertFailed(const char* expression, const char* file, int line,
                                   const char* function);

@@ -95,9 +95,9 @@ ObjGroup* glmEnsureGroup(ObjModel* model, const char* name) {
   return group ? group : glmCreateGroup(model, name, "glmEnsureGroup");
 }
 
-void glmFreeMaterials(ObjMaterial* materials, unsigned count) {
+void glmFreeMaterials(ObjMaterial* materials, unsigned count, unsigned firstOwned) {
   if (!materials) return;
-  for (unsigned i = 0; i < count; i++) std::free(materials[i].name);
+  for (unsigned i = firstOwned; i < count; i++) std::free(materials[i].name);
   std::free(materials);
 }
 

@@ -21,11 +21,7 @@ struct MaterialArray {
   unsigned count = 0;
   unsigned owned = 0;
 
-  ~MaterialArray() {
-    if (!materials) return;
-    for (unsigned i = owned; i < count; i++) std::free(materials[i].name);
-    std::free(materials);
-  }
+  ~MaterialArray() { glmFreeMaterials(materials, count, owned); }
 };
 
 void setColor(float* color, float r, float g, float b) {
@@ -91,9 +87,9 @@ char* glmPathDirectory(const char* path) {
 void glmReadMTL(ObjModel* model, const char* name) {
   GLM_ASSERT(model);
   GLM_ASSERT(name);
-  std::unique_ptr<char, FreeDeleter> directory(glmPathDirectory(model->path ? model->path : ""));
+  glm_internal::OwnedString directory(glmPathDirectory(model->path ? model->path : ""));
   std::size_t dirLength = std::strlen(directory.get()), nameLength = std::strlen(name);
-  std::unique_ptr<char, FreeDeleter> filename(
+  glm_internal::OwnedString filename(
       static_cast<char*>(glmAlloc(dirLength + nameLength + 1, 1, "glmReadMTL")));
   std::memcpy(filename.get(), directory.get(), dirLength);
   std::memcpy(filename.get() + dirLength, name, nameLength + 1);

@@ -37,12 +37,6 @@ class ObjReader : public FileTest {
   }
 };
 
-std::vector<std::string> groupNames(const ObjModel* model) {
-  std::vector<std::string> names;
-  for (const ObjGroup* g = model->groups; g; g = g->next) names.push_back(g->name);
-  return names;
-}
-
 std::vector<unsigned> groupTriangles(const ObjGroup* group) {
   return std::vector<unsigned>(group->triangles, group->triangles + group->trianglecount);
 }
