@@ -41,8 +41,9 @@ TEST(ObjviewMesh, EachTriangleKeepsItsCornersAndEachDistinctCornerIsStoredOnce) 
     EXPECT_EQ(mesh.parts[0].material, 1u);
     ASSERT_EQ(mesh.indices.size(), 12u);
     std::set<std::tuple<unsigned, unsigned, unsigned>> distinct;
+    const unsigned drawOrder[] = {second[0], second[1], first[0], first[1]};
     for (unsigned i = 0; i < 4; i++) {
-      const ObjTriangle& t = triangles[(i < 2 ? second : first)[i % 2]];
+      const ObjTriangle& t = triangles[drawOrder[i]];
       const float* last = &mesh.corners[Mesh::kStride * mesh.indices[3 * i + 2]];
       const float* drawnFirst = &mesh.corners[Mesh::kStride * mesh.indices[3 * i]];
       int k = 0;  // the model's corner drawn first: a flat triangle may be turned
