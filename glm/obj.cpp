@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <memory>
 #include <string_view>
 #include <thread>
@@ -262,7 +263,7 @@ struct Chunk {
   std::uint64_t vertices = 0, normals = 0, texcoords = 0, triangles = 0;  // counts
   std::uint64_t firstVertex = 0, firstNormal = 0, firstTexcoord = 0, firstTriangle = 0;
   GroupSlot head{};  // the triangles before its first group line
-  std::vector<ChunkEvent> events{};
+  std::deque<ChunkEvent> events{};  // stays in place: the counting pass counts into the last
   std::vector<Run> runs{};  // the head's, then one per group line
   bool abandoned = false;
 };
