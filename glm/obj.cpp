@@ -510,10 +510,24 @@ void readPass(Reader& r) {
 // library; then allocates every array at its final size.
 void sizeModel(Reader& r);
 
+// Prefaults the entries [first, first + count) of each large array, first
+// and count in the order vertices, normals, texture coordinates, triangles.
+void prefaultEntries(const ObjModel* m, const std::uint64_t (&first)[4],
+                     const std::uint64_t (&count)[4]) {
+  if (m->vertices) prefault(m->vertices + 3 * first[0], count[0] * 3 * sizeof(float));
+  if (m->normals) prefault(m->normals + 3 * first[1], count[1] * 3 * sizeof(float));
+  if (m->texcoords) prefault(m->texcoords + 2 * first[2], count[2] * 2 * sizeof(float));
+  if (m->triangles) prefault(m->triangles + first[3], count[3] * sizeof(ObjTriangle));
+}
+
 void glmFirstPass(Reader& r) {
   r.group = r.ensureGroup("default");
   readPass<false>(r);
   sizeModel(r);
+  const ObjModel* m = r.model;
+  prefaultEntries(m, {0, 0, 0, 0},
+                  {m->vertexcount + 1ull, m->normalcount + 1ull, m->texcoordcount + 1ull,
+                   m->trianglecount});
 }
 
 // Checks the counts and allocates every array at its final size.
@@ -551,10 +565,6 @@ void sizeModel(Reader& r) {
   if (model->texcoordcount)
     model->texcoords = static_cast<float*>(
         glmAlloc(model->texcoordcount + 1ull, 2 * sizeof(float), "glmReadOBJ"));
-  prefault(model->vertices, (model->vertexcount + 1ull) * 3 * sizeof(float));
-  prefault(model->normals, (model->normalcount + 1ull) * 3 * sizeof(float));
-  prefault(model->texcoords, (model->texcoordcount + 1ull) * 2 * sizeof(float));
-  prefault(model->triangles, model->trianglecount * sizeof(ObjTriangle));
 }
 
 // Stores vertices, normals, texture coordinates and triangles; entry 0 of
@@ -728,6 +738,9 @@ bool readInChunks(Reader& r) {
     w.triangles = c.firstTriangle;
     w.triangleEnd = c.firstTriangle + c.triangles;
     w.enterRun();
+    // Each thread maps the pages it is going to write.
+    prefaultEntries(w.model, {w.vertices, w.normals, w.texcoords, w.triangles},
+                    {c.vertices, c.normals, c.texcoords, c.triangles});
     readPass<true>(w);
   });
   if (!filled) {
