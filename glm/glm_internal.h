@@ -43,7 +43,7 @@ unsigned glmCorrectMode(const ObjModel* model, unsigned mode, const char* const 
 
 // glmReadOBJ reads files of at least `fromBytes` bytes in chunks on two
 // threads where there are two cores. `bytes` is the chunk size: 0 splits the
-// file in two halves; any other size also chunks on a single core, so tests
+// file in 32 parts; any other size also chunks on a single core, so tests
 // can run every input through the chunked reader. Default: 1 MiB, 0.
 void glmSetReadChunking(std::size_t fromBytes, std::size_t bytes);
 

@@ -600,10 +600,12 @@ unsigned cores() {
   return count;
 }
 
-// Splits [begin, end) after the line that holds each `size`th byte; two
-// halves when `size` is 0.
+// Splits [begin, end) after the line that holds each `size`th byte; by
+// default in 32 parts, so that the two threads share the work evenly even
+// where one part of the file costs more than another (a file's faces
+// often all follow its vertices).
 std::vector<Chunk> splitText(const char* begin, const char* end, std::size_t size) {
-  if (!size) size = static_cast<std::size_t>(end - begin) / 2 + 1;
+  if (!size) size = static_cast<std::size_t>(end - begin) / 32 + 1;
   std::vector<Chunk> chunks;
   for (const char* p = begin; p < end;) {
     const char* stop =
@@ -614,13 +616,14 @@ std::vector<Chunk> splitText(const char* begin, const char* end, std::size_t siz
   return chunks;
 }
 
-// Runs `work` on every chunk, the first half on the calling thread and the
-// second on another when there are two cores. A chunk whose work throws is
-// marked abandoned; returns whether none was.
+// Runs `work` on every chunk, on the calling thread and, when there are two
+// cores, on another: each takes the next chunk nobody has taken. A chunk
+// whose work throws is marked abandoned; returns whether none was.
 template <typename Work>
 bool onChunks(std::vector<Chunk>& chunks, Work work) {
-  auto range = [&chunks, &work](std::size_t from, std::size_t to) {
-    for (std::size_t i = from; i < to; i++) {
+  std::atomic<std::size_t> taken{0};
+  auto take = [&chunks, &work, &taken] {
+    for (std::size_t i; (i = taken.fetch_add(1, std::memory_order_relaxed)) < chunks.size();) {
       try {
         work(chunks[i]);
       } catch (...) {
@@ -628,15 +631,13 @@ bool onChunks(std::vector<Chunk>& chunks, Work work) {
       }
     }
   };
-  std::size_t half = cores() >= 2 ? chunks.size() / 2 : chunks.size();
   std::thread other;
   try {
-    if (half < chunks.size()) other = std::thread(range, half, chunks.size());
+    if (cores() >= 2 && chunks.size() > 1) other = std::thread(take);
   } catch (...) {
-    half = chunks.size();  // no thread to be had: all on this one
-    range(half, chunks.size());
+    // No thread to be had: this one does it all.
   }
-  range(0, half);
+  take();
   if (other.joinable()) other.join();
   return std::none_of(chunks.begin(), chunks.end(), [](const Chunk& c) { return c.abandoned; });
 }
