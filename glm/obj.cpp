@@ -281,12 +281,13 @@ void Reader::enterRun() {
 unsigned resolveOtherIndex(const Reader& r, long long raw, const char* written,
                            std::uint64_t readSoFar, std::uint64_t total, const char* kind,
                            const char* at) {
-  if (r.chunk) throw ChunkAbandoned{};
+  long long index = raw < 0 ? static_cast<long long>(readSoFar) + 1 + raw : raw;
+  bool outside = raw == 0 || index < 1 || static_cast<std::uint64_t>(index) > total;
+  if (r.chunk && (!written || outside)) throw ChunkAbandoned{};
   if (!written)
     glmFailf(stderr, "glmReadOBJ() failed: \"%s\" line %u: %s index is missing.\n", r.path,
              r.lineAt(at), kind);
-  long long index = raw < 0 ? static_cast<long long>(readSoFar) + 1 + raw : raw;
-  if (raw == 0 || index < 1 || static_cast<std::uint64_t>(index) > total) {
+  if (outside) {
     constexpr int kShown = 20;
     const char* end = written + (*written == '-' || *written == '+');
     while (isDigit(*end)) ++end;
