@@ -104,4 +104,12 @@ void glmFreeMaterials(ObjMaterial* materials, unsigned count, unsigned firstOwne
 #define GLM_ASSERT(expr) \
   ((expr) ? static_cast<void>(0) : glmAssertFailed(#expr, __FILE__, __LINE__, __func__))
 
+// ---- OBJ reading on two threads ----
+
+// glmReadOBJ reads files of at least `fromBytes` bytes in chunks on two
+// threads where there are two cores. `bytes` is the chunk size: 0 splits the
+// file in 32 parts; any other size also chunks on a single core, so tests
+// can run every input through the chunked reader. Default: 1 MiB, 0.
+void glmSetReadChunking(std::size_t fromBytes, std::size_t bytes);
+
 #endif

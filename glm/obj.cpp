@@ -2,13 +2,19 @@
 // array, a filling pass stores the data. Every statement is one line, and
 // both passes parse each statement with the same routine (the counting pass
 // only leaves out storing), so they cannot disagree on what a line holds.
+#include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <memory>
 #include <string_view>
+#include <thread>
+#include <vector>
 
+#include <sched.h>
 #include <sys/mman.h>
 
 #ifdef __SSE2__
@@ -170,6 +176,13 @@ template <Form form>
   return Form::vertexTextureNormal;
 }
 
+struct Chunk;
+
+// Thrown by a chunk's reader where the whole file's reader would report or
+// warn: the chunk is given up and the file read again by one thread, which
+// then reports it from the calling thread, in file order.
+struct ChunkAbandoned {};
+
 struct Reader {
   ObjModel* model;
   const char* path;
@@ -180,6 +193,24 @@ struct Reader {
   // Counts (first pass) or next free entries (second pass).
   std::uint64_t vertices = 0, normals = 0, texcoords = 0, triangles = 0;
   unsigned material = 0;
+  // Filling pass: the room of the current group's triangle list, and where
+  // the triangle array's part of this reader ends.
+  unsigned *next = nullptr, *room = nullptr;
+  std::uint64_t triangleEnd = 0;
+  // The chunk this reader reads alone, null for the whole file; and its
+  // current run of triangles within one group (filling pass).
+  Chunk* chunk = nullptr;
+  std::size_t run = 0;
+
+  void enterGroup() {
+    ObjGroup* g = group->group;
+    next = g->triangles + g->trianglecount;
+    room = g->triangles + group->capacity;
+  }
+  void leaveGroup() const {
+    group->group->trianglecount = static_cast<unsigned>(next - group->group->triangles);
+  }
+  void enterRun();
 
   unsigned lineAt(const char* p) const {
     unsigned line = 1;
@@ -188,6 +219,7 @@ struct Reader {
   }
 
   [[noreturn]] void disagree() const {
+    if (chunk) throw ChunkAbandoned{};
     glmFailf(stderr, "glmReadOBJ() failed: \"%s\": the reading passes disagree.\n", path);
   }
 
@@ -208,17 +240,54 @@ struct Reader {
   }
 };
 
+// A line of a chunk whose meaning depends on what came before it, kept in
+// file order while the chunk is counted and applied by the calling thread
+// afterwards.
+struct ChunkEvent {
+  enum Kind { group, library, usemtl } kind;
+  std::string_view name;
+  GroupSlot count{};  // group: its triangles until the chunk's next group line
+  ObjGroup* target = nullptr;  // group: the model's group of that name
+};
+
+// A run of a chunk's triangles that all go to one group: to `count` entries
+// of its list from `start` on.
+struct Run {
+  ObjGroup* group;
+  unsigned start, count;
+};
+
+// A part of the file, from a line start to a line start.
+struct Chunk {
+  const char *begin, *end;
+  std::uint64_t vertices = 0, normals = 0, texcoords = 0, triangles = 0;  // counts
+  std::uint64_t firstVertex = 0, firstNormal = 0, firstTexcoord = 0, firstTriangle = 0;
+  GroupSlot head{};  // the triangles before its first group line
+  std::deque<ChunkEvent> events{};  // stays in place: the counting pass counts into the last
+  std::vector<Run> runs{};  // the head's, then one per group line
+  bool abandoned = false;
+};
+
+void Reader::enterRun() {
+  if (run >= chunk->runs.size()) disagree();
+  const Run& at = chunk->runs[run];
+  next = at.group->triangles + at.start;
+  room = next + at.count;
+}
+
 // Turns a raw index into a 1-based one: negative indices count back from the
 // latest entry read so far; a missing index, 0 and anything outside
 // 1..total are fatal. The index is quoted as written, long ones cut.
 unsigned resolveOtherIndex(const Reader& r, long long raw, const char* written,
                            std::uint64_t readSoFar, std::uint64_t total, const char* kind,
                            const char* at) {
+  long long index = raw < 0 ? static_cast<long long>(readSoFar) + 1 + raw : raw;
+  bool outside = raw == 0 || index < 1 || static_cast<std::uint64_t>(index) > total;
+  if (r.chunk && (!written || outside)) throw ChunkAbandoned{};
   if (!written)
     glmFailf(stderr, "glmReadOBJ() failed: \"%s\" line %u: %s index is missing.\n", r.path,
              r.lineAt(at), kind);
-  long long index = raw < 0 ? static_cast<long long>(readSoFar) + 1 + raw : raw;
-  if (raw == 0 || index < 1 || static_cast<std::uint64_t>(index) > total) {
+  if (outside) {
     constexpr int kShown = 20;
     const char* end = written + (*written == '-' || *written == '+');
     while (isDigit(*end)) ++end;
@@ -263,10 +332,8 @@ template <bool Fill>
     r.group->capacity++;
     return nullptr;
   } else {
-    ObjGroup* group = r.group->group;
-    if (r.triangles >= r.model->trianglecount || group->trianglecount >= r.group->capacity)
-      r.disagree();
-    group->triangles[group->trianglecount++] = static_cast<unsigned>(r.triangles);
+    if (r.triangles >= r.triangleEnd || r.next >= r.room) r.disagree();
+    *r.next++ = static_cast<unsigned>(r.triangles);
     return &r.model->triangles[r.triangles++];
   }
 }
@@ -339,6 +406,13 @@ const char* readNumbers(Reader& r, const char* p, float* array, std::uint64_t& c
   return p;
 }
 
+// Every library's materials are kept; the model names the first.
+void readLibrary(ObjModel* model, std::string_view library) {
+  std::unique_ptr<char, FreeDeleter> name(copyText(library, "glmReadOBJ"));
+  if (!model->mtllib) model->mtllib = glmStrdup(name.get(), "glmReadOBJ");
+  glmReadMTL(model, name.get());
+}
+
 template <bool Fill>
 void readPass(Reader& r) {
   ObjModel* model = r.model;
@@ -367,6 +441,7 @@ void readPass(Reader& r) {
         } else if (word == "vt") {
           p = readNumbers<Fill>(r, p, model->texcoords, r.texcoords, model->texcoordcount, 2);
         } else {
+          if (r.chunk) throw ChunkAbandoned{};
           char name[kNameMax + 1];
           copyName(word.data(), word.data() + word.size(), name);
           glmFailf(stdout, "glmFirstPass(): Unknown token \"%s\".\n", name);
@@ -381,9 +456,19 @@ void readPass(Reader& r) {
           const char *begin, *end;
           restOfLine(p, &begin, &end);
           std::string_view name = cString(begin, end);
-          if constexpr (Fill) {
+          if (r.chunk) {
+            if constexpr (Fill) {
+              r.run++;
+              r.enterRun();
+            } else {
+              r.chunk->events.push_back({ChunkEvent::group, name});
+              r.group = &r.chunk->events.back().count;
+            }
+          } else if constexpr (Fill) {
+            r.leaveGroup();
             r.group = r.groups.find(name);
             if (!r.group || !r.group->group) r.disagree();
+            r.enterGroup();
             r.group->group->material = r.material;
           } else {
             r.group = r.ensureGroup(name);
@@ -392,15 +477,17 @@ void readPass(Reader& r) {
         break;
       case 'm':
         if (!Fill && word == "mtllib") {
-          // Every library's materials are kept; the model names the first.
-          std::unique_ptr<char, FreeDeleter> name(
-              copyText(firstWord(p, nextLine(p)), "glmReadOBJ"));
-          if (!model->mtllib) model->mtllib = glmStrdup(name.get(), "glmReadOBJ");
-          glmReadMTL(model, name.get());
+          std::string_view name = firstWord(p, nextLine(p));
+          if (r.chunk)
+            r.chunk->events.push_back({ChunkEvent::library, name});
+          else
+            readLibrary(model, name);
         }
         break;
       case 'u':
-        if (Fill && word == "usemtl") {
+        if (!Fill && r.chunk && word == "usemtl") {
+          r.chunk->events.push_back({ChunkEvent::usemtl, firstWord(p, nextLine(p))});
+        } else if (Fill && !r.chunk && word == "usemtl") {
           std::string_view name = firstWord(p, nextLine(p));
           const MaterialSlot* slot = r.materials.find(name);
           if (slot && slot->key) {
@@ -422,10 +509,31 @@ void readPass(Reader& r) {
 
 // Counts entries and triangles, creates the groups, reads the material
 // library; then allocates every array at its final size.
+void sizeModel(Reader& r);
+
+// Prefaults the entries [first, first + count) of each large array, first
+// and count in the order vertices, normals, texture coordinates, triangles.
+void prefaultEntries(const ObjModel* m, const std::uint64_t (&first)[4],
+                     const std::uint64_t (&count)[4]) {
+  if (m->vertices) prefault(m->vertices + 3 * first[0], count[0] * 3 * sizeof(float));
+  if (m->normals) prefault(m->normals + 3 * first[1], count[1] * 3 * sizeof(float));
+  if (m->texcoords) prefault(m->texcoords + 2 * first[2], count[2] * 2 * sizeof(float));
+  if (m->triangles) prefault(m->triangles + first[3], count[3] * sizeof(ObjTriangle));
+}
+
 void glmFirstPass(Reader& r) {
-  ObjModel* model = r.model;
   r.group = r.ensureGroup("default");
   readPass<false>(r);
+  sizeModel(r);
+  const ObjModel* m = r.model;
+  prefaultEntries(m, {0, 0, 0, 0},
+                  {m->vertexcount + 1ull, m->normalcount + 1ull, m->texcoordcount + 1ull,
+                   m->trianglecount});
+}
+
+// Checks the counts and allocates every array at its final size.
+void sizeModel(Reader& r) {
+  ObjModel* model = r.model;
   if (r.vertices >= UINT32_MAX || r.normals >= UINT32_MAX || r.texcoords >= UINT32_MAX ||
       r.triangles > UINT32_MAX)
     glmFailf(stderr, "glmReadOBJ() failed: \"%s\" is too large.\n", r.path);
@@ -458,10 +566,6 @@ void glmFirstPass(Reader& r) {
   if (model->texcoordcount)
     model->texcoords = static_cast<float*>(
         glmAlloc(model->texcoordcount + 1ull, 2 * sizeof(float), "glmReadOBJ"));
-  prefault(model->vertices, (model->vertexcount + 1ull) * 3 * sizeof(float));
-  prefault(model->normals, (model->normalcount + 1ull) * 3 * sizeof(float));
-  prefault(model->texcoords, (model->texcoordcount + 1ull) * 2 * sizeof(float));
-  prefault(model->triangles, model->trianglecount * sizeof(ObjTriangle));
 }
 
 // Stores vertices, normals, texture coordinates and triangles; entry 0 of
@@ -469,12 +573,191 @@ void glmFirstPass(Reader& r) {
 void glmFillPass(Reader& r) {
   r.vertices = r.normals = r.texcoords = 1;
   r.triangles = 0;
+  r.triangleEnd = r.model->trianglecount;
   r.material = 0;
   r.group = r.groups.find("default");
+  r.enterGroup();
   readPass<true>(r);
+  r.leaveGroup();
+}
+
+// Reading on two threads. Every statement is one line, so the file splits at
+// line starts into chunks that read alike wherever they start. Both passes
+// read their chunks in parallel; what depends on earlier lines (groups,
+// libraries, materials, where each count starts) is settled by the calling
+// thread in file order between them. A chunk that meets a failure or a
+// warning is given up and the file is read again by one thread, which
+// reports it exactly as it always does.
+
+std::atomic<std::size_t> chunkingFrom{std::size_t{1} << 20};
+std::atomic<std::size_t> chunkBytes{0};
+
+unsigned cores() {
+  static const unsigned count = [] {
+    cpu_set_t set;
+    if (::sched_getaffinity(0, sizeof set, &set) == 0) return static_cast<unsigned>(CPU_COUNT(&set));
+    return std::thread::hardware_concurrency();
+  }();
+  return count;
+}
+
+// Splits [begin, end) after the line that holds each `size`th byte; by
+// default in 32 parts, so that the two threads share the work evenly even
+// where one part of the file costs more than another (a file's faces
+// often all follow its vertices).
+std::vector<Chunk> splitText(const char* begin, const char* end, std::size_t size) {
+  if (!size) size = static_cast<std::size_t>(end - begin) / 32 + 1;
+  std::vector<Chunk> chunks;
+  for (const char* p = begin; p < end;) {
+    const char* stop =
+        static_cast<std::size_t>(end - p) <= size ? end : std::min(nextLine(p + size - 1), end);
+    chunks.push_back({p, stop});
+    p = stop;
+  }
+  return chunks;
+}
+
+// Runs `work` on every chunk, on the calling thread and, when there are two
+// cores, on another: each takes the next chunk nobody has taken. A chunk
+// whose work throws is marked abandoned; returns whether none was.
+template <typename Work>
+bool onChunks(std::vector<Chunk>& chunks, Work work) {
+  std::atomic<std::size_t> taken{0};
+  auto take = [&chunks, &work, &taken] {
+    for (std::size_t i; (i = taken.fetch_add(1, std::memory_order_relaxed)) < chunks.size();) {
+      try {
+        work(chunks[i]);
+      } catch (...) {
+        chunks[i].abandoned = true;
+      }
+    }
+  };
+  std::thread other;
+  try {
+    if (cores() >= 2 && chunks.size() > 1) other = std::thread(take);
+  } catch (...) {
+    // No thread to be had: this one does it all.
+  }
+  take();
+  if (other.joinable()) other.join();
+  return std::none_of(chunks.begin(), chunks.end(), [](const Chunk& c) { return c.abandoned; });
+}
+
+// A reader of one chunk, with the model's arrays but none of its names.
+Reader chunkReader(const Reader& whole, Chunk& chunk) {
+  Reader r{};
+  r.model = whole.model;
+  r.path = whole.path;
+  r.text.begin = chunk.begin;
+  r.text.end = chunk.end;
+  r.chunk = &chunk;
+  return r;
+}
+
+// Applies the chunks' group and library lines in file order, as the
+// counting pass does, and sums their counts. (A new group may move the
+// table's slots, so only the groups themselves are kept.)
+void settleCounts(Reader& r, std::vector<Chunk>& chunks) {
+  ObjGroup* current = r.ensureGroup("default")->group;
+  for (Chunk& c : chunks) {
+    c.firstVertex = r.vertices;
+    c.firstNormal = r.normals;
+    c.firstTexcoord = r.texcoords;
+    c.firstTriangle = r.triangles;
+    r.vertices += c.vertices;
+    r.normals += c.normals;
+    r.texcoords += c.texcoords;
+    r.triangles += c.triangles;
+    r.groups.find(current->name)->capacity += c.head.capacity;
+    for (ChunkEvent& e : c.events) {
+      if (e.kind == ChunkEvent::group) {
+        GroupSlot* slot = r.ensureGroup(e.name);
+        slot->capacity += e.count.capacity;
+        current = e.target = slot->group;
+      } else if (e.kind == ChunkEvent::library) {
+        readLibrary(r.model, e.name);
+      }
+    }
+  }
+}
+
+// Gives every chunk its runs within the groups' lists and sets the groups'
+// materials and triangle counts, as the filling pass does. False when a
+// material is not found: its warning must come out in turn with the
+// filling pass's failures, so one thread reads that file.
+bool planRuns(Reader& r, std::vector<Chunk>& chunks) {
+  ObjGroup* current = r.groups.find("default")->group;
+  unsigned material = 0;
+  auto run = [](Chunk& c, ObjGroup* group, std::size_t count) {
+    c.runs.push_back({group, group->trianglecount, static_cast<unsigned>(count)});
+    group->trianglecount += static_cast<unsigned>(count);
+  };
+  for (Chunk& c : chunks) {
+    run(c, current, c.head.capacity);
+    for (ChunkEvent& e : c.events) {
+      if (e.kind == ChunkEvent::group) {
+        current = e.target;
+        run(c, current, e.count.capacity);
+      } else if (e.kind == ChunkEvent::usemtl) {
+        const MaterialSlot* slot = r.materials.find(e.name);
+        if (!slot || !slot->key) return false;
+        material = slot->index;
+      } else {
+        continue;
+      }
+      current->material = material;
+    }
+  }
+  return true;
+}
+
+void forgetFilling(ObjModel* model) {
+  for (ObjGroup* group = model->groups; group; group = group->next)
+    group->trianglecount = group->material = 0;
+}
+
+// Both passes in chunks; false when the file must be read by one thread
+// from the start (nothing has been done to the model then).
+bool readInChunks(Reader& r) {
+  std::vector<Chunk> chunks = splitText(r.text.begin, r.text.end, chunkBytes.load());
+  bool counted = onChunks(chunks, [&r](Chunk& c) {
+    Reader w = chunkReader(r, c);
+    w.group = &c.head;
+    readPass<false>(w);
+    c.vertices = w.vertices;
+    c.normals = w.normals;
+    c.texcoords = w.texcoords;
+    c.triangles = w.triangles;
+  });
+  if (!counted) return false;
+  settleCounts(r, chunks);
+  sizeModel(r);
+  bool filled = planRuns(r, chunks) && onChunks(chunks, [&r](Chunk& c) {
+    Reader w = chunkReader(r, c);
+    w.vertices = c.firstVertex + 1;
+    w.normals = c.firstNormal + 1;
+    w.texcoords = c.firstTexcoord + 1;
+    w.triangles = c.firstTriangle;
+    w.triangleEnd = c.firstTriangle + c.triangles;
+    w.enterRun();
+    // Each thread maps the pages it is going to write.
+    prefaultEntries(w.model, {w.vertices, w.normals, w.texcoords, w.triangles},
+                    {c.vertices, c.normals, c.texcoords, c.triangles});
+    readPass<true>(w);
+  });
+  if (!filled) {
+    forgetFilling(r.model);
+    glmFillPass(r);
+  }
+  return true;
 }
 
 }  // namespace
+
+void glmSetReadChunking(std::size_t fromBytes, std::size_t bytes) {
+  chunkingFrom = fromBytes;
+  chunkBytes = bytes;
+}
 
 ObjModel* glmReadOBJ(const char* path) {
   GLM_ASSERT(path);
@@ -494,7 +777,11 @@ ObjModel* glmReadOBJ(const char* path) {
   model->path = glmStrdup(path, "glmReadOBJ");
   r.model = model.get();
 
-  glmFirstPass(r);
-  glmFillPass(r);
+  std::size_t size = static_cast<std::size_t>(r.text.end - r.text.begin);
+  bool chunked = size >= chunkingFrom && (cores() >= 2 || chunkBytes) && readInChunks(r);
+  if (!chunked) {
+    glmFirstPass(r);
+    glmFillPass(r);
+  }
   return model.release();
 }
