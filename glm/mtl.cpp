@@ -11,6 +11,8 @@
 #include "glm_internal.h"
 #include "scan.h"
 
+using namespace glm_scan;
+
 namespace {
 
 // A material array under construction. Entries from `owned` on are its own

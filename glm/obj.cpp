@@ -24,6 +24,8 @@
 #include "glm_internal.h"
 #include "scan.h"
 
+using namespace glm_scan;
+
 namespace {
 
 // The large arrays are written from end to end right after they are

@@ -35,14 +35,14 @@
 
 #include "glm_internal.h"
 
-namespace {
+// The readers' scanning tools, shared by the OBJ and MTL readers (and their
+// tests) and kept out of the global namespace.
+namespace glm_scan {
+
+using glm_internal::FreeDeleter;
 
 // Longest keyword quoted in a message.
 constexpr std::size_t kNameMax = 127;
-
-struct FreeDeleter {
-  void operator()(void* block) const { std::free(block); }
-};
 
 // A whole file in memory: text[0..size) is the file, text[size] is '\n' and
 // text[size + 1] is '\0'; kPadding bytes after them are zero, so fixed-size
@@ -519,6 +519,6 @@ inline int scanFloats(const char*& p, float* values, int count) {
   return count;
 }
 
-}  // namespace
+}  // namespace glm_scan
 
 #endif

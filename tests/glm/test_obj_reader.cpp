@@ -22,6 +22,8 @@
 #include "model_util.h"
 #include "scan.h"
 
+using namespace glm_scan;
+
 namespace {
 
 namespace fs = std::filesystem;
