@@ -25,7 +25,8 @@ ObjModel* gridModel(unsigned side) {
       v[2] = 0.2f * std::sin(6 * v[0]) * std::cos(5 * v[1]);
     }
   model->trianglecount = 2 * (side - 1) * (side - 1);
-  model->triangles = static_cast<ObjTriangle*>(std::calloc(model->trianglecount, sizeof(ObjTriangle)));
+  model->triangles =
+      static_cast<ObjTriangle*>(std::calloc(model->trianglecount, sizeof(ObjTriangle)));
   unsigned t = 0;
   for (unsigned j = 0; j + 1 < side; j++)
     for (unsigned i = 0; i + 1 < side; i++) {
@@ -46,8 +47,8 @@ double cpuNow() {
 }  // namespace
 
 int main() {
-  std::printf("%10s %14s %10s %16s %10s %9s\n", "triangles", "facet ms cpu", "ns/tri", "vertex ms cpu", "ns/tri",
-              "normals");
+  std::printf("%10s %14s %10s %16s %10s %9s\n", "triangles", "facet ms cpu", "ns/tri",
+              "vertex ms cpu", "ns/tri", "normals");
   for (unsigned side : {225u, 500u, 708u}) {
     ObjModel* model = gridModel(side);
     double facet = 1e30, vertex = 1e30;
@@ -60,8 +61,8 @@ int main() {
       vertex = std::min(vertex, cpuNow() - start);
     }
     const double n = model->trianglecount;
-    std::printf("%10u %14.2f %10.1f %16.2f %10.1f %9u\n", model->trianglecount, facet * 1e3, facet * 1e9 / n,
-                vertex * 1e3, vertex * 1e9 / n, model->normalcount);
+    std::printf("%10u %14.2f %10.1f %16.2f %10.1f %9u\n", model->trianglecount, facet * 1e3,
+                facet * 1e9 / n, vertex * 1e3, vertex * 1e9 / n, model->normalcount);
     glmFreeModel(model);
   }
   return 0;

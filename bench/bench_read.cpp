@@ -186,9 +186,10 @@ void benchmark(const std::vector<std::string>& files, int rounds) {
                   1e3 * median(wall[k]), peak[k]);
     std::vector<double> faster;
     for (int round = 0; round < rounds; round++) faster.push_back(wall[0][round] / wall[1][round]);
-    std::printf("%-28s on two threads glmReadOBJ is %.2fx its one-thread speed (median of %d "
-                "per-round wall-time ratios)\n",
-                name.c_str(), median(faster), rounds);
+    std::printf(
+        "%-28s on two threads glmReadOBJ is %.2fx its one-thread speed (median of %d "
+        "per-round wall-time ratios)\n",
+        name.c_str(), median(faster), rounds);
     for (std::size_t k = 2; k < list.size(); k++) {
       std::vector<double> ratios;
       for (int round = 0; round < rounds; round++)

@@ -50,7 +50,8 @@ Soup heightFieldSoup(unsigned targetCount, bool shuffled) {
     for (unsigned i = 0; i < soup.count; i++) order[i] = i + 1;
     std::shuffle(order.begin(), order.end(), random);
     std::vector<float> mixed(3);
-    for (unsigned i : order) mixed.insert(mixed.end(), &soup.vectors[3 * i], &soup.vectors[3 * i + 3]);
+    for (unsigned i : order)
+      mixed.insert(mixed.end(), &soup.vectors[3 * i], &soup.vectors[3 * i + 3]);
     soup.vectors.swap(mixed);
   }
   return soup;
@@ -110,13 +111,16 @@ double timeScan(const Soup& soup, unsigned* keptcount) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const unsigned maxCount = argc > 1 ? static_cast<unsigned>(std::strtoul(argv[1], nullptr, 10)) : 1000000u;
+  const unsigned maxCount =
+      argc > 1 ? static_cast<unsigned>(std::strtoul(argv[1], nullptr, 10)) : 1000000u;
   const unsigned sizes[] = {10000, 30000, 100000, 300000, 1000000, 3000000, 10000000};
-  const unsigned scanLimit = argc > 2 ? static_cast<unsigned>(std::strtoul(argv[2], nullptr, 10)) : 100000u;
+  const unsigned scanLimit =
+      argc > 2 ? static_cast<unsigned>(std::strtoul(argv[2], nullptr, 10)) : 100000u;
 
   for (bool shuffled : {false, true}) {
     std::printf("%s soup\n", shuffled ? "shuffled" : "mesh-ordered");
-    std::printf("%10s %10s %12s %12s %12s %9s\n", "vertices", "kept", "weld ms cpu", "ns/vertex", "scan ms cpu", "speedup");
+    std::printf("%10s %10s %12s %12s %12s %9s\n", "vertices", "kept", "weld ms cpu", "ns/vertex",
+                "scan ms cpu", "speedup");
     double perVertex100k = 0, perVertex1m = 0;
     for (unsigned size : sizes) {
       if (size > maxCount) break;
@@ -129,14 +133,16 @@ int main(int argc, char** argv) {
       if (size <= scanLimit) {
         const double scan = timeScan(soup, &scanKept);
         if (scanKept != kept) std::printf("MISMATCH: scan kept %u, weld kept %u\n", scanKept, kept);
-        std::printf("%10u %10u %12.3f %12.1f %12.1f %8.0fx\n", soup.count, kept, weld * 1e3, perVertex,
-                    scan * 1e3, scan / weld);
+        std::printf("%10u %10u %12.3f %12.1f %12.1f %8.0fx\n", soup.count, kept, weld * 1e3,
+                    perVertex, scan * 1e3, scan / weld);
       } else {
-        std::printf("%10u %10u %12.3f %12.1f %12s %9s\n", soup.count, kept, weld * 1e3, perVertex, "-", "-");
+        std::printf("%10u %10u %12.3f %12.1f %12s %9s\n", soup.count, kept, weld * 1e3, perVertex,
+                    "-", "-");
       }
     }
     if (perVertex100k > 0 && perVertex1m > 0)
-      std::printf("time per vertex at 1000000 relative to 100000: %.2f\n", perVertex1m / perVertex100k);
+      std::printf("time per vertex at 1000000 relative to 100000: %.2f\n",
+                  perVertex1m / perVertex100k);
     std::printf("\n");
   }
   return 0;

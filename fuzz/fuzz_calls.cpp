@@ -37,14 +37,14 @@ constexpr std::string_view kOpsMarker = "\n#---ops---\n";
 // with every flag, writing with every flag, a weld at 0.001, a flat textured
 // write with materials, spherical coordinates, a flip, and a flat textured
 // write with the colour flag.
-constexpr std::uint8_t kDefaultOps[] = {0, 1, 0x59, 6, 10, 0x3f, 11, 0x1f, 8, 0x11,
-                                        11, 0x15, 7, 5, 11, 0x0d};
+constexpr std::uint8_t kDefaultOps[] = {0, 1,    0x59, 6,    10, 0x3f, 11, 0x1f,
+                                        8, 0x11, 11,   0x15, 7,  5,    11, 0x0d};
 
 // Library names an operation can give the model: plain ones, and ones the
 // writer must refuse because they leave the output directory.
-const char* const kLibraryNames[] = {"lib.mtl", "x.mtl", "./y.mtl", "../escape.mtl",
-                                     "/nonexistent-glm-fuzz/z.mtl", "sub/../lib.mtl",
-                                     "a/b.mtl", nullptr};
+const char* const kLibraryNames[] = {
+    "lib.mtl",        "x.mtl",   "./y.mtl", "../escape.mtl", "/nonexistent-glm-fuzz/z.mtl",
+    "sub/../lib.mtl", "a/b.mtl", nullptr};
 
 bool leavesDirectory(const char* name) {
   std::string_view text(name);
@@ -163,8 +163,9 @@ void compare(const ObjModel* model, const ObjModel* copy, unsigned mode, bool li
     for (int c = 0; c < 3; c++) {
       FUZZ_CHECK(after.vertexidx[c] == before.vertexidx[c]);
       FUZZ_CHECK(after.texcoordidx[c] == (texture ? before.texcoordidx[c] : 0));
-      FUZZ_CHECK(after.normalidx[c] ==
-                 (smooth ? before.normalidx[c] : flat ? before.facetnormidx : 0));
+      FUZZ_CHECK(after.normalidx[c] == (smooth ? before.normalidx[c]
+                                        : flat ? before.facetnormidx
+                                               : 0));
     }
   }
 

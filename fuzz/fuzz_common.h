@@ -108,12 +108,12 @@ struct Messages {
 };
 
 // A broken invariant in what a reader returned: report it as a crash.
-#define FUZZ_CHECK(expr)                                                        \
-  do {                                                                          \
-    if (!(expr)) {                                                              \
+#define FUZZ_CHECK(expr)                                                              \
+  do {                                                                                \
+    if (!(expr)) {                                                                    \
       dprintf(STDERR_FILENO, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #expr); \
-      std::abort();                                                             \
-    }                                                                           \
+      std::abort();                                                                   \
+    }                                                                                 \
   } while (0)
 
 // Every index of every triangle names an entry of its array (0: none).

@@ -33,12 +33,12 @@
 
 /* One material of a model's material library. */
 typedef struct ObjMaterial {
-  char* name;         /* owned; "default" for entry 0 */
-  float diffuse[4];   /* RGBA; read from "Kd", alpha stays 1 */
-  float ambient[4];   /* RGBA; read from "Ka", alpha stays 1 */
-  float specular[4];  /* RGBA; read from "Ks", alpha stays 1 */
-  float emissive[4];  /* reserved: never set by the reader, never read */
-  float shininess;    /* on GL_SHININESS's 0..128 scale ("Ns" 0..1000 converted) */
+  char* name;        /* owned; "default" for entry 0 */
+  float diffuse[4];  /* RGBA; read from "Kd", alpha stays 1 */
+  float ambient[4];  /* RGBA; read from "Ka", alpha stays 1 */
+  float specular[4]; /* RGBA; read from "Ks", alpha stays 1 */
+  float emissive[4]; /* reserved: never set by the reader, never read */
+  float shininess;   /* on GL_SHININESS's 0..128 scale ("Ns" 0..1000 converted) */
 } ObjMaterial;
 
 /* One triangle. Index fields no operation has written hold 0. */
@@ -92,13 +92,13 @@ typedef struct ObjModel {
 /* Render and output mode flags (combined with bitwise OR)                  */
 /* ------------------------------------------------------------------------ */
 
-#define DRAW_NONE 0u     /* positions only */
-#define DRAW_FLAT 1u     /* one facet normal per triangle */
-#define DRAW_SMOOTH 2u   /* one vertex normal per corner */
-#define DRAW_TEXTURE 4u  /* one texture coordinate per corner */
-#define DRAW_COLOR 8u    /* group material's diffuse colour as the current colour */
+#define DRAW_NONE 0u      /* positions only */
+#define DRAW_FLAT 1u      /* one facet normal per triangle */
+#define DRAW_SMOOTH 2u    /* one vertex normal per corner */
+#define DRAW_TEXTURE 4u   /* one texture coordinate per corner */
+#define DRAW_COLOR 8u     /* group material's diffuse colour as the current colour */
 #define DRAW_MATERIAL 16u /* group material as the front-and-back GL material */
-#define DRAW_OUTLINE 32u /* each triangle as its own GL_LINE_LOOP (drawing only) */
+#define DRAW_OUTLINE 32u  /* each triangle as its own GL_LINE_LOOP (drawing only) */
 
 /* ------------------------------------------------------------------------ */
 /* Failure handling                                                         */

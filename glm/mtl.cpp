@@ -102,8 +102,7 @@ void glmReadMTL(ObjModel* model, const char* name) {
     case Load::done:
       break;
     case Load::unreadable:
-      glmFailf(stderr, "glmReadMTL() failed: can't open material file \"%s\".\n",
-               filename.get());
+      glmFailf(stderr, "glmReadMTL() failed: can't open material file \"%s\".\n", filename.get());
     case Load::device:
       glmFailf(stderr, "glmReadMTL() failed: \"%s\" is a device, not a file.\n", filename.get());
   }

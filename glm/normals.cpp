@@ -115,7 +115,8 @@ CornerLists cornerLists(const ObjModel* model) {
 void normalsOfVertex(ObjModel* model, ObjCornerNode* first, ObjCornerNode* last, float cosAngle,
                      float* normals, unsigned& numnormals) {
   auto facetNormal = [&](unsigned triangleidx) {
-    return &model->facetnorms[3 * static_cast<std::size_t>(model->triangles[triangleidx].facetnormidx)];
+    return &model->facetnorms[3 *
+                              static_cast<std::size_t>(model->triangles[triangleidx].facetnormidx)];
   };
 
   // Every corner is compared with the head's facet normal, not with its
@@ -147,8 +148,8 @@ void normalsOfVertex(ObjModel* model, ObjCornerNode* first, ObjCornerNode* last,
     if (node->smoothed) {
       triangle.normalidx[node->corner] = average;
     } else {
-      std::memcpy(&normals[3 * static_cast<std::size_t>(numnormals)], facetNormal(node->triangleidx),
-                  3 * sizeof(float));
+      std::memcpy(&normals[3 * static_cast<std::size_t>(numnormals)],
+                  facetNormal(node->triangleidx), 3 * sizeof(float));
       triangle.normalidx[node->corner] = numnormals++;
     }
   }

@@ -39,8 +39,7 @@ void prefault(void* block, std::size_t bytes) {
   if (!block || bytes < kWorthIt) return;
   std::uintptr_t begin = (reinterpret_cast<std::uintptr_t>(block) + kPage - 1) & ~(kPage - 1);
   std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(block) + bytes) & ~(kPage - 1);
-  if (end > begin)
-    ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);
+  if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);
 #else
   (void)block;
   (void)bytes;
@@ -138,7 +137,8 @@ template <Form form>
 
 // "%d" inside the first corner's word, which ends at `limit`: there is no
 // whitespace to skip, and its C string ends at a NUL (never a digit).
-[[gnu::always_inline]] inline bool scanIntIn(const char*& p, const char* limit, long long& value, const char** at) {
+[[gnu::always_inline]] inline bool scanIntIn(const char*& p, const char* limit, long long& value,
+                                             const char** at) {
   return p != limit && !isSpace(*p) && scanInt(p, value, at);
 }
 
@@ -248,7 +248,7 @@ struct Reader {
 struct ChunkEvent {
   enum Kind { group, library, usemtl } kind;
   std::string_view name;
-  GroupSlot count{};  // group: its triangles until the chunk's next group line
+  GroupSlot count{};           // group: its triangles until the chunk's next group line
   ObjGroup* target = nullptr;  // group: the model's group of that name
 };
 
@@ -264,9 +264,9 @@ struct Chunk {
   const char *begin, *end;
   std::uint64_t vertices = 0, normals = 0, texcoords = 0, triangles = 0;  // counts
   std::uint64_t firstVertex = 0, firstNormal = 0, firstTexcoord = 0, firstTriangle = 0;
-  GroupSlot head{};  // the triangles before its first group line
+  GroupSlot head{};                 // the triangles before its first group line
   std::deque<ChunkEvent> events{};  // stays in place: the counting pass counts into the last
-  std::vector<Run> runs{};  // the head's, then one per group line
+  std::vector<Run> runs{};          // the head's, then one per group line
   bool abandoned = false;
 };
 
@@ -319,8 +319,8 @@ template <Form form>
   const ObjModel* m = r.model;
   t.vertexidx[k] = resolveIndex(r, c.v, c.vAt, r.vertices - 1, m->vertexcount, "vertex", at);
   if constexpr (form == Form::vertexTexture || form == Form::vertexTextureNormal)
-    t.texcoordidx[k] = resolveIndex(r, c.t, c.tAt, r.texcoords - 1, m->texcoordcount,
-                                    "texture coordinate", at);
+    t.texcoordidx[k] =
+        resolveIndex(r, c.t, c.tAt, r.texcoords - 1, m->texcoordcount, "texture coordinate", at);
   if constexpr (form == Form::vertexNormal || form == Form::vertexTextureNormal)
     t.normalidx[k] = resolveIndex(r, c.n, c.nAt, r.normals - 1, m->normalcount, "normal", at);
 }
@@ -528,9 +528,9 @@ void glmFirstPass(Reader& r) {
   readPass<false>(r);
   sizeModel(r);
   const ObjModel* m = r.model;
-  prefaultEntries(m, {0, 0, 0, 0},
-                  {m->vertexcount + 1ull, m->normalcount + 1ull, m->texcoordcount + 1ull,
-                   m->trianglecount});
+  prefaultEntries(
+      m, {0, 0, 0, 0},
+      {m->vertexcount + 1ull, m->normalcount + 1ull, m->texcoordcount + 1ull, m->trianglecount});
 }
 
 // Checks the counts and allocates every array at its final size.
@@ -560,14 +560,14 @@ void sizeModel(Reader& r) {
   }
   model->vertices =
       static_cast<float*>(glmAlloc(model->vertexcount + 1ull, 3 * sizeof(float), "glmReadOBJ"));
-  model->triangles = static_cast<ObjTriangle*>(
-      glmAlloc(model->trianglecount, sizeof(ObjTriangle), "glmReadOBJ"));
+  model->triangles =
+      static_cast<ObjTriangle*>(glmAlloc(model->trianglecount, sizeof(ObjTriangle), "glmReadOBJ"));
   if (model->normalcount)
     model->normals =
         static_cast<float*>(glmAlloc(model->normalcount + 1ull, 3 * sizeof(float), "glmReadOBJ"));
   if (model->texcoordcount)
-    model->texcoords = static_cast<float*>(
-        glmAlloc(model->texcoordcount + 1ull, 2 * sizeof(float), "glmReadOBJ"));
+    model->texcoords =
+        static_cast<float*>(glmAlloc(model->texcoordcount + 1ull, 2 * sizeof(float), "glmReadOBJ"));
 }
 
 // Stores vertices, normals, texture coordinates and triangles; entry 0 of
@@ -597,7 +597,8 @@ std::atomic<std::size_t> chunkBytes{0};
 unsigned cores() {
   static const unsigned count = [] {
     cpu_set_t set;
-    if (::sched_getaffinity(0, sizeof set, &set) == 0) return static_cast<unsigned>(CPU_COUNT(&set));
+    if (::sched_getaffinity(0, sizeof set, &set) == 0)
+      return static_cast<unsigned>(CPU_COUNT(&set));
     return std::thread::hardware_concurrency();
   }();
   return count;
@@ -735,18 +736,18 @@ bool readInChunks(Reader& r) {
   settleCounts(r, chunks);
   sizeModel(r);
   bool filled = planRuns(r, chunks) && onChunks(chunks, [&r](Chunk& c) {
-    Reader w = chunkReader(r, c);
-    w.vertices = c.firstVertex + 1;
-    w.normals = c.firstNormal + 1;
-    w.texcoords = c.firstTexcoord + 1;
-    w.triangles = c.firstTriangle;
-    w.triangleEnd = c.firstTriangle + c.triangles;
-    w.enterRun();
-    // Each thread maps the pages it is going to write.
-    prefaultEntries(w.model, {w.vertices, w.normals, w.texcoords, w.triangles},
-                    {c.vertices, c.normals, c.texcoords, c.triangles});
-    readPass<true>(w);
-  });
+                  Reader w = chunkReader(r, c);
+                  w.vertices = c.firstVertex + 1;
+                  w.normals = c.firstNormal + 1;
+                  w.texcoords = c.firstTexcoord + 1;
+                  w.triangles = c.firstTriangle;
+                  w.triangleEnd = c.firstTriangle + c.triangles;
+                  w.enterRun();
+                  // Each thread maps the pages it is going to write.
+                  prefaultEntries(w.model, {w.vertices, w.normals, w.texcoords, w.triangles},
+                                  {c.vertices, c.normals, c.texcoords, c.triangles});
+                  readPass<true>(w);
+                });
   if (!filled) {
     forgetFilling(r.model);
     glmFillPass(r);

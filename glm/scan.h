@@ -451,8 +451,8 @@ inline bool plainFloat(const char*& p, float* value) {
     const char* after = q + wholeDigits;
     if (*after == '.') partDigits = digitRun(after + 1, part);
     if (partDigits < 8) {
-      static constexpr std::uint64_t kScale[] = {1, 10, 100, 1000, 10000, 100000, 1000000,
-                                                 10000000};
+      static constexpr std::uint64_t kScale[] = {1,     10,     100,     1000,
+                                                 10000, 100000, 1000000, 10000000};
       if (*after == '.') after += 1 + partDigits;
       mantissa = whole * kScale[partDigits] + part;
       digits = wholeDigits + partDigits;
@@ -461,7 +461,7 @@ inline bool plainFloat(const char*& p, float* value) {
     }
   }
   const bool fewDigits = digits;  // at most 14: within every limit below
-  if (!digits) {  // longer runs, or no digits at all: byte by byte
+  if (!digits) {                  // longer runs, or no digits at all: byte by byte
     q = number;
     mantissa = 0;
     fraction = 0;

@@ -38,9 +38,11 @@ void glmPlanarTexCoords(ObjModel* model) {
 
   float dimensions[3];
   glmMeasureExtents(model, dimensions);
-  const float largest = glmAbsValue(glmMaxOf(glmMaxOf(dimensions[0], dimensions[1]), dimensions[2]));
+  const float largest =
+      glmAbsValue(glmMaxOf(glmMaxOf(dimensions[0], dimensions[1]), dimensions[2]));
   // A model with nothing to measure keeps its coordinates unscaled.
-  const float scale = largest == 0.0f ? 1.0f : static_cast<float>(2.0 / static_cast<double>(largest));
+  const float scale =
+      largest == 0.0f ? 1.0f : static_cast<float>(2.0 / static_cast<double>(largest));
 
   glm_internal::Owned<float> owner = newTexcoords(model->vertexcount, "glmPlanarTexCoords");
   float* texcoords = owner.get();

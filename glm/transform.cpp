@@ -66,7 +66,8 @@ float glmFitToUnitCube(ObjModel* model) {
 
   // A model with nothing to measure (all of it at the origin) is only centred.
   const float largest = glmMaxOf(glmMaxOf(dimensions[0], dimensions[1]), dimensions[2]);
-  const float scale = largest == 0.0f ? 1.0f : static_cast<float>(2.0 / static_cast<double>(largest));
+  const float scale =
+      largest == 0.0f ? 1.0f : static_cast<float>(2.0 / static_cast<double>(largest));
 
   float* vertices = model->vertices;
   for (std::size_t i = 1; i <= model->vertexcount; i++) {

@@ -199,7 +199,8 @@ unsigned weld(float* vectors, unsigned count, float epsilon, float* kept, unsign
     std::uint64_t terms[3][2];
     const AxisCells* axes[3] = {&x, &y, &z};
     for (int axis = 0; axis < 3; axis++)
-      for (int n = 0; n < axes[axis]->count; n++) terms[axis][n] = axisTerm(axes[axis]->first + n, axis);
+      for (int n = 0; n < axes[axis]->count; n++)
+        terms[axis][n] = axisTerm(axes[axis]->first + n, axis);
 
     unsigned best = 0;
     for (int a = 0; a < x.count; a++)
@@ -207,7 +208,8 @@ unsigned weld(float* vectors, unsigned count, float epsilon, float* kept, unsign
         for (int c = 0; c < z.count; c++)
           if (const Cell* cell = grid.find(terms[0][a] ^ terms[1][b] ^ terms[2][c]))
             for (unsigned j = cell->head; j != 0; j = next[j])
-              if ((best == 0 || j < best) && close(v, &kept[3 * static_cast<std::size_t>(j)], epsilon))
+              if ((best == 0 || j < best) &&
+                  close(v, &kept[3 * static_cast<std::size_t>(j)], epsilon))
                 best = j;
 
     if (best == 0) {
@@ -229,8 +231,8 @@ unsigned weld(float* vectors, unsigned count, float epsilon, float* kept, unsign
 }  // namespace
 
 float* glmMergeVectors(float* vectors, unsigned* count, float epsilon) {
-  glm_internal::Owned<float> kept =
-      glm_internal::allocOwned<float>(3 * (static_cast<std::size_t>(*count) + 1), "glmMergeVectors");
+  glm_internal::Owned<float> kept = glm_internal::allocOwned<float>(
+      3 * (static_cast<std::size_t>(*count) + 1), "glmMergeVectors");
   *count = weld(vectors, *count, epsilon, kept.get(), nullptr);
   return kept.release();
 }
@@ -251,13 +253,15 @@ void glmMergeVertices(ObjModel* model, float epsilon) {
   glm_internal::Owned<float> distinct = glm_internal::allocOwned<float>(
       3 * (static_cast<std::size_t>(vertexcount) + 1), "glmMergeVertices");
   const unsigned keptcount =
-      vertexcount == 0 ? 0 : weld(model->vertices, vertexcount, epsilon, distinct.get(), remap.data());
+      vertexcount == 0 ? 0
+                       : weld(model->vertices, vertexcount, epsilon, distinct.get(), remap.data());
 
   for (unsigned i = 0; i < model->trianglecount; i++)
     for (unsigned k = 0; k < 3; k++) {
       unsigned& index = model->triangles[i].vertexidx[k];
       index = remap[index];
     }
-  glm_internal::replaceArray(model->vertices, glm_internal::shrinkVectors(std::move(distinct), keptcount));
+  glm_internal::replaceArray(model->vertices,
+                             glm_internal::shrinkVectors(std::move(distinct), keptcount));
   model->vertexcount = keptcount;
 }

@@ -43,10 +43,10 @@ struct Output {
   std::string target;  // where the finished file goes
   std::string temp;    // the temporary file; empty when writing in place
   FILE* file = nullptr;
-  int inPlace = -1;    // the target's descriptor when writing in place
+  int inPlace = -1;  // the target's descriptor when writing in place
   char* memory = nullptr;
   std::size_t memoryLength = 0;
-  int error = 0;       // errno of the first failure, or 0
+  int error = 0;  // errno of the first failure, or 0
 
   Output() = default;
   Output(const Output&) = delete;
@@ -146,8 +146,7 @@ bool openOutput(Output& out, const char* target) {
   if (exists && fchown(fd, status.st_uid, status.st_gid) != 0) {
     // Only a privileged writer can keep another owner; the file is its own then.
   }
-  if (fchmod(fd, creationMode(exists ? &status : nullptr)) != 0 ||
-      !(out.file = fdopen(fd, "w"))) {
+  if (fchmod(fd, creationMode(exists ? &status : nullptr)) != 0 || !(out.file = fdopen(fd, "w"))) {
     int saved = errno;
     if (!out.file) close(fd);
     out.discard();
@@ -272,8 +271,8 @@ void putShininess(Output& out, float shininess) {
   if (!sameFloat(shininessOf(back), shininess)) {
     const float nearest = static_cast<float>(fileValue);
     float chosen = nearest;
-    for (float candidate : {nearest, std::nextafter(nearest, -INFINITY),
-                            std::nextafter(nearest, INFINITY)})
+    for (float candidate :
+         {nearest, std::nextafter(nearest, -INFINITY), std::nextafter(nearest, INFINITY)})
       if (sameFloat(shininessOf(candidate), shininess)) {
         chosen = candidate;
         break;
@@ -404,8 +403,8 @@ void writeFace(Output& out, const ObjTriangle& t, unsigned mode) {
   const unsigned* tc = t.texcoordidx;
   const unsigned* n = normal;
   if (texture && normal)
-    out.printf("f %u/%u/%u %u/%u/%u %u/%u/%u\n", v[0], tc[0], n[0], v[1], tc[1], n[1], v[2],
-               tc[2], n[2]);
+    out.printf("f %u/%u/%u %u/%u/%u %u/%u/%u\n", v[0], tc[0], n[0], v[1], tc[1], n[1], v[2], tc[2],
+               n[2]);
   else if (texture)
     out.printf("f %u/%u %u/%u %u/%u\n", v[0], tc[0], v[1], tc[1], v[2], tc[2]);
   else if (normal)

@@ -31,10 +31,10 @@ Has has;
 ObjModel* model = nullptr;
 bool fileHasTexcoords = false;
 Hidden hidden = Hidden::None;  // faces culled: none of them can show
-GLuint list = 0;    // the library's drawing, for the modes the mesh does not cover
-Mesh mesh;          // indexed geometry, used when it has parts
-GLuint buffers[2];  // the mesh's corners and indices
-std::vector<unsigned> seen;       // this frame's triangles that can face the eye
+GLuint list = 0;               // the library's drawing, for the modes the mesh does not cover
+Mesh mesh;                     // indexed geometry, used when it has parts
+GLuint buffers[2];             // the mesh's corners and indices
+std::vector<unsigned> seen;    // this frame's triangles that can face the eye
 std::vector<Mesh::Part> seenParts;
 GLuint texture = 0;
 double readSeconds = 0, prepareSeconds = 0, compileSeconds = 0;  // printed by --bench

@@ -50,8 +50,7 @@ class Corners {
 
 bool buildMesh(const ObjModel& model, unsigned mode, Mesh& mesh) {
   mesh = Mesh{};
-  const bool flat = mode & DRAW_FLAT, smooth = mode & DRAW_SMOOTH,
-             texture = mode & DRAW_TEXTURE;
+  const bool flat = mode & DRAW_FLAT, smooth = mode & DRAW_SMOOTH, texture = mode & DRAW_TEXTURE;
   if ((mode & DRAW_OUTLINE) || flat == smooth || (flat && !model.facetnorms) ||
       (smooth && !model.normals) || (texture && !model.texcoords) ||
       ((mode & (DRAW_COLOR | DRAW_MATERIAL)) && !model.materials))
@@ -125,8 +124,7 @@ void Mesh::facing(const float eye[3], bool front, std::vector<unsigned>& seen,
   seenParts.clear();
   const float sign = front ? 1.0f : -1.0f;
   // Rounding in the transform can turn a triangle a little towards the eye.
-  const float margin =
-      1e-3f * (1 + std::sqrt(eye[0] * eye[0] + eye[1] * eye[1] + eye[2] * eye[2]));
+  const float margin = 1e-3f * (1 + std::sqrt(eye[0] * eye[0] + eye[1] * eye[1] + eye[2] * eye[2]));
   unsigned* out = seen.data();
   for (const Part& part : parts) {
     const unsigned first = static_cast<unsigned>(out - seen.data());

@@ -77,9 +77,7 @@ void drawSitter() {
 void drawBench() {
   drawSeat();
   glPushMatrix();
-  {
-    drawSupports();
-  }
+  { drawSupports(); }
   glPopMatrix();
 }
 

@@ -54,8 +54,7 @@ void applyView() {
     // The scene is modelled with +Z up; this turn makes it the screen's up.
     glRotatef(-90.0f, 1.0f, 0.0f, 0.0f);
   } else {
-    gluLookAt(presetEye[0], presetEye[1], presetEye[2],
-              presetCenter[0], presetCenter[1], presetCenter[2],
-              presetUp[0], presetUp[1], presetUp[2]);
+    gluLookAt(presetEye[0], presetEye[1], presetEye[2], presetCenter[0], presetCenter[1],
+              presetCenter[2], presetUp[0], presetUp[1], presetUp[2]);
   }
 }

@@ -19,8 +19,8 @@ using DrawRoutine = void (*)();
 // walkers 3 and 4 are walkers 1 and 2 turned a quarter round.
 struct WalkerPlace {
   bool quarterTurn;
-  float corner;       // +15.5 or -15.5: the corner the walker starts from
-  float travelSign;   // direction of walkerTravel along the side
+  float corner;      // +15.5 or -15.5: the corner the walker starts from
+  float travelSign;  // direction of walkerTravel along the side
 };
 const WalkerPlace walkers[] = {
     {false, 15.5f, 1.0f},
@@ -35,8 +35,12 @@ struct BenchPlace {
 };
 // The west row ends with a plain bench drawn over the two sitters' bench.
 const BenchPlace westBenches[] = {
-    {-12.0f, drawBenchTwoSitters}, {-6.0f, drawBenchOneSitter}, {0.0f, drawBench},
-    {6.0f, drawBench},             {12.0f, drawBench},          {-12.0f, drawBench},
+    {-12.0f, drawBenchTwoSitters},
+    {-6.0f, drawBenchOneSitter},
+    {0.0f, drawBench},
+    {6.0f, drawBench},
+    {12.0f, drawBench},
+    {-12.0f, drawBench},
 };
 // The south row is the same line turned a quarter round: y = -14, x from 12 to -12.
 const BenchPlace southBenches[] = {
@@ -62,7 +66,7 @@ struct DogPlace {
   DrawRoutine draw;
   float x, y;
   bool turned;
-  float turn;          // degrees about Z, when turned
+  float turn;  // degrees about Z, when turned
   bool hops;
   bool spins;
   const int* shownBy;  // null: always shown
@@ -314,7 +318,7 @@ void display() {
   drawDogsEnclosure();
   drawDarkSlab();
   drawDogs();
-  drawCourtGroup();  // after the dogs: the court takes their purple
+  drawCourtGroup();          // after the dogs: the court takes their purple
   drawPopupMenu(popupMenu);  // over everything, when open
 
   glFlush();  // the idle callback swaps the buffers

@@ -13,29 +13,46 @@ struct PresetViewpoint {
 };
 
 const PresetViewpoint presetViewpoints[] = {
-    {'1', {15, 0, 1}, {0, 15, -2}},      // PT gymnastics
-    {'2', {15, -15, 5}, {0, 5, -8}},     // jokgu court
-    {'3', {-20, -20, 10}, {0, 0, 0}},    // dogs
-    {'4', {10, 0, 30}, {0, 0, -8}},      // from above
+    {'1', {15, 0, 1}, {0, 15, -2}},    // PT gymnastics
+    {'2', {15, -15, 5}, {0, 5, -8}},   // jokgu court
+    {'3', {-20, -20, 10}, {0, 0, 0}},  // dogs
+    {'4', {10, 0, 30}, {0, 0, -8}},    // from above
 };
 
 }  // namespace
 
 bool handleKey(unsigned char key) {
   switch (key) {
-    case 'a': zoom = zoom * zoomFactor; break;
-    case 's': zoom = zoom / zoomFactor; break;
+    case 'a':
+      zoom = zoom * zoomFactor;
+      break;
+    case 's':
+      zoom = zoom / zoomFactor;
+      break;
     case 'e':
       // Once stopped, the walkers have swung far past their bounds; the
       // exercise and the swing start again as they do at program start.
       if (ptStopped == 1) restartExercise();
       break;
-    case 'r': ptStopped = 1; break;
-    case 'q': balloonForward = 0; break;
-    case 'w': balloonForward = 1; break;
-    case 'z': kickA = 1; ballForward = 1; break;
-    case 'x': kickB = 1; ballBack = 1; break;
-    default: break;
+    case 'r':
+      ptStopped = 1;
+      break;
+    case 'q':
+      balloonForward = 0;
+      break;
+    case 'w':
+      balloonForward = 1;
+      break;
+    case 'z':
+      kickA = 1;
+      ballForward = 1;
+      break;
+    case 'x':
+      kickB = 1;
+      ballBack = 1;
+      break;
+    default:
+      break;
   }
   // Every key redraws, bound or not.
   return true;
@@ -43,11 +60,17 @@ bool handleKey(unsigned char key) {
 
 bool handleSpecial(int key) {
   switch (key) {
-    case GLUT_KEY_LEFT: heading = heading - turnStep; break;
-    case GLUT_KEY_RIGHT: heading = heading + turnStep; break;
+    case GLUT_KEY_LEFT:
+      heading = heading - turnStep;
+      break;
+    case GLUT_KEY_RIGHT:
+      heading = heading + turnStep;
+      break;
     case GLUT_KEY_UP:
-    case GLUT_KEY_DOWN: break;
-    default: return false;  // function keys and the rest: not even a redraw
+    case GLUT_KEY_DOWN:
+      break;
+    default:
+      return false;  // function keys and the rest: not even a redraw
   }
   cameraUpdate(key);
   return true;

@@ -42,7 +42,7 @@ std::vector<std::string> dataRoots() {
   if (length > 0) {
     std::string path(exe.data(), static_cast<size_t>(length));
     const std::string dir = path.substr(0, path.rfind('/'));
-    roots.push_back(dir);  // the build tree links data/ there
+    roots.push_back(dir);                               // the build tree links data/ there
     roots.push_back(dir + "/" SCENE_BIN_TO_DATA_ROOT);  // an installed tree, wherever it was moved
   }
   if (roots.back() != SCENE_INSTALLED_DATA_ROOT) roots.push_back(SCENE_INSTALLED_DATA_ROOT);

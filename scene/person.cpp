@@ -34,17 +34,23 @@ constexpr JointTurn minusRestX = {&rest, -1.0f, AXIS_X};
 // angle itself, so arms and legs spread symmetrically; the walker swings each
 // arm with the opposite leg; a kicker only swings its right leg.
 const JointTurn jointTurns[10][VARIANT_COUNT] = {
-    //               kicker A                   kicker B                   walker                            gymnast
-    /* L shoulder */ {minusRestZ,               minusRestZ,                {&walkerSwing[0], 1.0f, AXIS_X},  {&ptArmA, -1.0f, AXIS_Z}},
-    /* L shoulder */ {minusRestZ,               minusRestZ,                minusRestZ,                       minusRestZ},
-    /* L elbow    */ {restX,                    restX,                     restX,                            restX},
-    /* R shoulder */ {restZ,                    restZ,                     {&walkerSwing[1], 1.0f, AXIS_X},  {&ptArmB, 1.0f, AXIS_Z}},
-    /* R shoulder */ {restZ,                    restZ,                     restZ,                            restZ},
-    /* R elbow    */ {restX,                    restX,                     restX,                            restX},
-    /* L hip      */ {minusRestZ,               minusRestZ,                {&walkerSwing[2], 1.0f, AXIS_X},  {&ptLegA, -1.0f, AXIS_Z}},
-    /* L knee     */ {minusRestX,               minusRestX,                minusRestX,                       minusRestX},
-    /* R hip      */ {{&kickALeg, 1.0f, AXIS_X}, {&kickBLeg, 1.0f, AXIS_X}, {&walkerSwing[3], 1.0f, AXIS_X},  {&ptLegB, 1.0f, AXIS_Z}},
-    /* R knee     */ {minusRestX,               minusRestX,                minusRestX,                       minusRestX},
+    //               kicker A                   kicker B                   walker gymnast
+    /* L shoulder */ {
+        minusRestZ, minusRestZ, {&walkerSwing[0], 1.0f, AXIS_X}, {&ptArmA, -1.0f, AXIS_Z}},
+    /* L shoulder */ {minusRestZ, minusRestZ, minusRestZ, minusRestZ},
+    /* L elbow    */ {restX, restX, restX, restX},
+    /* R shoulder */ {restZ, restZ, {&walkerSwing[1], 1.0f, AXIS_X}, {&ptArmB, 1.0f, AXIS_Z}},
+    /* R shoulder */ {restZ, restZ, restZ, restZ},
+    /* R elbow    */ {restX, restX, restX, restX},
+    /* L hip      */
+    {minusRestZ, minusRestZ, {&walkerSwing[2], 1.0f, AXIS_X}, {&ptLegA, -1.0f, AXIS_Z}},
+    /* L knee     */ {minusRestX, minusRestX, minusRestX, minusRestX},
+    /* R hip      */
+    {{&kickALeg, 1.0f, AXIS_X},
+     {&kickBLeg, 1.0f, AXIS_X},
+     {&walkerSwing[3], 1.0f, AXIS_X},
+     {&ptLegB, 1.0f, AXIS_Z}},
+    /* R knee     */ {minusRestX, minusRestX, minusRestX, minusRestX},
 };
 
 void turn(const JointTurn& joint) {
@@ -66,12 +72,12 @@ GLUquadric* limbQuadric() {
 // top joint, a joint sphere, the upper segment, then a second joint with its
 // own turn and the lower segment; the left elbow is the one wire joint.
 struct Limb {
-  float x, y;        // top joint on the hips block
-  int firstSlot;     // rotation slot of the first turn at the top joint
-  int turns;         // turns at the top joint; the next slot bends the middle joint
+  float x, y;     // top joint on the hips block
+  int firstSlot;  // rotation slot of the first turn at the top joint
+  int turns;      // turns at the top joint; the next slot bends the middle joint
   double radius, upperLength, lowerLength;
-  int slices;        // slices and stacks of both segments
-  bool wireJoint;    // the middle joint is a wire sphere
+  int slices;      // slices and stacks of both segments
+  bool wireJoint;  // the middle joint is a wire sphere
 };
 const Limb limbs[] = {
     {-0.15f, 0.25f, 0, 2, 0.05, 0.15, 0.3, 3, true},   // left arm

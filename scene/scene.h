@@ -50,8 +50,21 @@ extern const float turnStep;    // 0.05 radians
 extern const float zoomFactor;  // 1.125
 
 enum PaletteEntry {
-  RED, GREEN, BLUE, YELLOW, MAGENTA, CYAN, WHITE, DARK_GREY,
-  PURPLE, ORANGE, PINK, LIGHT_GREY, BROWN, PALE_GREEN, PALETTE_SIZE
+  RED,
+  GREEN,
+  BLUE,
+  YELLOW,
+  MAGENTA,
+  CYAN,
+  WHITE,
+  DARK_GREY,
+  PURPLE,
+  ORANGE,
+  PINK,
+  LIGHT_GREY,
+  BROWN,
+  PALE_GREEN,
+  PALETTE_SIZE
 };
 extern const float scenePalette[PALETTE_SIZE][3];
 
@@ -85,7 +98,7 @@ constexpr int menuPadding = 4;       // above the first and below the last entry
 struct PopupMenu {
   bool enabled = false;  // the scene draws its own menu; else GLUT's is attached
   bool open = false;
-  int x = 0, y = 0;      // top-left corner in window pixels, y down
+  int x = 0, y = 0;  // top-left corner in window pixels, y down
   int width = 0, height = 0;
   int highlighted = -1;  // index into menuEntries under the pointer, or -1
   int windowWidth = 0, windowHeight = 0;
@@ -158,21 +171,21 @@ void display();
 // ---------------------------------------------------------------------------
 // Figures and props, each drawn at the current model-view matrix
 // ---------------------------------------------------------------------------
-void drawKickerA();   // person.cpp; leaves the figure's stand-up transform behind
+void drawKickerA();  // person.cpp; leaves the figure's stand-up transform behind
 void drawKickerB();
 void drawWalker();
 void drawGymnast();
-void drawDogGrey();   // dog.cpp; leaves its scale, translate and colour behind
+void drawDogGrey();  // dog.cpp; leaves its scale, translate and colour behind
 void drawDogPurple();
-void drawBalloon();   // balloon.cpp
-void drawBench();     // benches.cpp
+void drawBalloon();  // balloon.cpp
+void drawBench();    // benches.cpp
 void drawBenchOneSitter();
 void drawBenchTwoSitters();
-void drawTower();     // tower.cpp
+void drawTower();  // tower.cpp
 void drawCarousel();
-void drawEnclosure(); // props.cpp
+void drawEnclosure();  // props.cpp
 void drawPathStrip();
-void drawTree1();     // leaves its turns and scale behind
+void drawTree1();  // leaves its turns and scale behind
 void drawTree2();
 
 // ---------------------------------------------------------------------------

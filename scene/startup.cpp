@@ -9,11 +9,8 @@ const char* const windowTitle =
 
 // The values are the character codes of the digits 1 to 5.
 const MenuEntry menuEntries[5] = {
-    {"PT체조하는 사람들", '1'},
-    {"족구장", '2'},
-    {"개", '3'},
-    {"위에서 밑으로 보는 시점", '4'},
-    {"일반시점", '5'},
+    {"PT체조하는 사람들", '1'},       {"족구장", '2'},   {"개", '3'},
+    {"위에서 밑으로 보는 시점", '4'}, {"일반시점", '5'},
 };
 
 void initScene() {

@@ -36,33 +36,38 @@ const float turnStep = 0.05f;
 const float zoomFactor = 1.125f;
 
 const float scenePalette[PALETTE_SIZE][3] = {
-    {1.0f, 0.0f, 0.0f},     // RED
-    {0.0f, 1.0f, 0.0f},     // GREEN
-    {0.0f, 0.0f, 1.0f},     // BLUE
-    {1.0f, 1.0f, 0.0f},     // YELLOW
-    {1.0f, 0.0f, 1.0f},     // MAGENTA
-    {0.0f, 1.0f, 1.0f},     // CYAN
-    {1.0f, 1.0f, 1.0f},     // WHITE
-    {0.25f, 0.25f, 0.25f},  // DARK_GREY
-    {0.6f, 0.4f, 0.7f},     // PURPLE
-    {0.98f, 0.625f, 0.12f}, // ORANGE
-    {0.98f, 0.04f, 0.7f},   // PINK
-    {0.75f, 0.75f, 0.75f},  // LIGHT_GREY
-    {0.6f, 0.4f, 0.12f},    // BROWN
-    {0.5f, 1.0f, 0.7f},     // PALE_GREEN
+    {1.0f, 0.0f, 0.0f},      // RED
+    {0.0f, 1.0f, 0.0f},      // GREEN
+    {0.0f, 0.0f, 1.0f},      // BLUE
+    {1.0f, 1.0f, 0.0f},      // YELLOW
+    {1.0f, 0.0f, 1.0f},      // MAGENTA
+    {0.0f, 1.0f, 1.0f},      // CYAN
+    {1.0f, 1.0f, 1.0f},      // WHITE
+    {0.25f, 0.25f, 0.25f},   // DARK_GREY
+    {0.6f, 0.4f, 0.7f},      // PURPLE
+    {0.98f, 0.625f, 0.12f},  // ORANGE
+    {0.98f, 0.04f, 0.7f},    // PINK
+    {0.75f, 0.75f, 0.75f},   // LIGHT_GREY
+    {0.6f, 0.4f, 0.12f},     // BROWN
+    {0.5f, 1.0f, 0.7f},      // PALE_GREEN
 };
 
 void restartExercise() {
   // The walkers' swing and the PT exercise share swingDown, so they can only
   // start over together.
   swingDown = 0;
-  walkerSwing[0] = -45; walkerSwing[1] = 45; walkerSwing[2] = 45; walkerSwing[3] = -45;
+  walkerSwing[0] = -45;
+  walkerSwing[1] = 45;
+  walkerSwing[2] = 45;
+  walkerSwing[3] = -45;
   ptStopped = 0;
   ptArmA = ptArmB = ptLegA = ptLegB = 0;
 }
 
 void resetSceneState() {
-  eyeX = 0; eyeY = 0; eyeZ = -5;  // the first reshape moves the eye to z = 5
+  eyeX = 0;
+  eyeY = 0;
+  eyeZ = -5;  // the first reshape moves the eye to z = 5
   centerX = centerY = centerZ = 0;
   heading = 0;
   sceneRotX = sceneRotY = 0;
@@ -90,4 +95,4 @@ void resetSceneState() {
 namespace {
 // The start values are set before anything else can read them.
 const bool stateInitialised = (resetSceneState(), true);
-}
+}  // namespace

@@ -68,7 +68,7 @@ TEST_F(Corpus, CornellBoxResolvesNegativeIndicesAndFiveMaterials) {
   // The last face uses the last four vertices.
   EXPECT_EQ(vertexIndices(m.get(), 35), (std::vector<unsigned>{73, 75, 76}));
   expectIndicesInRange(m.get());
-  EXPECT_EQ(m->groupcount, 1u);  // "o" lines make no groups
+  EXPECT_EQ(m->groupcount, 1u);        // "o" lines make no groups
   EXPECT_EQ(m->groups->material, 1u);  // the last usemtl: white
   EXPECT_EQ(out, "");
 }
@@ -134,13 +134,15 @@ TEST_F(Corpus, MixedFaceFormsKeepEachFacesOwnForm) {
 TEST_F(Corpus, ZeroFaceIndexIsRejected) {
   std::string path = without(kTiny + "issue-140-zero-face-idx.obj", "mtllib");
   EXPECT_FALSE(read(path));
-  EXPECT_EQ(err, "glmReadOBJ() failed: \"" + path + "\" line 15: vertex index 0 is out of range.\n");
+  EXPECT_EQ(err,
+            "glmReadOBJ() failed: \"" + path + "\" line 15: vertex index 0 is out of range.\n");
 }
 
 TEST_F(Corpus, RelativeIndexWithoutVerticesIsRejected) {
   std::string path = kTiny + "invalid-relative-vertex-index.obj";
   EXPECT_FALSE(read(path));
-  EXPECT_EQ(err, "glmReadOBJ() failed: \"" + path + "\" line 1: vertex index -4 is out of range.\n");
+  EXPECT_EQ(err,
+            "glmReadOBJ() failed: \"" + path + "\" line 1: vertex index -4 is out of range.\n");
 }
 
 TEST_F(Corpus, OneAndTwoCornerFacesRepeatTheirLastCorner) {
@@ -155,8 +157,9 @@ TEST_F(Corpus, OneAndTwoCornerFacesRepeatTheirLastCorner) {
 }
 
 TEST_F(Corpus, HugeExponentAndNulByteReadAsInfinity) {
-  Model m = read(kCorpus + "tinyobjloader/fuzzer/regressions/"
-                           "clusterfuzz-testcase-minimized-fuzz_ParseFromString-4877060179886080");
+  Model m = read(kCorpus +
+                 "tinyobjloader/fuzzer/regressions/"
+                 "clusterfuzz-testcase-minimized-fuzz_ParseFromString-4877060179886080");
   ASSERT_TRUE(m) << err;
   ASSERT_EQ(m->vertexcount, 1u);
   EXPECT_TRUE(std::isinf(m->vertices[3]));

@@ -44,8 +44,8 @@ Model makeModel(bool normals, bool facetnorms, bool texcoords, bool materials) {
   m->vertexcount = 4;
   m->vertices = copyArray<float>({0, 0, 0, 11, 12, 13, 21, 22, 23, 31, 32, 33, 41, 42, 43});
   m->trianglecount = 2;
-  m->triangles = copyArray<ObjTriangle>({{{1, 2, 3}, {3, 2, 1}, {1, 1, 2}, 1},
-                                         {{1, 3, 4}, {2, 2, 2}, {2, 2, 1}, 2}});
+  m->triangles = copyArray<ObjTriangle>(
+      {{{1, 2, 3}, {3, 2, 1}, {1, 1, 2}, 1}, {{1, 3, 4}, {2, 2, 2}, {2, 2, 1}, 2}});
   if (normals) {
     m->normalcount = 3;
     m->normals = copyArray<float>({0, 0, 0, 0.1f, 0, 0, 0.2f, 0, 0, 0.3f, 0, 0});
@@ -196,8 +196,8 @@ TEST(Draw, FlatAndSmoothPrefersSmooth) {
 TEST(Draw, MissingArraysDropTheirModesWithWarningsInOrder) {
   Model m = makeModel(false, false, false, false);
   std::string warnings;
-  Names names = draw(m.get(), DRAW_FLAT | DRAW_SMOOTH | DRAW_TEXTURE | DRAW_COLOR | DRAW_MATERIAL,
-                     &warnings);
+  Names names =
+      draw(m.get(), DRAW_FLAT | DRAW_SMOOTH | DRAW_TEXTURE | DRAW_COLOR | DRAW_MATERIAL, &warnings);
   EXPECT_EQ(warnings, std::string(kFlatNoFacet) + kSmoothNoNormals + kTextureNone + kColorNone +
                           kMaterialNone);
   EXPECT_EQ(glfake::count("glNormal3fv") + glfake::count("glTexCoord2fv") +

@@ -107,8 +107,9 @@ TEST_F(MtlReader, NumbersAreReadFromTheirOwnLineOnly) {
   // "x" stops the read: green and blue keep 0.8, the rest of the line is
   // skipped. A number missing from its line leaves its component as it was,
   // and the next line is a statement of its own.
-  Model m = readLibrary("\xEF\xBB\xBFnewmtl a\nKd 0.5 x 0.3\nnewmtl b\nKd 1 1\nnewmtl c\n"
-                        "Ns\nNs 1000 newmtl d\nKs 0 0 0 newmtl e\n");
+  Model m = readLibrary(
+      "\xEF\xBB\xBFnewmtl a\nKd 0.5 x 0.3\nnewmtl b\nKd 1 1\nnewmtl c\n"
+      "Ns\nNs 1000 newmtl d\nKs 0 0 0 newmtl e\n");
   ASSERT_TRUE(m) << err;
   ASSERT_EQ(m->materialcount, 4u);
   EXPECT_STREQ(m->materials[1].name, "a");  // the byte-order mark is no part of it
@@ -188,9 +189,14 @@ TEST(PathDirectory, KeepsEverythingUpToTheLastSlash) {
   struct {
     const char* path;
     const char* directory;
-  } cases[] = {{"data/boat.obj", "data/"}, {"boat.obj", ""},        {"/a/b/c.obj", "/a/b/"},
-               {"a/b/", "a/b/"},           {"a\\b.obj", ""},         {"", ""},
-               {"/", "/"},                 {"data//x.obj", "data//"}};
+  } cases[] = {{"data/boat.obj", "data/"},
+               {"boat.obj", ""},
+               {"/a/b/c.obj", "/a/b/"},
+               {"a/b/", "a/b/"},
+               {"a\\b.obj", ""},
+               {"", ""},
+               {"/", "/"},
+               {"data//x.obj", "data//"}};
   for (const auto& c : cases) {
     char* directory = glmPathDirectory(c.path);
     EXPECT_STREQ(directory, c.directory) << c.path;

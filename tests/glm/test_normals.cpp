@@ -28,7 +28,8 @@ ModelPtr makeModel(const std::vector<Vec>& vertices, const std::vector<Tri>& tri
   for (std::size_t i = 0; i < vertices.size(); i++)
     std::memcpy(&model->vertices[3 * (i + 1)], &vertices[i], 3 * sizeof(float));
   model->trianglecount = static_cast<unsigned>(triangles.size());
-  model->triangles = static_cast<ObjTriangle*>(std::calloc(triangles.size() + 1, sizeof(ObjTriangle)));
+  model->triangles =
+      static_cast<ObjTriangle*>(std::calloc(triangles.size() + 1, sizeof(ObjTriangle)));
   ObjGroup* group = glmEnsureGroup(model, "default");
   group->trianglecount = model->trianglecount;
   group->triangles = static_cast<unsigned*>(std::calloc(triangles.size() + 1, sizeof(unsigned)));
@@ -71,7 +72,8 @@ void expectAllCornersValid(const ObjModel* model) {
   for (unsigned i = 0; i < model->trianglecount; i++)
     for (int k = 0; k < 3; k++) {
       EXPECT_GE(model->triangles[i].normalidx[k], 1u) << "triangle " << i << " corner " << k;
-      EXPECT_LE(model->triangles[i].normalidx[k], model->normalcount) << "triangle " << i << " corner " << k;
+      EXPECT_LE(model->triangles[i].normalidx[k], model->normalcount)
+          << "triangle " << i << " corner " << k;
     }
 }
 
@@ -240,7 +242,8 @@ TEST(VertexNormals, CubeSmoothsTheHeadsFaceAt45AndAllFacesAt90) {
 
 TEST(VertexNormals, RightAngleIsSmoothedBecausePiIsSinglePrecision) {
   // Two triangles meeting at vertex 1, triangle 1 (the reference) facing +x.
-  ModelPtr model = makeModel({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {0, 1, 1}}, {{1, 2, 3}, {1, 4, 5}});
+  ModelPtr model =
+      makeModel({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {0, 1, 1}}, {{1, 2, 3}, {1, 4, 5}});
 
   // Dot product exactly 0 > cos(90 degrees) = -4.371139e-08: smoothed.
   setFacetNormals(model.get(), {{0, 1, 0}, {1, 0, 0}});
@@ -266,8 +269,10 @@ TEST(VertexNormals, RightAngleIsSmoothedBecausePiIsSinglePrecision) {
 TEST(VertexNormals, ReferenceIsTheHighestNumberedTriangle) {
   // Three triangles share vertex 1 only. A and C, and B and C, are within 60
   // degrees of each other; A and B are not.
-  const float c50 = std::cos(50.0f * 3.14159265f / 180.0f), s50 = std::sin(50.0f * 3.14159265f / 180.0f);
-  const float c100 = std::cos(100.0f * 3.14159265f / 180.0f), s100 = std::sin(100.0f * 3.14159265f / 180.0f);
+  const float c50 = std::cos(50.0f * 3.14159265f / 180.0f),
+              s50 = std::sin(50.0f * 3.14159265f / 180.0f);
+  const float c100 = std::cos(100.0f * 3.14159265f / 180.0f),
+              s100 = std::sin(100.0f * 3.14159265f / 180.0f);
   const Vec a{1, 0, 0}, b{c100, s100, 0}, c{c50, s50, 0};
   std::vector<Vec> positions(7, Vec{0, 0, 0});
   const std::vector<Tri> triangles = {{1, 2, 3}, {1, 4, 5}, {1, 6, 7}};

@@ -208,8 +208,7 @@ TEST_F(ObjReader, NumbersAreReadFromTheirOwnLineOnly) {
   EXPECT_EQ(m->vertexcount, 2u);
   EXPECT_EQ(std::vector<float>(m->vertices + 3, m->vertices + 9),
             (std::vector<float>{1, 2, 0, 4, 0, 0}));
-  EXPECT_EQ(std::vector<float>(m->texcoords + 2, m->texcoords + 4),
-            (std::vector<float>{0.5f, 0}));
+  EXPECT_EQ(std::vector<float>(m->texcoords + 2, m->texcoords + 4), (std::vector<float>{0.5f, 0}));
   ASSERT_EQ(m->trianglecount, 1u);
   EXPECT_EQ(groupNames(m.get()), (std::vector<std::string>{"default"}));
 }
@@ -273,8 +272,7 @@ TEST_F(ObjReader, NegativeIndicesCountBackFromTheLatestEntry) {
   EXPECT_EQ(vertexIndices(m.get(), 0), (std::vector<unsigned>{3, 4, 5}));
   EXPECT_EQ(std::vector<unsigned>(t.texcoordidx, t.texcoordidx + 3),
             (std::vector<unsigned>{2, 1, 2}));
-  EXPECT_EQ(std::vector<unsigned>(t.normalidx, t.normalidx + 3),
-            (std::vector<unsigned>{1, 1, 1}));
+  EXPECT_EQ(std::vector<unsigned>(t.normalidx, t.normalidx + 3), (std::vector<unsigned>{1, 1, 1}));
   EXPECT_EQ(vertexIndices(m.get(), 1), (std::vector<unsigned>{6, 5, 1}));
 }
 
@@ -294,7 +292,8 @@ TEST_F(ObjReader, BadIndicesAreFatalNamingFileLineAndIndex) {
       {"f / / /\n", "line 8: vertex index is missing"},
       {"f 1//\n", "line 8: normal index is missing"},
       {"f", "line 8: vertex index is missing"},
-      {"f 1 2 " + std::string(5000, '9'), "line 8: vertex index 99999999999999999999... is out of range"},
+      {"f 1 2 " + std::string(5000, '9'),
+       "line 8: vertex index 99999999999999999999... is out of range"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.face);
@@ -305,8 +304,9 @@ TEST_F(ObjReader, BadIndicesAreFatalNamingFileLineAndIndex) {
   }
   std::string path = write("zero.obj", std::string(kSquare) + "f 1 0 2\n");
   glmSetFailureHandler(nullptr);
-  EXPECT_EXIT(glmReadOBJ(path.c_str()), ::testing::ExitedWithCode(1),
-              "^glmReadOBJ\\(\\) failed: \".*zero.obj\" line 6: vertex index 0 is out of range\\.\n$");
+  EXPECT_EXIT(
+      glmReadOBJ(path.c_str()), ::testing::ExitedWithCode(1),
+      "^glmReadOBJ\\(\\) failed: \".*zero.obj\" line 6: vertex index 0 is out of range\\.\n$");
 }
 
 TEST_F(ObjReader, CarriageReturnsBelongToTheLineEnd) {
@@ -333,9 +333,9 @@ TEST_F(ObjReader, MaterialCarriesIntoLaterGroups) {
   ASSERT_TRUE(m) << err;
   ASSERT_EQ(m->materialcount, 4u);
   EXPECT_EQ(groupNames(m.get()), (std::vector<std::string>{" c", " b", " a", "default"}));
-  EXPECT_EQ(m->groups->next->next->material, 2u);  // a: green
-  EXPECT_EQ(m->groups->next->material, 1u);        // b: the last one in effect, red
-  EXPECT_EQ(m->groups->material, 0u);              // c: the unknown name gives 0
+  EXPECT_EQ(m->groups->next->next->material, 2u);        // a: green
+  EXPECT_EQ(m->groups->next->material, 1u);              // b: the last one in effect, red
+  EXPECT_EQ(m->groups->material, 0u);                    // c: the unknown name gives 0
   EXPECT_EQ(m->groups->next->next->next->material, 2u);  // default: green
   EXPECT_EQ(out, "glmFindMaterial():  can't find material \"nothing\".\n");
 }
@@ -343,8 +343,9 @@ TEST_F(ObjReader, MaterialCarriesIntoLaterGroups) {
 TEST_F(ObjReader, LaterMaterialLibrariesAppend) {
   write("one.mtl", "newmtl a\nnewmtl b\n");
   write("two.mtl", "newmtl c\nnewmtl a\n");
-  Model m = read("mtllib one.mtl extra words\ng x\nusemtl b\nmtllib two.mtl\n"
-                 "g y\nusemtl c\ng z\nusemtl a\n");
+  Model m = read(
+      "mtllib one.mtl extra words\ng x\nusemtl b\nmtllib two.mtl\n"
+      "g y\nusemtl c\ng z\nusemtl a\n");
   ASSERT_TRUE(m) << err;
   EXPECT_STREQ(m->mtllib, "one.mtl");
   ASSERT_EQ(m->materialcount, 5u);
@@ -366,10 +367,10 @@ TEST_F(ObjReader, NamesAndFileNamesAreKeptWhole) {
   write(name200.substr(0, 127), "newmtl x\n");
   write(name200, "newmtl " + longName + "\n");
   // The rest of a long comment is not read as keywords.
-  Model m = read(std::string(kSquare) + "# " + std::string(198, '.') + " vertex\n" +
-                 "g " + std::string(5000, 'g') + "\n" + "f 1 2 3\n" +
-                 "mtllib " + name200 + " second\n" + "usemtl " + longName + "\n" +
-                 std::string(5000, 'k') + " f 1 2 3\n" + "#" + std::string(5000, ' ') + "v\n");
+  Model m = read(std::string(kSquare) + "# " + std::string(198, '.') + " vertex\n" + "g " +
+                 std::string(5000, 'g') + "\n" + "f 1 2 3\n" + "mtllib " + name200 + " second\n" +
+                 "usemtl " + longName + "\n" + std::string(5000, 'k') + " f 1 2 3\n" + "#" +
+                 std::string(5000, ' ') + "v\n");
   ASSERT_TRUE(m) << err << out;
   EXPECT_EQ(m->trianglecount, 1u);
   EXPECT_EQ(std::string(m->groups->name), " " + std::string(5000, 'g'));
@@ -430,15 +431,44 @@ TEST_F(ObjReader, UsualLinesReadAsTheGeneralRulesReadThem) {
   write("m.mtl", "newmtl red\nKd 1 0 0\n");
   const std::string head =
       "mtllib m.mtl\nv 1 2 3\nv 4 5 6\nv 7 8 9\nvt 0 0\nvt 1 1\nvn 0 0 1\nvn 0 1 0\nusemtl red\n";
-  for (const char* lines :
-       {"v 1 2 3", "v -1.5 +2.25 .5", "v 0.1 0.2 0.30000001", "v 16777217 0.1 1e3",
-        "v 1.2.3 4 5", "v 1 2 3 4", "v 1 2", "v 1-2 3", "v 1..2 3 -", "v - - -", "v . + 1",
-        "v 1 2 3 vp", "v 1 2 3 f 1 2 3", "vt 0.5 0.25 0", "vt 1", "vn 0 0 1 x",
-        "vn 0 0\n1\nf 1 2 3", "v 1 2\n3 f 1 2 3", "f 1 2 3", "f 1/1 2/2 3/1 1/2", "f 1//1 2//2 3//1", "f 1/1/1 2/2/2 3/1/1",
-        "f 1/1/1 2/2/2\n3/1/1", "f 1/1/1 2/2/2 3/1/1\n-1/-1/-1 s", "f 1/1/1 2/2/2 3/1/1/1",
-        "f 1/1/1 2//2 3/1/1", "f 1/1 2/2 /1 3/1", "f 1//1 2//2 //2", "f 1//2//3 1/1 2/2 3/3", "f 1/2/3/1 2//2 3//3", "f 1/1/1 2/2 3/1/1 1", "f 1 2 3\n-x", "f -3 -2 -1 +1",
-        "f 1/1/1 2/2/2 3/1/1 x", "f 1 2 0", "f 1 2 99", "f 1/-1/1 2/2/-9 3/1/1",
-        "f 1 2 3\r\nf 3 2 1\r\r\n"}) {
+  for (const char* lines : {"v 1 2 3",
+                            "v -1.5 +2.25 .5",
+                            "v 0.1 0.2 0.30000001",
+                            "v 16777217 0.1 1e3",
+                            "v 1.2.3 4 5",
+                            "v 1 2 3 4",
+                            "v 1 2",
+                            "v 1-2 3",
+                            "v 1..2 3 -",
+                            "v - - -",
+                            "v . + 1",
+                            "v 1 2 3 vp",
+                            "v 1 2 3 f 1 2 3",
+                            "vt 0.5 0.25 0",
+                            "vt 1",
+                            "vn 0 0 1 x",
+                            "vn 0 0\n1\nf 1 2 3",
+                            "v 1 2\n3 f 1 2 3",
+                            "f 1 2 3",
+                            "f 1/1 2/2 3/1 1/2",
+                            "f 1//1 2//2 3//1",
+                            "f 1/1/1 2/2/2 3/1/1",
+                            "f 1/1/1 2/2/2\n3/1/1",
+                            "f 1/1/1 2/2/2 3/1/1\n-1/-1/-1 s",
+                            "f 1/1/1 2/2/2 3/1/1/1",
+                            "f 1/1/1 2//2 3/1/1",
+                            "f 1/1 2/2 /1 3/1",
+                            "f 1//1 2//2 //2",
+                            "f 1//2//3 1/1 2/2 3/3",
+                            "f 1/2/3/1 2//2 3//3",
+                            "f 1/1/1 2/2 3/1/1 1",
+                            "f 1 2 3\n-x",
+                            "f -3 -2 -1 +1",
+                            "f 1/1/1 2/2/2 3/1/1 x",
+                            "f 1 2 0",
+                            "f 1 2 99",
+                            "f 1/-1/1 2/2/-9 3/1/1",
+                            "f 1 2 3\r\nf 3 2 1\r\r\n"}) {
     std::string usual = head + lines + "\nf 1 2 3\n", general;
     // Blanks past the 64 bytes a numeric line is checked in, a vertical tab
     // where a face line must have blanks, and zeros in front of the first
@@ -606,14 +636,65 @@ class Scanner : public ::testing::Test {
 };
 
 TEST_F(Scanner, MatchesTheCLibraryOnTrickyNumbers) {
-  for (const char* text :
-       {"1e", "1e+", "1e+x", "-", "+", ".", " -.", "-.x", "inf", "infinity", "infx", "in",
-        "inx", "nan", "nan(12)", "0x", "0x1p", "0x1p+", "0x1.8p3", "0xg", "1.5e3", ".5", "5.",
-        "1..2", "--1", "+1", "1,5", "0x.p1", "0x.", "INF", "NaN", "1e5x", "1.e2", "e5",
-        "3E4570711268", "-0", "1e-50", "0X1P-3", "infin", "-0x", "0e5", "00x1", "0x1e5",
-        "1e-46", "3.4028236e38", "0.1", "16777217", "1/2/3", "1//3", "1/ 2/\n3", "1/-/3",
-        "-5/+6", "  \t\v\f\r 7", "\x01", "2147483648", "-2147483648", "0x1.fffffep127",
-        "123456789012345678901234567890", ".000000000000000000000000000000000000000000001"})
+  for (const char* text : {"1e",
+                           "1e+",
+                           "1e+x",
+                           "-",
+                           "+",
+                           ".",
+                           " -.",
+                           "-.x",
+                           "inf",
+                           "infinity",
+                           "infx",
+                           "in",
+                           "inx",
+                           "nan",
+                           "nan(12)",
+                           "0x",
+                           "0x1p",
+                           "0x1p+",
+                           "0x1.8p3",
+                           "0xg",
+                           "1.5e3",
+                           ".5",
+                           "5.",
+                           "1..2",
+                           "--1",
+                           "+1",
+                           "1,5",
+                           "0x.p1",
+                           "0x.",
+                           "INF",
+                           "NaN",
+                           "1e5x",
+                           "1.e2",
+                           "e5",
+                           "3E4570711268",
+                           "-0",
+                           "1e-50",
+                           "0X1P-3",
+                           "infin",
+                           "-0x",
+                           "0e5",
+                           "00x1",
+                           "0x1e5",
+                           "1e-46",
+                           "3.4028236e38",
+                           "0.1",
+                           "16777217",
+                           "1/2/3",
+                           "1//3",
+                           "1/ 2/\n3",
+                           "1/-/3",
+                           "-5/+6",
+                           "  \t\v\f\r 7",
+                           "\x01",
+                           "2147483648",
+                           "-2147483648",
+                           "0x1.fffffep127",
+                           "123456789012345678901234567890",
+                           ".000000000000000000000000000000000000000000001"})
     compare(text);
 }
 

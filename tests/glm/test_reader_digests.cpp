@@ -54,21 +54,31 @@ struct Case {
 
 // Random statements from the pieces real and broken files are made of.
 std::string randomText(std::mt19937& random, bool library) {
-  static const char* const kObj[] = {"v", "vn", "vt", "f", "f", "f", "g", "usemtl", "mtllib",
-                                     "s", "o", "#", "vp", "mg", "usemap", "maplib", "fo", "",
-                                     "1", "-"};
-  static const char* const kMtl[] = {"newmtl", "Kd", "Ka", "Ks", "Ns", "Ni", "Ke", "#", "d",
-                                     "illum", "K", "N", "new", "map_Kd", ""};
-  static const char* const kWords[] = {
-      "1",    "2",   "3",     "-1",  "+2",   "0",     "5",       "1/1",   "2/2/2", "3//1",
-      "1/",   "/2",  "//",    "1//", "1/2/", "0.5",   "-1.25e2", "1e",    ".5",    "5.",
-      "nan",  "inf", "infin", "0x1p3", "1e40", "1e-46", "99999999999999999999", "x", "m1",
-      "m2",   "red", "m.mtl", "a b", "-",    "+",     "/",       "1,5",   "0x",    "3E", "\xEF\xBB\xBF"};
+  static const char* const kObj[] = {"v",      "vn",     "vt", "f", "f", "f",  "g",
+                                     "usemtl", "mtllib", "s",  "o", "#", "vp", "mg",
+                                     "usemap", "maplib", "fo", "",  "1", "-"};
+  static const char* const kMtl[] = {"newmtl", "Kd",    "Ka", "Ks", "Ns",  "Ni",     "Ke", "#",
+                                     "d",      "illum", "K",  "N",  "new", "map_Kd", ""};
+  static const char* const kWords[] = {"1",           "2",       "3",
+                                       "-1",          "+2",      "0",
+                                       "5",           "1/1",     "2/2/2",
+                                       "3//1",        "1/",      "/2",
+                                       "//",          "1//",     "1/2/",
+                                       "0.5",         "-1.25e2", "1e",
+                                       ".5",          "5.",      "nan",
+                                       "inf",         "infin",   "0x1p3",
+                                       "1e40",        "1e-46",   "99999999999999999999",
+                                       "x",           "m1",      "m2",
+                                       "red",         "m.mtl",   "a b",
+                                       "-",           "+",       "/",
+                                       "1,5",         "0x",      "3E",
+                                       "\xEF\xBB\xBF"};
   static const char* const kBlanks[] = {" ", " ", " ", "  ", "\t", "\r", "\v", ""};
   static const char* const kEnds[] = {"\n", "\n", "\n", "\r\n", "", "\n\n", "\\\n"};
   auto pick = [&random](const auto& list) { return list[random() % std::size(list)]; };
   std::string text = random() % 16 == 0 ? "\xEF\xBB\xBF" : "";
-  if (!library && random() % 2) text += "mtllib m.mtl\nv 0 0 0\nv 1 0 0\nv 1 1 0\nvt 0 0\nvn 0 0 1\n";
+  if (!library && random() % 2)
+    text += "mtllib m.mtl\nv 0 0 0\nv 1 0 0\nv 1 1 0\nvt 0 0\nvn 0 0 1\n";
   for (unsigned line = 0, lines = random() % 24; line < lines; line++) {
     text += library ? pick(kMtl) : pick(kObj);
     for (unsigned w = 0, words = random() % 6; w < words; w++) {
@@ -236,7 +246,8 @@ void ReaderDigests::checkEveryInput(bool chunked) {
       std::printf("note: the model files changed since their digests were recorded\n");
       continue;
     }
-    EXPECT_EQ(hex(h), recorded[block].first) << "block " << block << " from " << cases[block * kBlock].name;
+    EXPECT_EQ(hex(h), recorded[block].first)
+        << "block " << block << " from " << cases[block * kBlock].name;
     checked++;
   }
   if (record) {

@@ -226,8 +226,9 @@ TEST_F(RoundTrip, FacesWithAndWithoutTexcoordsOrNormalsKeepTheirOwnData) {
 // "%f" text is kept where it reads back exactly; elsewhere the shortest text
 // that does is written, so every float survives.
 TEST_F(RoundTrip, EveryFloatComesBackExactly) {
-  std::vector<float> values = {1e-7f, 0.1234567f, 0.5f, -0.0f, 1e-40f,
-                               std::numeric_limits<float>::max(), -testutil::kInf, testutil::kNaN};
+  std::vector<float> values = {1e-7f,           0.1234567f,    0.5f,
+                               -0.0f,           1e-40f,        std::numeric_limits<float>::max(),
+                               -testutil::kInf, testutil::kNaN};
   std::mt19937 random(8);
   while (values.size() < 3000) {
     std::uint32_t bits = static_cast<std::uint32_t>(random());

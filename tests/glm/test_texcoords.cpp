@@ -29,7 +29,8 @@ ModelPtr makeModel(const std::vector<Vec>& vertices, const std::vector<Vec>& nor
   model->texcoordcount = 2;
   model->texcoords = static_cast<float*>(std::calloc(3, 2 * sizeof(float)));
   model->trianglecount = static_cast<unsigned>(grouped.size());
-  model->triangles = static_cast<ObjTriangle*>(std::calloc(grouped.size() + 1, sizeof(ObjTriangle)));
+  model->triangles =
+      static_cast<ObjTriangle*>(std::calloc(grouped.size() + 1, sizeof(ObjTriangle)));
   ObjGroup* group = glmEnsureGroup(model, "g");
   group->triangles = static_cast<unsigned*>(std::calloc(grouped.size() + 1, sizeof(unsigned)));
   for (unsigned i = 0; i < grouped.size(); i++) {
@@ -101,8 +102,9 @@ TEST(PlanarTexCoords, ModelWithoutVerticesIsUnchanged) {
 }
 
 TEST(SphericalTexCoords, MapsNormalsWithTheSingleAndDoubleConstants) {
-  ModelPtr model = makeModel({{0, 0, 0}}, {{0, 1, 0}, {0, 0, 1}, {1, 0, 0}, {-1, 0, 0}, {0.6f, 0, 0.8f}, {0, 0.6f, 0.8f}},
-                             {true, false});
+  ModelPtr model = makeModel(
+      {{0, 0, 0}}, {{0, 1, 0}, {0, 0, 1}, {1, 0, 0}, {-1, 0, 0}, {0.6f, 0, 0.8f}, {0, 0.6f, 0.8f}},
+      {true, false});
   glmSphericalTexCoords(model.get());
   ASSERT_EQ(6u, model->texcoordcount);
   // +y: theta = asin(1) + 1.570796325 rounds to s = 1 exactly; phi = pi/2.

@@ -161,7 +161,8 @@ TEST(FlipWinding, SwapsCornersAndNegatesNormalsAndTwiceRestores) {
   const ObjTriangle& t = model->triangles[0];
   EXPECT_EQ((std::vector<unsigned>{3, 2, 1}), std::vector<unsigned>(t.vertexidx, t.vertexidx + 3));
   EXPECT_EQ((std::vector<unsigned>{6, 5, 4}), std::vector<unsigned>(t.normalidx, t.normalidx + 3));
-  EXPECT_EQ((std::vector<unsigned>{9, 8, 7}), std::vector<unsigned>(t.texcoordidx, t.texcoordidx + 3));
+  EXPECT_EQ((std::vector<unsigned>{9, 8, 7}),
+            std::vector<unsigned>(t.texcoordidx, t.texcoordidx + 3));
   EXPECT_EQ(1u, t.facetnormidx);
   EXPECT_EQ(-1.0f, model->facetnorms[5]);
   EXPECT_EQ(-1.0f, model->normals[5]);
@@ -184,7 +185,8 @@ TEST(FlipWinding, WithoutNormalsOrTexcoordsOnlyVertexIndicesSwap) {
   const ObjTriangle& t = model->triangles[0];
   EXPECT_EQ((std::vector<unsigned>{3, 2, 1}), std::vector<unsigned>(t.vertexidx, t.vertexidx + 3));
   EXPECT_EQ((std::vector<unsigned>{4, 5, 6}), std::vector<unsigned>(t.normalidx, t.normalidx + 3));
-  EXPECT_EQ((std::vector<unsigned>{7, 8, 9}), std::vector<unsigned>(t.texcoordidx, t.texcoordidx + 3));
+  EXPECT_EQ((std::vector<unsigned>{7, 8, 9}),
+            std::vector<unsigned>(t.texcoordidx, t.texcoordidx + 3));
 }
 
 TEST(TransformsDeathTest, PreconditionsAreAsserted) {

@@ -32,12 +32,14 @@ namespace {
 
 using namespace testutil;
 
-ModelPtr makeModel(const std::vector<Vec>& vertices, const std::vector<std::vector<unsigned>>& triangles) {
+ModelPtr makeModel(const std::vector<Vec>& vertices,
+                   const std::vector<std::vector<unsigned>>& triangles) {
   auto* model = emptyModel();
   model->vertexcount = static_cast<unsigned>(vertices.size());
   model->vertices = vectorArray(vertices);
   model->trianglecount = static_cast<unsigned>(triangles.size());
-  model->triangles = static_cast<ObjTriangle*>(std::calloc(triangles.size() + 1, sizeof(ObjTriangle)));
+  model->triangles =
+      static_cast<ObjTriangle*>(std::calloc(triangles.size() + 1, sizeof(ObjTriangle)));
   for (std::size_t i = 0; i < triangles.size(); i++)
     for (int k = 0; k < 3; k++) model->triangles[i].vertexidx[k] = triangles[i][k];
   return ModelPtr(model);
@@ -59,7 +61,8 @@ struct Welded {
 
 Welded referenceWeld(const std::vector<Vec>& input, float epsilon) {
   auto close = [epsilon](const Vec& a, const Vec& b) {
-    return std::fabs(a.x - b.x) < epsilon && std::fabs(a.y - b.y) < epsilon && std::fabs(a.z - b.z) < epsilon;
+    return std::fabs(a.x - b.x) < epsilon && std::fabs(a.y - b.y) < epsilon &&
+           std::fabs(a.z - b.z) < epsilon;
   };
   Welded result;
   for (const Vec& v : input) {
@@ -87,9 +90,11 @@ void expectWeldMatchesScan(const std::vector<Vec>& input, float epsilon) {
   ASSERT_EQ(expected.kept.size(), count);
   for (unsigned j = 0; j < count; j++)
     for (int axis = 0; axis < 3; axis++)
-      ASSERT_TRUE(sameBits((&expected.kept[j].x)[axis], kept[3 * (j + 1) + axis])) << "kept vector " << j + 1;
+      ASSERT_TRUE(sameBits((&expected.kept[j].x)[axis], kept[3 * (j + 1) + axis]))
+          << "kept vector " << j + 1;
   for (unsigned i = 0; i < input.size(); i++) {
-    ASSERT_EQ(static_cast<float>(expected.index[i]), vectors[3 * (i + 1)]) << "input vector " << i + 1;
+    ASSERT_EQ(static_cast<float>(expected.index[i]), vectors[3 * (i + 1)])
+        << "input vector " << i + 1;
     ASSERT_TRUE(sameBits(input[i].y, vectors[3 * (i + 1) + 1]));
   }
   std::free(kept);
@@ -100,7 +105,9 @@ void expectWeldMatchesScan(const std::vector<Vec>& input, float epsilon) {
 // chains with links of 0.8 epsilon, pairs exactly epsilon apart and a hair
 // either side of it, duplicates, and NaN and infinite coordinates.
 std::vector<Vec> clusteredPoints(std::mt19937& random, float epsilon, float spread) {
-  auto unit = [&random] { return static_cast<float>(random() % 2000001) / 1000000.0f - 1.0f; };  // [-1, 1]
+  auto unit = [&random] {
+    return static_cast<float>(random() % 2000001) / 1000000.0f - 1.0f;
+  };  // [-1, 1]
   auto pick = [&random](std::size_t n) { return static_cast<std::size_t>(random() % n); };
   std::vector<Vec> points;
   for (int cluster = 0; cluster < 40; cluster++) {
@@ -127,7 +134,8 @@ std::vector<Vec> clusteredPoints(std::mt19937& random, float epsilon, float spre
     if (pair % 3 == 2) moved = std::nextafter(moved, 2 * moved - base);
     points.push_back(q);
   }
-  for (int duplicate = 0; duplicate < 40; duplicate++) points.push_back(points[pick(points.size())]);
+  for (int duplicate = 0; duplicate < 40; duplicate++)
+    points.push_back(points[pick(points.size())]);
   for (int odd = 0; odd < 12; odd++) {
     Vec p = points[pick(points.size())];
     (&p.x)[pick(3)] = odd % 3 == 0 ? kNaN : odd % 3 == 1 ? kInf : -kInf;
@@ -210,7 +218,8 @@ TEST(MergeVectors, ClosenessIsNotTransitive) {
 }
 
 TEST(MergeVectors, NonFiniteVectorsAreNeverMerged) {
-  std::vector<Vec> input = {{kNaN, 0, 0}, {kNaN, 0, 0}, {kInf, 0, 0}, {kInf, 0, 0}, {0, 0, 0}, {0, 0, 0}};
+  std::vector<Vec> input = {{kNaN, 0, 0}, {kNaN, 0, 0}, {kInf, 0, 0},
+                            {kInf, 0, 0}, {0, 0, 0},    {0, 0, 0}};
   for (float epsilon : {0.5f, kInf}) {
     float* vectors = vectorArray(input);
     unsigned count = 6;
@@ -229,7 +238,8 @@ TEST(MergeVectors, MatchesThePlainScanOnClusteredPoints) {
   // Epsilons of every kind, each with points spread over about 40 of them.
   for (float epsilon : {0.01f, 1.0f / 64, 0.3f, 1e-30f, 1e-45f, 1e30f}) {
     SCOPED_TRACE(epsilon);
-    for (int round = 0; round < 4; round++) expectWeldMatchesScan(clusteredPoints(random, epsilon, 20 * epsilon), epsilon);
+    for (int round = 0; round < 4; round++)
+      expectWeldMatchesScan(clusteredPoints(random, epsilon, 20 * epsilon), epsilon);
   }
   // Epsilons with which nothing or everything finite is close.
   for (float epsilon : {0.0f, -1.0f, kNaN, kInf}) {
@@ -280,7 +290,8 @@ TEST(MergeVertices, RepointsTrianglesLikeTheScan) {
   for (const auto& triangle : triangles)
     for (unsigned v : triangle) expectedCorners.push_back(expected.index[v - 1]);
   EXPECT_EQ(expectedCorners, corners(model.get()));
-  EXPECT_EQ(0, std::memcmp(expected.kept.data(), model->vertices + 3, expected.kept.size() * sizeof(Vec)));
+  EXPECT_EQ(0, std::memcmp(expected.kept.data(), model->vertices + 3,
+                           expected.kept.size() * sizeof(Vec)));
 }
 
 TEST(MergeVertices, IndicesBeyondTwoToThe24thAreExact) {
@@ -291,9 +302,11 @@ TEST(MergeVertices, IndicesBeyondTwoToThe24thAreExact) {
   auto* model = emptyModel();
   ModelPtr owner(model);
   model->vertexcount = count;
-  model->vertices = static_cast<float*>(std::malloc((static_cast<std::size_t>(count) + 1) * 3 * sizeof(float)));
+  model->vertices =
+      static_cast<float*>(std::malloc((static_cast<std::size_t>(count) + 1) * 3 * sizeof(float)));
   auto lattice = [](unsigned i) {
-    return Vec{static_cast<float>(i % 512), static_cast<float>(i / 512 % 512), static_cast<float>(i / 262144)};
+    return Vec{static_cast<float>(i % 512), static_cast<float>(i / 512 % 512),
+               static_cast<float>(i / 262144)};
   };
   for (unsigned i = 2; i <= count; i++) {
     const Vec position = lattice(i);
@@ -335,7 +348,8 @@ TEST(ArrayReplacement, FailedAllocationLeavesTheModelAsItWas) {
   for (Operation operation : operations) {
     int failures = 0;
     for (int allowed = 0; allowed < 3; allowed++) {
-      ModelPtr model = makeModel({{0, 0, 0}, {0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{1, 3, 4}, {2, 4, 3}});
+      ModelPtr model =
+          makeModel({{0, 0, 0}, {0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{1, 3, 4}, {2, 4, 3}});
       glmComputeFaceNormals(model.get());
       glmVertexNormals(model.get(), 90.0f);
       glmPlanarTexCoords(model.get());

@@ -273,8 +273,7 @@ TEST_F(Writer, FaceLineFollowsTheModeTable) {
     EXPECT_EQ(text.find("mtllib"), std::string::npos);
     EXPECT_EQ(text.find("usemtl"), std::string::npos);
     EXPECT_EQ(text.find("\nvt ") != std::string::npos, (row.mode & DRAW_TEXTURE) != 0);
-    EXPECT_EQ(text.find("\nvn ") != std::string::npos,
-              (row.mode & (DRAW_FLAT | DRAW_SMOOTH)) != 0);
+    EXPECT_EQ(text.find("\nvn ") != std::string::npos, (row.mode & (DRAW_FLAT | DRAW_SMOOTH)) != 0);
     EXPECT_EQ(out, "");
   }
   // Flat and textured: the facet normals are the written normals.
@@ -284,7 +283,8 @@ TEST_F(Writer, FaceLineFollowsTheModeTable) {
 
 TEST_F(Writer, MissingDataWarningsComeInOrderAndClearTheirBits) {
   ObjModel* bare = makeBareSquare();
-  std::string text = write(DRAW_FLAT | DRAW_SMOOTH | DRAW_TEXTURE | DRAW_COLOR | DRAW_MATERIAL, bare);
+  std::string text =
+      write(DRAW_FLAT | DRAW_SMOOTH | DRAW_TEXTURE | DRAW_COLOR | DRAW_MATERIAL, bare);
   EXPECT_EQ(out,
             "glmWriteOBJ() warning: flat normal output requested with no facet normals defined.\n"
             "glmWriteOBJ() warning: smooth normal output requested with no normals defined.\n"
@@ -414,8 +414,8 @@ TEST_F(Writer, WriteProtectedFileFailsAsOpeningItWould) {
   ASSERT_EQ(chmod(obj().c_str(), 0444), 0);
   EXPECT_EXIT((dropRoot(), glmWriteOBJ(model, obj().c_str(), DRAW_NONE)),
               ::testing::ExitedWithCode(1),
-              "^glmWriteOBJ\\(\\) failed: can't open file \"" + obj() + "\" to write: " +
-                  std::strerror(EACCES) + ".\n$");
+              "^glmWriteOBJ\\(\\) failed: can't open file \"" + obj() +
+                  "\" to write: " + std::strerror(EACCES) + ".\n$");
   EXPECT_EQ(fileContents(obj()), "protected");
   EXPECT_EQ(files(), std::vector<std::string>{"square.obj"});
 }
@@ -491,7 +491,8 @@ TEST_F(Writer, LibraryThatCannotBeCreatedLeavesTheModelFileAsItWas) {
   free(model->mtllib);
   model->mtllib = strdup("missing/square.mtl");
   std::string path = dir + "/missing/square.mtl";
-  EXPECT_EXIT(glmWriteOBJ(model, obj().c_str(), DRAW_MATERIAL), ::testing::ExitedWithCode(1),
+  EXPECT_EXIT(
+      glmWriteOBJ(model, obj().c_str(), DRAW_MATERIAL), ::testing::ExitedWithCode(1),
       "^glmWriteMTL\\(\\) failed: can't open file \"" + path + "\": No such file or directory.\n$");
   EXPECT_EQ(fileContents(obj()), "previous model");
   EXPECT_EQ(files(), std::vector<std::string>{"square.obj"});
@@ -553,9 +554,8 @@ TEST_F(Writer, FailedWriteLeavesTheOldFileAndNoTemporary) {
 
   glmSetFailureHandler(throwFailure);
   ::testing::internal::CaptureStderr();
-  withFileSizeLimit(10000, [&] {
-    EXPECT_THROW(glmWriteOBJ(big, obj().c_str(), DRAW_NONE), Failure);
-  });
+  withFileSizeLimit(10000,
+                    [&] { EXPECT_THROW(glmWriteOBJ(big, obj().c_str(), DRAW_NONE), Failure); });
   EXPECT_NE(::testing::internal::GetCapturedStderr().find("can't write file"), std::string::npos);
   EXPECT_EQ(fileContents(obj()), "previous model");
   EXPECT_EQ(files(), std::vector<std::string>{"square.obj"});
@@ -566,10 +566,9 @@ TEST_F(Writer, FailedLibraryWriteLeavesBothFilesAsTheyWere) {
   std::ofstream(obj()) << "previous model";
   std::ofstream(mtl()) << "previous library";
   // The library (about 450 bytes) fails; the model file has not been flushed yet.
-  EXPECT_EXIT(
-      withFileSizeLimit(300, [&] { glmWriteOBJ(model, obj().c_str(), DRAW_MATERIAL); }),
-      ::testing::ExitedWithCode(1),
-      "^glmWriteMTL\\(\\) failed: can't write file \"" + mtl() + "\": ");
+  EXPECT_EXIT(withFileSizeLimit(300, [&] { glmWriteOBJ(model, obj().c_str(), DRAW_MATERIAL); }),
+              ::testing::ExitedWithCode(1),
+              "^glmWriteMTL\\(\\) failed: can't write file \"" + mtl() + "\": ");
   EXPECT_EQ(fileContents(obj()), "previous model");
   EXPECT_EQ(fileContents(mtl()), "previous library");
   EXPECT_EQ(files(), (std::vector<std::string>{"square.mtl", "square.obj"}));

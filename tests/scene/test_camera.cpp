@@ -97,9 +97,9 @@ TEST_F(Camera, FreeViewShowsWorldUpAsScreenUp) {
 
   // Scaled by the start zoom of 0.3 about the world origin, five units ahead.
   expectNear(m.apply({0, 0, 0}), {0, 0, -5});
-  expectNear(m.apply({0, 0, 1}), {0, 0.3, -5});   // +Z up on the screen
-  expectNear(m.apply({1, 0, 0}), {0.3, 0, -5});   // +X to the right
-  expectNear(m.apply({0, 1, 0}), {0, 0, -5.3});   // +Y away from the viewer
+  expectNear(m.apply({0, 0, 1}), {0, 0.3, -5});  // +Z up on the screen
+  expectNear(m.apply({1, 0, 0}), {0.3, 0, -5});  // +X to the right
+  expectNear(m.apply({0, 1, 0}), {0, 0, -5.3});  // +Y away from the viewer
 }
 
 TEST_F(Camera, DragAndZoomTurnAndScaleAboutTheWorldOrigin) {

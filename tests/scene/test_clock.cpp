@@ -189,8 +189,9 @@ TEST_F(Clock, ExerciseRestartsFromRest) {
 TEST_F(Clock, RestartAfterALongStopMovesAsFromProgramStart) {
   // Long enough stopped for the walkers to swing far past 45.
   const auto pose = [] {
-    return std::vector<float>{walkerSwing[0], walkerSwing[1], walkerSwing[2], walkerSwing[3],
-                              ptArmA, ptArmB, ptLegA, ptLegB, float(swingDown)};
+    return std::vector<float>{walkerSwing[0], walkerSwing[1], walkerSwing[2],
+                              walkerSwing[3], ptArmA,         ptArmB,
+                              ptLegA,         ptLegB,         float(swingDown)};
   };
   std::vector<std::vector<float>> fromStart, afterRestart;
   for (int i = 0; i < 400; i++, tick()) fromStart.push_back(pose());

@@ -69,13 +69,16 @@ class Frame : public ::testing::Test {
     display();
   }
 
-  Vec3 world(const Call& c, const Vec3& local = {0, 0, 0}) const { return toWorld.apply(c.at(local)); }
+  Vec3 world(const Call& c, const Vec3& local = {0, 0, 0}) const {
+    return toWorld.apply(c.at(local));
+  }
 
   // Length of the world-space image of a local unit axis (0 x, 1 y, 2 z).
   double axisScale(const Call& c, int axis) const {
     Vec3 unit{axis == 0 ? 1.0 : 0.0, axis == 1 ? 1.0 : 0.0, axis == 2 ? 1.0 : 0.0};
     Vec3 a = world(c), b = world(c, unit);
-    return std::sqrt((b.x - a.x) * (b.x - a.x) + (b.y - a.y) * (b.y - a.y) + (b.z - a.z) * (b.z - a.z));
+    return std::sqrt((b.x - a.x) * (b.x - a.x) + (b.y - a.y) * (b.y - a.y) +
+                     (b.z - a.z) * (b.z - a.z));
   }
 
   bool hasScale(const Call& c, double sx, double sy, double sz) const {
@@ -85,7 +88,8 @@ class Frame : public ::testing::Test {
 
   // World centres of the calls named `name` drawn in `colour` with `radius`
   // (first argument) when given.
-  std::vector<Vec3> placesOf(const std::string& name, const float* colour, double radius = -1) const {
+  std::vector<Vec3> placesOf(const std::string& name, const float* colour,
+                             double radius = -1) const {
     std::vector<Vec3> places;
     for (const Call& c : glfake::named(name))
       if (sameColour(c.color, colour) && (radius < 0 || std::fabs(c.args[0] - radius) < 1e-9))
@@ -155,7 +159,8 @@ TEST_F(Frame, KickersStandUprightFacingEachOtherAcrossTheNet) {
   expectSamePlaces(cyanHeads, {{9.5, -3, -1.5}});
   std::vector<Call> whiteHeads;
   for (const Call& c : glfake::named("glutSolidSphere"))
-    if (sameColour(c.color, scenePalette[WHITE]) && near(world(c), {9.5, -11, -1.6})) whiteHeads.push_back(c);
+    if (sameColour(c.color, scenePalette[WHITE]) && near(world(c), {9.5, -11, -1.6}))
+      whiteHeads.push_back(c);
   ASSERT_EQ(whiteHeads.size(), 1u);
   // Upright: the figure's own +Y (towards its head) is world +Z.
   const Vec3 head = world(whiteHeads[0]), up = world(whiteHeads[0], {0, 1, 0});
@@ -170,7 +175,7 @@ TEST_F(Frame, BothKickersKickTowardsTheNet) {
     for (const Call& c : glfake::named("gluCylinder")) {
       if (c.args[2] != 0.3 || c.args[3] != 5) continue;  // shins only
       const Vec3 foot = world(c, {0, 0, 0.3});
-      if (std::fabs(foot.x - 9.57) > 0.01) continue;      // kickers' right legs
+      if (std::fabs(foot.x - 9.57) > 0.01) continue;  // kickers' right legs
       for (double kickerY : {-3.0, -11.0})
         if (std::fabs(foot.y - kickerY) > 0.01 && std::fabs(foot.y - kickerY) < 0.5)
           offsets.push_back(foot.y - kickerY);
@@ -186,8 +191,10 @@ TEST_F(Frame, BothKickersKickTowardsTheNet) {
   const auto offsets = swungFeet();
   ASSERT_EQ(offsets.size(), 2u);
   const double reach = 0.55 * std::sin(M_PI / 4);
-  EXPECT_NEAR(*std::min_element(offsets.begin(), offsets.end()), -reach, kTol);  // A, towards -7 from -3
-  EXPECT_NEAR(*std::max_element(offsets.begin(), offsets.end()), reach, kTol);   // B, towards -7 from -11
+  EXPECT_NEAR(*std::min_element(offsets.begin(), offsets.end()), -reach,
+              kTol);  // A, towards -7 from -3
+  EXPECT_NEAR(*std::max_element(offsets.begin(), offsets.end()), reach,
+              kTol);  // B, towards -7 from -11
 }
 
 TEST_F(Frame, WalkersGoRoundTheSquareAndJumpBackAfterTheWrap) {
@@ -195,19 +202,24 @@ TEST_F(Frame, WalkersGoRoundTheSquareAndJumpBackAfterTheWrap) {
   walkerTravel = t;
   draw();
   expectSamePlaces(placesOf("glutSolidSphere", scenePalette[BLUE], 0.1),
-                   {{15.5 - t, 15.69, -1.7}, {-15.5 + t, -15.31, -1.7},
-                    {-15.69, 15.5 - t, -1.7}, {15.31, -15.5 + t, -1.7}});
+                   {{15.5 - t, 15.69, -1.7},
+                    {-15.5 + t, -15.31, -1.7},
+                    {-15.69, 15.5 - t, -1.7},
+                    {15.31, -15.5 + t, -1.7}});
 
   walkerTravel = 31.005f;  // just past the end of the sides
   draw();
   const double f = 31.005f;
   expectSamePlaces(placesOf("glutSolidSphere", scenePalette[BLUE], 0.1),
-                   {{15.5 - f, 15.69, -1.7}, {-15.5 + f, -15.31, -1.7},
-                    {-15.69, 15.5 - f, -1.7}, {15.31, -15.5 + f, -1.7}});
+                   {{15.5 - f, 15.69, -1.7},
+                    {-15.5 + f, -15.31, -1.7},
+                    {-15.69, 15.5 - f, -1.7},
+                    {15.31, -15.5 + f, -1.7}});
   tick();
   draw();
-  expectSamePlaces(placesOf("glutSolidSphere", scenePalette[BLUE], 0.1),
-                   {{15.5, 15.69, -1.7}, {-15.5, -15.31, -1.7}, {-15.69, 15.5, -1.7}, {15.31, -15.5, -1.7}});
+  expectSamePlaces(
+      placesOf("glutSolidSphere", scenePalette[BLUE], 0.1),
+      {{15.5, 15.69, -1.7}, {-15.5, -15.31, -1.7}, {-15.69, 15.5, -1.7}, {15.31, -15.5, -1.7}});
 }
 
 TEST_F(Frame, TwentyOneTreesInTwoRowsAndAColumn) {
@@ -298,7 +310,8 @@ TEST_F(Frame, CourtOutlineSpaceAndNetArePurpleWhicheverDogComesLast) {
     std::vector<Call> courtWires;
     for (const Call& c : glfake::named("glutWireCube")) {
       const Vec3 centre = world(c);
-      if (std::fabs(centre.x - 9.45) < kTol && std::fabs(centre.y + 7) < kTol) courtWires.push_back(c);
+      if (std::fabs(centre.x - 9.45) < kTol && std::fabs(centre.y + 7) < kTol)
+        courtWires.push_back(c);
     }
     ASSERT_EQ(courtWires.size(), 3u);
     for (const Call& c : courtWires) EXPECT_TRUE(sameColour(c.color, scenePalette[PURPLE]));
@@ -309,7 +322,9 @@ TEST_F(Frame, CourtOutlineSpaceAndNetArePurpleWhicheverDogComesLast) {
     int surfaces = 0;
     const float green[3] = {0, 0.8f, 0};
     for (const Call& c : glfake::named("glutSolidCube"))
-      if (sameColour(c.color, green) && near(world(c), {9.45, -7, -2.6}) && hasScale(c, 6.3, 9, 0.18)) surfaces++;
+      if (sameColour(c.color, green) && near(world(c), {9.45, -7, -2.6}) &&
+          hasScale(c, 6.3, 9, 0.18))
+        surfaces++;
     EXPECT_EQ(surfaces, 1);
   }
 }
@@ -331,17 +346,24 @@ TEST_F(Frame, BenchesLineTheWestAndSouthSidesWithSixSeatedPeople) {
   draw();
   std::vector<Vec3> seats;
   for (const Call& c : glfake::named("glutSolidCube"))
-    if (sameColour(c.color, scenePalette[BROWN]) && hasScale(c, 0.5, 2, 0.1)) seats.push_back(world(c));
+    if (sameColour(c.color, scenePalette[BROWN]) && hasScale(c, 0.5, 2, 0.1))
+      seats.push_back(world(c));
   std::vector<Vec3> expected;
-  for (double y : {-12, -6, 0, 6, 12, -12}) expected.push_back({-14, y, -2.29});  // west, y = -12 twice
-  for (double y : {-12, -6, 0, 6, 12}) expected.push_back({-y, -14, -2.29});      // south
+  for (double y : {-12, -6, 0, 6, 12, -12})
+    expected.push_back({-14, y, -2.29});                                      // west, y = -12 twice
+  for (double y : {-12, -6, 0, 6, 12}) expected.push_back({-y, -14, -2.29});  // south
   expectSamePlaces(seats, expected);
 
   std::vector<Vec3> heads;
   for (const Call& c : glfake::named("glutSolidSphere"))
-    if (sameColour(c.color, scenePalette[WHITE]) && std::fabs(world(c).z + 1.69) < kTol) heads.push_back(world(c));
-  expectSamePlaces(heads, {{-14, -11.5, -1.69}, {-14, -12.5, -1.69}, {-14, -6, -1.69},
-                           {12, -14, -1.69}, {-6.5, -14, -1.69}, {-5.5, -14, -1.69}});
+    if (sameColour(c.color, scenePalette[WHITE]) && std::fabs(world(c).z + 1.69) < kTol)
+      heads.push_back(world(c));
+  expectSamePlaces(heads, {{-14, -11.5, -1.69},
+                           {-14, -12.5, -1.69},
+                           {-14, -6, -1.69},
+                           {12, -14, -1.69},
+                           {-6.5, -14, -1.69},
+                           {-5.5, -14, -1.69}});
 }
 
 TEST_F(Frame, BalloonOrbitsTenUpAtEightFromTheCentre) {
@@ -356,7 +378,8 @@ TEST_F(Frame, BalloonOrbitsTenUpAtEightFromTheCentre) {
     EXPECT_TRUE(near(body[0], {8 * std::cos(rad), 8 * std::sin(rad), 10})) << show(body[0]);
     // Heading 180 at the start: the balloon's +Y axis, along which it tapers,
     // points along -Y of the orbit frame, tangent to the orbit.
-    EXPECT_TRUE(near(body[11], {8 * std::cos(rad) + 1.9 * std::sin(rad), 8 * std::sin(rad) - 1.9 * std::cos(rad), 10}))
+    EXPECT_TRUE(near(body[11], {8 * std::cos(rad) + 1.9 * std::sin(rad),
+                                8 * std::sin(rad) - 1.9 * std::cos(rad), 10}))
         << show(body[11]);
   }
 }
@@ -364,9 +387,11 @@ TEST_F(Frame, BalloonOrbitsTenUpAtEightFromTheCentre) {
 TEST_F(Frame, GroundPathsSlabAndTowerSitWhereTheLayoutPutsThem) {
   draw();
   expectSamePlaces(placesOf("glutWireCube", scenePalette[PALE_GREEN], 22), {{0, 0, -2.8}});
-  expectSamePlaces(placesOf("glutSolidCube", scenePalette[DARK_GREY]),
-                   {{0, 15.5, -2.8}, {15.5, 0, -2.8}, {-15.5, 0, -2.8}, {0, -15.5, -2.8},  // paths
-                    {9.775, 0, -2.8}});                                                    // slab
+  expectSamePlaces(placesOf("glutSolidCube", scenePalette[DARK_GREY]), {{0, 15.5, -2.8},
+                                                                        {15.5, 0, -2.8},
+                                                                        {-15.5, 0, -2.8},
+                                                                        {0, -15.5, -2.8},  // paths
+                                                                        {9.775, 0, -2.8}});  // slab
   // The tower stands at the centre, lowered 2.7 and three times its size.
   const auto tiers = glfake::named("gluCylinder");
   int towerTiers = 0;

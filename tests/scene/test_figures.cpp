@@ -233,7 +233,8 @@ TEST(Dog, IsThirteenWireBoxesInItsCoatColourAndLeavesScaleDropAndColour) {
   const auto purple = glfake::named("glutWireCube");
   ASSERT_EQ(purple.size(), grey.size());
   for (size_t i = 0; i < purple.size(); i++)
-    for (int k = 0; k < 16; k++) EXPECT_NEAR(purple[i].modelview.m[k], grey[i].modelview.m[k], 1e-12);
+    for (int k = 0; k < 16; k++)
+      EXPECT_NEAR(purple[i].modelview.m[k], grey[i].modelview.m[k], 1e-12);
   EXPECT_TRUE(sameColour(glfake::currentColor(), scenePalette[PURPLE]));
 }
 
@@ -287,9 +288,9 @@ TEST(Bench, AllThreeDrawTheSameBenchAndLeaveMatrixUnchangedAndColourBrown) {
     bench();
     const auto blocks = benchBlocks();
     ASSERT_EQ(blocks.size(), 3u);
-    expectAt(blocks[0], 0, 0, 0);            // seat
-    expectAt(blocks[1], 0, 0.5, -0.195);     // support under the +Y half
-    expectAt(blocks[2], 0, -0.5, -0.195);    // support under the -Y half
+    expectAt(blocks[0], 0, 0, 0);          // seat
+    expectAt(blocks[1], 0, 0.5, -0.195);   // support under the +Y half
+    expectAt(blocks[2], 0, -0.5, -0.195);  // support under the -Y half
     EXPECT_TRUE(isIdentity(glfake::modelview()));
     EXPECT_EQ(glfake::modelviewDepth(), 1);
     EXPECT_EQ(glfake::stackUnderflows(), 0);
@@ -309,7 +310,8 @@ TEST(Bench, SeatsNobodyOneAtTheMiddleOrTwoOneApart) {
   expectAt(heads[0], 0, 0, 0.6);
   // Five white boxes per person: two arms, trunk, thighs, lower legs.
   int white = 0;
-  for (const Call& c : glfake::named("glutSolidCube")) white += sameColour(c.color, scenePalette[WHITE]);
+  for (const Call& c : glfake::named("glutSolidCube"))
+    white += sameColour(c.color, scenePalette[WHITE]);
   EXPECT_EQ(white, 5);
 
   freshStart();
@@ -329,7 +331,8 @@ TEST(Tower, SixWireTiersInTheirColoursAndHeightsUnderAPurpleCap) {
   drawTower();
   const auto tiers = glfake::named("gluCylinder");
   ASSERT_EQ(tiers.size(), 6u);
-  const float colours[6][3] = {{0, 0.5f, 0}, {1, 1, 0}, {1, 0, 1}, {0, 1, 1}, {1, 1, 1}, {0.25f, 0.25f, 0.25f}};
+  const float colours[6][3] = {{0, 0.5f, 0}, {1, 1, 0}, {1, 0, 1},
+                               {0, 1, 1},    {1, 1, 1}, {0.25f, 0.25f, 0.25f}};
   const double bottoms[6] = {0, 1.01, 1.73, 2.40, 2.98, 3.46};
   const double radii[6] = {1, 0.8, 0.7, 0.6, 0.5, 0.4};
   const double heights[6] = {1.0, 0.75, 0.65, 0.55, 0.45, 0.35};

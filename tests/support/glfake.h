@@ -53,9 +53,9 @@ const Mat4& modelview();
 const Mat4& projection();
 unsigned matrixMode();
 int modelviewDepth();
-int maxModelviewDepth();   // deepest model-view stack seen since reset()
-int stackUnderflows();     // pops of an empty stack since reset()
-int stackOverflows();      // pushes beyond GL's guaranteed 32 since reset()
+int maxModelviewDepth();  // deepest model-view stack seen since reset()
+int stackUnderflows();    // pops of an empty stack since reset()
+int stackOverflows();     // pushes beyond GL's guaranteed 32 since reset()
 bool isEnabled(unsigned capability);
 const float* currentColor();
 
