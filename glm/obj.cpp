@@ -59,20 +59,20 @@ struct NameTable {
   std::size_t mask = 0;
   std::size_t used = 0;
 
-  static std::uint64_t hash(std::string_view name) {
-    std::uint64_t h = 1469598103934665603ull;  // FNV-1a
-    for (char c : name) h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ull;
-    return h;
-  }
+  struct Hasher {
+    std::size_t hash(std::string_view name) const {
+      std::uint64_t h = 1469598103934665603ull;  // FNV-1a
+      for (char c : name) h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+      return static_cast<std::size_t>(h);
+    }
+    bool equal(const Slot& slot, std::string_view name) const { return name == slot.key; }
+  };
 
   // The slot holding `name`, or the free slot where it belongs; null while
   // the table is empty.
   Slot* find(std::string_view name) const {
-    if (!slots) return nullptr;
-    for (std::size_t i = hash(name) & mask;; i = (i + 1) & mask) {
-      Slot& slot = slots.get()[i];
-      if (!slot.key || name == slot.key) return &slot;
-    }
+    return slots ? glm_internal::hashLookup(slots.get(), mask + 1, Hasher{}, name, Slot{})
+                 : nullptr;
   }
 
   // As find, making room for one more name first.
@@ -96,11 +96,13 @@ struct GroupSlot {
   const char* key;
   ObjGroup* group;
   std::size_t capacity;
+  bool operator==(const GroupSlot&) const = default;
 };
 
 struct MaterialSlot {
   const char* key;
   unsigned index;
+  bool operator==(const MaterialSlot&) const = default;
 };
 
 // The corner forms a face can take, decided by its first corner.
