@@ -417,6 +417,53 @@ void readLibrary(ObjModel* model, std::string_view library) {
   glmReadMTL(model, name.get());
 }
 
+// "g": the name is the rest of the line, the separating blank included. A
+// chunk's counting only records it, for the calling thread to settle in file
+// order.
+template <bool Fill>
+void readGroup(Reader& r, const char* p) {
+  const char *begin, *end;
+  restOfLine(p, &begin, &end);
+  std::string_view name = cString(begin, end);
+  if (r.chunk) {
+    if constexpr (Fill) {
+      r.run++;
+      r.enterRun();
+    } else {
+      r.chunk->events.push_back({ChunkEvent::group, name});
+      r.group = &r.chunk->events.back().count;
+    }
+  } else if constexpr (Fill) {
+    r.leaveGroup();
+    r.group = r.groups.find(name);
+    if (!r.group || !r.group->group) r.disagree();
+    r.enterGroup();
+    r.group->group->material = r.material;
+  } else {
+    r.group = r.ensureGroup(name);
+  }
+}
+
+// "usemtl": a chunk's counting records it; the filling pass (never a chunk's:
+// a miss prints a warning, which must come out in file order) looks it up.
+template <bool Fill>
+void readUsemtl(Reader& r, const char* p) {
+  if (!Fill && r.chunk) {
+    r.chunk->events.push_back({ChunkEvent::usemtl, firstWord(p, nextLine(p))});
+  } else if (Fill && !r.chunk) {
+    std::string_view name = firstWord(p, nextLine(p));
+    const MaterialSlot* slot = r.materials.find(name);
+    if (slot && slot->key) {
+      r.material = slot->index;
+    } else {
+      std::printf("glmFindMaterial():  can't find material \"%.*s\".\n",
+                  static_cast<int>(name.size()), name.data());
+      r.material = 0;
+    }
+    r.group->group->material = r.material;
+  }
+}
+
 template <bool Fill>
 void readPass(Reader& r) {
   ObjModel* model = r.model;
@@ -455,29 +502,7 @@ void readPass(Reader& r) {
         if (word.size() == 1) p = readFace<Fill>(r, p);
         break;
       case 'g':
-        if (word.size() == 1) {
-          // The name is the rest of the line, the separating blank included.
-          const char *begin, *end;
-          restOfLine(p, &begin, &end);
-          std::string_view name = cString(begin, end);
-          if (r.chunk) {
-            if constexpr (Fill) {
-              r.run++;
-              r.enterRun();
-            } else {
-              r.chunk->events.push_back({ChunkEvent::group, name});
-              r.group = &r.chunk->events.back().count;
-            }
-          } else if constexpr (Fill) {
-            r.leaveGroup();
-            r.group = r.groups.find(name);
-            if (!r.group || !r.group->group) r.disagree();
-            r.enterGroup();
-            r.group->group->material = r.material;
-          } else {
-            r.group = r.ensureGroup(name);
-          }
-        }
+        if (word.size() == 1) readGroup<Fill>(r, p);
         break;
       case 'm':
         if (!Fill && word == "mtllib") {
@@ -489,20 +514,7 @@ void readPass(Reader& r) {
         }
         break;
       case 'u':
-        if (!Fill && r.chunk && word == "usemtl") {
-          r.chunk->events.push_back({ChunkEvent::usemtl, firstWord(p, nextLine(p))});
-        } else if (Fill && !r.chunk && word == "usemtl") {
-          std::string_view name = firstWord(p, nextLine(p));
-          const MaterialSlot* slot = r.materials.find(name);
-          if (slot && slot->key) {
-            r.material = slot->index;
-          } else {
-            std::printf("glmFindMaterial():  can't find material \"%.*s\".\n",
-                        static_cast<int>(name.size()), name.data());
-            r.material = 0;
-          }
-          r.group->group->material = r.material;
-        }
+        if (word == "usemtl") readUsemtl<Fill>(r, p);
         break;
       default:  // comments and every keyword without meaning here
         break;
