@@ -15,6 +15,7 @@
 #ifndef GLM_SCAN_H
 #define GLM_SCAN_H
 
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstddef>
@@ -25,7 +26,6 @@
 #include <string_view>
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -51,55 +51,11 @@ constexpr std::size_t kNameMax = 127;
 // appended newline.
 constexpr std::size_t kPadding = 128;
 
-// Owns the block: a regular file is mapped rather than copied (see
-// mapFile), anything else is read into allocated memory.
-struct TextRelease {
-  std::size_t mapped = 0;  // length of the mapping; 0 for allocated memory
-  void operator()(char* block) const {
-    if (mapped)
-      ::munmap(block, mapped);
-    else
-      std::free(block);
-  }
-};
-
 struct Text {
-  std::unique_ptr<char, TextRelease> data;
+  std::unique_ptr<char, FreeDeleter> data;
   const char* begin = nullptr;
   const char* end = nullptr;
 };
-
-// Maps a regular file of `size` bytes. The whole pages of the file are
-// mapped read-only from the page cache, prefetched in one go; the rest of the
-// file, the appended "\n\0" and the padding live in anonymous memory behind
-// them, so nothing is written into the file's pages and nothing is copied
-// but the last partial page. False when the system refuses the mapping or
-// the file's size is no longer `size`; the caller then reads the file.
-inline bool mapFile(int fd, std::size_t size, Text& text) {
-  long pageSize = ::sysconf(_SC_PAGESIZE);
-  std::size_t page = pageSize > 0 ? static_cast<std::size_t>(pageSize) : 4096;
-  if (size > SIZE_MAX - 2 - kPadding - page) return false;
-  std::size_t whole = size / page * page;
-  std::size_t length = (size + 2 + kPadding + page - 1) / page * page;
-  void* block = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  if (block == MAP_FAILED) return false;
-  std::unique_ptr<char, TextRelease> data(static_cast<char*>(block), TextRelease{length});
-  if (whole && ::mmap(data.get(), whole, PROT_READ, MAP_PRIVATE | MAP_FIXED | MAP_POPULATE, fd,
-                      0) == MAP_FAILED)
-    return false;
-  for (std::size_t at = whole; at < size;) {
-    ssize_t got = ::pread(fd, data.get() + at, size - at, static_cast<off_t>(at));
-    if (got <= 0) return false;  // shrunk, or unreadable
-    at += static_cast<std::size_t>(got);
-  }
-  char probe;
-  if (::pread(fd, &probe, 1, static_cast<off_t>(size)) != 0) return false;  // grew
-  data.get()[size] = '\n';
-  text.begin = data.get();
-  text.end = data.get() + size;
-  text.data = std::move(data);
-  return true;
-}
 
 enum class Load { done, unreadable, device };
 
@@ -109,10 +65,12 @@ inline void skipByteOrderMark(Text& text) {
     text.begin += 3;
 }
 
-// Reads the file at `path`: unreadable when it cannot be opened or read (a
-// directory counts as unreadable); a character or block device is refused,
-// since it may never end (/dev/zero). Memory exhaustion is fatal for
-// `operation`.
+// Reads the file at `path` into memory, once: every pass of a reader walks
+// this copy, so a file truncated or rewritten while it is read gives the
+// model of the bytes read, never a fault or passes that disagree. Unreadable
+// when it cannot be opened or read (a directory counts as unreadable); a
+// character or block device is refused, since it may never end (/dev/zero).
+// Memory exhaustion is fatal for `operation`.
 inline Load loadText(const char* path, Text& text, const char* operation) {
   // Devices are refused before opening: opening some of them waits.
   struct stat info;
@@ -126,27 +84,25 @@ inline Load loadText(const char* path, Text& text, const char* operation) {
   } closer{fd};
   if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) return Load::unreadable;
   if (device()) return Load::device;
-  // Mapping pays off for large files only: its system calls and page
-  // faults cost more than copying a small file.
-  constexpr off_t kMapAbove = off_t{1} << 20;
-  if (S_ISREG(info.st_mode) && info.st_size > kMapAbove &&
-      mapFile(fd, static_cast<std::size_t>(info.st_size), text)) {
-    skipByteOrderMark(text);
-    return Load::done;
-  }
-  // Small files, pipes, files whose size is unknown or changing: read to the
-  // end. A regular file is asked for a byte more than its size, so a short
-  // read tells its end without another call.
+  auto readSome = [fd](char* into, std::size_t bytes) {
+    ssize_t got;
+    while ((got = ::read(fd, into, bytes)) < 0 && errno == EINTR) {
+    }
+    return got;
+  };
+  // Read to the end, whatever the size said: pipes and files whose size is
+  // unknown or changing. A regular file is asked for a byte more than its
+  // size, so a short read tells its end without another call.
   std::size_t capacity = info.st_size > 0 ? static_cast<std::size_t>(info.st_size) + 1 : 4096;
   std::size_t size = 0;
-  std::unique_ptr<char, TextRelease> data(
+  std::unique_ptr<char, FreeDeleter> data(
       static_cast<char*>(glmAlloc(capacity + 2 + kPadding, 1, operation)));
   for (;;) {
     if (size == capacity) {
       // Full: only grow if there is more (the file grew, or its size was
       // unknown); the usual file fits exactly and must not be copied.
       char probe;
-      ssize_t more = ::read(fd, &probe, 1);
+      ssize_t more = readSome(&probe, 1);
       if (more < 0) return Load::unreadable;
       if (more == 0) break;
       std::size_t bigger = capacity * 2;
@@ -157,7 +113,7 @@ inline Load loadText(const char* path, Text& text, const char* operation) {
       capacity = bigger;
       continue;
     }
-    ssize_t got = ::read(fd, data.get() + size, capacity - size);
+    ssize_t got = readSome(data.get() + size, capacity - size);
     if (got < 0) return Load::unreadable;
     if (got == 0) break;
     size += static_cast<std::size_t>(got);

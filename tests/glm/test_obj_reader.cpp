@@ -13,6 +13,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -501,11 +502,11 @@ TEST_F(ObjReader, UsualLinesReadAsTheGeneralRulesReadThem) {
   }
 }
 
-// The mapped text must end in the appended newline whether the file fills
-// its last page exactly, all but a byte, or spills a byte into the next.
+// The text must end in the appended newline whether the file fills its last
+// page exactly, all but a byte, or spills a byte into the next.
 TEST_F(ObjReader, FilesEndingAtPageBoundariesKeepTheirLastLine) {
   const std::string tail = "v 7 8 -9.5";  // no newline at the end
-  // Past the size from which files are mapped rather than copied.
+  // Large files too: past the size from which files are read in chunks.
   for (size_t size : {4095, 4096, 4097, 8191, 8192, 8193}) {
     size += size_t{1} << 20;
     std::string text = "# " + std::string(size - tail.size() - 3, 'x') + "\n" + tail;
@@ -519,8 +520,8 @@ TEST_F(ObjReader, FilesEndingAtPageBoundariesKeepTheirLastLine) {
   }
 }
 
-// A regular file is mapped, anything else is read to its end: a pipe, with
-// more text than a first read takes, gives the model the same file gives.
+// Whatever its size says, a file is read to its end: a pipe, with more text
+// than a first read takes, gives the model the same file gives.
 TEST_F(ObjReader, PipesReadLikeFiles) {
   std::string text = "v 0 0 0\nv 1 0 0\nv 1 1 0\nvn 0 0 1\ng g\n";
   for (int i = 0; i < 2000; i++) text += "f 1//1 2//1 3//1\n";
@@ -536,6 +537,17 @@ TEST_F(ObjReader, PipesReadLikeFiles) {
   EXPECT_EQ(describe(pipe.get()), describe(file.get()));
   EXPECT_EQ(pipe->vertexcount, 4u);
   EXPECT_EQ(pipe->trianglecount, 2000u);
+}
+
+// Every pass reads one copy of the file: changing the file afterwards, even
+// cutting it short under a large read, changes nothing that was read.
+TEST_F(ObjReader, ReadTextIsACopyLaterChangesCannotReach) {
+  std::string text = std::string(std::size_t{3} << 20, '#') + "\nv 1 2 3\n";
+  std::string path = write("big.obj", text);
+  Text loaded;
+  ASSERT_EQ(loadText(path.c_str(), loaded, "test"), Load::done);
+  std::ofstream(path, std::ios::trunc) << "v 9 9 9\n";  // the same file, rewritten shorter
+  EXPECT_TRUE(std::string_view(loaded.begin, loaded.end) == text);
 }
 
 // A valid file with every feature, cut after each byte, must read or fail
