@@ -16,7 +16,6 @@
 #define GLM_SCAN_H
 
 #include <cerrno>
-#include <charconv>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -28,6 +27,8 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <fast_float/fast_float.h>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -357,32 +358,62 @@ inline bool lexFloat(const char*& p, const char** tokenBegin, bool* hexadecimal)
   return hex || digit;
 }
 
-// The value strtof gives for a token lexFloat accepted.
+// A hexadecimal number's value after its "0x", up to `end`: hex digits with
+// an optional point, then an optional binary exponent ("p", sign, digits;
+// left out when it has no digits). Rounded once, to nearest: the digits are
+// cut to 53 bits rounding to odd (a lost nonzero bit sets the lowest), which
+// the double keeps exactly and the float rounds from correctly.
+inline float hexFloat(const char* p, const char* end) {
+  std::uint64_t mantissa = 0;
+  bool sticky = false, dot = false;
+  long exponent = 0;
+  for (; p < end && (isHexDigit(*p) || (*p == '.' && !dot)); ++p) {
+    if (*p == '.') {
+      dot = true;
+      continue;
+    }
+    unsigned digit = isDigit(*p) ? digitValue(*p) : static_cast<unsigned>(lower(*p) - 'a' + 10);
+    if (mantissa >> 56) {  // no room: a lost digit, worth 16 times the last kept one
+      sticky |= digit != 0;
+      exponent += dot ? 0 : 4;
+    } else {
+      mantissa = mantissa << 4 | digit;
+      exponent -= dot ? 4 : 0;
+    }
+  }
+  if (p + 1 < end && lower(*p) == 'p') {
+    const char* q = p + 1;
+    bool negative = *q == '-';
+    q += *q == '-' || *q == '+';
+    long power = 0;
+    for (; q < end && isDigit(*q); ++q)
+      if (power < 100000) power = power * 10 + digitValue(*q);  // far past every float
+    if (q > p + 1 && isDigit(q[-1])) exponent += negative ? -power : power;
+  }
+  if (!mantissa) return 0.0f;
+  for (; mantissa >> 53; exponent++) {
+    sticky |= mantissa & 1;
+    mantissa >>= 1;
+  }
+  mantissa |= sticky;
+  exponent = std::min(std::max(exponent, -100000L), 100000L);
+  return static_cast<float>(std::ldexp(static_cast<double>(mantissa), static_cast<int>(exponent)));
+}
+
+// The value strtof gives for a token lexFloat accepted, in any locale: out
+// of range it is infinity, a denormal or zero, as strtof's is.
 inline float convertFloat(const char* begin, const char* end, bool hexadecimal) {
   bool negative = *begin == '-';
   const char* p = begin + (*begin == '-' || *begin == '+');
   float value = 0.0f;
-  std::from_chars_result result;
-  if (lower(*p) == 'n') {
+  if (lower(*p) == 'n')
     value = NAN;
-  } else if (lower(*p) == 'i') {
+  else if (lower(*p) == 'i')
     value = INFINITY;
-  } else {
-    if (hexadecimal) {
-      result = std::from_chars(p + 2, end, value, std::chars_format::hex);
-      if (result.ec == std::errc::invalid_argument) value = 0.0f;
-    } else {
-      result = std::from_chars(p, end, value);
-    }
-    if (result.ec == std::errc::result_out_of_range) {
-      // Overflow and underflow: strtof's own results (infinity, denormals, 0).
-      std::size_t length = static_cast<std::size_t>(end - begin);
-      std::unique_ptr<char, FreeDeleter> copy(
-          static_cast<char*>(glmAlloc(length + 1, 1, "glmReadOBJ")));
-      std::memcpy(copy.get(), begin, length);
-      return std::strtof(copy.get(), nullptr);
-    }
-  }
+  else if (hexadecimal)
+    value = hexFloat(p + 2, end);
+  else
+    fast_float::from_chars(p, end, value);
   return negative ? -value : value;
 }
 

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <clocale>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -550,6 +551,25 @@ TEST_F(ObjReader, ReadTextIsACopyLaterChangesCannotReach) {
   EXPECT_TRUE(std::string_view(loaded.begin, loaded.end) == text);
 }
 
+// Numbers read the same in every locale, as strtof reads them in the C
+// locale: a German one, whose decimal point is a comma, changes nothing.
+TEST_F(ObjReader, NumbersReadAlikeInEveryLocale) {
+  const std::vector<std::string> numbers = {"1.5e-50",   "3.5e40",  "-1e-45",
+                                            "0.1",       "0x1.8p1", "0x1p-150",
+                                            "7.006e-46", "1e-40",   "123456.789e3"};
+  std::string text;
+  for (const std::string& number : numbers) text += "v " + number + "\n";
+  std::unique_ptr<char, void (*)(void*)> saved(strdup(std::setlocale(LC_ALL, nullptr)), std::free);
+  if (!std::setlocale(LC_ALL, "de_DE.UTF-8")) GTEST_SKIP() << "no de_DE.UTF-8 locale here";
+  Model m = read(text);
+  std::setlocale(LC_ALL, saved.get());
+  ASSERT_TRUE(m) << out << err;
+  for (std::size_t i = 0; i < numbers.size(); i++) {
+    float expected = std::strtof(numbers[i].c_str(), nullptr);
+    EXPECT_EQ(std::memcmp(&m->vertices[3 * (i + 1)], &expected, sizeof expected), 0) << numbers[i];
+  }
+}
+
 // A valid file with every feature, cut after each byte, must read or fail
 // cleanly (under the sanitizers: without touching memory it does not own and
 // without leaking on the failure path).
@@ -713,6 +733,16 @@ TEST_F(Scanner, MatchesTheCLibraryOnTrickyNumbers) {
                            "2147483648",
                            "-2147483648",
                            "0x1.fffffep127",
+                           "0x1.ffffffp127",
+                           "0x1p-149",
+                           "0x1.8p-149",
+                           "0x3p-151",
+                           "0x0.000000000000000000000000000001000000001p-30",
+                           "0x123456789abcdef0123456789p-40",
+                           "0x1p99999999999",
+                           "16777216.5",
+                           "0.33333334",
+                           "9999999999.5",
                            "123456789012345678901234567890",
                            ".000000000000000000000000000000000000000000001"})
     compare(text);
