@@ -217,8 +217,10 @@ struct Reader {
   }
   void enterRun();
 
-  unsigned lineAt(const char* p) const {
-    unsigned line = 1;
+  // Counted only for a message, so it may be slow; but files of more than
+  // 2^32 lines exist.
+  unsigned long long lineAt(const char* p) const {
+    unsigned long long line = 1;
     for (const char* q = text.begin; q < p && q < text.end; q++) line += *q == '\n';
     return line;
   }
@@ -292,14 +294,14 @@ unsigned resolveOtherIndex(const Reader& r, long long raw, const char* written,
   bool outside = raw == 0 || index < 1 || static_cast<std::uint64_t>(index) > total;
   if (r.chunk && (!written || outside)) throw ChunkAbandoned{};
   if (!written)
-    glmFailf(stderr, "glmReadOBJ() failed: \"%s\" line %u: %s index is missing.\n", r.path,
+    glmFailf(stderr, "glmReadOBJ() failed: \"%s\" line %llu: %s index is missing.\n", r.path,
              r.lineAt(at), kind);
   if (outside) {
     constexpr int kShown = 20;
     const char* end = written + (*written == '-' || *written == '+');
     while (isDigit(*end)) ++end;
     int length = static_cast<int>(end - written);
-    glmFailf(stderr, "glmReadOBJ() failed: \"%s\" line %u: %s index %.*s%s is out of range.\n",
+    glmFailf(stderr, "glmReadOBJ() failed: \"%s\" line %llu: %s index %.*s%s is out of range.\n",
              r.path, r.lineAt(at), kind, length > kShown ? kShown : length, written,
              length > kShown ? "..." : "");
   }
