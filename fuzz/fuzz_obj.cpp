@@ -4,7 +4,9 @@
 // text. The OBJ part becomes model.obj in a scratch directory; the MTL part
 // (empty without a marker) is written beside it under the name the first
 // "mtllib" line gives (when that is a plain file name, else lib.mtl), so an
-// input controls both files of a pair.
+// input controls both files of a pair. Every input is read twice, on one
+// thread and in small chunks (as large files are read), and both reads must
+// give the same model and the same messages.
 #include <cctype>
 #include <cstdint>
 #include <cstring>
@@ -12,6 +14,7 @@
 #include <string_view>
 
 #include "fuzz_common.h"
+#include "glm_internal.h"
 
 namespace {
 
@@ -65,6 +68,46 @@ void checkModel(const ObjModel* model) {
   for (unsigned i = 0; i < model->materialcount; i++) FUZZ_CHECK(model->materials[i].name);
 }
 
+// Everything a read gives, as text: the messages, then the model's counts,
+// arrays, groups and materials.
+std::string readAndDescribe(const std::string& path, std::size_t chunkBytes) {
+  glmSetReadChunking(chunkBytes ? 0 : std::size_t{1} << 20, chunkBytes);
+  bool rejected = false;
+  std::string model;
+  fuzz::Messages messages;
+  try {
+    ObjModel* m = glmReadOBJ(path.c_str());
+    messages.restore();
+    checkModel(m);
+    auto bytes = [&model](const void* data, std::size_t size) {
+      if (data) model.append(static_cast<const char*>(data), size);
+      model += '|';
+    };
+    unsigned counts[] = {m->vertexcount,   m->normalcount, m->texcoordcount,
+                         m->trianglecount, m->groupcount,  m->materialcount};
+    bytes(counts, sizeof counts);
+    bytes(m->vertices, 3 * sizeof(float) * (m->vertexcount + 1));
+    bytes(m->normals, m->normals ? 3 * sizeof(float) * (m->normalcount + 1) : 0);
+    bytes(m->texcoords, m->texcoords ? 2 * sizeof(float) * (m->texcoordcount + 1) : 0);
+    bytes(m->triangles, sizeof(ObjTriangle) * m->trianglecount);
+    for (const ObjGroup* g = m->groups; g; g = g->next) {
+      model += g->name;
+      bytes(&g->material, sizeof g->material);
+      bytes(g->triangles, sizeof(unsigned) * g->trianglecount);
+    }
+    for (unsigned i = 0; i < m->materialcount; i++) {
+      model += m->materials[i].name;
+      bytes(m->materials[i].diffuse, sizeof m->materials[i].diffuse);
+    }
+    glmFreeModel(m);
+  } catch (const fuzz::Rejected&) {
+    rejected = true;  // a fatal failure, reported and released by the reader
+  }
+  std::string text = messages.text();
+  fuzz::checkMessages(text, rejected);
+  return text + (rejected ? "rejected" : model);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -78,17 +121,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // past its "mtllib" line.
   std::size_t from = split == std::string_view::npos ? size : split + kMarker.size();
   std::string mtlPath = fuzz::writeScratch(libraryName(obj).c_str(), data + from, size - from);
-  bool rejected = false;
-  fuzz::Messages messages;
-  try {
-    ObjModel* model = glmReadOBJ(objPath.c_str());
-    messages.restore();
-    checkModel(model);
-    glmFreeModel(model);
-  } catch (const fuzz::Rejected&) {
-    rejected = true;  // a fatal failure, reported and released by the reader
-  }
-  fuzz::checkMessages(messages.text(), rejected);
+  std::string whole = readAndDescribe(objPath, 0);
+  // Chunks of one to 64 bytes: every line its own chunk, or several.
+  std::string chunked = readAndDescribe(objPath, 1 + size % 64);
+  FUZZ_CHECK(whole == chunked);
   unlink(objPath.c_str());
   unlink(mtlPath.c_str());
   return 0;
