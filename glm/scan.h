@@ -420,10 +420,11 @@ inline float convertFloat(const char* begin, const char* end, bool hexadecimal) 
 // The common number, "[sign]digits[.digits]" followed by whitespace, in one
 // loop. Returns false when the text is anything else; then nothing is
 // consumed and the general rules apply. With `value` it also converts, when
-// that can be done exactly: a mantissa below 2^53 divided by an exact power
-// of ten is correctly rounded to double, and rounding that to float gives
-// strtof's result unless the double landed exactly halfway between two
-// floats (checked; those go the general way).
+// that can be done exactly with one correctly rounded division (Clinger's
+// fast path): digits below 2^24 over a power of ten up to 10^10 in float,
+// the usual case; else digits below 2^53 over a power up to 10^22 in double,
+// whose rounding to float gives strtof's result unless the double landed
+// exactly halfway between two floats (checked; those go the general way).
 inline bool plainFloat(const char*& p, float* value) {
   const char* q = skipBlanks(p);
   bool negative = *q == '-';
@@ -463,7 +464,13 @@ inline bool plainFloat(const char*& p, float* value) {
     }
   }
   if (digits == 0 || !isSpace(*q)) return false;
-  if (value) {
+  if (value && (fewDigits || digits <= 19) && fraction <= 10 &&
+      mantissa < (std::uint64_t{1} << 24)) {
+    static constexpr float kFloatPowers[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f,
+                                             1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+    float f = static_cast<float>(mantissa) / kFloatPowers[fraction];
+    *value = negative ? -f : f;
+  } else if (value) {
     static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                          1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                          1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
