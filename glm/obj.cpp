@@ -216,6 +216,7 @@ struct Reader {
     group->group->trianglecount = static_cast<unsigned>(next - group->group->triangles);
   }
   void enterRun();
+  void leaveRun();
 
   // Counted only for a message, so it may be slow; but files of more than
   // 2^32 lines exist.
@@ -262,6 +263,7 @@ struct ChunkEvent {
 struct Run {
   ObjGroup* group;
   unsigned start, count;
+  unsigned filled = 0;  // how many the filling pass stored
 };
 
 // A part of the file, from a line start to a line start.
@@ -274,6 +276,7 @@ struct Chunk {
   std::vector<Run> runs{};          // the head's, then one per group line
   unsigned firstMaterial = 0;       // the material in force where the chunk starts
   std::vector<unsigned> usemtls{};  // the material each of its "usemtl" lines selects
+  std::uint64_t filled = 0;         // its triangles, as the filling pass found them
   bool abandoned = false;
 };
 
@@ -282,6 +285,11 @@ void Reader::enterRun() {
   const Run& at = chunk->runs[run];
   next = at.group->triangles + at.start;
   room = next + at.count;
+}
+
+void Reader::leaveRun() {
+  Run& at = chunk->runs[run];
+  at.filled = static_cast<unsigned>(next - (at.group->triangles + at.start));
 }
 
 // Turns a raw index into a 1-based one: negative indices count back from the
@@ -332,20 +340,79 @@ template <Form form>
     t.normalidx[k] = resolveIndex(r, c.n, c.nAt, r.normals - 1, m->normalcount, "normal", at);
 }
 
-// Appends a new triangle to the model and the current group (second pass),
-// or only counts it (first pass).
-template <bool Fill>
+// Appends a new triangle to the model and the current group, within the
+// room the counting pass gave them.
 [[gnu::always_inline]] inline ObjTriangle* addTriangle(Reader& r) {
-  if constexpr (!Fill) {
-    r.triangles++;
-    r.group->capacity++;
-    return nullptr;
-  } else {
-    if (r.triangles >= r.triangleEnd || r.next >= r.room) r.disagree();
-    *r.next++ = static_cast<unsigned>(r.triangles);
-    ObjTriangle* t = &r.model->triangles[r.triangles++];
-    t->material = r.material;
-    return t;
+  if (r.triangles >= r.triangleEnd || r.next >= r.room) r.disagree();
+  *r.next++ = static_cast<unsigned>(r.triangles);
+  ObjTriangle* t = &r.model->triangles[r.triangles++];
+  t->material = r.material;
+  return t;
+}
+
+// The set bits of a and of b (at most 32 each) in the low and the high
+// half; the build cannot count on a popcount instruction.
+inline std::uint64_t bitCounts(std::uint32_t a, std::uint32_t b) {
+  std::uint64_t x = a | std::uint64_t{b} << 32;
+  x -= (x >> 1) & 0x5555555555555555ull;
+  x = (x & 0x3333333333333333ull) + ((x >> 2) & 0x3333333333333333ull);
+  x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0Full;
+  return (x * 0x01010101ull) >> 24 & 0x000000FF000000FFull;
+}
+
+// At most the triangles the face line at p (at its keyword) gives, without
+// reading its numbers: one, and one more for each corner read after the
+// third. A corner read starts at a word; within one only at a sign ("1-2"),
+// or, in a face of the "v//n" form, at a digit after a lone slash (a read of
+// "1/2" stops at the 2). Counting those (the keyword and the first corner
+// among them) bounds it; for the usual face the bound is exact. Returns the
+// next line.
+const char* countFace(const char* p, std::uint64_t& triangles) {
+  std::uint64_t starts = 0, afterLoneSlash = 0;
+  bool slashPair = false;
+  unsigned before = 0;  // bit 15: the last byte of the block before is no blank;
+                        // bits 16, 17: its last two bytes are slashes
+  for (;; p += 16) {
+    unsigned newline = 0, blank = 0, sign = 0, slash = 0, digit = 0;
+#ifdef __SSE2__
+    __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    auto mask = [](__m128i set) { return static_cast<unsigned>(_mm_movemask_epi8(set)); };
+    auto is = [&](char ch) { return mask(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(ch))); };
+    auto upTo = [&](char from, char last) {  // from..last, as unsigned bytes
+      __m128i offset = _mm_sub_epi8(bytes, _mm_set1_epi8(from));
+      return mask(_mm_cmpeq_epi8(_mm_min_epu8(offset, _mm_set1_epi8(last - from)), offset));
+    };
+    newline = is('\n');
+    blank = is(' ') | upTo('\t', '\r');
+    sign = is('+') | is('-');
+    slash = is('/');
+    digit = upTo('0', '9');
+#else
+    for (int i = 0; i < 16; i++) {
+      newline |= unsigned{p[i] == '\n'} << i;
+      blank |= unsigned{isSpace(p[i])} << i;
+      sign |= unsigned{p[i] == '+' || p[i] == '-'} << i;
+      slash |= unsigned{p[i] == '/'} << i;
+      digit |= unsigned{isDigit(p[i])} << i;
+    }
+#endif
+    unsigned within = newline ? (newline & -newline) - 1 : 0xFFFF;
+    unsigned solid = ~blank & within;
+    unsigned afterSolid = (solid << 1 | (before >> 15 & 1)) & 0xFFFF;
+    unsigned afterSlash = (slash << 1 | (before >> 17 & 1)) & 0xFFFF;
+    unsigned afterSlashes = (slash << 2 | (before >> 16 & 3)) & 0xFFFF;
+    unsigned wordStarts = (solid & ~afterSolid) | (sign & solid & afterSolid);
+    std::uint64_t bits = bitCounts(wordStarts, digit & within & afterSlash & ~afterSlashes);
+    starts += bits & 0xFF;
+    afterLoneSlash += bits >> 32;
+    slashPair |= (slash & afterSlash & within) != 0;
+    if (newline) {
+      starts += slashPair ? afterLoneSlash : 0;
+      triangles = starts > 4 ? starts - 3 : 1;
+      return p + __builtin_ctz(newline) + 1;
+    }
+    before = solid & 0x8000;
+    before |= (slash >> 14) << 16;
   }
 }
 
@@ -353,38 +420,35 @@ template <bool Fill>
 // whatever they hold (keeping the numbers of the corner before when a read
 // falls short), then every further corner read that converts at least one
 // number adds a triangle to the fan around the first corner.
-template <bool Fill, Form form>
+template <Form form>
 const char* readFaceOfForm(Reader& r, const char* p, Corner corner, const char* firstAt) {
-  ObjTriangle* t = addTriangle<Fill>(r);
-  if constexpr (Fill) storeCorner<form>(r, corner, firstAt, *t, 0);
+  ObjTriangle* t = addTriangle(r);
+  storeCorner<form>(r, corner, firstAt, *t, 0);
   for (int k = 1; k < 3; k++) {
     const char* at = p = skipBlanks(p);
     scanCorner<form>(p, corner);
-    if constexpr (Fill) storeCorner<form>(r, corner, at, *t, k);
+    storeCorner<form>(r, corner, at, *t, k);
   }
   for (;;) {
     const char* at = p = skipBlanks(p);
     if (scanCorner<form>(p, corner) <= 0) break;
-    ObjTriangle* next = addTriangle<Fill>(r);
-    if constexpr (Fill) {
-      // The fan: corner 1 stays, the previous last corner becomes corner 2.
-      // Triangles are stored in order, so the previous one is just before.
-      const ObjTriangle& previous = *(next - 1);
-      next->vertexidx[0] = previous.vertexidx[0];
-      next->texcoordidx[0] = previous.texcoordidx[0];
-      next->normalidx[0] = previous.normalidx[0];
-      next->vertexidx[1] = previous.vertexidx[2];
-      next->texcoordidx[1] = previous.texcoordidx[2];
-      next->normalidx[1] = previous.normalidx[2];
-      storeCorner<form>(r, corner, at, *next, 2);
-    }
+    ObjTriangle* next = addTriangle(r);
+    // The fan: corner 1 stays, the previous last corner becomes corner 2.
+    // Triangles are stored in order, so the previous one is just before.
+    const ObjTriangle& previous = *(next - 1);
+    next->vertexidx[0] = previous.vertexidx[0];
+    next->texcoordidx[0] = previous.texcoordidx[0];
+    next->normalidx[0] = previous.normalidx[0];
+    next->vertexidx[1] = previous.vertexidx[2];
+    next->texcoordidx[1] = previous.texcoordidx[2];
+    next->normalidx[1] = previous.normalidx[2];
+    storeCorner<form>(r, corner, at, *next, 2);
   }
   return p;
 }
 
 // A face: its first corner, read as a word, decides the form of the whole
 // face.
-template <bool Fill>
 const char* readFace(Reader& r, const char* p) {
   p = skipBlanks(p);
   const char* firstAt = p;
@@ -393,15 +457,15 @@ const char* readFace(Reader& r, const char* p) {
   Form form = firstCorner(p, end, corner);
   switch (form) {
     case Form::vertex:
-      return readFaceOfForm<Fill, Form::vertex>(r, end, corner, firstAt);
+      return readFaceOfForm<Form::vertex>(r, end, corner, firstAt);
     case Form::vertexTexture:
-      return readFaceOfForm<Fill, Form::vertexTexture>(r, end, corner, firstAt);
+      return readFaceOfForm<Form::vertexTexture>(r, end, corner, firstAt);
     case Form::vertexNormal:
-      return readFaceOfForm<Fill, Form::vertexNormal>(r, end, corner, firstAt);
+      return readFaceOfForm<Form::vertexNormal>(r, end, corner, firstAt);
     case Form::vertexTextureNormal:
       break;
   }
-  return readFaceOfForm<Fill, Form::vertexTextureNormal>(r, end, corner, firstAt);
+  return readFaceOfForm<Form::vertexTextureNormal>(r, end, corner, firstAt);
 }
 
 // Numeric lines: each adds one entry whatever it holds; the filling pass
@@ -434,6 +498,7 @@ void readGroup(Reader& r, const char* p) {
   std::string_view name = cString(begin, end);
   if (r.chunk) {
     if constexpr (Fill) {
+      r.leaveRun();
       r.run++;
       r.enterRun();
     } else {
@@ -475,60 +540,97 @@ void readUsemtl(Reader& r, const char* p) {
   }
 }
 
+// The statement at p (at its keyword); returns where its reading stopped,
+// on its line.
 template <bool Fill>
-void readPass(Reader& r) {
+const char* readStatement(Reader& r, const char* p) {
   ObjModel* model = r.model;
-  const char* p = r.text.begin;
-  for (;;) {
-    p = skipSpace(p);
-    if (p >= r.text.end) break;
-    // The text is read once, from start to end, faster than the hardware
-    // fetches it unasked.
-    __builtin_prefetch(p + 1024);
-    const char* keyword = p;
-    p = isSpace(p[1]) ? p + 1 : wordEnd(p + 1);  // most keywords are one letter
-    // Keywords are whole words, read as C strings.
-    std::string_view word(keyword, static_cast<std::size_t>(p - keyword));
-    if (word.size() == 2) {  // vn, vt: no library call for two bytes
-      if (!word[1]) word = word.substr(0, 1);
-    } else if (word.size() > 2) {
-      word = cString(keyword, p);
-    }
-    switch (word.empty() ? '\0' : word[0]) {
-      case 'v':
-        if (word.size() == 1) {
-          p = readNumbers<Fill>(r, p, model->vertices, r.vertices, model->vertexcount, 3);
-        } else if (word == "vn") {
-          p = readNumbers<Fill>(r, p, model->normals, r.normals, model->normalcount, 3);
-        } else if (word == "vt") {
-          p = readNumbers<Fill>(r, p, model->texcoords, r.texcoords, model->texcoordcount, 2);
-        } else {
-          if (r.chunk) throw ChunkAbandoned{};
-          char name[kNameMax + 1];
-          copyName(word.data(), word.data() + word.size(), name);
-          glmFailf(stdout, "glmFirstPass(): Unknown token \"%s\".\n", name);
-        }
-        break;
-      case 'f':
-        if (word.size() == 1) p = readFace<Fill>(r, p);
-        break;
-      case 'g':
-        if (word.size() == 1) readGroup<Fill>(r, p);
-        break;
-      case 'm':
-        if (!Fill && word == "mtllib") {
-          std::string_view name = firstWord(p, nextLine(p));
-          if (r.chunk)
-            r.chunk->events.push_back({ChunkEvent::library, name});
-          else
-            readLibrary(model, name);
-        }
-        break;
-      case 'u':
-        if (word == "usemtl") readUsemtl<Fill>(r, p);
-        break;
-      default:  // comments and every keyword without meaning here
-        break;
+  const char* keyword = p;
+  p = isSpace(p[1]) ? p + 1 : wordEnd(p + 1);  // most keywords are one letter
+  // Keywords are whole words, read as C strings.
+  std::string_view word(keyword, static_cast<std::size_t>(p - keyword));
+  if (word.size() == 2) {  // vn, vt: no library call for two bytes
+    if (!word[1]) word = word.substr(0, 1);
+  } else if (word.size() > 2) {
+    word = cString(keyword, p);
+  }
+  switch (word.empty() ? '\0' : word[0]) {
+    case 'v':
+      if (word.size() == 1) {
+        p = readNumbers<Fill>(r, p, model->vertices, r.vertices, model->vertexcount, 3);
+      } else if (word == "vn") {
+        p = readNumbers<Fill>(r, p, model->normals, r.normals, model->normalcount, 3);
+      } else if (word == "vt") {
+        p = readNumbers<Fill>(r, p, model->texcoords, r.texcoords, model->texcoordcount, 2);
+      } else {
+        if (r.chunk) throw ChunkAbandoned{};
+        char name[kNameMax + 1];
+        copyName(word.data(), word.data() + word.size(), name);
+        glmFailf(stdout, "glmFirstPass(): Unknown token \"%s\".\n", name);
+      }
+      break;
+    case 'f':
+      if (word.size() != 1) break;
+      if constexpr (Fill) {
+        p = readFace(r, p);
+      } else {
+        std::uint64_t triangles;
+        p = countFace(keyword, triangles) - 1;
+        r.triangles += triangles;
+        r.group->capacity += triangles;
+      }
+      break;
+    case 'g':
+      if (word.size() == 1) readGroup<Fill>(r, p);
+      break;
+    case 'm':
+      if (!Fill && word == "mtllib") {
+        std::string_view name = firstWord(p, nextLine(p));
+        if (r.chunk)
+          r.chunk->events.push_back({ChunkEvent::library, name});
+        else
+          readLibrary(model, name);
+      }
+      break;
+    case 'u':
+      if (word == "usemtl") readUsemtl<Fill>(r, p);
+      break;
+    default:  // comments and every keyword without meaning here
+      break;
+  }
+  return p;
+}
+
+// The text is read once, from start to end, faster than the hardware
+// fetches it unasked.
+inline void prefetchAhead(const char* p) { __builtin_prefetch(p + 1024); }
+
+void fillPass(Reader& r) {
+  for (const char* p = r.text.begin; (p = skipSpace(p)) < r.text.end;) {
+    prefetchAhead(p);
+    p = nextLine(readStatement<true>(r, p));
+  }
+}
+
+// The usual lines are only told apart, never read: every "v", "vn" and "vt"
+// line is an entry, and a face's triangles are bounded by its words.
+void countPass(Reader& r) {
+  for (const char* p = r.text.begin; (p = skipSpace(p)) < r.text.end;) {
+    prefetchAhead(p);
+    if (isBlank(p[1]) && (p[0] == 'v' || p[0] == 'f')) {
+      if (p[0] == 'v') {
+        r.vertices++;
+      } else {
+        std::uint64_t triangles;
+        p = countFace(p, triangles);
+        r.triangles += triangles;
+        r.group->capacity += triangles;
+        continue;
+      }
+    } else if (p[0] == 'v' && (p[1] == 'n' || p[1] == 't') && isBlank(p[2])) {
+      (p[1] == 'n' ? r.normals : r.texcoords)++;
+    } else {
+      p = readStatement<false>(r, p);
     }
     p = nextLine(p);
   }
@@ -550,7 +652,7 @@ void prefaultEntries(const ObjModel* m, const std::uint64_t (&first)[4],
 
 void glmFirstPass(Reader& r) {
   r.group = r.ensureGroup("default");
-  readPass<false>(r);
+  countPass(r);
   sizeModel(r);
   const ObjModel* m = r.model;
   prefaultEntries(
@@ -595,6 +697,23 @@ void sizeModel(Reader& r) {
         static_cast<float*>(glmAlloc(model->texcoordcount + 1ull, 2 * sizeof(float), "glmReadOBJ"));
 }
 
+// Gives back the room of a bounded array past its first `count` entries
+// (none when it holds none: its block stays as allocated).
+template <typename T>
+void shrinkTo(T*& array, std::uint64_t count) {
+  if (count)
+    if (void* shrunk = std::realloc(array, count * sizeof(T))) array = static_cast<T*>(shrunk);
+}
+
+// The counting pass bounds the triangles; once the filling pass has stored
+// the `triangles` the model holds, every triangle list ends at its size.
+void fitTriangles(ObjModel* model, std::uint64_t triangles) {
+  if (triangles < model->trianglecount) shrinkTo(model->triangles, triangles);
+  model->trianglecount = static_cast<unsigned>(triangles);
+  for (ObjGroup* group = model->groups; group; group = group->next)
+    shrinkTo(group->triangles, group->trianglecount);
+}
+
 // Stores vertices, normals, texture coordinates and triangles; entry 0 of
 // each data array stays zero.
 void glmFillPass(Reader& r) {
@@ -604,8 +723,9 @@ void glmFillPass(Reader& r) {
   r.material = 0;
   r.group = r.groups.find("default");
   r.enterGroup();
-  readPass<true>(r);
+  fillPass(r);
   r.leaveGroup();
+  fitTriangles(r.model, r.triangles);
 }
 
 // Reading on two threads. Every statement is one line, so the file splits at
@@ -746,6 +866,33 @@ void forgetFilling(ObjModel* model) {
     group->trianglecount = group->material = 0;
 }
 
+// Where the counting pass's bounds were above the triangles a chunk holds,
+// its part of the triangle array and of its groups' lists ends in a gap:
+// every chunk's triangles move down to follow the previous chunk's (their
+// numbers in the lists with them), and each group's runs close up. Returns
+// the number of triangles.
+std::uint64_t closeGaps(ObjModel* model, std::vector<Chunk>& chunks) {
+  std::uint64_t at = 0;
+  for (const Chunk& c : chunks) {
+    if (unsigned shift = static_cast<unsigned>(c.firstTriangle - at)) {
+      std::memmove(model->triangles + at, model->triangles + c.firstTriangle,
+                   c.filled * sizeof(ObjTriangle));
+      for (const Run& run : c.runs)
+        for (unsigned i = 0; i < run.filled; i++) run.group->triangles[run.start + i] -= shift;
+    }
+    at += c.filled;
+  }
+  for (ObjGroup* group = model->groups; group; group = group->next) group->trianglecount = 0;
+  for (const Chunk& c : chunks)  // a group's runs lie in file order
+    for (const Run& run : c.runs) {
+      unsigned* list = run.group->triangles;
+      if (run.start != run.group->trianglecount)
+        std::memmove(list + run.group->trianglecount, list + run.start, run.filled * sizeof *list);
+      run.group->trianglecount += run.filled;
+    }
+  return at;
+}
+
 // Both passes in chunks; false when the file must be read by one thread
 // from the start (nothing has been done to the model then).
 bool readInChunks(Reader& r) {
@@ -753,7 +900,7 @@ bool readInChunks(Reader& r) {
   bool counted = onChunks(chunks, [&r](Chunk& c) {
     Reader w = chunkReader(r, c);
     w.group = &c.head;
-    readPass<false>(w);
+    countPass(w);
     c.vertices = w.vertices;
     c.normals = w.normals;
     c.texcoords = w.texcoords;
@@ -774,9 +921,13 @@ bool readInChunks(Reader& r) {
                   // Each thread maps the pages it is going to write.
                   prefaultEntries(w.model, {w.vertices, w.normals, w.texcoords, w.triangles},
                                   {c.vertices, c.normals, c.texcoords, c.triangles});
-                  readPass<true>(w);
+                  fillPass(w);
+                  w.leaveRun();
+                  c.filled = w.triangles - c.firstTriangle;
                 });
-  if (!filled) {
+  if (filled) {
+    fitTriangles(r.model, closeGaps(r.model, chunks));
+  } else {
     forgetFilling(r.model);
     glmFillPass(r);
   }

@@ -38,7 +38,27 @@ void* operator new(std::size_t size) {
 
 namespace {
 
-class ReaderThreads : public FileTest {};
+class ReaderThreads : public FileTest {
+ protected:
+  // Reads the file at `path` in chunks of `bytes`, then as usual.
+  Model readInChunks(const std::string& path, std::size_t bytes) {
+    glmSetReadChunking(0, bytes);
+    Model model = readFile(path);
+    glmSetReadChunking(std::size_t{1} << 20, 0);
+    return model;
+  }
+};
+
+// The triangles, and every group's list of them, are the same.
+void expectSameTriangles(const ObjModel* a, const ObjModel* b) {
+  ASSERT_EQ(a->trianglecount, b->trianglecount);
+  EXPECT_EQ(std::memcmp(a->triangles, b->triangles, sizeof(ObjTriangle) * a->trianglecount), 0);
+  EXPECT_EQ(groupNames(a), groupNames(b));
+  for (const ObjGroup *g = a->groups, *h = b->groups; g && h; g = g->next, h = h->next) {
+    ASSERT_EQ(g->trianglecount, h->trianglecount) << g->name;
+    EXPECT_EQ(std::memcmp(g->triangles, h->triangles, sizeof(unsigned) * g->trianglecount), 0);
+  }
+}
 
 TEST_F(ReaderThreads, AllocationFailingOnTheSecondThreadLeavesTheReadToTheCaller) {
   cpu_set_t set;
@@ -51,22 +71,29 @@ TEST_F(ReaderThreads, AllocationFailingOnTheSecondThreadLeavesTheReadToTheCaller
   Model whole = readFile(path);
   ASSERT_TRUE(whole) << out << err;
 
-  glmSetReadChunking(0, 4096);  // room for many group lines a chunk
   failOtherThreads = true;
-  Model chunked = readFile(path);
+  Model chunked = readInChunks(path, 4096);  // room for many group lines a chunk
   failOtherThreads = false;
-  glmSetReadChunking(std::size_t{1} << 20, 0);
   EXPECT_GT(refused.load(), 0) << "the second thread never allocated";
   ASSERT_TRUE(chunked) << out << err;
   EXPECT_EQ(out + err, "");
-  ASSERT_EQ(chunked->trianglecount, whole->trianglecount);
-  EXPECT_EQ(
-      std::memcmp(chunked->triangles, whole->triangles, sizeof(ObjTriangle) * whole->trianglecount),
-      0);
-  EXPECT_EQ(groupNames(chunked.get()), groupNames(whole.get()));
-  for (const ObjGroup *a = chunked->groups, *b = whole->groups; a && b; a = a->next, b = b->next) {
-    ASSERT_EQ(a->trianglecount, b->trianglecount) << a->name;
-    EXPECT_EQ(std::memcmp(a->triangles, b->triangles, sizeof(unsigned) * a->trianglecount), 0);
+  expectSameTriangles(chunked.get(), whole.get());
+}
+
+// Counting bounds a face's triangles by its words: where trailing words
+// give none, each chunk's part of the arrays closes up to the one before.
+TEST_F(ReaderThreads, ChunksCloseUpWhereFacesGaveFewerTrianglesThanCounted) {
+  std::string text = "v 0 0 0\nv 1 0 0\nv 1 1 0\n";
+  for (int i = 0; i < 50; i++)
+    text += "g g" + std::to_string(i % 3) + "\nf 1 2 3 # no corner\nf 3 2 1 x 2\n";
+  std::string path = write("words.obj", text);
+  Model whole = readFile(path);
+  ASSERT_TRUE(whole) << out << err;
+  EXPECT_EQ(whole->trianglecount, 100u);
+  for (std::size_t bytes : {1, 40}) {
+    Model chunked = readInChunks(path, bytes);
+    ASSERT_TRUE(chunked) << out << err;
+    expectSameTriangles(chunked.get(), whole.get());
   }
 }
 
