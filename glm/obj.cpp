@@ -29,20 +29,14 @@ using namespace glm_scan;
 namespace {
 
 // The large arrays are written from end to end right after they are
-// allocated: having the kernel map all their pages in one call is far
-// cheaper than a page fault on each page. A hint only: a kernel without it
-// refuses, and the pages are then mapped as they are first written.
+// allocated: having the kernel map all their pages in one call, huge ones
+// where it can, is far cheaper than a page fault on each page. Hints only:
+// without them the pages are mapped as they are first written.
 void prefault(void* block, std::size_t bytes) {
+  if (bytes < (std::size_t{1} << 20)) return;
+  preferHugePages(block, bytes);
 #ifdef MADV_POPULATE_WRITE
-  constexpr std::size_t kWorthIt = std::size_t{1} << 20;
-  constexpr std::uintptr_t kPage = 4096;  // only rounds the range inwards
-  if (!block || bytes < kWorthIt) return;
-  std::uintptr_t begin = (reinterpret_cast<std::uintptr_t>(block) + kPage - 1) & ~(kPage - 1);
-  std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(block) + bytes) & ~(kPage - 1);
-  if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);
-#else
-  (void)block;
-  (void)bytes;
+  advise(block, bytes, MADV_POPULATE_WRITE, 4096);
 #endif
 }
 
