@@ -344,15 +344,43 @@ template <Form form>
   return t;
 }
 
-// The set bits of a and of b (at most 32 each) in the low and the high
-// half; the build cannot count on a popcount instruction.
-inline std::uint64_t bitCounts(std::uint32_t a, std::uint32_t b) {
-  std::uint64_t x = a | std::uint64_t{b} << 32;
+// The set bits of x; the build cannot count on a popcount instruction.
+inline unsigned bitCount(std::uint64_t x) {
   x -= (x >> 1) & 0x5555555555555555ull;
   x = (x & 0x3333333333333333ull) + ((x >> 2) & 0x3333333333333333ull);
   x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0Full;
-  return (x * 0x01010101ull) >> 24 & 0x000000FF000000FFull;
+  return static_cast<unsigned>((x * 0x0101010101010101ull) >> 56);
 }
+
+// The 64 bytes at p as masks, bit i for p[i]: newlines, blanks (or any
+// other byte up to ' ', which only ever splits a word in two), signs and
+// slashes.
+struct ByteMasks {
+  std::uint64_t newline = 0, blank = 0, sign = 0, slash = 0;
+  explicit ByteMasks(const char* p) {
+    for (int i = 0; i < 64; i += 16) {
+#ifdef __SSE2__
+      __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+      auto mask = [i](__m128i set) {
+        return std::uint64_t{static_cast<unsigned>(_mm_movemask_epi8(set))} << i;
+      };
+      auto is = [bytes](char ch) { return _mm_cmpeq_epi8(bytes, _mm_set1_epi8(ch)); };
+      newline |= mask(is('\n'));
+      blank |= mask(_mm_cmpeq_epi8(_mm_min_epu8(bytes, _mm_set1_epi8(' ')), bytes));
+      sign |= mask(_mm_or_si128(is('+'), is('-')));
+      slash |= mask(is('/'));
+#else
+      for (int k = i; k < i + 16; k++) {
+        auto bit = [k](bool set) { return std::uint64_t{set} << k; };
+        newline |= bit(p[k] == '\n');
+        blank |= bit(static_cast<unsigned char>(p[k]) <= ' ');
+        sign |= bit(p[k] == '+' || p[k] == '-');
+        slash |= bit(p[k] == '/');
+      }
+#endif
+    }
+  }
+};
 
 // At most the triangles the face line at p (at its keyword) gives, without
 // reading its numbers: one, and one more for each corner read after the
@@ -362,51 +390,25 @@ inline std::uint64_t bitCounts(std::uint32_t a, std::uint32_t b) {
 // among them) bounds it; for the usual face the bound is exact. Returns the
 // next line.
 const char* countFace(const char* p, std::uint64_t& triangles) {
-  std::uint64_t starts = 0, afterLoneSlash = 0;
+  const char* line = p;
+  std::uint64_t starts = 0;
   bool slashPair = false;
-  unsigned before = 0;  // bit 15: the last byte of the block before is no blank;
-                        // bits 16, 17: its last two bytes are slashes
-  for (;; p += 16) {
-    unsigned newline = 0, blank = 0, sign = 0, slash = 0, digit = 0;
-#ifdef __SSE2__
-    __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    auto mask = [](__m128i set) { return static_cast<unsigned>(_mm_movemask_epi8(set)); };
-    auto is = [&](char ch) { return mask(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(ch))); };
-    auto upTo = [&](char from, char last) {  // from..last, as unsigned bytes
-      __m128i offset = _mm_sub_epi8(bytes, _mm_set1_epi8(from));
-      return mask(_mm_cmpeq_epi8(_mm_min_epu8(offset, _mm_set1_epi8(last - from)), offset));
-    };
-    newline = is('\n');
-    blank = is(' ') | upTo('\t', '\r');
-    sign = is('+') | is('-');
-    slash = is('/');
-    digit = upTo('0', '9');
-#else
-    for (int i = 0; i < 16; i++) {
-      newline |= unsigned{p[i] == '\n'} << i;
-      blank |= unsigned{isSpace(p[i])} << i;
-      sign |= unsigned{p[i] == '+' || p[i] == '-'} << i;
-      slash |= unsigned{p[i] == '/'} << i;
-      digit |= unsigned{isDigit(p[i])} << i;
-    }
-#endif
-    unsigned within = newline ? (newline & -newline) - 1 : 0xFFFF;
-    unsigned solid = ~blank & within;
-    unsigned afterSolid = (solid << 1 | (before >> 15 & 1)) & 0xFFFF;
-    unsigned afterSlash = (slash << 1 | (before >> 17 & 1)) & 0xFFFF;
-    unsigned afterSlashes = (slash << 2 | (before >> 16 & 3)) & 0xFFFF;
-    unsigned wordStarts = (solid & ~afterSolid) | (sign & solid & afterSolid);
-    std::uint64_t bits = bitCounts(wordStarts, digit & within & afterSlash & ~afterSlashes);
-    starts += bits & 0xFF;
-    afterLoneSlash += bits >> 32;
-    slashPair |= (slash & afterSlash & within) != 0;
-    if (newline) {
-      starts += slashPair ? afterLoneSlash : 0;
+  std::uint64_t before = 0;  // the last byte before: bit 0 no blank, bit 1 a slash
+  for (;; p += 64) {
+    ByteMasks m(p);
+    std::uint64_t within = m.newline ? (m.newline & -m.newline) - 1 : ~std::uint64_t{0};
+    std::uint64_t solid = ~m.blank & within;
+    starts += bitCount(solid & (~(solid << 1 | (before & 1)) | m.sign));
+    slashPair |= (m.slash & (m.slash << 1 | before >> 1) & within) != 0;
+    if (m.newline) {
+      const char* end = p + __builtin_ctzll(m.newline);
+      if (slashPair)  // the v//n form, where "1/2" holds two corner starts
+        for (const char* q = line + 2; q < end; q++)
+          starts += isDigit(*q) && q[-1] == '/' && q[-2] != '/';
       triangles = starts > 4 ? starts - 3 : 1;
-      return p + __builtin_ctz(newline) + 1;
+      return end + 1;
     }
-    before = solid & 0x8000;
-    before |= (slash >> 14) << 16;
+    before = (solid >> 63) | (m.slash >> 63) << 1;
   }
 }
 
