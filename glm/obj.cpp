@@ -147,15 +147,19 @@ template <Form form>
   const char* p = word;
   bool normalForm = false;
 #ifdef __SSE2__
-  if (limit - word < 16) {
-    // The usual short word at once: a slash followed by a slash, within the
-    // word and before a NUL, where its C string ends.
-    __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(word));
-    auto is = [bytes](char ch) {
-      return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(ch))));
+  if (limit - word < 32) {
+    // The usual word at once: a slash followed by a slash, within the word
+    // and before a NUL, where its C string ends.
+    auto is = [word](char ch) {
+      auto half = [ch](const char* at) {
+        __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+        return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(ch))));
+      };
+      return half(word) | half(word + 16) << 16;
     };
-    unsigned slash = is('/'), nul = is('\0'), within = (1u << (limit - word)) - 1;
-    unsigned beforeNul = (nul & within) ? ((nul & within) & -(nul & within)) - 1 : within;
+    std::uint32_t slash = is('/'), nul = is('\0');
+    std::uint32_t within = (std::uint32_t{1} << (limit - word)) - 1;
+    std::uint32_t beforeNul = (nul & within) ? ((nul & within) & -(nul & within)) - 1 : within;
     normalForm = (slash & (slash >> 1) & beforeNul) != 0;
   } else
 #endif
