@@ -197,6 +197,17 @@ inline const char* nextLine(const char* p) {
 #endif
 }
 
+// The value of the `length` (1 to 8) digits in the low bytes of x, each
+// byte 0..9, the first the most significant. The digits go to the top
+// bytes, zeros below; then pairs, quads and the whole combine by
+// multiplication.
+inline std::uint64_t digitsValue(std::uint64_t x, int length) {
+  x <<= 8 * (8 - length);
+  x = (x * 2561) >> 8 & 0x00FF00FF00FF00FFull;
+  x = (x * 6553601) >> 16 & 0x0000FFFF0000FFFFull;
+  return (x * 42949672960001ull) >> 32;
+}
+
 // The run of digits at p, looked at 8 bytes at once: returns its length, 8
 // when all 8 bytes are digits (the run may go on), and below 8 its value.
 inline int digitRun(const char* p, std::uint64_t& value) {
@@ -208,16 +219,7 @@ inline int digitRun(const char* p, std::uint64_t& value) {
   std::uint64_t other = ((x + 0x7676767676767676ull) | x) & 0x8080808080808080ull;
   if (!other) return 8;
   int length = __builtin_ctzll(other) >> 3;
-  if (length == 0) {
-    value = 0;
-    return 0;
-  }
-  // The run's digits to the top bytes, zeros below: then pairs, quads and
-  // the whole combine by multiplication, the first digit the most significant.
-  x <<= 8 * (8 - length);
-  x = (x * 2561) >> 8 & 0x00FF00FF00FF00FFull;
-  x = (x * 6553601) >> 16 & 0x0000FFFF0000FFFFull;
-  value = (x * 42949672960001ull) >> 32;
+  value = length ? digitsValue(x, length) : 0;
   return length;
 }
 
@@ -454,7 +456,23 @@ inline bool plainFloat(const char*& p, float* value) {
   int digits = 0, fraction = 0;
   std::uint64_t whole, part = 0;
   const char* number = q;
-  if (int wholeDigits = digitRun(q, whole); wholeDigits < 8) {
+  std::uint64_t x;
+  std::memcpy(&x, q, sizeof x);
+  x ^= 0x3030303030303030ull;  // as in digitRun
+  std::uint64_t other = ((x + 0x7676767676767676ull) | x) & 0x8080808080808080ull;
+  std::uint64_t afterPoint = other & (other - 1);
+  int point = other ? __builtin_ctzll(other) >> 3 : 8;
+  // Where the digits after the point end, when that is within 8 bytes.
+  int end = afterPoint ? __builtin_ctzll(afterPoint) >> 3 : isDigit(q[8]) ? 9 : 8;
+  if (point < 8 && end <= 8 && (x >> 8 * point & 0xFF) == ('.' ^ '0')) {
+    // The usual "d.dddddd": one run of digits once the point is squeezed
+    // out (moving the digits before it up).
+    std::uint64_t before = (std::uint64_t{1} << 8 * point) - 1;
+    mantissa = digitsValue((x & before) << 8 | (x & ~(before << 8 | 0xFF)), end);
+    digits = end - 1;
+    fraction = end - point - 1;
+    q += end;
+  } else if (int wholeDigits = digitRun(q, whole); wholeDigits < 8) {
     // Up to 7 digits on each side of the point, 8 bytes at a time.
     int partDigits = 0;
     const char* after = q + wholeDigits;
