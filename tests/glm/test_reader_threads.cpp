@@ -26,7 +26,7 @@ std::atomic<int> refused{0};
 }  // namespace
 
 // While failOtherThreads is set, allocation fails on every thread but the
-// one the tests run on. (The library's operator delete releases with free.)
+// one the tests run on.
 void* operator new(std::size_t size) {
   if (failOtherThreads && std::this_thread::get_id() != kMainThread) {
     refused++;
@@ -35,6 +35,12 @@ void* operator new(std::size_t size) {
   if (void* block = std::malloc(size ? size : 1)) return block;
   throw std::bad_alloc();
 }
+// The pair of the operator new above, which allocates with malloc.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+void operator delete(void* block) noexcept { std::free(block); }
+void operator delete(void* block, std::size_t) noexcept { std::free(block); }
+#pragma GCC diagnostic pop
 
 namespace {
 
