@@ -356,9 +356,10 @@ inline unsigned bitCount(std::uint64_t x) {
   return static_cast<unsigned>((x * 0x0101010101010101ull) >> 56);
 }
 
-// The 64 bytes at p as masks, bit i for p[i]: newlines, blanks (or any
-// other byte up to ' ', which only ever splits a word in two), signs and
-// slashes.
+// The bytes at p as masks, bit i for p[i], 16 at a time up to the first
+// newline or 64: newlines, blanks (or any other byte up to ' ', which only
+// ever splits a word in two), signs and slashes. Bits past what was looked
+// at are 0: the caller looks no further than a newline.
 struct ByteMasks {
   std::uint64_t newline = 0, blank = 0, sign = 0, slash = 0;
   explicit ByteMasks(const char* p) {
@@ -373,6 +374,7 @@ struct ByteMasks {
       blank |= mask(_mm_cmpeq_epi8(_mm_min_epu8(bytes, _mm_set1_epi8(' ')), bytes));
       sign |= mask(_mm_or_si128(is('+'), is('-')));
       slash |= mask(is('/'));
+      if (newline) break;
 #else
       for (int k = i; k < i + 16; k++) {
         auto bit = [k](bool set) { return std::uint64_t{set} << k; };
