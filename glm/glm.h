@@ -308,7 +308,13 @@ void glmMergeVertices(ObjModel* model, float epsilon);
  * v/t/n): a triangle has texture coordinates or vertex normals when all three
  * of its indices of that kind are non-zero, a facet normal when facetnormidx
  * is. Numbers are "%f" text where that reads back as the same float, else the
- * shortest text that does. With DRAW_MATERIAL and an mtllib it also writes
+ * shortest text that does. Groups are written in the order they were made,
+ * the reader's own "default" (the first made) without a "g" line, and a name
+ * that starts with a blank (as the reader gives names) directly after the
+ * "g", so that reading the file gives the same groups and writing it again
+ * the same text. With DRAW_MATERIAL a "usemtl" line follows each "g" line
+ * and comes wherever a triangle's material changes (and after a group's
+ * faces where the group's own material is another). With DRAW_MATERIAL and an mtllib it also writes
  * the MTL library beside it; a library name that is absolute or has a ".."
  * component is refused. Each file goes to a temporary file in its directory
  * that replaces the target only once both files are completely written; a
@@ -324,7 +330,10 @@ void glmMergeVertices(ObjModel* model, float epsilon);
 void glmWriteOBJ(ObjModel* model, const char* filename, unsigned mode);
 
 /* Writes every material of the model as the MTL library `mtllibname` in the
- * directory of `modelpath` (as glmPathDirectory gives it), put in place as
+ * directory of `modelpath` (as glmPathDirectory gives it): colours, Ns, d
+ * where the dissolve is not 1, and the map names. Material 0 named "default"
+ * is the reader's own: its values go before the first "newmtl", and nothing
+ * is written for it while they are the reader's initial ones. Put in place as
  * glmWriteOBJ does; a name that is absolute or has a ".." component and any
  * failure are fatal. Asserts "model". */
 void glmWriteMTL(ObjModel* model, const char* modelpath, const char* mtllibname);

@@ -23,6 +23,8 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "glm_internal.h"
 
@@ -292,18 +294,42 @@ void writeHeader(Output& out, const char* format) {
   out.printf("#  Indices count from 1\n");
 }
 
-// Writes the material library into `out`, already opened by the caller.
+// Whether a material is the reader's own "default" as it makes it, before
+// any statement of a library has changed it.
+bool untouchedDefault(const ObjMaterial& m) {
+  static const float kDiffuse[4] = {0.8f, 0.8f, 0.8f, 1.0f}, kAmbient[4] = {0.2f, 0.2f, 0.2f, 1.0f},
+                     kSpecular[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+  return std::strcmp(m.name, "default") == 0 && std::memcmp(m.diffuse, kDiffuse, 16) == 0 &&
+         std::memcmp(m.ambient, kAmbient, 16) == 0 && std::memcmp(m.specular, kSpecular, 16) == 0 &&
+         sameFloat(m.shininess, 65.0f) && sameFloat(m.dissolve, 1.0f) && !m.diffusemap &&
+         !m.ambientmap && !m.specularmap && !m.alphamap && !m.bumpmap;
+}
+
+// Writes the material library into `out`, already opened by the caller. The
+// reader makes material 0, "default", itself: its values are written as the
+// statements before the first "newmtl" (which apply to it), and not at all
+// while they are the reader's own, so a second "default" never appears.
 void writeMaterials(Output& out, const ObjModel* model) {
   writeHeader(out, "MTL");
   out.printf("#  \n\n");
   for (unsigned i = 0; i < model->materialcount; i++) {
     const ObjMaterial& material = model->materials[i];
-    out.printf("newmtl %s\n", material.name);
+    const bool reads = i == 0 && std::strcmp(material.name, "default") == 0;
+    if (reads && untouchedDefault(material)) continue;
+    if (!reads) out.printf("newmtl %s\n", material.name);
     putNumbers(out, "Ka", material.ambient, 3);
     putNumbers(out, "Kd", material.diffuse, 3);
     putNumbers(out, "Ks", material.specular, 3);
     // Back from GL_SHININESS's 0..128 to the file's 0..1000 scale.
     putShininess(out, material.shininess);
+    if (!sameFloat(material.dissolve, 1.0f)) putNumbers(out, "d", &material.dissolve, 1);
+    const std::pair<const char*, const char*> maps[] = {{"map_Ka", material.ambientmap},
+                                                        {"map_Kd", material.diffusemap},
+                                                        {"map_Ks", material.specularmap},
+                                                        {"map_d", material.alphamap},
+                                                        {"bump", material.bumpmap}};
+    for (const auto& [keyword, image] : maps)
+      if (image) out.printf("%s %s\n", keyword, image);
     out.printf("\n");
   }
 }
@@ -377,6 +403,7 @@ void checkGroups(const ObjModel* model, unsigned mode) {
     for (unsigned i = 0; i < group->trianglecount; i++) {
       GLM_ASSERT(group->triangles[i] < model->trianglecount);
       const ObjTriangle& t = model->triangles[group->triangles[i]];
+      if (mode & DRAW_MATERIAL) GLM_ASSERT(t.material < model->materialcount);
       for (int k = 0; k < 3; k++) {
         GLM_ASSERT(t.vertexidx[k] >= 1 && t.vertexidx[k] <= model->vertexcount);
         if (mode & DRAW_TEXTURE) GLM_ASSERT(t.texcoordidx[k] <= model->texcoordcount);
@@ -413,13 +440,35 @@ void writeFace(Output& out, const ObjTriangle& t, unsigned mode) {
     out.printf("f %u %u %u\n", v[0], v[1], v[2]);
 }
 
+// Groups in the order they were made, which is the order the reader makes
+// them again, so writing what was read writes the same text. The reader's own
+// "default" (the first group made) is the one its faces before any "g" line
+// go to: its faces come first, without a "g" line. A name as the reader gives
+// it already starts with the blank after "g". A "usemtl" line comes after
+// each "g" line and wherever a triangle's material changes, and one more
+// after a group's faces where its own material is another (the reader gives a
+// group the last material in force while it was current).
 void writeGroups(Output& out, const ObjModel* model, unsigned mode) {
-  for (const ObjGroup* group = model->groups; group; group = group->next) {
-    out.printf("g %s\n", group->name);
-    if (mode & DRAW_MATERIAL) out.printf("usemtl %s\n", model->materials[group->material].name);
-    for (unsigned i = 0; i < group->trianglecount; i++)
-      writeFace(out, model->triangles[group->triangles[i]], mode);
-    out.printf("\n");
+  std::vector<const ObjGroup*> groups;
+  for (const ObjGroup* group = model->groups; group; group = group->next) groups.push_back(group);
+  const bool materials = (mode & DRAW_MATERIAL) != 0;
+  unsigned current = 0;  // the material in force as the file is read
+  auto use = [&](unsigned material) {
+    out.printf("usemtl %s\n", model->materials[material].name);
+    current = material;
+  };
+  for (auto at = groups.rbegin(); at != groups.rend(); ++at) {
+    const ObjGroup* group = *at;
+    const bool implicit = at == groups.rbegin() && std::strcmp(group->name, "default") == 0;
+    if (!implicit) out.printf(group->name[0] == ' ' ? "g%s\n" : "g %s\n", group->name);
+    for (unsigned i = 0; i < group->trianglecount; i++) {
+      const ObjTriangle& t = model->triangles[group->triangles[i]];
+      if (materials && (t.material != current || (i == 0 && !implicit))) use(t.material);
+      writeFace(out, t, mode);
+    }
+    if (materials && (group->material != current || (group->trianglecount == 0 && !implicit)))
+      use(group->material);
+    if (!implicit || group->trianglecount > 0) out.printf("\n");
   }
 }
 

@@ -48,6 +48,7 @@ ObjMaterial material(const char* name, float r, float g, float b, float shinines
   std::memcpy(m.diffuse, diffuse, sizeof diffuse);
   std::memcpy(m.specular, specular, sizeof specular);
   m.shininess = shininess;
+  m.dissolve = 1.0f;
   return m;
 }
 
@@ -90,6 +91,7 @@ ObjModel* makeSquare() {
   m->triangles = zeroed<ObjTriangle>(2);
   setTriangle(m->triangles[0], {1, 2, 3}, {1, 2, 3}, {1, 1, 1}, 1);
   setTriangle(m->triangles[1], {1, 3, 4}, {1, 3, 2}, {2, 2, 2}, 2);
+  m->triangles[1].material = 1;
   m->materialcount = 2;
   m->materials = zeroed<ObjMaterial>(2);
   m->materials[0] = material("default", 0.8f, 0.8f, 0.8f, 65.0f);
@@ -178,13 +180,14 @@ class Writer : public testutil::TempDirTest {
   std::string out;
 };
 
-TEST_F(Writer, PlainModeWritesVerticesAndPlainFacesGroupsFromTheHead) {
+// Groups in the order they were made, as the reader makes them again; the
+// reader's own "default" without a "g" line.
+TEST_F(Writer, PlainModeWritesVerticesAndPlainFacesGroupsInTheOrderMade) {
   EXPECT_EQ(write(DRAW_NONE), kObjHeader + kVertices + kCounts +
-                                  "g  top\n"
-                                  "f 1 3 4\n"
-                                  "\n"
-                                  "g default\n"
                                   "f 1 2 3\n"
+                                  "\n"
+                                  "g top\n"
+                                  "f 1 3 4\n"
                                   "\n");
   EXPECT_EQ(out, "");
   EXPECT_EQ(files(), std::vector<std::string>{"square.obj"});
@@ -207,13 +210,11 @@ TEST_F(Writer, EverySectionWithSmoothNormalsTexturesAndMaterials) {
                 "vt 1.000000 0.000000\n"
                 "vt 0.500000 1.000000\n" +
                 kCounts +
-                "g  top\n"
+                "f 1/1/1 2/2/1 3/3/1\n"
+                "\n"
+                "g top\n"
                 "usemtl red\n"
                 "f 1/1/2 3/3/2 4/2/2\n"
-                "\n"
-                "g default\n"
-                "usemtl default\n"
-                "f 1/1/1 2/2/1 3/3/1\n"
                 "\n");
   EXPECT_EQ(out, "");
   EXPECT_EQ(fileContents(mtl()),
@@ -226,12 +227,6 @@ TEST_F(Writer, EverySectionWithSmoothNormalsTexturesAndMaterials) {
             "#  Indices count from 1\n"
             "#  \n"
             "\n"
-            "newmtl default\n"
-            "Ka 0.200000 0.200000 0.200000\n"
-            "Kd 0.800000 0.800000 0.800000\n"
-            "Ks 0.000000 0.000000 0.000000\n"
-            "Ns 507.812500\n"
-            "\n"
             "newmtl red\n"
             "Ka 0.200000 0.200000 0.200000\n"
             "Kd 1.000000 0.000000 0.000000\n"
@@ -240,14 +235,34 @@ TEST_F(Writer, EverySectionWithSmoothNormalsTexturesAndMaterials) {
             "\n");
 }
 
+// The reader makes "default" itself: a changed one is written as the
+// statements before the first "newmtl", which apply to it. Maps and a
+// dissolve other than 1 follow the colours.
+TEST_F(Writer, ChangedDefaultMapsAndDissolveAreWritten) {
+  model->materials[0].diffuse[0] = 0.5f;
+  model->materials[1].dissolve = 0.25f;
+  model->materials[1].diffusemap = strdup("textures/red wood.png");
+  model->materials[1].bumpmap = strdup("bump.png");
+  write(DRAW_MATERIAL);
+  const std::string library = fileContents(mtl());
+  EXPECT_NE(library.find("#  \n\nKa 0.200000 0.200000 0.200000\nKd 0.500000 0.800000 0.800000\n"
+                         "Ks 0.000000 0.000000 0.000000\nNs 507.812500\n\nnewmtl red\n"),
+            std::string::npos)
+      << library;
+  EXPECT_NE(
+      library.find("Ns 96.000001\nd 0.250000\nmap_Kd textures/red wood.png\nbump bump.png\n\n"),
+      std::string::npos)
+      << library;
+  EXPECT_EQ(library.find("newmtl default"), std::string::npos);
+}
+
 TEST_F(Writer, FlatModeWritesFacetNormalsAndTheFacetIndexAtEveryCorner) {
   std::string text = write(DRAW_FLAT);
   EXPECT_NE(text.find("\n# 2 normals\nvn 0.000000 1.000000 0.000000\n"
                       "vn 0.000000 0.000000 1.000000\n\n# 2 groups\n"),
             std::string::npos)
       << text;
-  EXPECT_NE(text.find("g  top\nf 1//2 3//2 4//2\n\ng default\nf 1//1 2//1 3//1\n\n"),
-            std::string::npos)
+  EXPECT_NE(text.find("f 1//1 2//1 3//1\n\ng top\nf 1//2 3//2 4//2\n\n"), std::string::npos)
       << text;
 }
 
@@ -269,7 +284,8 @@ TEST_F(Writer, FaceLineFollowsTheModeTable) {
   for (const auto& row : rows) {
     SCOPED_TRACE(row.mode);
     std::string text = write(row.mode);
-    EXPECT_NE(text.find(std::string("g default\n") + row.face + "\n"), std::string::npos) << text;
+    EXPECT_NE(text.find(std::string("triangles)\n\n") + row.face + "\n"), std::string::npos)
+        << text;
     EXPECT_EQ(text.find("mtllib"), std::string::npos);
     EXPECT_EQ(text.find("usemtl"), std::string::npos);
     EXPECT_EQ(text.find("\nvt ") != std::string::npos, (row.mode & DRAW_TEXTURE) != 0);
@@ -293,7 +309,7 @@ TEST_F(Writer, MissingDataWarningsComeInOrderAndClearTheirBits) {
             "glmWriteOBJ() warning: color output requested with no colors (materials) defined.\n"
             "glmWriteOBJ() warning: material output requested with no materials defined.\n");
   // Everything cleared: the plain file, no library even though mtllib is set.
-  EXPECT_EQ(text, kObjHeader + kVertices + kCounts + "g  top\nf 1 3 4\n\ng default\nf 1 2 3\n\n");
+  EXPECT_EQ(text, kObjHeader + kVertices + kCounts + "f 1 2 3\n\ng top\nf 1 3 4\n\n");
   EXPECT_EQ(files(), std::vector<std::string>{"square.obj"});
   glmFreeModel(bare);
 }
@@ -326,7 +342,7 @@ TEST_F(Writer, MaterialsWithoutALibraryNameWriteOnlyUsemtl) {
   model->mtllib = nullptr;
   std::string text = write(DRAW_MATERIAL);
   EXPECT_EQ(text.find("mtllib"), std::string::npos);
-  EXPECT_NE(text.find("g  top\nusemtl red\nf 1 3 4\n"), std::string::npos);
+  EXPECT_NE(text.find("g top\nusemtl red\nf 1 3 4\n"), std::string::npos);
   EXPECT_EQ(files(), std::vector<std::string>{"square.obj"});
 }
 
@@ -334,7 +350,7 @@ TEST_F(Writer, GroupWithoutTrianglesIsStillWritten) {
   addGroup(model, "empty", {}, 1);
   std::string text = write(DRAW_MATERIAL);
   EXPECT_NE(text.find("# 3 groups\n"), std::string::npos);
-  EXPECT_NE(text.find("\n\ng empty\nusemtl red\n\ng  top\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("f 1 3 4\n\ng empty\nusemtl red\n\n"), std::string::npos) << text;
 }
 
 TEST_F(Writer, LibraryGoesIntoTheModelsDirectory) {
@@ -565,7 +581,8 @@ TEST_F(Writer, FailedWriteLeavesTheOldFileAndNoTemporary) {
 TEST_F(Writer, FailedLibraryWriteLeavesBothFilesAsTheyWere) {
   std::ofstream(obj()) << "previous model";
   std::ofstream(mtl()) << "previous library";
-  // The library (about 450 bytes) fails; the model file has not been flushed yet.
+  // The library (about 700 bytes) fails; the model file has not been flushed yet.
+  model->materials[1].diffusemap = strdup(std::string(400, 'x').c_str());
   EXPECT_EXIT(withFileSizeLimit(300, [&] { glmWriteOBJ(model, obj().c_str(), DRAW_MATERIAL); }),
               ::testing::ExitedWithCode(1),
               "^glmWriteMTL\\(\\) failed: can't write file \"" + mtl() + "\": ");
