@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "glm.h"
@@ -30,8 +31,11 @@ DESCRIPTION
 
     info prints the counts of vertices, normals, texture coordinates,
     triangles, groups and materials, every group (in the order the file
-    created them) with its triangle count and material, and the bounding box:
-    its least and greatest corner, size and centre. With --json it prints
+    created them) with its triangle count and material (the last one in
+    force in it), every material with the number of triangles drawn in it
+    and the image files of its maps (map_Kd, map_Ka, map_Ks, map_d, bump),
+    each found or missing beside the MTL file, and the bounding box: its
+    least and greatest corner, size and centre. With --json it prints
     the same as one JSON object (see JSON OUTPUT).
 
     convert reads IN, applies the operations asked for in this fixed order,
@@ -71,6 +75,9 @@ JSON OUTPUT
      "counts": {"vertices": 8, "normals": 0, "texcoords": 0,
                 "triangles": 12, "groups": 1, "materials": 2},
      "groups": [{"name": "default", "triangles": 12, "material": "red"}],
+     "materials": [{"name": "default", "triangles": 0, "maps": {}},
+                   {"name": "red", "triangles": 12,
+                    "maps": {"map_Kd": {"file": "red.png", "found": true}}}],
      "bounds": {"min": [-1, -1, -1], "max": [1, 1, 1],
                 "size": [2, 2, 2], "centre": [0, 0, 0]}}
     "material" is null when the model has no material library; "bounds" is
@@ -174,6 +181,49 @@ void jsonString(FILE* out, const char* s) {
   std::fputc('"', out);
 }
 
+// The maps a material names, with the keywords of their MTL lines.
+std::vector<std::pair<const char*, const char*>> maps(const ObjMaterial& m) {
+  std::vector<std::pair<const char*, const char*>> result;
+  const std::pair<const char*, const char*> all[] = {{"map_Kd", m.diffusemap},
+                                                     {"map_Ka", m.ambientmap},
+                                                     {"map_Ks", m.specularmap},
+                                                     {"map_d", m.alphamap},
+                                                     {"bump", m.bumpmap}};
+  for (const auto& map : all)
+    if (map.second != nullptr) result.push_back(map);
+  return result;
+}
+
+// Whether a map's image is there: its name is relative to the directory of
+// the MTL file, which is the model's library's; names written on Windows
+// have backslashes.
+bool mapFound(const ObjModel* model, const char* image) {
+  std::string name(image);
+  if (name.empty()) return false;
+  std::string base;
+  if (name[0] != '/') {
+    char* directory = glmPathDirectory(model->path);
+    base = directory;
+    std::free(directory);
+    if (model->mtllib != nullptr) {
+      directory = glmPathDirectory(model->mtllib);
+      base += directory;
+      std::free(directory);
+    }
+  }
+  if (access((base + name).c_str(), R_OK) == 0) return true;
+  std::replace(name.begin(), name.end(), '\\', '/');
+  return access((base + name).c_str(), R_OK) == 0;
+}
+
+// Triangles per material index.
+std::vector<unsigned> trianglesPerMaterial(const ObjModel* model) {
+  std::vector<unsigned> counts(model->materialcount, 0);
+  for (unsigned i = 0; i < model->trianglecount; i++)
+    if (model->triangles[i].material < model->materialcount) counts[model->triangles[i].material]++;
+  return counts;
+}
+
 void jsonVector(FILE* out, const float* v) {
   for (int axis = 0; axis < 3; axis++) {
     std::fputs(axis == 0 ? "[" : ", ", out);
@@ -192,6 +242,7 @@ void info(FILE* out, const ObjModel* model, bool json) {
   const char* const names[] = {"vertices",  "normals", "texcoords",
                                "triangles", "groups",  "materials"};
   const Bounds b = model->vertexcount > 0 ? bounds(model) : Bounds{};
+  const std::vector<unsigned> perMaterial = trianglesPerMaterial(model);
   float size[3], centre[3];
   for (int axis = 0; axis < 3; axis++) {
     size[axis] = b.max[axis] - b.min[axis];
@@ -206,6 +257,14 @@ void info(FILE* out, const ObjModel* model, bool json) {
       const char* material = materialName(model, g);
       std::fprintf(out, "  %-20s %8u triangles  material %s\n", g->name, g->trianglecount,
                    material != nullptr ? material : "-");
+    }
+    if (model->materialcount > 0) std::fprintf(out, "materials:\n");
+    for (unsigned i = 0; i < model->materialcount; i++) {
+      const ObjMaterial& m = model->materials[i];
+      std::fprintf(out, "  %-20s %8u triangles\n", m.name, perMaterial[i]);
+      for (const auto& [keyword, image] : maps(m))
+        std::fprintf(out, "    %-8s %s (%s)\n", keyword, image,
+                     mapFound(model, image) ? "found" : "missing");
     }
     if (model->vertexcount == 0) {
       std::fprintf(out, "bounds     none (no vertices)\n");
@@ -235,6 +294,21 @@ void info(FILE* out, const ObjModel* model, bool json) {
     else
       std::fputs("null", out);
     std::fputc('}', out);
+  }
+  std::fputs("],\n \"materials\": [", out);
+  for (unsigned i = 0; i < model->materialcount; i++) {
+    const ObjMaterial& m = model->materials[i];
+    std::fputs(i ? ",\n   {\"name\": " : "{\"name\": ", out);
+    jsonString(out, m.name);
+    std::fprintf(out, ", \"triangles\": %u, \"maps\": {", perMaterial[i]);
+    bool first = true;
+    for (const auto& [keyword, image] : maps(m)) {
+      std::fprintf(out, "%s\"%s\": {\"file\": ", first ? "" : ", ", keyword);
+      jsonString(out, image);
+      std::fprintf(out, ", \"found\": %s}", mapFound(model, image) ? "true" : "false");
+      first = false;
+    }
+    std::fputs("}}", out);
   }
   std::fputs("],\n \"bounds\": ", out);
   if (model->vertexcount == 0) {

@@ -24,6 +24,8 @@ for line in open(obj, errors="replace"):
 c = info["counts"]
 assert c["vertices"] == len(v) and c["triangles"] == triangles, c
 assert len(info["groups"]) == c["groups"] and sum(g["triangles"] for g in info["groups"]) == triangles
+assert len(info["materials"]) == c["materials"]
+assert not info["materials"] or sum(m["triangles"] for m in info["materials"]) == triangles
 b = info["bounds"]
 for axis in range(3):
     lo, hi = min(p[axis] for p in v), max(p[axis] for p in v)
@@ -49,6 +51,26 @@ assert c["materials"] == 0, "materials written without being asked for"
 assert abs(max(b["size"]) - 1) < 1e-5 and all(abs(x) < 1e-5 for x in b["centre"]), b
 PY
 echo "ok: convert --fit --scale --normals --texcoords, then info"
+
+# Materials counted per triangle, their maps found or not; a missing library
+# is a warning and the model still reads and converts.
+printf 'mtllib m.mtl\nv 0 0 0\nv 1 0 0\nv 0 1 0\ng a\nusemtl red\nf 1 2 3\nusemtl blue\nf 1 2 3\nf 1 3 2\n' \
+  >"$work/two.obj"
+printf 'newmtl red\nmap_Kd -s 2 2 my red.png\nnewmtl blue\nmap_Kd gone.png\n' >"$work/m.mtl"
+: >"$work/my red.png"
+"$tool" info "$work/two.obj" --json >"$work/two.json" || fail "info of two materials"
+python3 - "$work/two.json" <<'PY' || fail "materials of two.obj: $(cat "$work/two.json")"
+import json, sys
+m = {x["name"]: x for x in json.load(open(sys.argv[1]))["materials"]}
+assert [m[n]["triangles"] for n in ("default", "red", "blue")] == [0, 1, 2]
+assert m["red"]["maps"] == {"map_Kd": {"file": "my red.png", "found": True}}
+assert m["blue"]["maps"]["map_Kd"]["found"] is False
+PY
+rm "$work/m.mtl"
+"$tool" convert "$work/two.obj" "$work/two-out.obj" 2>"$work/err" || fail "a missing library ended convert"
+grep -q "^glmReadMTL() warning: can't open material file \"$work/m.mtl\"" "$work/err" ||
+  fail "no warning for the missing library: $(cat "$work/err")"
+echo "ok: materials per triangle, their maps, and a missing library"
 
 # Bad input: the library's message, status 1, the output left as it was.
 echo keep >"$work/kept.obj"
