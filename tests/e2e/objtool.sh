@@ -99,5 +99,5 @@ usage_error convert a.obj
 usage_error convert a.obj b.obj --normals 200
 usage_error convert a.obj b.obj --write smooth,shiny
 usage_error convert a.obj b.obj --texcoords cubic
-"$tool" --help | grep -q '^EXIT STATUS' || fail "--help"
+"$tool" --help >"$work/help" && grep -q '^EXIT STATUS' "$work/help" || fail "--help"
 echo "ok: usage errors"
