@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cfloat>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -402,6 +403,9 @@ bool namesStandardOutput(const char* path) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Past a file size limit a write fails with EFBIG, so the library reports
+  // it and removes its temporary file, instead of the signal ending the tool.
+  std::signal(SIGXFSZ, SIG_IGN);
   const std::string command = argc > 1 ? argv[1] : "";
   bool help = command == "--help" || command == "-h" || command == "help";
   for (int i = 2; i < argc; i++) help = help || std::strcmp(argv[i], "--help") == 0;

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <ctime>
 #include <cmath>
+#include <csignal>
 #include <cstring>
 #include <cstdio>
 #include <cstdlib>
@@ -420,6 +421,9 @@ void motion(int x, int y) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Past a file size limit a screenshot's write fails with EFBIG, so the
+  // library reports it and removes its temporary file.
+  std::signal(SIGXFSZ, SIG_IGN);
   for (int i = 1; i < argc; i++) {
     if (std::string(argv[i]) == "--help" || std::string(argv[i]) == "-h") {
       std::fputs(kUsage, stdout);

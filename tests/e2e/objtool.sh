@@ -77,7 +77,8 @@ usage_error convert a.obj
 usage_error convert a.obj b.obj --normals 200
 usage_error convert a.obj b.obj --write smooth,shiny
 usage_error convert a.obj b.obj --texcoords cubic
-"$tool" --help | grep -q '^EXIT STATUS' || fail "--help"
+# Whole, not through a pipe that grep -q closes early (pipefail would see SIGPIPE).
+"$tool" --help >"$work/help" && grep -q '^EXIT STATUS' "$work/help" || fail "--help"
 echo "ok: usage errors"
 
 # Names that are not UTF-8 (overlong forms, a surrogate, above U+10FFFF, a
@@ -134,3 +135,13 @@ status=0
 ((status == 1)) && cmp -s "$work/cornell_box.mtl" "$work/library.before" ||
   fail "convert over the model's own library gave status $status: $(cat "$work/err")"
 echo "ok: the own library is refused"
+
+# Past a file size limit: the library's message and status 1, not the signal;
+# the old file whole and no temporary left behind.
+mkdir "$work/limited" && echo keep >"$work/limited/out.obj"
+status=0
+(ulimit -f 1 && "$tool" convert "$work/cornell_box.obj" "$work/limited/out.obj" --write none) \
+  2>"$work/err" || status=$?
+((status == 1)) && grep -q "can't write file" "$work/err" && [[ "$(cat "$work/limited/out.obj")" == keep ]] &&
+  [[ "$(ls -A "$work/limited")" == out.obj ]] || fail "a file size limit gave status $status: $(cat "$work/err")"
+echo "ok: a file size limit leaves the old file"
