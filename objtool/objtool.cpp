@@ -1,9 +1,12 @@
 // objtool: inspects and converts Wavefront OBJ models with the glm library.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cfloat>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -64,7 +67,10 @@ DESCRIPTION
     With material output the MTL library is written under its own name in
     the directory of OUT, replacing any file of that name there. OUT (and the
     library) are replaced only once completely written: a failure leaves them
-    as they were. IN and OUT may be the same file.
+    as they were. IN and OUT may be the same file; OUT may not be the
+    model's own material library. OUT may name standard output
+    (/dev/stdout): the model is written there, without materials unless
+    --write asks for them.
 
     Messages of the model library (warnings such as a mode asking for data
     the model lacks, and failures) go to standard error; standard output
@@ -82,8 +88,11 @@ JSON OUTPUT
                 "size": [2, 2, 2], "centre": [0, 0, 0]}}
     "material" is null when the model has no material library; "bounds" is
     null when it has no vertices; a coordinate that is not finite is null.
-    Names are bytes from the file: bytes that are not UTF-8 appear as
-    \u0080 to \u00ff escapes. Members may be added in later versions; the
+    Names are bytes from the file: each byte that is not part of
+    well-formed UTF-8 (a stray byte, an overlong form, a surrogate, a code
+    point above U+10FFFF) appears as the escape \u0080 to \u00ff of its
+    value; text never uses those escapes otherwise, so the bytes can be
+    recovered exactly. Members may be added in later versions; the
     ones above keep their meaning.
 
 EXIT STATUS
@@ -154,29 +163,40 @@ const char* materialName(const ObjModel* model, const ObjGroup* group) {
              : nullptr;
 }
 
+// Length of the well-formed UTF-8 sequence at p (no overlong form, no
+// surrogate, nothing above U+10FFFF), or 0.
+int utf8Length(const unsigned char* p) {
+  const auto continues = [](unsigned char c, unsigned char low = 0x80, unsigned char high = 0xBF) {
+    return c >= low && c <= high;
+  };
+  if (p[0] < 0x80) return 1;
+  if (p[0] >= 0xC2 && p[0] <= 0xDF) return continues(p[1]) ? 2 : 0;
+  if (p[0] >= 0xE0 && p[0] <= 0xEF) {
+    const unsigned char low = p[0] == 0xE0 ? 0xA0 : 0x80, high = p[0] == 0xED ? 0x9F : 0xBF;
+    return continues(p[1], low, high) && continues(p[2]) ? 3 : 0;
+  }
+  if (p[0] >= 0xF0 && p[0] <= 0xF4) {
+    const unsigned char low = p[0] == 0xF0 ? 0x90 : 0x80, high = p[0] == 0xF4 ? 0x8F : 0xBF;
+    return continues(p[1], low, high) && continues(p[2]) && continues(p[3]) ? 4 : 0;
+  }
+  return 0;
+}
+
+// Well-formed UTF-8 is written as it is; every other byte becomes \u0080 to
+// \u00ff, the escape of the code point of its value. Well-formed text never
+// uses those escapes (its U+0080 to U+00FF are written as themselves), so the
+// bytes can be recovered exactly.
 void jsonString(FILE* out, const char* s) {
   std::fputc('"', out);
-  const auto* p = reinterpret_cast<const unsigned char*>(s);
-  while (*p != 0) {
-    // Length of a well-formed UTF-8 sequence starting here, or 0.
-    int length = *p < 0x80                 ? 1
-                 : *p >= 0xC2 && *p < 0xE0 ? 2
-                 : *p >= 0xE0 && *p < 0xF0 ? 3
-                 : *p >= 0xF0 && *p < 0xF5 ? 4
-                                           : 0;
-    for (int k = 1; k < length; k++)
-      if ((p[k] & 0xC0) != 0x80) length = 0;
-    if (*p == '"' || *p == '\\') {
+  for (const auto* p = reinterpret_cast<const unsigned char*>(s); *p != 0;) {
+    const int length = utf8Length(p);
+    if (*p == '"' || *p == '\\')
       std::fprintf(out, "\\%c", *p);
-    } else if (*p < 0x20 || length == 0) {
+    else if (*p < 0x20 || length == 0)
       std::fprintf(out, "\\u%04x", *p);
-      length = 1;
-    } else {
-      std::fwrite(p, 1, length, out);
-      p += length;
-      continue;
-    }
-    p++;
+    else
+      std::fwrite(p, 1, static_cast<std::size_t>(length), out);
+    p += length == 0 ? 1 : length;
   }
   std::fputc('"', out);
 }
@@ -364,7 +384,7 @@ int writeModes(const char* list) {
   return static_cast<int>(mode);
 }
 
-void convert(const Convert& c) {
+void convert(const Convert& c, bool toOutput) {
   ObjModel* model = glmReadOBJ(c.in);
   if (c.weld >= 0) glmMergeVertices(model, c.weld);
   if (c.fit) {
@@ -395,7 +415,8 @@ void convert(const Convert& c) {
     else if (model->facetnorms != nullptr)
       mode |= DRAW_FLAT;
     if (model->texcoords != nullptr) mode |= DRAW_TEXTURE;
-    if (model->materials != nullptr) mode |= DRAW_MATERIAL;
+    // A material library has no place beside standard output.
+    if (model->materials != nullptr && !toOutput) mode |= DRAW_MATERIAL;
   }
   glmWriteOBJ(model, c.out, mode);
   glmFreeModel(model);
@@ -439,35 +460,36 @@ Convert parseConvert(int argc, char** argv) {
   return c;
 }
 
+// Prints `text` on standard output; a failed write is a failure.
+int printAll(const char* text) {
+  std::fputs(text, stdout);
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) fail("cannot write standard output");
+  return 0;
+}
+
+// Whether `path` names the file standard output is open on.
+bool namesStandardOutput(const char* path) {
+  struct stat file, output;
+  return stat(path, &file) == 0 && fstat(STDOUT_FILENO, &output) == 0 &&
+         file.st_dev == output.st_dev && file.st_ino == output.st_ino;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Past a file size limit a write fails with EFBIG, so the library reports
+  // it and removes its temporary file, instead of the signal ending the tool.
+  std::signal(SIGXFSZ, SIG_IGN);
   const std::string command = argc > 1 ? argv[1] : "";
-  if (command == "--help" || command == "-h" || command == "help") {
-    std::fputs(kHelp, stdout);
-    return 0;
-  }
-  if (command == "--version") {
-    std::printf("objtool %s\n", GLMOBJ_VERSION);
-    return 0;
-  }
-  for (int i = 2; i < argc; i++) {
-    if (std::strcmp(argv[i], "--help") == 0) {
-      std::fputs(kHelp, stdout);
-      return 0;
-    }
-  }
+  bool help = command == "--help" || command == "-h" || command == "help";
+  for (int i = 2; i < argc; i++) help = help || std::strcmp(argv[i], "--help") == 0;
+  if (help) return printAll(kHelp);
+  if (command == "--version") return printAll("objtool " GLMOBJ_VERSION "\n");
 
-  // Standard output carries the report alone: the library's own messages,
-  // which it prints on standard output too, are sent to standard error.
-  std::fflush(stdout);
-  FILE* report = fdopen(dup(STDOUT_FILENO), "w");
-  if (report == nullptr || dup2(STDERR_FILENO, STDOUT_FILENO) < 0)
-    fail("cannot set up standard output");
-
+  const char* file = nullptr;
+  bool json = false;
+  Convert c;
   if (command == "info") {
-    const char* file = nullptr;
-    bool json = false;
     for (int i = 2; i < argc; i++) {
       if (std::strcmp(argv[i], "--json") == 0)
         json = true;
@@ -479,15 +501,38 @@ int main(int argc, char** argv) {
         usage("info takes one file");
     }
     if (file == nullptr) usage("info needs a file");
-    ObjModel* model = glmReadOBJ(file);
-    info(report, model, json);
-    glmFreeModel(model);
   } else if (command == "convert") {
-    convert(parseConvert(argc, argv));
+    c = parseConvert(argc, argv);
   } else {
     usage(command.empty() ? "no command given" : "unknown command '" + command + "'");
   }
-  if (std::fflush(report) != 0 || std::ferror(report) || std::fclose(report) != 0)
+  // Asked before standard output is redirected below: /dev/stdout and its
+  // kin name the real one only until then.
+  const bool convertToOutput = command == "convert" && namesStandardOutput(c.out);
+
+  // Standard output carries the report alone: the library's own messages,
+  // which it prints on standard output too, are sent to standard error. A
+  // closed standard output matters only to a command that writes there.
+  std::fflush(stdout);
+  const int output = dup(STDOUT_FILENO);
+  if ((output < 0 && errno != EBADF) || dup2(STDERR_FILENO, STDOUT_FILENO) < 0)
+    fail("cannot set up standard output");
+  FILE* report = output >= 0 ? fdopen(output, "w") : nullptr;
+  if (output >= 0 && report == nullptr) fail("cannot set up standard output");
+
+  if (command == "info") {
+    if (report == nullptr) fail("cannot write standard output");
+    ObjModel* model = glmReadOBJ(file);
+    info(report, model, json);
+    glmFreeModel(model);
+  } else {
+    // The model goes to the real standard output, through its own descriptor.
+    const std::string descriptor = "/dev/fd/" + std::to_string(output);
+    if (convertToOutput) c.out = descriptor.c_str();
+    convert(c, convertToOutput);
+  }
+  if (report != nullptr &&
+      (std::fflush(report) != 0 || std::ferror(report) || std::fclose(report) != 0))
     fail("cannot write standard output");
   return 0;
 }

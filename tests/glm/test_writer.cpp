@@ -14,6 +14,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "glm.h"
@@ -589,6 +590,139 @@ TEST_F(Writer, FailedLibraryWriteLeavesBothFilesAsTheyWere) {
   EXPECT_EQ(fileContents(obj()), "previous model");
   EXPECT_EQ(fileContents(mtl()), "previous library");
   EXPECT_EQ(files(), (std::vector<std::string>{"square.mtl", "square.obj"}));
+}
+
+// ---------------------------------------------------------------------------
+// Hostile places: full disks, long names, other threads, odd targets
+
+TEST_F(Writer, InPlaceWriteReservesItsRoomBeforeTouchingTheOldFile) {
+  // A read-only directory leaves only the file itself to write; with room
+  // for 200 bytes the old contents must survive the failure whole.
+  ASSERT_EQ(chmod(dir.c_str(), 0755), 0);
+  fs::create_directory(dir + "/ro");
+  const std::string path = dir + "/ro/square.obj";
+  std::ofstream(path) << "previous model";
+  ASSERT_EQ(chmod(path.c_str(), 0666), 0);
+  ASSERT_EQ(chmod((dir + "/ro").c_str(), 0555), 0);
+  EXPECT_EXIT(withFileSizeLimit(200,
+                                [&] {
+                                  dropRoot();
+                                  glmWriteOBJ(model, path.c_str(), DRAW_NONE);
+                                }),
+              ::testing::ExitedWithCode(1),
+              "^glmWriteOBJ\\(\\) failed: can't write file \"" + path +
+                  "\": " + std::strerror(EFBIG) + "\n$");
+  EXPECT_EQ(fileContents(path), "previous model");
+}
+
+TEST_F(Writer, LongNameGetsAShortTemporaryAndAFailureCreatesNothing) {
+  const std::string name(250, 'n');
+  const std::string path = dir + "/" + name;
+  std::ofstream(path) << "previous model";
+  // The limit also binds the message, which the death test reads from a file.
+  ObjModel* big = makeBareSquare();
+  big->vertexcount = 20000;
+  std::free(big->vertices);
+  big->vertices = zeroed<float>(3 * 20001);
+  EXPECT_EXIT(withFileSizeLimit(10000, [&] { glmWriteOBJ(big, path.c_str(), DRAW_NONE); }),
+              ::testing::ExitedWithCode(1), std::strerror(EFBIG));
+  glmFreeModel(big);
+  EXPECT_EQ(fileContents(path), "previous model");
+  EXPECT_EQ(files(), std::vector<std::string>{name});
+  ::testing::internal::CaptureStdout();
+  glmWriteOBJ(model, path.c_str(), DRAW_NONE);
+  ::testing::internal::GetCapturedStdout();
+  EXPECT_EQ(fileContents(path).rfind(kObjHeader, 0), 0u);
+  EXPECT_EQ(files(), std::vector<std::string>{name});
+
+  // A new long-named model whose library cannot be opened leaves no file.
+  std::free(model->mtllib);
+  model->mtllib = strdup("missing/square.mtl");
+  const std::string other = dir + "/" + std::string(250, 'o');
+  EXPECT_EXIT(glmWriteOBJ(model, other.c_str(), DRAW_MATERIAL), ::testing::ExitedWithCode(1),
+              "glmWriteMTL\\(\\) failed: can't open file");
+  EXPECT_EQ(files(), std::vector<std::string>{name});
+}
+
+// Creating files must not touch the process umask, which other threads share.
+TEST_F(Writer, ThreadsWritingAtOnceKeepTheUmaskAndItsModes) {
+  const mode_t previous = umask(077);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; t++)
+    threads.emplace_back([this, t] {
+      ObjModel* own = makeBareSquare();
+      for (int i = 0; i < 100; i++)
+        glmWriteOBJ(own, (dir + "/" + std::to_string(t) + "-" + std::to_string(i)).c_str(),
+                    DRAW_NONE);
+      glmFreeModel(own);
+    });
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(umask(previous), 077u);
+  int wrong = 0;
+  for (const std::string& name : files()) {
+    struct stat status;
+    ASSERT_EQ(stat((dir + "/" + name).c_str(), &status), 0);
+    wrong += (status.st_mode & 0777) != 0600;
+  }
+  EXPECT_EQ(files().size(), 400u);
+  EXPECT_EQ(wrong, 0);
+}
+
+TEST_F(Writer, ModelIsNeverWrittenOverItsOwnLibrary) {
+  std::ofstream(mtl()) << "the materials";
+  fs::create_symlink("square.mtl", dir + "/alias.obj");
+  glmSetFailureHandler(throwFailure);
+  for (const std::string& target : {mtl(), dir + "/./square.mtl", dir + "/alias.obj"}) {
+    SCOPED_TRACE(target);
+    ::testing::internal::CaptureStderr();
+    EXPECT_THROW(glmWriteOBJ(model, target.c_str(), DRAW_MATERIAL), Failure);
+    EXPECT_EQ(
+        ::testing::internal::GetCapturedStderr().rfind(
+            "glmWriteOBJ() failed: \"" + target + "\" is the model's own material library", 0),
+        0u);
+  }
+  EXPECT_EQ(fileContents(mtl()), "the materials");
+  // Not there yet: refused all the same.
+  fs::remove(mtl());
+  ::testing::internal::CaptureStderr();
+  EXPECT_THROW(glmWriteOBJ(model, mtl().c_str(), DRAW_MATERIAL), Failure);
+  ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(files(), std::vector<std::string>{"alias.obj"});
+}
+
+TEST_F(Writer, StandardOutputThatIsAPipeIsWrittenAsItOpens) {
+  const std::string expected = write(DRAW_NONE);
+  int ends[2];
+  ASSERT_EQ(pipe(ends), 0);
+  std::fflush(stdout);
+  const int saved = dup(STDOUT_FILENO);
+  dup2(ends[1], STDOUT_FILENO);
+  close(ends[1]);
+  glmWriteOBJ(model, "/dev/stdout", DRAW_NONE);
+  dup2(saved, STDOUT_FILENO);
+  close(saved);
+  std::string got;
+  char buffer[4096];
+  for (ssize_t n; (n = read(ends[0], buffer, sizeof buffer)) > 0;) got.append(buffer, n);
+  close(ends[0]);
+  EXPECT_EQ(got, expected);
+}
+
+TEST_F(Writer, FollowsAsManyLinksAsTheSystemDoes) {
+  // link0 -> link1 -> ... -> link39 -> square.obj: forty links.
+  std::ofstream(obj()) << "old";
+  for (int i = 39; i >= 0; i--)
+    fs::create_symlink(i == 39 ? "square.obj" : "link" + std::to_string(i + 1),
+                       dir + "/link" + std::to_string(i));
+  const std::string expected = write(DRAW_NONE);
+  std::ofstream(obj()) << "old";
+  glmWriteOBJ(model, (dir + "/link0").c_str(), DRAW_NONE);
+  EXPECT_EQ(fileContents(obj()), expected);
+  EXPECT_TRUE(fs::is_symlink(dir + "/link0"));
+
+  fs::create_symlink("link0", dir + "/link-1");  // forty-one: a loop to the system
+  EXPECT_EXIT(glmWriteOBJ(model, (dir + "/link-1").c_str(), DRAW_NONE),
+              ::testing::ExitedWithCode(1), std::strerror(ELOOP));
 }
 
 }  // namespace
