@@ -69,8 +69,8 @@ DESCRIPTION
     library) are replaced only once completely written: a failure leaves them
     as they were. IN and OUT may be the same file; OUT may not be the
     model's own material library. OUT may name standard output
-    (/dev/stdout): the model is written there, without materials unless
-    --write asks for them.
+    (/dev/stdout): the model is written through it (so >> appends), without
+    materials; --write material is then a usage error.
 
     Messages of the model library (warnings such as a mode asking for data
     the model lacks, and failures) go to standard error; standard output
@@ -467,6 +467,45 @@ int printAll(const char* text) {
   return 0;
 }
 
+// A private directory for a model on its way to standard output; removed on
+// every way out, the library's failures included.
+std::string scratch;
+
+void removeScratch() {
+  if (scratch.empty()) return;
+  std::remove((scratch + "/model.obj").c_str());
+  rmdir(scratch.c_str());
+  scratch.clear();
+}
+
+[[noreturn]] void libraryFailed() {
+  removeScratch();
+  std::exit(1);
+}
+
+// Converts into a scratch file, then copies it through `report`, so the
+// redirection's own file, offset and appending hold (naming its file again
+// would replace it whole).
+void convertToStandardOutput(Convert c, FILE* report) {
+  const char* base = std::getenv("TMPDIR");
+  std::string pattern =
+      std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/objtool-XXXXXX";
+  if (mkdtemp(pattern.data()) == nullptr) fail("cannot make a temporary directory");
+  scratch = pattern;
+  glmSetFailureHandler(libraryFailed);
+  const std::string file = scratch + "/model.obj";
+  c.out = file.c_str();
+  convert(c, true);
+  FILE* in = std::fopen(file.c_str(), "rb");
+  bool copied = in != nullptr;
+  char buffer[1 << 16];
+  for (std::size_t n; copied && (n = std::fread(buffer, 1, sizeof buffer, in)) > 0;)
+    copied = std::fwrite(buffer, 1, n, report) == n;
+  if (in != nullptr) copied = !std::ferror(in) && std::fclose(in) == 0 && copied;
+  removeScratch();
+  if (!copied) fail("cannot write standard output");
+}
+
 // Whether `path` names the file standard output is open on.
 bool namesStandardOutput(const char* path) {
   struct stat file, output;
@@ -509,6 +548,8 @@ int main(int argc, char** argv) {
   // Asked before standard output is redirected below: /dev/stdout and its
   // kin name the real one only until then.
   const bool convertToOutput = command == "convert" && namesStandardOutput(c.out);
+  if (convertToOutput && c.write >= 0 && (c.write & DRAW_MATERIAL))
+    usage("material output needs a file: its library is written beside it");
 
   // Standard output carries the report alone: the library's own messages,
   // which it prints on standard output too, are sent to standard error. A
@@ -525,11 +566,11 @@ int main(int argc, char** argv) {
     ObjModel* model = glmReadOBJ(file);
     info(report, model, json);
     glmFreeModel(model);
+  } else if (convertToOutput) {
+    if (report == nullptr) fail("cannot write standard output");
+    convertToStandardOutput(c, report);
   } else {
-    // The model goes to the real standard output, through its own descriptor.
-    const std::string descriptor = "/dev/fd/" + std::to_string(output);
-    if (convertToOutput) c.out = descriptor.c_str();
-    convert(c, convertToOutput);
+    convert(c, false);
   }
   if (report != nullptr &&
       (std::fflush(report) != 0 || std::ferror(report) || std::fclose(report) != 0))

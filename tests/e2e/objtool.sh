@@ -137,6 +137,10 @@ echo "ok: names that are not UTF-8 come out as valid, reversible JSON"
 "$tool" convert "$work/cornell_box.obj" /dev/stdout >"$work/stdout.obj" 2>/dev/null ||
   fail "convert to /dev/stdout"
 "$tool" info "$work/stdout.obj" | grep -q '^triangles  36$' || fail "the model sent to /dev/stdout"
+echo "# kept" >"$work/appended.obj"
+"$tool" convert "$work/cornell_box.obj" /dev/stdout >>"$work/appended.obj" 2>/dev/null &&
+  [[ "$(head -1 "$work/appended.obj")" == "# kept" ]] && cmp -s <(tail -n +2 "$work/appended.obj") "$work/stdout.obj" ||
+  fail "convert to /dev/stdout appended with >>"
 (($("$tool" convert "$work/cornell_box.obj" /dev/stdout 2>/dev/null | wc -c) > 1000)) ||
   fail "convert to /dev/stdout as a pipe"
 for option in --help --version; do
