@@ -18,6 +18,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <set>
@@ -48,7 +49,7 @@ const char* const kLibraryNames[] = {
 
 bool leavesDirectory(const char* name) {
   std::string_view text(name);
-  if (!text.empty() && text[0] == '/') return true;
+  if (text.empty() || text[0] == '/') return true;  // no name refuses as well
   std::string padded = "/" + std::string(text) + "/";
   return padded.find("/../") != std::string::npos;
 }
@@ -72,7 +73,7 @@ bool named(const unsigned* index) { return index[0] != 0 && index[1] != 0 && ind
 
 std::string contents(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  if (!in) return std::string("\0absent", 7);
+  if (!in || std::filesystem::is_directory(path)) return std::string("\0absent", 7);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 

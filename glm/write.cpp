@@ -157,6 +157,9 @@ bool leavesDirectory(const char* name) {
 // A library name read from a file must not take the writer out of the
 // model's directory; refused before any file is created.
 void checkLibraryName(const char* modelpath, const char* mtllibname) {
+  if (!*mtllibname)
+    glmFailf(stderr, "glmWriteMTL() failed: the material library of \"%s\" has no name.\n",
+             modelpath);
   if (leavesDirectory(mtllibname))
     glmFailf(stderr,
              "glmWriteMTL() failed: material library \"%s\" would leave the directory of "
