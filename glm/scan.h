@@ -448,7 +448,7 @@ inline float convertFloat(const char* begin, const char* end, bool hexadecimal) 
 // the usual case; else digits below 2^53 over a power up to 10^22 in double,
 // whose rounding to float gives strtof's result unless the double landed
 // exactly halfway between two floats (checked; those go the general way).
-inline bool plainFloat(const char*& p, float* value) {
+[[gnu::always_inline]] inline bool plainFloat(const char*& p, float* value) {
   const char* q = skipBlanks(p);
   bool negative = *q == '-';
   q += (*q == '-' || *q == '+');
