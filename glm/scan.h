@@ -526,14 +526,18 @@ inline float convertFloat(const char* begin, const char* end, bool hexadecimal) 
   return true;
 }
 
-// "%f" into value; false (value unchanged) when nothing converts.
-inline bool scanFloat(const char*& p, float& value) {
-  if (plainFloat(p, &value)) return true;
+// "%f" for everything but the plain number, out of the callers' way.
+[[gnu::noinline]] inline bool scanOtherFloat(const char*& p, float& value) {
   const char* begin;
   bool hexadecimal;
   if (!lexFloat(p, &begin, &hexadecimal)) return false;
   value = convertFloat(begin, p, hexadecimal);
   return true;
+}
+
+// "%f" into value; false (value unchanged) when nothing converts.
+[[gnu::always_inline]] inline bool scanFloat(const char*& p, float& value) {
+  return plainFloat(p, &value) || scanOtherFloat(p, value);
 }
 
 // "%f %f ... " for count numbers: stops at the first that fails, as scanf
