@@ -427,12 +427,12 @@ const char* readFaceOfForm(Reader& r, const char* p, Corner corner, const char* 
   ObjTriangle* t = addTriangle(r);
   storeCorner<form>(r, corner, firstAt, *t, 0);
   for (int k = 1; k < 3; k++) {
-    const char* at = p = skipBlanks(p);
+    const char* at = p;  // only its line is ever told
     scanCorner<form>(p, corner);
     storeCorner<form>(r, corner, at, *t, k);
   }
   for (;;) {
-    const char* at = p = skipBlanks(p);
+    const char* at = p;
     if (scanCorner<form>(p, corner) <= 0) break;
     ObjTriangle* next = addTriangle(r);
     // The fan: corner 1 stays, the previous last corner becomes corner 2.
