@@ -17,7 +17,8 @@ done
 # A German locale, whose decimal point is a comma: the readers' tests check
 # that numbers read alike in it (they skip that check without it).
 need_locale=0
-locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$' || need_locale=1
+locales=$(locale -a 2>/dev/null || true)
+grep -qi '^de_DE\.utf-\?8$' <<< "$locales" || need_locale=1
 [[ ${#missing[@]} -eq 0 && $need_locale -eq 0 ]] && exit 0
 
 cmd="apt-get install -y --no-install-recommends ${missing[*]}"
