@@ -14,7 +14,6 @@
 #include <thread>
 #include <vector>
 
-#include <sched.h>
 #include <sys/mman.h>
 
 #ifdef __SSE2__
@@ -29,12 +28,12 @@ using namespace glm_scan;
 namespace {
 
 // The large arrays are written from end to end right after they are
-// allocated: having the kernel map all their pages in one call, huge ones
-// where it can, is far cheaper than a page fault on each page. Hints only:
-// without them the pages are mapped as they are first written.
+// allocated: having the kernel map all their pages in one call (huge ones
+// where sizeModel could ask for them) is far cheaper than a page fault on
+// each page. A hint only: without it the pages are mapped as they are
+// first written.
 void prefault(void* block, std::size_t bytes) {
   if (bytes < (std::size_t{1} << 20)) return;
-  preferHugePages(block, bytes);
 #ifdef MADV_POPULATE_WRITE
   advise(block, bytes, MADV_POPULATE_WRITE, 4096);
 #endif
@@ -707,6 +706,12 @@ void sizeModel(Reader& r) {
   if (model->texcoordcount)
     model->texcoords =
         static_cast<float*>(glmAlloc(model->texcoordcount + 1ull, 2 * sizeof(float), "glmReadOBJ"));
+  // Asked once for each whole array: asking for a chunk's part splits the
+  // array's mapping, and the threads then wait on each other.
+  preferHugePages(model->vertices, (model->vertexcount + 1ull) * 3 * sizeof(float));
+  preferHugePages(model->normals, (model->normalcount + 1ull) * 3 * sizeof(float));
+  preferHugePages(model->texcoords, (model->texcoordcount + 1ull) * 2 * sizeof(float));
+  preferHugePages(model->triangles, model->trianglecount * sizeof(ObjTriangle));
 }
 
 // Gives back the room of a bounded array past its first `count` entries
@@ -750,16 +755,6 @@ void glmFillPass(Reader& r) {
 
 std::atomic<std::size_t> chunkingFrom{std::size_t{1} << 20};
 std::atomic<std::size_t> chunkBytes{0};
-
-unsigned cores() {
-  static const unsigned count = [] {
-    cpu_set_t set;
-    if (::sched_getaffinity(0, sizeof set, &set) == 0)
-      return static_cast<unsigned>(CPU_COUNT(&set));
-    return std::thread::hardware_concurrency();
-  }();
-  return count;
-}
 
 // Splits [begin, end) after the line that holds each `size`th byte; by
 // default in 32 parts, so that the two threads share the work evenly even
