@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "glm.h"
+#include "lod.h"
 #include "mesh.h"
 #include "view.h"
 
@@ -33,11 +34,18 @@ bool fileHasTexcoords = false;
 Hidden hidden = Hidden::None;  // faces culled: none of them can show
 GLuint list = 0;               // the library's drawing, for the modes the mesh does not cover
 Mesh mesh;                     // indexed geometry, used when it has parts
-GLuint buffers[2];             // the mesh's corners and indices
+GLuint buffers[3];             // the mesh's corners and indices, the coarse level's indices
 std::vector<unsigned> seen;    // this frame's triangles that can face the eye
 std::vector<Mesh::Part> seenParts;
 GLuint texture = 0;
-double readSeconds = 0, prepareSeconds = 0, compileSeconds = 0;  // printed by --bench
+double startSeconds = 0, readSeconds = 0, prepareSeconds = 0,
+       compileSeconds = 0;  // printed by --bench
+CoarseBuilder builder;      // the coarse level of `mesh`, built after the first picture
+Detail detail;              // which level a frame draws
+bool levelsWanted = false;  // `mesh` is large enough for a coarse level not yet started
+Level drawn = Level::Full;  // the level of the last frame
+bool settling = false;      // a timer will redraw in full detail once the view is still
+std::string shownTitle;
 
 double seconds() {
   using namespace std::chrono;
@@ -92,15 +100,74 @@ double load() {
   return read;
 }
 
+// The title, with the level drawn when the `l` key asks for it.
+void showTitle() {
+  std::string text = title(options.file, model->vertexcount, model->trianglecount, modes, has);
+  if (modes.level)
+    text += levelNote(detail, drawn, builder.level.indices.size() / 3, mesh.indices.size() / 3,
+                      builder.running() || levelsWanted);
+  if (text != shownTitle) glutSetWindowTitle(text.c_str());
+  shownTitle = text;
+}
+
+// The coarse level, when built, goes to its buffer; the corners it was
+// built from are in the corner buffer already.
+void takeLevel() {
+  detail.built = true;
+  const std::vector<unsigned>& indices = builder.level.indices;
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffers[2]);
+  glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(indices.size() * sizeof(unsigned)),
+               indices.data(), GL_STATIC_DRAW);
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+  std::vector<float>().swap(mesh.corners);
+  showTitle();
+}
+
+void pollLevel(int) {
+  if (builder.ready())
+    takeLevel();
+  else if (builder.running())
+    glutTimerFunc(100, pollLevel, 0);
+}
+
+// Starts the coarse level once the first full picture is up, so building it
+// never delays that picture.
+void startLevel() {
+  if (!levelsWanted) return;
+  levelsWanted = false;
+  builder.start(mesh, hidden != Hidden::None);
+  glutTimerFunc(100, pollLevel, 0);
+}
+
+// The view moved: coarse frames until it has been still for a moment, then
+// one full-detail frame.
+void settle(int) {
+  const double still = detail.stillIn(seconds());
+  settling = still > 0;
+  if (settling)
+    glutTimerFunc(static_cast<unsigned>(still * 1e3) + 1, settle, 0);
+  else if (drawn == Level::Coarse)
+    glutPostRedisplay();
+}
+
+void viewMoved() {
+  detail.input(seconds());
+  if (!settling) settle(0);
+  glutPostRedisplay();
+}
+
 // The geometry for the current modes: indexed, or else the library's list.
 void compile() {
+  builder.stop();
+  detail.built = levelsWanted = false;
   if (list != 0) glDeleteLists(list, 1);
   list = 0;
   const unsigned mode = drawMode(modes, has);
   if (options.library || !buildMesh(*model, mode, mesh)) {
     list = glmCompileDisplayList(model, mode);
   } else {
-    if (buffers[0] == 0) glGenBuffers(2, buffers);
+    orderForCache(mesh);
+    if (buffers[0] == 0) glGenBuffers(3, buffers);
     glBindBuffer(GL_ARRAY_BUFFER, buffers[0]);
     glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(mesh.corners.size() * sizeof(float)),
                  mesh.corners.data(), GL_STATIC_DRAW);
@@ -111,10 +178,12 @@ void compile() {
     glBindBuffer(GL_ARRAY_BUFFER, 0);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
     if (hidden != Hidden::None) mesh.buildPlanes();
-    std::vector<float>().swap(mesh.corners);  // in the buffer now
+    // A still picture needs no coarse level; the builder reads the corners.
+    levelsWanted = detail.enabled && mesh.indices.size() / 3 >= kLevelsFrom &&
+                   (options.screenshot.empty() || options.bench > 0);
+    if (!levelsWanted) std::vector<float>().swap(mesh.corners);  // in the buffer now
   }
-  glutSetWindowTitle(
-      title(options.file, model->vertexcount, model->trianglecount, modes, has).c_str());
+  showTitle();
 }
 
 void loadTexture() {
@@ -187,12 +256,15 @@ void drawHelp(int width, int height) {
   glMatrixMode(GL_MODELVIEW);
 }
 
-// The mesh with the colours and materials the library would set per group.
+// The mesh with the colours and materials the library would set per group,
+// at full detail or, while the view moves, the coarse level.
 void drawMesh(unsigned mode) {
+  drawn = detail.level(seconds());
+  const Mesh& level = drawn == Level::Coarse ? builder.level : mesh;
   const GLsizei stride = Mesh::kStride * sizeof(float);
   const auto at = [](std::size_t bytes) { return reinterpret_cast<const void*>(bytes); };
   glBindBuffer(GL_ARRAY_BUFFER, buffers[0]);
-  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffers[1]);
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffers[drawn == Level::Coarse ? 2 : 1]);
   glEnableClientState(GL_VERTEX_ARRAY);
   glEnableClientState(GL_NORMAL_ARRAY);
   glVertexPointer(3, GL_FLOAT, stride, at(0));
@@ -205,8 +277,8 @@ void drawMesh(unsigned mode) {
     glEnable(GL_COLOR_MATERIAL);
   else if (mode & DRAW_MATERIAL)
     glDisable(GL_COLOR_MATERIAL);
-  glShadeModel(mesh.flat ? GL_FLAT : GL_SMOOTH);
-  const std::vector<Mesh::Part>* parts = &mesh.parts;
+  glShadeModel(level.flat ? GL_FLAT : GL_SMOOTH);
+  const std::vector<Mesh::Part>* parts = &level.parts;
   if (glIsEnabled(GL_CULL_FACE)) {
     // The eye in model coordinates: the model view matrix is a turn and a move.
     GLfloat m[16];
@@ -214,7 +286,7 @@ void drawMesh(unsigned mode) {
     float eye[3];
     for (int k = 0; k < 3; k++)
       eye[k] = -(m[4 * k] * m[12] + m[4 * k + 1] * m[13] + m[4 * k + 2] * m[14]);
-    mesh.facing(eye, hidden == Hidden::Back, seen, seenParts);
+    level.facing(eye, hidden == Hidden::Back, seen, seenParts);
     glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(seen.size() * sizeof(unsigned)),
                  seen.data(), GL_STREAM_DRAW);
     parts = &seenParts;
@@ -282,6 +354,7 @@ void drawFrame() {
     glEnable(GL_TEXTURE_2D);
   else
     glDisable(GL_TEXTURE_2D);
+  drawn = Level::Full;
   if (list != 0)
     glCallList(list);
   else
@@ -312,26 +385,58 @@ void writeScreenshot() {
   std::exit(0);
 }
 
-// Turns the model once round in `frames` frames and prints how long it took.
-// On a shared machine the frame rate follows the load, so the processor time
-// per frame is printed too: all threads, and the main thread (GL's own work).
-void bench() {
+// Frames while the view turns once round as a left drag turns it, with the
+// levels of detail in use (`moving`) or not; returns the frame rate and prints
+// it with the processor time per frame: all threads, and the main thread (GL's
+// own work). On a shared machine the frame rate follows the load, the
+// processor time much less.
+double benchFrames(const char* name, bool moving) {
   const double start = seconds(), cpu = cpuSeconds(CLOCK_PROCESS_CPUTIME_ID),
                mainCpu = cpuSeconds(CLOCK_THREAD_CPUTIME_ID);
-  for (int i = 0; i < options.bench; i++) {
-    view.yaw = 360.0f * static_cast<float>(i) / static_cast<float>(options.bench);
+  Drag turn;
+  onButton(turn, view, kLeft, true, false, 0, 0);
+  std::size_t triangles = 0;
+  for (int i = 1; i <= options.bench; i++) {
+    // Half a degree a pixel: 720 pixels make a turn.
+    onMotion(turn, view, 720 * i / options.bench, 0, 1);
+    detail.lastInput = moving ? seconds() : -1e9;
     drawFrame();
     glutSwapBuffers();
+    triangles += (drawn == Level::Coarse ? builder.level : mesh).indices.size() / 3;
   }
   glFinish();
-  const double spent = seconds() - start;
-  const double perFrame = 1e3 / options.bench;
+  const double spent = seconds() - start, perFrame = 1e3 / options.bench;
   std::printf(
-      "%u triangles: read %.2f s, prepare %.2f s, compile %.2f s, %d frames %.2f s = %.1f fps"
-      " (cpu %.0f ms a frame, %.0f ms in the main thread)\n",
-      model->trianglecount, readSeconds, prepareSeconds, compileSeconds, options.bench, spent,
-      options.bench / spent, (cpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - cpu) * perFrame,
-      (cpuSeconds(CLOCK_THREAD_CPUTIME_ID) - mainCpu) * perFrame);
+      "%s: %d frames %.2f s = %.1f fps (cpu %.0f ms a frame, %.0f ms in the main thread), "
+      "%zu triangles a frame\n",
+      name, options.bench, spent, options.bench / spent,
+      (cpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - cpu) * perFrame,
+      (cpuSeconds(CLOCK_THREAD_CPUTIME_ID) - mainCpu) * perFrame,
+      list != 0 ? std::size_t{model->trianglecount} : triangles / options.bench);
+  return options.bench / spent;
+}
+
+// Times a first full-detail picture, the coarse level's building, then
+// frames turning the model (the coarse level drawn) and still ones.
+void bench() {
+  double load[3] = {};
+  if (getloadavg(load, 3) == 3)
+    std::printf("load average %.2f %.2f %.2f\n", load[0], load[1], load[2]);
+  drawFrame();
+  glutSwapBuffers();
+  glFinish();
+  const double first = seconds() - startSeconds;
+  startLevel();
+  builder.wait();
+  if (builder.ready()) takeLevel();
+  std::printf("%u triangles: read %.2f s, prepare %.2f s, compile %.2f s, first picture %.2f s",
+              model->trianglecount, readSeconds, prepareSeconds, compileSeconds, first);
+  if (detail.built)
+    std::printf(", coarse level %.2f s (%zu triangles, %.1f MB)", builder.seconds,
+                builder.level.indices.size() / 3, levelBytes(builder.level) / 1048576.0);
+  std::printf("\n");
+  const double moving = benchFrames("moving", true), still = benchFrames("still", false);
+  std::printf("bench: moving %.1f fps, still %.1f fps\n", moving, still);
   std::exit(0);
 }
 
@@ -340,6 +445,8 @@ void display() {
   drawFrame();
   if (!options.screenshot.empty()) writeScreenshot();
   glutSwapBuffers();
+  if (modes.level) showTitle();
+  startLevel();
 }
 
 void keyboard(unsigned char key, int, int) {
@@ -364,18 +471,23 @@ void keyboard(unsigned char key, int, int) {
       compile();
       break;
     case Action::Redraw:
+      showTitle();
       break;
   }
   glutPostRedisplay();
 }
 
+void special(int key, int, int) {
+  if (onArrow(view, key)) viewMoved();
+}
+
 void mouse(int button, int state, int x, int y) {
   const bool shift = glutGetModifiers() & GLUT_ACTIVE_SHIFT;
-  if (onButton(drag, view, button, state == GLUT_DOWN, shift, x, y)) glutPostRedisplay();
+  if (onButton(drag, view, button, state == GLUT_DOWN, shift, x, y)) viewMoved();
 }
 
 void motion(int x, int y) {
-  if (onMotion(drag, view, x, y, glutGet(GLUT_WINDOW_HEIGHT))) glutPostRedisplay();
+  if (onMotion(drag, view, x, y, glutGet(GLUT_WINDOW_HEIGHT))) viewMoved();
 }
 
 }  // namespace
@@ -397,7 +509,8 @@ int main(int argc, char** argv) {
 
   // The model is read before any window exists: bad input ends here, with
   // the library's message and status 1.
-  const double start = seconds();
+  const double start = startSeconds = seconds();
+  detail.enabled = options.lod;
   readSeconds = load();
   if (modes.texture == Texture::File && !fileHasTexcoords) {
     modes.texture = Texture::Planar;
@@ -426,6 +539,7 @@ int main(int argc, char** argv) {
 
   glutDisplayFunc(display);
   glutKeyboardFunc(keyboard);
+  glutSpecialFunc(special);
   glutMouseFunc(mouse);
   glutMotionFunc(motion);
   glutMainLoop();

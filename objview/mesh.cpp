@@ -101,12 +101,12 @@ bool buildMesh(const ObjModel& model, unsigned mode, Mesh& mesh) {
   return true;
 }
 
-void Mesh::buildPlanes() {
+void Mesh::buildPlanes(const std::vector<float>& from) {
   planes.resize(indices.size() / 3 * 4);
   for (std::size_t t = 0; t < indices.size() / 3; t++) {
-    const float* a = &corners[kStride * indices[3 * t]];
-    const float* b = &corners[kStride * indices[3 * t + 1]];
-    const float* c = &corners[kStride * indices[3 * t + 2]];
+    const float* a = &from[kStride * indices[3 * t]];
+    const float* b = &from[kStride * indices[3 * t + 1]];
+    const float* c = &from[kStride * indices[3 * t + 2]];
     const float u[3] = {b[0] - a[0], b[1] - a[1], b[2] - a[2]};
     const float v[3] = {c[0] - a[0], c[1] - a[1], c[2] - a[2]};
     const float n[3] = {u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2],

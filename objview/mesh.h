@@ -29,7 +29,8 @@ struct Mesh {
   // Each triangle's plane (unit normal of its winding, distance from the
   // origin), for `facing`; filled by `buildPlanes`.
   std::vector<float> planes;
-  void buildPlanes();
+  void buildPlanes() { buildPlanes(corners); }
+  void buildPlanes(const std::vector<float>& from);  // `from`: the corners indexed
   // The triangles whose front (`front`) or back the eye at `eye` (model
   // coordinates) may see, in drawing order, as indices and parts. Culling
   // rejects the others anyway, but only after they have been sent, shaded

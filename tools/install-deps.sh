@@ -6,7 +6,8 @@ set -euo pipefail
 packages=(g++ cmake make libgtest-dev freeglut3-dev libglu1-mesa-dev libgl1-mesa-dev
           libgl1-mesa-dri libx11-dev libtinyobjloader-dev xvfb xauth x11-utils x11-apps
           xdotool imagemagick pkg-config python3 libfreetype-dev libfontconfig-dev fonts-nanum
-          tesseract-ocr tesseract-ocr-kor clang libclang-rt-14-dev)
+          tesseract-ocr tesseract-ocr-kor clang libclang-rt-14-dev
+          libmeshoptimizer-dev)
 
 missing=()
 for p in "${packages[@]}"; do
