@@ -105,3 +105,49 @@ poll 10 outlined || fail "o and ] did not reach the modes: $(title)"
 xdotool key q 2>/dev/null
 poll 10 eval '! scene_alive' || fail "q did not quit"
 pass "keys change the modes shown in the title; q quits"
+
+# Levels of detail, on a torus just large enough for a coarse level: --bench
+# draws the coarse level while turning and ends with its line; a still
+# picture after a drag that comes back to the start is the one before it.
+python3 - "$E2E_WORK/torus.obj" <<'PY'
+import math, sys
+n = 360
+with open(sys.argv[1], "w") as f:
+    for i in range(n):
+        a = 2 * math.pi * i / n
+        for j in range(n):
+            b = 2 * math.pi * j / n
+            r = 3 + math.cos(b)
+            f.write(f"v {r * math.cos(a):.6f} {r * math.sin(a):.6f} {math.sin(b):.6f}\n")
+    for i in range(n):
+        for j in range(n):
+            a, b = i * n + j + 1, (i + 1) % n * n + j + 1
+            c, d = (i + 1) % n * n + (j + 1) % n + 1, i * n + (j + 1) % n + 1
+            f.write(f"f {a} {b} {c}\nf {a} {c} {d}\n")
+PY
+"$E2E_BIN" "$E2E_WORK/torus.obj" --size 400x300 --bench 3 >"$E2E_WORK/bench" 2>>"$E2E_WORK/scene.log" ||
+  fail "--bench exited with status $?"
+tail -n 1 "$E2E_WORK/bench" | grep -Eq '^bench: moving [0-9.]+ fps, still [0-9.]+ fps$' ||
+  fail "bench: $(cat "$E2E_WORK/bench")"
+drawn() { awk -v phase="$1:" '$1 == phase {print $(NF - 3)}' "$E2E_WORK/bench"; }
+(($(drawn moving) < 150000 && $(drawn still) == 259200)) || fail "levels: $(cat "$E2E_WORK/bench")"
+pass "--bench turns the coarse level and ends with its line"
+
+"$E2E_BIN" "$E2E_WORK/torus.obj" >>"$E2E_WORK/scene.log" 2>&1 &
+SCENE_PID=$!
+viewer_window() {
+  WIN=$(xwininfo -root -children 2>/dev/null | awk '/"torus.obj - / {print $1; exit}')
+  [[ -n "$WIN" ]] && xwininfo -id "$WIN" 2>/dev/null | grep -q 'Map State: IsViewable'
+}
+poll 60 viewer_window || fail "no objview window for the torus"
+xdotool mousemove --window "$WIN" 200 200 key l 2>/dev/null
+still() { title | grep -q 'full detail, [0-9]* triangles while moving"'; }
+poll 60 still || fail "no coarse level: $(title)"
+import -depth 8 -window "$WIN" "$E2E_WORK/before.ppm"
+xdotool mousedown 1 mousemove --window "$WIN" 300 200 mousemove --window "$WIN" 400 210 \
+  mousemove --window "$WIN" 200 200 mouseup 1 2>/dev/null
+sleep 0.5
+poll 10 still || fail "not still after the drag: $(title)"
+import -depth 8 -window "$WIN" "$E2E_WORK/after.ppm"
+$check same "$E2E_WORK/before.ppm" "$E2E_WORK/after.ppm" || fail "the picture after the drag differs"
+pass "a still picture after a drag is the one before it"
