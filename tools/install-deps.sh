@@ -7,7 +7,7 @@ packages=(g++ cmake make libgtest-dev freeglut3-dev libglu1-mesa-dev libgl1-mesa
           libgl1-mesa-dri libx11-dev libtinyobjloader-dev xvfb xauth x11-utils x11-apps
           xdotool imagemagick pkg-config python3 libfreetype-dev libfontconfig-dev fonts-nanum
           tesseract-ocr tesseract-ocr-kor clang libclang-rt-14-dev
-          libmeshoptimizer-dev)
+          libmeshoptimizer-dev libpng-dev libturbojpeg0-dev)
 
 missing=()
 for p in "${packages[@]}"; do
