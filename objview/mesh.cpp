@@ -75,11 +75,18 @@ bool buildMesh(const ObjModel& model, unsigned mode, Mesh& mesh) {
         corners.add(t.vertexidx[k], t.texcoordidx[k], model.facetnorms, t.facetnormidx);
       }
   }
+  const bool split = mode & (DRAW_COLOR | DRAW_MATERIAL | DRAW_TEXTURE);
   for (const ObjGroup* group = model.groups; group; group = group->next) {
-    if (group->trianglecount == 0) continue;
-    const auto first = static_cast<unsigned>(mesh.indices.size());
     for (unsigned i = 0; i < group->trianglecount; i++) {
       const ObjTriangle& t = model.triangles[group->triangles[i]];
+      // A material index past the array (set by hand) draws with material 0,
+      // as the library's drawing does.
+      const unsigned material = t.material < model.materialcount ? t.material : 0;
+      const bool textured = !texture || (t.texcoordidx[0] && t.texcoordidx[1] && t.texcoordidx[2]);
+      if (i == 0 || (split && (material != mesh.parts.back().material ||
+                               textured != mesh.parts.back().textured)))
+        mesh.parts.push_back({static_cast<unsigned>(mesh.indices.size()), 0, material, textured});
+      mesh.parts.back().count += 3;
       const int k = flat ? last[group->triangles[i]] : 2;
       // Turning the corners keeps the winding and puts corner k last.
       for (int step = 1; step <= 3; step++) {
@@ -93,10 +100,6 @@ bool buildMesh(const ObjModel& model, unsigned mode, Mesh& mesh) {
         mesh.indices.push_back(c);
       }
     }
-    // A material index past the array (set by hand) draws with material 0,
-    // as the library's drawing does.
-    const unsigned material = group->material < model.materialcount ? group->material : 0;
-    mesh.parts.push_back({first, static_cast<unsigned>(mesh.indices.size()) - first, material});
   }
   return true;
 }
@@ -138,7 +141,7 @@ void Mesh::facing(const float eye[3], bool front, std::vector<unsigned>& seen,
       }
     }
     const unsigned count = static_cast<unsigned>(out - seen.data()) - first;
-    if (count > 0) seenParts.push_back({first, count, part.material});
+    if (count > 0) seenParts.push_back({first, count, part.material, part.textured});
   }
   seen.resize(static_cast<std::size_t>(out - seen.data()));
 }
