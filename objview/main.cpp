@@ -18,6 +18,7 @@
 #include "glm.h"
 #include "lod.h"
 #include "mesh.h"
+#include "textures.h"
 #include "view.h"
 
 using namespace objview;
@@ -37,7 +38,8 @@ Mesh mesh;                     // indexed geometry, used when it has parts
 GLuint buffers[3];             // the mesh's corners and indices, the coarse level's indices
 std::vector<unsigned> seen;    // this frame's triangles that can face the eye
 std::vector<Mesh::Part> seenParts;
-GLuint texture = 0;
+GLuint texture = 0;                 // --texture's image or the checkerboard
+MaterialTextures materialTextures;  // the model's own
 double startSeconds = 0, readSeconds = 0, prepareSeconds = 0,
        compileSeconds = 0;  // printed by --bench
 CoarseBuilder builder;      // the coarse level of `mesh`, built after the first picture
@@ -256,6 +258,22 @@ void drawHelp(int width, int height) {
   glMatrixMode(GL_MODELVIEW);
 }
 
+// A part's texture: its material's own image, or the one image of --texture
+// (or the checkerboard) for a model with none of its own. A part without
+// texture coordinates, or of a material without a usable image, is untextured.
+void bindTexture(const Mesh::Part& part) {
+  const GLuint chosen = !part.textured ? 0
+                        : !options.texture.empty() || !materialTextures.any()
+                            ? texture
+                            : materialTextures.of(part.material);
+  if (chosen == 0) {
+    glDisable(GL_TEXTURE_2D);
+    return;
+  }
+  glEnable(GL_TEXTURE_2D);
+  glBindTexture(GL_TEXTURE_2D, chosen);
+}
+
 // The mesh with the colours and materials the library would set per group,
 // at full detail or, while the view moves, the coarse level.
 void drawMesh(unsigned mode) {
@@ -294,6 +312,7 @@ void drawMesh(unsigned mode) {
   for (const Mesh::Part& part : *parts) {
     const ObjMaterial* material =
         model->materials != nullptr ? &model->materials[part.material] : nullptr;
+    if (mode & DRAW_TEXTURE) bindTexture(part);
     if (mode & DRAW_MATERIAL) {
       glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, material->ambient);
       glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, material->diffuse);
@@ -305,6 +324,7 @@ void drawMesh(unsigned mode) {
                    at(part.first * sizeof(unsigned)));
   }
   glShadeModel(GL_SMOOTH);
+  glBindTexture(GL_TEXTURE_2D, texture);
   glDisableClientState(GL_TEXTURE_COORD_ARRAY);
   glDisableClientState(GL_NORMAL_ARRAY);
   glDisableClientState(GL_VERTEX_ARRAY);
@@ -457,6 +477,7 @@ void keyboard(unsigned char key, int, int) {
       std::exit(0);
     case Action::Reload:
       load();
+      materialTextures.load(*model);
       compile();
       break;
     case Action::Normals:
@@ -532,6 +553,7 @@ int main(int argc, char** argv) {
   glutInitWindowSize(width, height);
   glutCreateWindow("objview");
   setUpGL();
+  materialTextures.load(*model);
   const double compileStart = seconds();
   compile();
   glFinish();

@@ -151,3 +151,51 @@ poll 10 still || fail "not still after the drag: $(title)"
 import -depth 8 -window "$WIN" "$E2E_WORK/after.ppm"
 $check same "$E2E_WORK/before.ppm" "$E2E_WORK/after.ppm" || fail "the picture after the drag differs"
 pass "a still picture after a drag is the one before it"
+
+# A model's own materials and textures: two quads in one group, the usemtl
+# switching between them; the left one's map is a PNG named as a Windows
+# exporter writes it (red left half, blue right), the right one's a green JPEG.
+mkdir -p "$E2E_WORK/textured/maps"
+convert -size 32x32 xc:red xc:blue +append "$E2E_WORK/textured/maps/checker.png"
+convert -size 16x16 xc:lime "$E2E_WORK/textured/photo.jpg"
+cat >"$E2E_WORK/textured/quads.mtl" <<'MTL'
+newmtl painted
+Kd 0.1 0.1 0.9
+map_Kd -s 1 1 1 maps\Checker.PNG
+newmtl photo
+Kd 0.9 0.9 0.1
+map_Kd photo.jpg
+MTL
+cat >"$E2E_WORK/textured/quads.obj" <<'OBJ'
+mtllib quads.mtl
+v -2 -1 0
+v 0 -1 0
+v 0 1 0
+v -2 1 0
+v 2 -1 0
+v 2 1 0
+vt 0 0
+vt 1 0
+vt 1 1
+vt 0 1
+usemtl painted
+f 1/1 2/2 3/3
+f 1/1 3/3 4/4
+usemtl photo
+f 2/1 5/2 6/3
+f 2/1 6/3 3/4
+OBJ
+# Fitted to x -1..1, y -0.5..0.5 at 4.75 from the eye: 118 pixels a unit.
+quads=$E2E_WORK/textured/quads.obj
+shoot textured "$quads" --mode texture
+$check colours "$E2E_WORK/textured.ppm" 112,150=red 170,150=blue 259,150=green || fail "textures"
+shoot coloured "$quads" --mode color
+$check colours "$E2E_WORK/coloured.ppm" 112,150=blue 170,150=blue 259,150=yellow || fail "colours"
+pass "a model's own textures and its materials per usemtl section"
+
+rm "$E2E_WORK/textured/photo.jpg"
+: >"$E2E_WORK/scene.log"
+shoot untextured "$quads" --mode texture
+(($(grep -c 'warning: no texture from photo.jpg' "$E2E_WORK/scene.log") == 1)) || fail "no warning for photo.jpg"
+$check colours "$E2E_WORK/untextured.ppm" 112,150=red 259,150=grey || fail "a missing image"
+pass "a missing image is one warning, and its material is drawn untextured"
