@@ -199,3 +199,11 @@ shoot untextured "$quads" --mode texture
 (($(grep -c 'warning: no texture from photo.jpg' "$E2E_WORK/scene.log") == 1)) || fail "no warning for photo.jpg"
 $check colours "$E2E_WORK/untextured.ppm" 112,150=red 259,150=grey || fail "a missing image"
 pass "a missing image is one warning, and its material is drawn untextured"
+
+# A real model: a crate from Sweet Home 3D's furniture (CC0), its MTL naming a JPEG.
+crate=$(dirname "$E2E_SCRIPT")/../data/models/blendswap-cc-0/crate/crate.obj
+shoot crate "$crate" --mode texture
+$check wood "$E2E_WORK/crate.ppm" 0.6 || fail "the crate's texture"
+shoot grey "$crate"
+! $check wood "$E2E_WORK/grey.ppm" 0.05 >/dev/null 2>&1 || fail "the crate is brown untextured"
+pass "a real model shows its own texture"

@@ -9,7 +9,9 @@
   objview_check.py overlay PLAIN HELP   the help text appears in the top left
   objview_check.py same A B   the pictures are identical
   objview_check.py colours SHOT X,Y=HUE...   the pixel at (X, Y) has the hue
-      (red, green, blue, yellow, or grey where no channel stands out)"""
+      (red, green, blue, yellow, or grey where no channel stands out)
+  objview_check.py wood SHOT SHARE   at least SHARE of the model's pixels are
+      wood brown (red over green over blue)"""
 import sys
 
 
@@ -91,3 +93,9 @@ elif command == "colours":
         x, y = map(int, at.split(","))
         print(f"({x}, {y}): {rows[y][x]} is {hue(rows[y][x])}")
         check(hue(rows[y][x]) == want, f"({x}, {y}) is not {want}")
+elif command == "wood":
+    points, _ = model_pixels(shots[0])
+    rows = shots[0][2]
+    brown = sum(1 for x, y in points if rows[y][x][0] > rows[y][x][1] > rows[y][x][2] and rows[y][x][0] - rows[y][x][2] > 30)
+    print(f"wood brown: {brown} of {len(points)} pixels")
+    check(brown >= float(files[1]) * len(points), f"less than {files[1]} of the model is wood brown")
