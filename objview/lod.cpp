@@ -62,17 +62,18 @@ double now() {
 
 }  // namespace
 
-void orderForCache(Mesh& mesh) {
+std::vector<unsigned> cacheOrder(const Mesh& mesh) {
+  std::vector<unsigned> all(mesh.indices.size()), ordered;
   LocalPart local(mesh);
-  std::vector<unsigned> ordered;
   for (const Mesh::Part& part : mesh.parts) {
     local.take(part);
     ordered.resize(local.indices.size());
     meshopt_optimizeVertexCache(ordered.data(), local.indices.data(), local.indices.size(),
                                 local.global.size());
-    std::transform(ordered.begin(), ordered.end(), mesh.indices.begin() + part.first,
+    std::transform(ordered.begin(), ordered.end(), all.begin() + part.first,
                    [&](unsigned c) { return local.global[c]; });
   }
+  return all;
 }
 
 Mesh simplifyMesh(const Mesh& mesh, std::size_t target, bool planes,
@@ -123,33 +124,37 @@ std::size_t levelBytes(const Mesh& level) {
          level.parts.capacity() * sizeof(Mesh::Part);
 }
 
-void CoarseBuilder::start(const Mesh& full, bool planes) {
+void LevelBuilder::start(const Mesh& full, bool planes, bool coarse) {
   stop();
   cancel_ = false;
   done_ = reported_ = false;
-  thread_ = std::thread([this, &full, planes] {
+  thread_ = std::thread([this, &full, planes, coarse] {
     const double start = now();
-    level = simplifyMesh(full, kCoarseTriangles, planes, cancel_);
+    ordered.flat = full.flat;
+    ordered.parts = full.parts;
+    ordered.indices = cacheOrder(full);
+    if (planes) ordered.buildPlanes(full.corners);
+    if (coarse) level = simplifyMesh(full, kCoarseTriangles, planes, cancel_);
     seconds = now() - start;
     done_ = true;
   });
 }
 
-bool CoarseBuilder::ready() {
+bool LevelBuilder::ready() {
   if (!done_ || reported_) return false;
   wait();
   reported_ = true;
   return true;
 }
 
-void CoarseBuilder::wait() {
+void LevelBuilder::wait() {
   if (thread_.joinable()) thread_.join();
 }
 
-void CoarseBuilder::stop() {
+void LevelBuilder::stop() {
   cancel_ = true;
   wait();
-  level = Mesh{};
+  ordered = level = Mesh{};
   done_ = false;
 }
 
@@ -161,7 +166,7 @@ std::string levelNote(const Detail& detail, Level drawn, std::size_t coarse, std
   else if (!detail.enabled)
     std::snprintf(text, sizeof text, " - full detail, levels off");
   else if (building)
-    std::snprintf(text, sizeof text, " - full detail, coarse level being built");
+    std::snprintf(text, sizeof text, " - full detail, levels being built");
   else if (!detail.built)
     std::snprintf(text, sizeof text, " - full detail, no coarser level needed");
   else

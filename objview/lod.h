@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "mesh.h"
 
@@ -20,9 +21,10 @@ namespace objview {
 constexpr std::size_t kCoarseTriangles = 125000;
 constexpr std::size_t kLevelsFrom = 2 * kCoarseTriangles;
 
-// Orders each part's triangles for the vertex cache. Each triangle keeps its
-// corners in their order, so the winding and flat shading's last corner stay.
-void orderForCache(Mesh& mesh);
+// `mesh`'s indices with each part's triangles ordered for the vertex cache.
+// Each triangle keeps its corners in their order, so the winding and flat
+// shading's last corner stay.
+std::vector<unsigned> cacheOrder(const Mesh& mesh);
 
 // A copy of `mesh` (which must still hold its corners) of about `target`
 // triangles, simplified within each part so colours and textures stay where
@@ -35,18 +37,21 @@ Mesh simplifyMesh(const Mesh& mesh, std::size_t target, bool planes,
 // The bytes a coarse level holds.
 std::size_t levelBytes(const Mesh& level);
 
-// Builds the coarse level in a thread of its own, so the first picture is
-// not delayed. The full mesh must stay unchanged until `stop` or `ready`.
-class CoarseBuilder {
+// Orders the full mesh for the vertex cache and, when asked, builds the
+// coarse level, in a thread of its own so the first picture is not delayed.
+// `full` (with its corners) must stay unchanged until `stop` or `ready`.
+class LevelBuilder {
  public:
-  ~CoarseBuilder() { stop(); }
-  void start(const Mesh& full, bool planes);
+  ~LevelBuilder() { stop(); }
+  void start(const Mesh& full, bool planes, bool coarse);
   bool running() const { return thread_.joinable(); }
-  // True once when the level is built: `level` holds it, `seconds` the time taken.
+  // True once when the work is done: `ordered` holds the full mesh's indices
+  // in cache order (and their planes when asked), `level` the coarse level
+  // (empty when not asked), `seconds` the time the work took.
   bool ready();
-  void wait();  // until it is built
-  void stop();  // abandons a build under way
-  Mesh level;
+  void wait();  // until the work is done
+  void stop();  // abandons the work under way
+  Mesh ordered, level;
   double seconds = 0;
 
  private:

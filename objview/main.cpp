@@ -42,9 +42,9 @@ GLuint texture = 0;                 // --texture's image or the checkerboard
 MaterialTextures materialTextures;  // the model's own
 double startSeconds = 0, readSeconds = 0, prepareSeconds = 0,
        compileSeconds = 0;  // printed by --bench
-CoarseBuilder builder;      // the coarse level of `mesh`, built after the first picture
+LevelBuilder builder;       // `mesh` in cache order and its coarse level, after the first picture
 Detail detail;              // which level a frame draws
-bool levelsWanted = false;  // `mesh` is large enough for a coarse level not yet started
+bool levelsWanted = false;  // `builder` is yet to start on `mesh`
 Level drawn = Level::Full;  // the level of the last frame
 bool settling = false;      // a timer will redraw in full detail once the view is still
 std::string shownTitle;
@@ -112,15 +112,21 @@ void showTitle() {
   shownTitle = text;
 }
 
-// The coarse level, when built, goes to its buffer; the corners it was
-// built from are in the corner buffer already.
-void takeLevel() {
-  detail.built = true;
-  const std::vector<unsigned>& indices = builder.level.indices;
-  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffers[2]);
+void uploadIndices(GLuint buffer, const std::vector<unsigned>& indices) {
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffer);
   glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(indices.size() * sizeof(unsigned)),
                indices.data(), GL_STATIC_DRAW);
   glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+}
+
+// The builder's work goes to the buffers: the full mesh in cache order, the
+// coarse level. The corners it was built from are in the corner buffer already.
+void takeLevel() {
+  mesh.indices.swap(builder.ordered.indices);
+  mesh.planes.swap(builder.ordered.planes);
+  uploadIndices(buffers[1], mesh.indices);
+  detail.built = !builder.level.indices.empty();
+  if (detail.built) uploadIndices(buffers[2], builder.level.indices);
   std::vector<float>().swap(mesh.corners);
   showTitle();
 }
@@ -137,7 +143,8 @@ void pollLevel(int) {
 void startLevel() {
   if (!levelsWanted) return;
   levelsWanted = false;
-  builder.start(mesh, hidden != Hidden::None);
+  builder.start(mesh, hidden != Hidden::None,
+                detail.enabled && mesh.indices.size() / 3 >= kLevelsFrom);
   glutTimerFunc(100, pollLevel, 0);
 }
 
@@ -168,21 +175,16 @@ void compile() {
   if (options.library || !buildMesh(*model, mode, mesh)) {
     list = glmCompileDisplayList(model, mode);
   } else {
-    orderForCache(mesh);
     if (buffers[0] == 0) glGenBuffers(3, buffers);
     glBindBuffer(GL_ARRAY_BUFFER, buffers[0]);
     glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(mesh.corners.size() * sizeof(float)),
                  mesh.corners.data(), GL_STATIC_DRAW);
-    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffers[1]);
-    glBufferData(GL_ELEMENT_ARRAY_BUFFER,
-                 static_cast<GLsizeiptr>(mesh.indices.size() * sizeof(unsigned)),
-                 mesh.indices.data(), GL_STATIC_DRAW);
     glBindBuffer(GL_ARRAY_BUFFER, 0);
-    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+    uploadIndices(buffers[1], mesh.indices);
     if (hidden != Hidden::None) mesh.buildPlanes();
-    // A still picture needs no coarse level; the builder reads the corners.
-    levelsWanted = detail.enabled && mesh.indices.size() / 3 >= kLevelsFrom &&
-                   (options.screenshot.empty() || options.bench > 0);
+    // A screenshot needs neither the cache order nor a coarse level: its
+    // picture is the same. The builder reads the corners.
+    levelsWanted = options.screenshot.empty() || options.bench > 0;
     if (!levelsWanted) std::vector<float>().swap(mesh.corners);  // in the buffer now
   }
   showTitle();
@@ -452,7 +454,7 @@ void bench() {
   std::printf("%u triangles: read %.2f s, prepare %.2f s, compile %.2f s, first picture %.2f s",
               model->trianglecount, readSeconds, prepareSeconds, compileSeconds, first);
   if (detail.built)
-    std::printf(", coarse level %.2f s (%zu triangles, %.1f MB)", builder.seconds,
+    std::printf(", cache order and coarse level %.2f s (%zu triangles, %.1f MB)", builder.seconds,
                 builder.level.indices.size() / 3, levelBytes(builder.level) / 1048576.0);
   std::printf("\n");
   const double moving = benchFrames("moving", true), still = benchFrames("still", false);

@@ -89,23 +89,28 @@ TEST(ObjviewLevel, CoarseLevelIsNearItsAimAndKeepsEachPartsCornersAndMaterial) {
 }
 
 TEST(ObjviewLevel, CacheOrderKeepsEachPartsTrianglesAndTheirWinding) {
-  Mesh mesh = grid(40);
-  const Mesh before = mesh;
-  orderForCache(mesh);
+  const Mesh before = grid(40);
+  Mesh mesh = before;
+  mesh.indices = cacheOrder(before);
   EXPECT_NE(mesh.indices, before.indices);
   for (std::size_t p = 0; p < mesh.parts.size(); p++)
     EXPECT_EQ(triangles(mesh, mesh.parts[p]), triangles(before, before.parts[p]));
 }
 
-TEST(ObjviewLevel, BuilderHandsOverTheLevelOnceAndStopDropsIt) {
+TEST(ObjviewLevel, BuilderHandsOverItsWorkOnceAndStopDropsIt) {
   const Mesh full = grid(40);
-  CoarseBuilder builder;
-  builder.start(full, false);
+  LevelBuilder builder;
+  builder.start(full, true, true);
   builder.wait();
   EXPECT_TRUE(builder.ready());
   EXPECT_FALSE(builder.ready());
+  EXPECT_EQ(builder.ordered.indices, cacheOrder(full));
+  EXPECT_EQ(builder.ordered.planes.size(), full.indices.size() / 3 * 4);
   EXPECT_FALSE(builder.level.indices.empty());
+  builder.start(full, false, false);  // only the order
+  builder.wait();
+  EXPECT_TRUE(builder.ready() && builder.level.indices.empty());
   builder.stop();
-  EXPECT_TRUE(builder.level.indices.empty());
+  EXPECT_TRUE(builder.ordered.indices.empty());
   EXPECT_FALSE(builder.ready());
 }
