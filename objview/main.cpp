@@ -105,9 +105,11 @@ double load() {
 // The title, with the level drawn when the `l` key asks for it.
 void showTitle() {
   std::string text = title(options.file, model->vertexcount, model->trianglecount, modes, has);
+  // The builder's results are its own until it is done.
+  const bool building = builder.running() || levelsWanted;
   if (modes.level)
-    text += levelNote(detail, drawn, builder.level.indices.size() / 3, mesh.indices.size() / 3,
-                      builder.running() || levelsWanted);
+    text += levelNote(detail, drawn, building ? 0 : builder.level.indices.size() / 3,
+                      mesh.indices.size() / 3, building);
   if (text != shownTitle) glutSetWindowTitle(text.c_str());
   shownTitle = text;
 }
