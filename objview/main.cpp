@@ -221,11 +221,10 @@ void compile() {
 }
 
 void loadTexture() {
-  int width = 64, height = 64;
-  std::vector<unsigned char> pixels;
+  Image image{64, 64, {}};
   if (!options.texture.empty()) {
-    unsigned char* image = glmLoadPPM(options.texture.c_str(), &width, &height);
-    if (image == nullptr) {
+    unsigned char* pixels = glmLoadPPM(options.texture.c_str(), &image.width, &image.height);
+    if (pixels == nullptr) {
       std::fprintf(stderr, "objview: warning: no texture from %s; drawing untextured\n",
                    options.texture.c_str());
       has.image = false;
@@ -235,30 +234,24 @@ void loadTexture() {
     // them can overrun its own buffers.
     GLint largest = 0;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largest);
-    if (width > largest || height > largest) {
+    if (image.width > largest || image.height > largest) {
       std::fprintf(stderr,
                    "objview: warning: %s is %d x %d pixels, more than the %d this GL takes; "
                    "drawing untextured\n",
-                   options.texture.c_str(), width, height, static_cast<int>(largest));
-      std::free(image);
+                   options.texture.c_str(), image.width, image.height, static_cast<int>(largest));
+      std::free(pixels);
       has.image = false;
       return;
     }
-    // The image's top row first; GL's first row is the bottom (t = 0).
-    for (int row = height - 1; row >= 0; row--)
-      pixels.insert(pixels.end(), image + row * width * 3, image + (row + 1) * width * 3);
-    std::free(image);
+    image.rgb.assign(pixels, pixels + static_cast<std::size_t>(image.width) * image.height * 3);
+    std::free(pixels);
   } else {
-    for (int i = 0; i < width * height; i++) {
-      const unsigned char c = ((i % width / 8 + i / width / 8) % 2) ? 230 : 60;
-      pixels.insert(pixels.end(), {c, c, c});
+    for (int i = 0; i < image.width * image.height; i++) {
+      const unsigned char c = ((i % image.width / 8 + i / image.width / 8) % 2) ? 230 : 60;
+      image.rgb.insert(image.rgb.end(), {c, c, c});
     }
   }
-  glGenTextures(1, &texture);
-  glBindTexture(GL_TEXTURE_2D, texture);
-  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-  gluBuild2DMipmaps(GL_TEXTURE_2D, GL_RGB, width, height, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
+  texture = uploadTexture(image);
   glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
 }
 
