@@ -177,19 +177,13 @@ pass "w welds and unwelds the model in memory"
 # picture after a drag that comes back to the start is the one before it.
 python3 - "$E2E_WORK/torus.obj" <<'PY'
 import math, sys
-n = 360
-with open(sys.argv[1], "w") as f:
-    for i in range(n):
-        a = 2 * math.pi * i / n
-        for j in range(n):
-            b = 2 * math.pi * j / n
-            r = 3 + math.cos(b)
-            f.write(f"v {r * math.cos(a):.6f} {r * math.sin(a):.6f} {math.sin(b):.6f}\n")
-    for i in range(n):
-        for j in range(n):
-            a, b = i * n + j + 1, (i + 1) % n * n + j + 1
-            c, d = (i + 1) % n * n + (j + 1) % n + 1, i * n + (j + 1) % n + 1
-            f.write(f"f {a} {b} {c}\nf {a} {c} {d}\n")
+n, f = 360, open(sys.argv[1], "w")
+for i in range(n * n):
+    a, b = 2 * math.pi * (i // n) / n, 2 * math.pi * (i % n) / n
+    f.write(f"v {(3 + math.cos(b)) * math.cos(a):.6f} {(3 + math.cos(b)) * math.sin(a):.6f} {math.sin(b):.6f}\n")
+for i in range(n * n):
+    b, d = (i + n) % (n * n) + 1, i // n * n + (i + 1) % n + 1
+    f.write(f"f {i + 1} {b} {(d + n - 1) % (n * n) + 1}\nf {i + 1} {(d + n - 1) % (n * n) + 1} {d}\n")
 PY
 "$E2E_BIN" "$E2E_WORK/torus.obj" --size 400x300 --bench 3 >"$E2E_WORK/bench" 2>>"$E2E_WORK/scene.log" ||
   fail "--bench exited with status $?"

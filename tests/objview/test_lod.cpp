@@ -88,23 +88,16 @@ TEST(ObjviewLevel, CoarseLevelIsNearItsAimAndKeepsEachPartsCornersAndMaterial) {
   EXPECT_TRUE(simplifyMesh(full, 30000, true, cancel).indices.empty());
 }
 
-TEST(ObjviewLevel, CacheOrderKeepsEachPartsTrianglesAndTheirWinding) {
-  const Mesh before = grid(40);
-  Mesh mesh = before;
-  mesh.indices = cacheOrder(before);
-  EXPECT_NE(mesh.indices, before.indices);
-  for (std::size_t p = 0; p < mesh.parts.size(); p++)
-    EXPECT_EQ(triangles(mesh, mesh.parts[p]), triangles(before, before.parts[p]));
-}
-
-TEST(ObjviewLevel, BuilderHandsOverItsWorkOnceAndStopDropsIt) {
+TEST(ObjviewLevel, BuilderOrdersEachPartForTheCacheKeepingItsTrianglesAndHandsOverOnce) {
   const Mesh full = grid(40);
   LevelBuilder builder;
   builder.start(full, true, true);
   builder.wait();
   EXPECT_TRUE(builder.ready());
   EXPECT_FALSE(builder.ready());
-  EXPECT_EQ(builder.ordered.indices, cacheOrder(full));
+  EXPECT_NE(builder.ordered.indices, full.indices);
+  for (std::size_t p = 0; p < full.parts.size(); p++)
+    EXPECT_EQ(triangles(builder.ordered, full.parts[p]), triangles(full, full.parts[p]));
   EXPECT_EQ(builder.ordered.planes.size(), full.indices.size() / 3 * 4);
   EXPECT_FALSE(builder.level.indices.empty());
   builder.start(full, false, false);  // only the order
