@@ -65,7 +65,7 @@ class LevelBuilder {
 // moves, so full detail returns within kSettle of the last input.
 enum class Level { Full, Coarse };
 struct Detail {
-  static constexpr double kSettle = 0.25;
+  static constexpr double kSettle = 0.2;
   bool enabled = true;  // false: --no-lod
   bool built = false;   // the current mesh has a coarse level
   double lastInput = -1e9;
