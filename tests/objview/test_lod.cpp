@@ -58,7 +58,8 @@ TEST(ObjviewLevel, CoarseOnlyWhileTheViewMovesAndOnlyWhenBuiltAndWanted) {
   d.built = true;
   EXPECT_EQ(d.level(10.1), Level::Coarse);
   EXPECT_NEAR(d.stillIn(10.1), Detail::kSettle - 0.1, 1e-9);
-  EXPECT_EQ(d.level(10 + Detail::kSettle), Level::Full);  // full detail within the settle time
+  EXPECT_EQ(d.level(10 + Detail::kSettle + 1e-6),
+            Level::Full);  // full detail after the settle time
   EXPECT_LE(Detail::kSettle, 0.3);
   EXPECT_EQ(d.stillIn(11), 0);
   d.input(12);
