@@ -4,6 +4,7 @@
 #include <GL/freeglut.h>
 #include <GL/glext.h>
 #include <GL/glu.h>
+#include <malloc.h>
 
 #include <algorithm>
 #include <chrono>
@@ -158,6 +159,8 @@ void takeLevel() {
   detail.built = !builder.level.indices.empty();
   if (detail.built) uploadIndices(buffers[2], builder.level.indices);
   std::vector<float>().swap(mesh.corners);
+  builder.ordered = Mesh{};  // the indices as they were
+  malloc_trim(0);            // the builder's working memory, back to the system
   showTitle();
 }
 
@@ -467,6 +470,20 @@ double benchFrames(const char* name, bool moving) {
   return options.bench / spent;
 }
 
+// The process's resident memory now and at its peak, in MB (Linux's account).
+void residentMemory(double& now, double& peak) {
+  now = peak = 0;
+  FILE* status = std::fopen("/proc/self/status", "r");
+  if (status == nullptr) return;
+  char line[256];
+  while (std::fgets(line, sizeof line, status) != nullptr) {
+    double kb = 0;
+    if (std::sscanf(line, "VmRSS: %lf", &kb) == 1) now = kb / 1024;
+    if (std::sscanf(line, "VmHWM: %lf", &kb) == 1) peak = kb / 1024;
+  }
+  std::fclose(status);
+}
+
 // Times a first full-detail picture, the coarse level's building, then
 // frames turning the model (the coarse level drawn) and still ones.
 void bench() {
@@ -485,7 +502,9 @@ void bench() {
   if (detail.built)
     std::printf(", cache order and coarse level %.2f s (%zu triangles, %.1f MB)", builder.seconds,
                 builder.level.indices.size() / 3, levelBytes(builder.level) / 1048576.0);
-  std::printf("\n");
+  double now = 0, peak = 0;
+  residentMemory(now, peak);
+  std::printf("; resident %.0f MB, at the peak %.0f MB\n", now, peak);
   const double moving = benchFrames("moving", true), still = benchFrames("still", false);
   std::printf("bench: moving %.1f fps, still %.1f fps\n", moving, still);
   if (!options.screenshot.empty()) {
