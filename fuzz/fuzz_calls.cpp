@@ -47,10 +47,11 @@ const char* const kLibraryNames[] = {
     "sub/../lib.mtl", "a/b.mtl", nullptr};
 
 bool leavesDirectory(const char* name) {
-  std::string_view text(name);
-  if (!text.empty() && text[0] == '/') return true;
-  std::string padded = "/" + std::string(text) + "/";
-  return padded.find("/../") != std::string::npos;
+  const std::string_view text(name);
+  if (text.starts_with('/')) return true;
+  // A ".." component stands alone, first, last or between two slashes.
+  return text == ".." || text.starts_with("../") || text.ends_with("/..") ||
+         text.find("/../") != std::string_view::npos;
 }
 
 bool sameFloat(float a, float b) {
