@@ -27,6 +27,12 @@
 #ifndef GLM_H
 #define GLM_H
 
+/* The library is built with hidden visibility: what this header declares is
+ * its exported interface, and nothing else. */
+#if defined(__GNUC__)
+#pragma GCC visibility push(default)
+#endif
+
 /* ------------------------------------------------------------------------ */
 /* Records                                                                  */
 /* ------------------------------------------------------------------------ */
@@ -317,5 +323,9 @@ void glmWriteMTL(ObjModel* model, const char* modelpath, const char* mtllibname)
  * success. The header is read in lines of at most 69 characters; lines that
  * begin with "#" are comments. */
 unsigned char* glmLoadPPM(const char* filename, int* width, int* height);
+
+#if defined(__GNUC__)
+#pragma GCC visibility pop
+#endif
 
 #endif /* GLM_H */

@@ -26,9 +26,9 @@
 
 #include "glm_internal.h"
 
-namespace {
+using namespace glm_internal;
 
-using glm_internal::OwnedString;
+namespace {
 
 // One output file on its way to its target. Usually the text goes to a
 // temporary file that commit() renames over the target. A target that cannot

@@ -19,6 +19,15 @@ check() {  # check WHAT PROGRAM
   echo "ok: $1"
 }
 
+# The shared library exports exactly the functions glm.h declares.
+declared=$(g++ -E -P -x c++ "$work/prefix/include/glmobj/glm.h" | grep -o '\bglm[A-Za-z0-9_]*\s*(' |
+  tr -d ' (' | sort -u)
+exported=$(nm -D --defined-only -C "$work/prefix/lib/libglmobj.so" | awk '{print $3}' |
+  sed 's/(.*//' | sort -u)
+[[ -n "$declared" && "$declared" == "$exported" ]] ||
+  { echo "FAIL: exports differ from glm.h:" >&2; diff <(echo "$declared") <(echo "$exported") >&2; exit 1; }
+echo "ok: the shared library exports glm.h's $(wc -l <<<"$declared") functions only"
+
 cmake -S "$here" -B "$work/cmake" -DCMAKE_PREFIX_PATH="$work/prefix" >/dev/null
 cmake --build "$work/cmake" >/dev/null
 check "find_package, shared library" "$work/cmake/consumer_shared"
