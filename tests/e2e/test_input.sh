@@ -1,5 +1,5 @@
 # Keys and a left drag on the real window change the view; an unbound key
-# does not.
+# does not; Escape quits.
 source "$(dirname "$0")/lib.sh"
 
 start_scene
@@ -44,3 +44,12 @@ n=$(differing after_drag moved_free)
 pass "moving without a button leaves the view"
 
 scene_alive || fail "the scene died"
+
+# Escape quits, with status 0.
+xdotool key Escape 2>/dev/null
+poll 10 bash -c "! kill -0 $SCENE_PID 2>/dev/null" || fail "the scene still runs after Escape"
+status=0
+wait "$SCENE_PID" || status=$?
+SCENE_PID=""
+((status == 0)) || fail "Escape ended the scene with status $status"
+pass "Escape quits with status 0"
