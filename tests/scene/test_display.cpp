@@ -17,6 +17,8 @@
 
 namespace {
 
+const bool modelsLoaded = (loadModels(), true);  // as the scene does at start-up
+
 using glfake::Call;
 using glfake::Mat4;
 using glfake::sameColour;
