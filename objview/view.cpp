@@ -15,7 +15,8 @@ namespace objview {
 const char* const kUsage =
     "usage: objview FILE.obj [--texture IMAGE.ppm] [--angle DEGREES] [--weld EPSILON]\n"
     "               [--screenshot OUT.ppm] [--size WxH] [--mode MODE[,MODE...]] [--bench FRAMES]\n"
-    "               [--library]\n";
+    "               [--library]\n"
+    "       objview --help | --version\n";
 
 const char* const kHelpLines[] = {
     "left drag    orbit",
