@@ -36,42 +36,50 @@ void setUtf8Title(const char* title) {
 const char* const menuGlosses[5] = {"the PT gymnasts", "the jokgu court", "the dogs",
                                     "looking down from above", "the free view"};
 
+// Laid out as a manual page, which the build makes from it.
 void printHelp() {
   std::printf(
-      "Usage: recreation-ground [--help | --version]\n"
-      "An animated OpenGL scene of a recreation ground: paths, benches, a tiered\n"
-      "tower, trees, dogs, a jokgu court with two kickers, walkers, a block of PT\n"
-      "gymnasts and an event balloon, in a 1000x1000 window.\n"
+      "NAME\n"
+      "    recreation-ground - an animated OpenGL scene of a recreation ground\n"
       "\n"
-      "Options:\n"
-      "  --help     print this help and exit\n"
-      "  --version  print the version and exit\n"
+      "SYNOPSIS\n"
+      "    recreation-ground [--help | --version]\n"
       "\n"
-      "Keys (the window title is their legend):\n"
-      "  q, w        the event balloon circles one way or the other\n"
-      "  z, x        the first or the second player kicks the ball\n"
-      "  e, r        the PT gymnastics start or stop\n"
-      "  s, a        view from farther or nearer\n"
-      "  left, right turn the viewer\n"
-      "  up, down    walk forward or back\n"
-      "  Escape      quit\n"
+      "DESCRIPTION\n"
+      "    Paths, benches, a tiered tower, trees, dogs, a jokgu court with two\n"
+      "    kickers and a ball, walkers, a block of PT gymnasts and an event balloon,\n"
+      "    animated in one 1000x1000 window. --help prints this text, --version the\n"
+      "    version; other arguments are left to GLUT (such as -display).\n"
       "\n"
-      "Mouse:\n"
-      "  left drag     turns the scene\n"
-      "  right button  the menu of views:\n");
+      "KEYS\n"
+      "    The window title is their legend.\n"
+      "    q, w          the event balloon circles one way or the other\n"
+      "    z, x          the first or the second player kicks the ball\n"
+      "    e, r          the PT gymnastics start or stop\n"
+      "    s, a          view from farther or nearer\n"
+      "    left, right   turn the viewer\n"
+      "    up, down      walk forward or back\n"
+      "    Escape        quit\n"
+      "\n"
+      "MOUSE\n"
+      "    left drag     turns the scene\n"
+      "    right button  opens the menu of views:\n");
   for (int i = 0; i < 5; i++)
-    std::printf("                %s (%s)\n", menuEntries[i].text, menuGlosses[i]);
+    std::printf("                    %s (%s)\n", menuEntries[i].text, menuGlosses[i]);
   std::printf(
       "\n"
-      "Models:\n"
-      "  The nine OBJ models (and the MTL libraries they name) are read at start-up\n"
-      "  from the first data/ directory found in:\n"
-      "    the working directory\n"
-      "    the program's own directory\n"
-      "    <program directory>/%s\n"
-      "    %s\n"
-      "  When there is none, or a model cannot be read, the program says so and\n"
-      "  exits with status 1 before its window opens.\n",
+      "MODELS\n"
+      "    The nine OBJ models (and the MTL libraries they name) are read at\n"
+      "    start-up from the first data/ directory found in:\n"
+      "        the working directory\n"
+      "        the program's own directory\n"
+      "        <program directory>/%s\n"
+      "        %s\n"
+      "\n"
+      "EXIT STATUS\n"
+      "    0  quit with Escape or --help, --version\n"
+      "    1  no data/ directory, or a model that cannot be read: the message\n"
+      "       says which, and no window opens\n",
       SCENE_BIN_TO_DATA_ROOT, SCENE_INSTALLED_DATA_ROOT);
 }
 

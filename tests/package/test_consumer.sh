@@ -40,6 +40,17 @@ g++ -std=c++20 "$here/consumer.cpp" -o "$work/consumer_pc" "${flags[@]}" \
   -Wl,-rpath,"$(pkg-config --variable=libdir glmobj)"
 check "pkg-config" "$work/consumer_pc"
 
+# The installed programs say the package's version and have manual pages
+# made for that version.
+version=$(pkg-config --modversion glmobj)
+for program in objtool objview recreation-ground; do
+  said=$("$work/prefix/bin/$program" --version) || { echo "FAIL: $program --version" >&2; exit 1; }
+  [[ "$said" == "$program $version" ]] || { echo "FAIL: $program --version said '$said'" >&2; exit 1; }
+  grep -Eq "^\.TH \"?${program^^}\"? \"?1\"? .*$version" "$work/prefix/share/man/man1/$program.1" ||
+    { echo "FAIL: no manual page for $program $version" >&2; exit 1; }
+done
+echo "ok: the three programs say version $version and have manual pages"
+
 # The installed tool finds the installed shared library.
 "$work/prefix/bin/objtool" info "$model" 2>/dev/null | grep -q '^triangles  *12$' ||
   { echo "FAIL: the installed objtool" >&2; exit 1; }
