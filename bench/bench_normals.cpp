@@ -31,8 +31,8 @@ ObjModel* gridModel(unsigned side) {
   for (unsigned j = 0; j + 1 < side; j++)
     for (unsigned i = 0; i + 1 < side; i++) {
       const unsigned a = 1 + j * side + i, b = a + 1, c = a + side + 1, d = a + side;
-      model->triangles[t++] = {{a, b, c}, {}, {}, 0};
-      model->triangles[t++] = {{a, c, d}, {}, {}, 0};
+      model->triangles[t++] = {{a, b, c}, {}, {}, 0, 0};
+      model->triangles[t++] = {{a, c, d}, {}, {}, 0, 0};
     }
   return model;
 }

@@ -126,6 +126,7 @@ inline void checkTriangles(const ObjModel* model) {
       FUZZ_CHECK(t.texcoordidx[c] <= model->texcoordcount);
     }
     FUZZ_CHECK(t.facetnormidx <= model->facetnormcount);
+    FUZZ_CHECK(t.material < (model->materialcount ? model->materialcount : 1));
   }
 }
 

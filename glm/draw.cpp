@@ -32,6 +32,19 @@ void drawTriangle(const ObjModel* model, const ObjTriangle& t, unsigned mode) {
   if (mode & DRAW_OUTLINE) glEnd();
 }
 
+// Sets material `index` as the mode asks; an index past the array (set by
+// hand) falls back to material 0.
+void applyMaterial(const ObjModel* model, unsigned index, unsigned mode) {
+  const ObjMaterial* material = &model->materials[index < model->materialcount ? index : 0];
+  if (mode & DRAW_MATERIAL) {
+    glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, material->ambient);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, material->diffuse);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, material->specular);
+    glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, material->shininess);
+  }
+  if (mode & DRAW_COLOR) glColor3fv(material->diffuse);
+}
+
 }  // namespace
 
 void glmDraw(ObjModel* model, unsigned mode) {
@@ -44,23 +57,20 @@ void glmDraw(ObjModel* model, unsigned mode) {
   else if (mode & DRAW_MATERIAL)
     glDisable(GL_COLOR_MATERIAL);
 
+  // Both colour modes have been cleared above when there are no materials.
+  const bool coloured = (mode & (DRAW_COLOR | DRAW_MATERIAL)) != 0;
   for (const ObjGroup* group = model->groups; group; group = group->next) {
-    // Both colour modes have been cleared above when there are no materials.
-    // An index past the array (set by hand) falls back to material 0.
-    const ObjMaterial* material =
-        model->materials
-            ? &model->materials[group->material < model->materialcount ? group->material : 0]
-            : nullptr;
-    if (mode & DRAW_MATERIAL) {
-      glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, material->ambient);
-      glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, material->diffuse);
-      glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, material->specular);
-      glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, material->shininess);
-    }
-    if (mode & DRAW_COLOR) glColor3fv(material->diffuse);
+    // A group starts in its first triangle's material (its own when it has
+    // none) and changes only where a triangle's material does.
+    unsigned current = group->trianglecount > 0 ? model->triangles[group->triangles[0]].material
+                                                : group->material;
+    if (coloured) applyMaterial(model, current, mode);
     if (!(mode & DRAW_OUTLINE)) glBegin(GL_TRIANGLES);
-    for (unsigned i = 0; i < group->trianglecount; i++)
-      drawTriangle(model, model->triangles[group->triangles[i]], mode);
+    for (unsigned i = 0; i < group->trianglecount; i++) {
+      const ObjTriangle& t = model->triangles[group->triangles[i]];
+      if (coloured && t.material != current) applyMaterial(model, current = t.material, mode);
+      drawTriangle(model, t, mode);
+    }
     if (!(mode & DRAW_OUTLINE)) glEnd();
   }
 }

@@ -45,6 +45,16 @@ typedef struct ObjMaterial {
   float specular[4]; /* RGBA; read from "Ks", alpha stays 1 */
   float emissive[4]; /* reserved: never set by the reader, never read */
   float shininess;   /* on GL_SHININESS's 0..128 scale ("Ns" 0..1000 converted) */
+  /* Image files of the material's maps, owned, null when the library names
+   * none: the name as the "map_..." line writes it after its options (it may
+   * hold blanks), relative to the directory of the MTL file that named it. */
+  char* diffusemap;  /* map_Kd */
+  char* ambientmap;  /* map_Ka */
+  char* specularmap; /* map_Ks */
+  char* alphamap;    /* map_d */
+  char* bumpmap;     /* bump or map_Bump */
+  float dissolve;    /* opacity 0..1 from "d" (or 1 - "Tr"); 1 when unset.
+                      * The diffuse alpha stays 1: drawing does not blend. */
 } ObjMaterial;
 
 /* One triangle. Index fields no operation has written hold 0. */
@@ -53,6 +63,9 @@ typedef struct ObjTriangle {
   unsigned normalidx[3];   /* 1-based normal indices */
   unsigned texcoordidx[3]; /* 1-based texture-coordinate indices */
   unsigned facetnormidx;   /* 1-based facet normal index */
+  unsigned material;       /* 0-based index into the model's materials: the one in
+                            * force when the face was read (0 before any "usemtl"
+                            * and for an unknown name) */
 } ObjTriangle;
 
 /* A named group of triangles; groups form a singly linked list. */
@@ -60,7 +73,9 @@ typedef struct ObjGroup {
   char* name;             /* owned; compared byte for byte */
   unsigned trianglecount; /* entries in triangles */
   unsigned* triangles;    /* owned; 0-based indices into the model's triangles */
-  unsigned material;      /* 0-based index into the model's materials */
+  unsigned material;      /* 0-based index into the model's materials: the last
+                           * one in force while the group was current; each
+                           * triangle carries its own */
   struct ObjGroup* next;  /* next group in the list, null at the end */
 } ObjGroup;
 
@@ -102,8 +117,8 @@ typedef struct ObjModel {
 #define DRAW_FLAT 1u      /* one facet normal per triangle */
 #define DRAW_SMOOTH 2u    /* one vertex normal per corner */
 #define DRAW_TEXTURE 4u   /* one texture coordinate per corner */
-#define DRAW_COLOR 8u     /* group material's diffuse colour as the current colour */
-#define DRAW_MATERIAL 16u /* group material as the front-and-back GL material */
+#define DRAW_COLOR 8u     /* each triangle's material's diffuse colour as the current colour */
+#define DRAW_MATERIAL 16u /* each triangle's material as the front-and-back GL material */
 #define DRAW_OUTLINE 32u  /* each triangle as its own GL_LINE_LOOP (drawing only) */
 
 /* ------------------------------------------------------------------------ */
@@ -146,8 +161,9 @@ void glmFreeModel(ObjModel* model);
  * "mtllib" line appends its library's materials (glmReadMTL); the model's
  * mtllib names the first. A file that cannot be opened or is a device, a
  * keyword starting with "v" other than v, vn and vt, a face index that is
- * missing, 0 or out of range, or an MTL library that cannot be opened is a
- * fatal failure. */
+ * missing, 0 or out of range is a fatal failure; a material library that
+ * cannot be read is only a warning (see glmReadMTL). Each triangle records
+ * the material in force when its face was read. */
 ObjModel* glmReadOBJ(const char* path);
 
 /* Returns a new malloc'd string: `path` up to and including its last "/", or
@@ -158,8 +174,13 @@ char* glmPathDirectory(const char* path);
  * and appends its materials to model->materials (entry 0 is "default", made
  * when the model has none; statements before a library's first "newmtl"
  * apply to it), so every material index already held stays valid. A number
- * missing from its line leaves that component unchanged. A library that
- * cannot be opened or is a device is fatal. */
+ * missing from its line leaves that component unchanged. Reads Ka, Kd, Ks,
+ * Ns, d and Tr, and the image names of map_Kd, map_Ka, map_Ks, map_d and
+ * bump/map_Bump (their options skipped). A library that cannot be opened or
+ * is not a regular file (a directory, FIFO or device) prints
+ * "glmReadMTL() warning: can't open material file "PATH": REASON." on
+ * standard output and leaves the model's materials as they were; the
+ * reading goes on. */
 void glmReadMTL(ObjModel* model, const char* name);
 
 /* Returns the index of the first material named exactly `name`; when there is
@@ -174,8 +195,11 @@ unsigned glmFindMaterial(ObjModel* model, const char* name);
 /* Draws every group, in list order, with the render mode `mode`. A mode that
  * asks for missing data, or for two flags that exclude each other, is
  * corrected with a warning on standard output. DRAW_COLOR enables
- * GL_COLOR_MATERIAL, DRAW_MATERIAL disables it; nothing is restored. A
- * group's material index past the material array draws with material 0.
+ * GL_COLOR_MATERIAL, DRAW_MATERIAL disables it; nothing is restored. With
+ * either, each group starts with its first triangle's material (an empty
+ * group with its own) and each triangle is drawn in its own material, the GL
+ * calls issued again only where it changes. A material index past the
+ * material array draws with material 0.
  * Asserts "model" and "model->vertices". */
 void glmDraw(ObjModel* model, unsigned mode);
 

@@ -103,7 +103,11 @@ ObjGroup* glmEnsureGroup(ObjModel* model, const char* name) {
 
 void glm_internal::glmFreeMaterials(ObjMaterial* materials, unsigned count, unsigned firstOwned) {
   if (!materials) return;
-  for (unsigned i = firstOwned; i < count; i++) std::free(materials[i].name);
+  for (unsigned i = firstOwned; i < count; i++) {
+    ObjMaterial& m = materials[i];
+    for (char* text : {m.name, m.diffusemap, m.ambientmap, m.specularmap, m.alphamap, m.bumpmap})
+      std::free(text);
+  }
   std::free(materials);
 }
 

@@ -1,6 +1,9 @@
 // MTL reader and material lookup. Like the OBJ reader, it reads the library
 // into memory once, counts the materials in a first pass and fills them in a
 // second; every statement is one line.
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -32,6 +35,68 @@ void setColor(float* color, float r, float g, float b) {
   color[1] = g;
   color[2] = b;
   color[3] = 1.0f;
+}
+
+// The arguments each texture-map option takes; "-o", "-s" and "-t" take one
+// to three numbers.
+struct MapOption {
+  std::string_view name;
+  int arguments;
+  bool upToThree;
+};
+constexpr MapOption kMapOptions[] = {
+    {"-blendu", 1, false}, {"-blendv", 1, false}, {"-bm", 1, false},     {"-boost", 1, false},
+    {"-cc", 1, false},     {"-clamp", 1, false},  {"-imfchan", 1, false}, {"-mm", 2, false},
+    {"-o", 1, true},       {"-s", 1, true},       {"-t", 1, true},       {"-texres", 1, false},
+    {"-type", 1, false},
+};
+
+bool isNumber(std::string_view word) {
+  float value;
+  const char* p = word.data();
+  return !word.empty() && scanFloat(p, value) && p == word.data() + word.size();
+}
+
+// The image a map statement names: the rest of its line after the options,
+// as written (names may hold blanks), without trailing blanks. Empty when the
+// line names none.
+std::string_view mapImage(const char* p) {
+  const char *begin, *end;
+  restOfLine(p, &begin, &end);
+  auto word = [&end](const char* at) {
+    const char* stop = at;
+    while (stop < end && !isSpace(*stop)) ++stop;
+    return std::string_view(at, static_cast<std::size_t>(stop - at));
+  };
+  auto skip = [&end](const char* at) {
+    while (at < end && isSpace(*at)) ++at;
+    return at;
+  };
+  for (begin = skip(begin); begin < end && *begin == '-';) {
+    std::string_view option = word(begin);
+    const MapOption* known = nullptr;
+    for (const MapOption& o : kMapOptions)
+      if (o.name == option) known = &o;
+    if (!known) break;
+    begin = skip(begin + option.size());
+    for (int taken = 0; begin < end && taken < (known->upToThree ? 3 : known->arguments); taken++) {
+      std::string_view argument = word(begin);
+      if (taken >= known->arguments && !isNumber(argument)) break;
+      begin = skip(begin + argument.size());
+    }
+  }
+  while (end > begin && isSpace(end[-1])) --end;
+  return cString(begin, end);
+}
+
+// The map field a keyword sets, or null.
+char** mapField(ObjMaterial& material, std::string_view word) {
+  if (word == "map_Kd") return &material.diffusemap;
+  if (word == "map_Ka") return &material.ambientmap;
+  if (word == "map_Ks") return &material.specularmap;
+  if (word == "map_d") return &material.alphamap;
+  if (word == "bump" || word == "map_Bump" || word == "map_bump") return &material.bumpmap;
+  return nullptr;
 }
 
 // Counts (Fill false) the library's materials or fills them from entry
@@ -68,8 +133,20 @@ unsigned readLibrary(const Text& text, MaterialArray& array, unsigned first) {
                      : word[1] == 's' ? material->specular
                                       : nullptr;
       if (color) scanFloats(p, color, 3);
+    } else if (Fill && (word == "d" || word == "Tr")) {
+      const char* at = skipBlanks(p);
+      if (std::string_view(at, 5) == "-halo") at += 5;  // a dissolve that fades at the edges
+      float value;
+      if (scanFloat(at, value)) material->dissolve = word == "d" ? value : 1.0f - value;
+    } else if (Fill) {
+      if (char** field = mapField(*material, word)) {
+        std::string_view image = mapImage(p);
+        char* copy = image.empty() ? nullptr : copyText(image, "glmReadMTL");
+        std::free(*field);
+        *field = copy;
+      }
     }
-    // Comments, Ni, Ke, d, Tr, illum, map_Kd and the like have no meaning here.
+    // Comments, Ni, Ke, illum and the like have no meaning here.
     p = nextLine(p);
   }
   return defined;
@@ -98,14 +175,22 @@ void glmReadMTL(ObjModel* model, const char* name) {
   std::memcpy(filename.get() + dirLength, name, nameLength + 1);
   directory.reset();
 
+  // A library is a companion of the model, often missing when a model
+  // travels: without it the model still reads, in the default material.
+  // Only a regular file is read; a FIFO or a device might never end.
   Text text;
-  switch (loadText(filename.get(), text, "glmReadMTL")) {
-    case Load::done:
-      break;
-    case Load::unreadable:
-      glmFailf(stderr, "glmReadMTL() failed: can't open material file \"%s\".\n", filename.get());
-    case Load::device:
-      glmFailf(stderr, "glmReadMTL() failed: \"%s\" is a device, not a file.\n", filename.get());
+  struct stat info;
+  if (::stat(filename.get(), &info) == 0 && !S_ISREG(info.st_mode)) {
+    std::printf("glmReadMTL() warning: can't open material file \"%s\": not a regular file.\n",
+                filename.get());
+    return;
+  }
+  errno = 0;
+  if (loadText(filename.get(), text, "glmReadMTL") != Load::done) {
+    int error = errno;
+    std::printf("glmReadMTL() warning: can't open material file \"%s\": %s.\n", filename.get(),
+                std::strerror(error ? error : EIO));
+    return;
   }
   filename.reset();
 
@@ -125,6 +210,7 @@ void glmReadMTL(ObjModel* model, const char* name) {
     setColor(material.ambient, 0.2f, 0.2f, 0.2f);
     setColor(material.specular, 0.0f, 0.0f, 0.0f);
     material.shininess = 65.0f;
+    material.dissolve = 1.0f;
   }
   if (have)
     std::memcpy(array.materials, model->materials, have * sizeof(ObjMaterial));

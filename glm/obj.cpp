@@ -206,6 +206,7 @@ struct Reader {
   // current run of triangles within one group (filling pass).
   Chunk* chunk = nullptr;
   std::size_t run = 0;
+  std::size_t usemtl = 0;  // a chunk's filling: its "usemtl" lines read so far
 
   void enterGroup() {
     ObjGroup* g = group->group;
@@ -270,6 +271,8 @@ struct Chunk {
   GroupSlot head{};                 // the triangles before its first group line
   std::deque<ChunkEvent> events{};  // stays in place: the counting pass counts into the last
   std::vector<Run> runs{};          // the head's, then one per group line
+  unsigned firstMaterial = 0;       // the material in force where the chunk starts
+  std::vector<unsigned> usemtls{};  // the material each of its "usemtl" lines selects
   bool abandoned = false;
 };
 
@@ -339,7 +342,9 @@ template <bool Fill>
   } else {
     if (r.triangles >= r.triangleEnd || r.next >= r.room) r.disagree();
     *r.next++ = static_cast<unsigned>(r.triangles);
-    return &r.model->triangles[r.triangles++];
+    ObjTriangle* t = &r.model->triangles[r.triangles++];
+    t->material = r.material;
+    return t;
   }
 }
 
@@ -445,13 +450,17 @@ void readGroup(Reader& r, const char* p) {
   }
 }
 
-// "usemtl": a chunk's counting records it; the filling pass (never a chunk's:
-// a miss prints a warning, which must come out in file order) looks it up.
+// "usemtl": a chunk's counting records it and its filling takes the material
+// the calling thread found for it (a miss prints a warning, which must come
+// out in file order, so only the whole file's filling pass looks names up).
 template <bool Fill>
 void readUsemtl(Reader& r, const char* p) {
   if (!Fill && r.chunk) {
     r.chunk->events.push_back({ChunkEvent::usemtl, firstWord(p, nextLine(p))});
-  } else if (Fill && !r.chunk) {
+  } else if (Fill && r.chunk) {
+    if (r.usemtl >= r.chunk->usemtls.size()) r.disagree();
+    r.material = r.chunk->usemtls[r.usemtl++];
+  } else if (Fill) {
     std::string_view name = firstWord(p, nextLine(p));
     const MaterialSlot* slot = r.materials.find(name);
     if (slot && slot->key) {
@@ -711,6 +720,7 @@ bool planRuns(Reader& r, std::vector<Chunk>& chunks) {
     group->trianglecount += static_cast<unsigned>(count);
   };
   for (Chunk& c : chunks) {
+    c.firstMaterial = material;
     run(c, current, c.head.capacity);
     for (ChunkEvent& e : c.events) {
       if (e.kind == ChunkEvent::group) {
@@ -720,6 +730,7 @@ bool planRuns(Reader& r, std::vector<Chunk>& chunks) {
         const MaterialSlot* slot = r.materials.find(e.name);
         if (!slot || !slot->key) return false;
         material = slot->index;
+        c.usemtls.push_back(material);
       } else {
         continue;
       }
@@ -757,6 +768,7 @@ bool readInChunks(Reader& r) {
                   w.texcoords = c.firstTexcoord + 1;
                   w.triangles = c.firstTriangle;
                   w.triangleEnd = c.firstTriangle + c.triangles;
+                  w.material = c.firstMaterial;
                   w.enterRun();
                   // Each thread maps the pages it is going to write.
                   prefaultEntries(w.model, {w.vertices, w.normals, w.texcoords, w.triangles},

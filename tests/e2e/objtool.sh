@@ -61,7 +61,7 @@ echo keep >"$work/kept.obj"
 status=0
 "$tool" convert "$corpus/tinyobjloader/models/issue-140-zero-face-idx.obj" "$work/kept.obj" 2>"$work/err" || status=$?
 ((status == 1)) || fail "bad input gave status $status"
-grep -q '^glmReadMTL() failed' "$work/err" || fail "no library message: $(cat "$work/err")"
+grep -q '^glmReadOBJ() failed' "$work/err" || fail "no library message: $(cat "$work/err")"
 [[ "$(cat "$work/kept.obj")" == keep ]] || fail "the output file was changed"
 status=0
 "$tool" convert "$work/out.obj" "$work/missing/out.obj" 2>/dev/null || status=$?

@@ -82,7 +82,7 @@ pass "the indexed drawing matches the library's in every filled mode"
 status=0
 DISPLAY= "$E2E_BIN" "$corpus/tinyobjloader/models/issue-140-zero-face-idx.obj" \
   --screenshot "$E2E_WORK/none.ppm" >"$E2E_WORK/err" 2>&1 || status=$?
-((status == 1)) && grep -q '^glmReadMTL() failed' "$E2E_WORK/err" && [[ ! -e "$E2E_WORK/none.ppm" ]] ||
+((status == 1)) && grep -q '^glmReadOBJ() failed' "$E2E_WORK/err" && [[ ! -e "$E2E_WORK/none.ppm" ]] ||
   fail "bad input gave status $status: $(cat "$E2E_WORK/err")"
 status=0
 "$E2E_BIN" "$cube" --angle 200 2>/dev/null || status=$?

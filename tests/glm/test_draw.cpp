@@ -45,7 +45,7 @@ Model makeModel(bool normals, bool facetnorms, bool texcoords, bool materials) {
   m->vertices = copyArray<float>({0, 0, 0, 11, 12, 13, 21, 22, 23, 31, 32, 33, 41, 42, 43});
   m->trianglecount = 2;
   m->triangles = copyArray<ObjTriangle>(
-      {{{1, 2, 3}, {3, 2, 1}, {1, 1, 2}, 1}, {{1, 3, 4}, {2, 2, 2}, {2, 2, 1}, 2}});
+      {{{1, 2, 3}, {3, 2, 1}, {1, 1, 2}, 1, 1}, {{1, 3, 4}, {2, 2, 2}, {2, 2, 1}, 2, 0}});
   if (normals) {
     m->normalcount = 3;
     m->normals = copyArray<float>({0, 0, 0, 0.1f, 0, 0, 0.2f, 0, 0, 0.3f, 0, 0});
@@ -254,6 +254,29 @@ TEST(Draw, MaterialModeSetsEachGroupsMaterialAndDisablesColorMaterial) {
   EXPECT_EQ(args("glMaterialfv", 8),
             (std::vector<double>{GL_FRONT_AND_BACK, GL_SPECULAR, 0.6f, 0.6f, 0.6f, 1}));
   EXPECT_EQ(args("glMaterialf", 2), (std::vector<double>{GL_FRONT_AND_BACK, GL_SHININESS, 20}));
+}
+
+TEST(Draw, EachTriangleTakesItsOwnMaterialWithCallsOnlyWhereItChanges) {
+  // Group "a" holds four triangles in materials 1, 1, 0, 0; its own material
+  // is 0, the last in force, as the reader leaves it.
+  Model m = makeModel(false, false, false, true);
+  const ObjTriangle t0 = m->triangles[0], t1 = m->triangles[1];
+  std::free(m->triangles);
+  m->triangles = copyArray<ObjTriangle>({t0, t0, t1, t1});
+  m->trianglecount = 4;
+  ObjGroup* a = glmLookupGroup(m.get(), "a");
+  std::free(a->triangles);
+  a->triangles = copyArray<unsigned>({0, 1, 2, 3});
+  a->trianglecount = 4;
+  a->material = 0;
+  glmLookupGroup(m.get(), "b")->trianglecount = 0;
+  std::string warnings;
+  draw(m.get(), DRAW_COLOR, &warnings);
+  std::vector<glfake::Call> vertices = glfake::named("glVertex3fv");
+  ASSERT_EQ(vertices.size(), 12u);
+  for (int i = 0; i < 12; i++)
+    EXPECT_FLOAT_EQ(vertices[i].color[0], m->materials[i < 6 ? 1 : 0].diffuse[0]) << i;
+  EXPECT_EQ(glfake::count("glColor3fv"), 5);  // "a" twice, each other group once
 }
 
 TEST(Draw, ColorMaterialIsLeftAloneWithoutColourModes) {

@@ -197,6 +197,10 @@ class ReaderDigests : public FileTest {
         text << mat.name << "\n";
         bytes(mat.diffuse, sizeof(float) * 12);
         bytes(&mat.shininess, sizeof(float));
+        for (const char* map : {mat.diffusemap, mat.ambientmap, mat.specularmap, mat.alphamap,
+                                mat.bumpmap})
+          text << (map ? map : "(none)") << "|";
+        bytes(&mat.dissolve, sizeof(float));
       }
     }
     std::string result = text.str();

@@ -146,7 +146,7 @@ TEST(FlipWinding, SwapsCornersAndNegatesNormalsAndTwiceRestores) {
   ModelPtr model = makeModel({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
   model->trianglecount = 1;
   model->triangles = static_cast<ObjTriangle*>(std::calloc(1, sizeof(ObjTriangle)));
-  model->triangles[0] = {{1, 2, 3}, {4, 5, 6}, {7, 8, 9}, 1};
+  model->triangles[0] = {{1, 2, 3}, {4, 5, 6}, {7, 8, 9}, 1, 0};
   model->normalcount = 2;
   model->normals = static_cast<float*>(std::calloc(3, 3 * sizeof(float)));
   const float normals[6] = {0, 0, 1, 0.5f, -0.0f, -2};
@@ -180,7 +180,7 @@ TEST(FlipWinding, WithoutNormalsOrTexcoordsOnlyVertexIndicesSwap) {
   ModelPtr model = makeModel({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
   model->trianglecount = 1;
   model->triangles = static_cast<ObjTriangle*>(std::calloc(1, sizeof(ObjTriangle)));
-  model->triangles[0] = {{1, 2, 3}, {4, 5, 6}, {7, 8, 9}, 0};
+  model->triangles[0] = {{1, 2, 3}, {4, 5, 6}, {7, 8, 9}, 0, 0};
   glmFlipWinding(model.get());
   const ObjTriangle& t = model->triangles[0];
   EXPECT_EQ((std::vector<unsigned>{3, 2, 1}), std::vector<unsigned>(t.vertexidx, t.vertexidx + 3));

@@ -316,8 +316,8 @@ TEST(MergeVertices, IndicesBeyondTwoToThe24thAreExact) {
   const unsigned high = (1u << 24) + 2;
   model->trianglecount = 2;
   model->triangles = static_cast<ObjTriangle*>(std::calloc(2, sizeof(ObjTriangle)));
-  model->triangles[0] = {{high, high + 1, high + 2}, {}, {}, 0};
-  model->triangles[1] = {{1, 2, count}, {}, {}, 0};
+  model->triangles[0] = {{high, high + 1, high + 2}, {}, {}, 0, 0};
+  model->triangles[1] = {{1, 2, count}, {}, {}, 0, 0};
 
   glmMergeVertices(model, 0.5f);
   ASSERT_EQ(count - 1, model->vertexcount);

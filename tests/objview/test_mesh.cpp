@@ -16,10 +16,10 @@ TEST(ObjviewMesh, EachTriangleKeepsItsCornersAndEachDistinctCornerIsStoredOnce) 
   float normals[18], facets[15], texcoords[] = {0, 0, .1f, .2f, .3f, .4f, .5f, .6f};
   for (int i = 0; i < 18; i++) normals[i] = static_cast<float>(i);
   for (int i = 0; i < 15; i++) facets[i] = static_cast<float>(-i);
-  ObjTriangle triangles[] = {{{1, 3, 2}, {1, 3, 2}, {1, 3, 2}, 1},
-                             {{1, 2, 4}, {1, 2, 4}, {3, 2, 1}, 2},
-                             {{1, 4, 3}, {1, 5, 3}, {1, 1, 3}, 3},
-                             {{2, 3, 4}, {2, 3, 4}, {2, 3, 1}, 4}};
+  ObjTriangle triangles[] = {{{1, 3, 2}, {1, 3, 2}, {1, 3, 2}, 1, 0},
+                             {{1, 2, 4}, {1, 2, 4}, {3, 2, 1}, 2, 0},
+                             {{1, 4, 3}, {1, 5, 3}, {1, 1, 3}, 3, 1},
+                             {{2, 3, 4}, {2, 3, 4}, {2, 3, 1}, 4, 1}};
   unsigned first[] = {1, 0}, second[] = {3, 2};
   ObjGroup b{nullptr, 2, first, 0, nullptr}, a{nullptr, 2, second, 1, &b}, empty{};
   empty.next = &a;

@@ -108,10 +108,10 @@ TEST(ObjviewOptions, ParsesTheCommandLineAndRejectsMistakes) {
 
 TEST(ObjviewHiddenFaces, OnlyAClosedConsistentMeshHidesFacesAndItsWindingSaysWhich) {
   float vertices[] = {0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1};  // entry 0 unused
-  ObjTriangle tetrahedron[] = {{{1, 3, 2}, {}, {}, 0},
-                               {{1, 2, 4}, {}, {}, 0},
-                               {{1, 4, 3}, {}, {}, 0},
-                               {{2, 3, 4}, {}, {}, 0}};
+  ObjTriangle tetrahedron[] = {{{1, 3, 2}, {}, {}, 0, 0},
+                               {{1, 2, 4}, {}, {}, 0, 0},
+                               {{1, 4, 3}, {}, {}, 0, 0},
+                               {{2, 3, 4}, {}, {}, 0, 0}};
   ObjModel model{};
   model.vertexcount = 4;
   model.vertices = vertices;
