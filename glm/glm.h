@@ -21,8 +21,15 @@
  *   the new one first, so a failure leaves the model as it was.
  * - Preconditions (non-null model, required arrays present) are assertions
  *   that stay on in every build and quote the failed expression.
- * - A model is used by one thread at a time; the library keeps no global
- *   state apart from the failure handler.
+ * - A model is used by one thread at a time. glmReadOBJ reads a file of 1 MiB
+ *   or more on two threads where there are two processor cores, and returns
+ *   once both are done. The library's global state is the failure handler
+ *   (install it before other threads use the library) and the reader's: the
+ *   number of cores, counted once, and the size from which it reads on two
+ *   threads (fixed; an internal hook lets the tests change it). Different
+ *   models may be used on different threads at once.
+ * - The header serves C and C++ alike: C types, C linkage, bool from
+ *   <stdbool.h>.
  */
 #ifndef GLM_H
 #define GLM_H
@@ -31,6 +38,12 @@
  * its exported interface, and nothing else. */
 #if defined(__GNUC__)
 #pragma GCC visibility push(default)
+#endif
+
+#include <stdbool.h>
+
+#ifdef __cplusplus
+extern "C" {
 #endif
 
 /* ------------------------------------------------------------------------ */
@@ -347,6 +360,10 @@ void glmWriteMTL(ObjModel* model, const char* modelpath, const char* mtllibname)
  * success. The header is read in lines of at most 69 characters; lines that
  * begin with "#" are comments. */
 unsigned char* glmLoadPPM(const char* filename, int* width, int* height);
+
+#ifdef __cplusplus
+}
+#endif
 
 #if defined(__GNUC__)
 #pragma GCC visibility pop

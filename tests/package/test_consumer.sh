@@ -1,6 +1,6 @@
 # Installs the build into a temporary prefix, then builds and runs a program
-# outside the tree against it: with find_package (shared and static library)
-# and with pkg-config.
+# outside the tree against it, in C++ and in C: with find_package (shared and
+# static library) and with pkg-config.
 #   bash tests/package/test_consumer.sh BUILD_DIR
 set -euo pipefail
 build=$(realpath "${1:?usage: $0 BUILD_DIR}")
@@ -30,15 +30,24 @@ echo "ok: the shared library exports glm.h's $(wc -l <<<"$declared") functions o
 
 cmake -S "$here" -B "$work/cmake" -DCMAKE_PREFIX_PATH="$work/prefix" >/dev/null
 cmake --build "$work/cmake" >/dev/null
-check "find_package, shared library" "$work/cmake/consumer_shared"
-check "find_package, static library" "$work/cmake/consumer_static"
-! ldd "$work/cmake/consumer_static" | grep -q glmobj || { echo "FAIL: the static build needs libglmobj.so" >&2; exit 1; }
+for consumer in consumer consumer_c; do
+  check "find_package, $consumer, shared library" "$work/cmake/${consumer}_shared"
+  check "find_package, $consumer, static library" "$work/cmake/${consumer}_static"
+  ! ldd "$work/cmake/${consumer}_static" | grep -q glmobj ||
+    { echo "FAIL: the static build needs libglmobj.so" >&2; exit 1; }
+done
 
+# The README's pkg-config lines, word for word: a program run through
+# LD_LIBRARY_PATH, or built with the rpath flag and run as it is.
 export PKG_CONFIG_PATH=$work/prefix/lib/pkgconfig
-read -r -a flags <<<"$(pkg-config --cflags --libs glmobj)"
-g++ -std=c++20 "$here/consumer.cpp" -o "$work/consumer_pc" "${flags[@]}" \
-  -Wl,-rpath,"$(pkg-config --variable=libdir glmobj)"
-check "pkg-config" "$work/consumer_pc"
+cd "$work"
+cp "$here/consumer.cpp" app.cpp
+cp "$here/consumer.c" app.c
+g++ -std=c++20 app.cpp -o app $(pkg-config --cflags --libs glmobj)
+! ./app "$model" >/dev/null 2>&1 || { echo "FAIL: found the library without being told" >&2; exit 1; }
+LD_LIBRARY_PATH=$work/prefix/lib check "pkg-config, C++, LD_LIBRARY_PATH" ./app
+gcc app.c -o app $(pkg-config --cflags --libs glmobj) -Wl,-rpath,$(pkg-config --variable=libdir glmobj)
+check "pkg-config, C, rpath" ./app
 
 # The installed programs say the package's version and have manual pages
 # made for that version.
