@@ -62,8 +62,8 @@ void glmDraw(ObjModel* model, unsigned mode) {
   for (const ObjGroup* group = model->groups; group; group = group->next) {
     // A group starts in its first triangle's material (its own when it has
     // none) and changes only where a triangle's material does.
-    unsigned current = group->trianglecount > 0 ? model->triangles[group->triangles[0]].material
-                                                : group->material;
+    unsigned current =
+        group->trianglecount > 0 ? model->triangles[group->triangles[0]].material : group->material;
     if (coloured) applyMaterial(model, current, mode);
     if (!(mode & DRAW_OUTLINE)) glBegin(GL_TRIANGLES);
     for (unsigned i = 0; i < group->trianglecount; i++) {

@@ -4,7 +4,7 @@
  * Reads OBJ and MTL text into one in-memory record, draws it with OpenGL 1.1
  * immediate mode, computes facet and crease-angle vertex normals, measures and
  * transforms it, generates texture coordinates, welds duplicate vertices,
- * writes it back as OBJ and MTL text, and reads raw PPM images.
+ * writes it back as OBJ and MTL text, and reads and writes raw PPM images.
  *
  * Conventions shared by every operation:
  * - Vertex, normal, texture-coordinate and facet-normal arrays are indexed
@@ -327,23 +327,36 @@ void glmMergeVertices(ObjModel* model, float epsilon);
  * v/t/n): a triangle has texture coordinates or vertex normals when all three
  * of its indices of that kind are non-zero, a facet normal when facetnormidx
  * is. Numbers are "%f" text where that reads back as the same float, else the
- * shortest text that does. With DRAW_MATERIAL and an mtllib it also writes
+ * shortest text that does. Groups are written in the order they were made,
+ * the reader's own "default" (the first made) without a "g" line, and a name
+ * that starts with a blank (as the reader gives names) directly after the
+ * "g", so that reading the file gives the same groups and writing it again
+ * the same text. With DRAW_MATERIAL a "usemtl" line follows each "g" line
+ * and comes wherever a triangle's material changes (and after a group's
+ * faces where the group's own material is another). With DRAW_MATERIAL and an mtllib it also writes
  * the MTL library beside it; a library name that is absolute or has a ".."
- * component is refused. Each file goes to a temporary file in its directory
- * that replaces the target only once both files are completely written; a
- * symbolic link is followed (a dangling one creates the file it names), and a
- * target that is not a regular file, or that lies in a directory where no
- * temporary can be made, is written in place once its text is complete. A
- * target that opening for writing would refuse (such as a write-protected
- * file) is refused. Any failure to create, write or close a file is fatal,
- * with the system's reason; a failure before the files are put in place
- * leaves both targets as they were. Asserts "model", and before creating any
- * file that every group's triangle and material indices and every index the
- * mode writes are in range. */
+ * component, or that names the OBJ file itself, is refused. Each file goes to
+ * a new temporary file in its directory (created as open(2) creates files,
+ * under the umask, which is never changed) that replaces the target only once
+ * both files are completely written; a symbolic link is followed (a dangling
+ * one creates the file it names). A target that is not a regular file (a
+ * device, a pipe, a terminal, /dev/stdout) is opened as its name opens and
+ * written once its text is complete. Only an existing file in a directory
+ * that refuses new files is written in place, after room for the whole text
+ * has been reserved; where no temporary can be made for another reason (a
+ * full disk, a quota) the write fails. A target that opening for writing
+ * would refuse (such as a write-protected file) is refused. Any failure to
+ * create, write or close a file is fatal, with the system's reason; a failure
+ * leaves both targets as they were and creates no file. Asserts "model", and
+ * before creating any file that every group's triangle and material indices
+ * and every index the mode writes are in range. */
 void glmWriteOBJ(ObjModel* model, const char* filename, unsigned mode);
 
 /* Writes every material of the model as the MTL library `mtllibname` in the
- * directory of `modelpath` (as glmPathDirectory gives it), put in place as
+ * directory of `modelpath` (as glmPathDirectory gives it): colours, Ns, d
+ * where the dissolve is not 1, and the map names. Material 0 named "default"
+ * is the reader's own: its values go before the first "newmtl", and nothing
+ * is written for it while they are the reader's initial ones. Put in place as
  * glmWriteOBJ does; a name that is absolute or has a ".." component and any
  * failure are fatal. Asserts "model". */
 void glmWriteMTL(ObjModel* model, const char* modelpath, const char* mtllibname);
@@ -353,13 +366,25 @@ void glmWriteMTL(ObjModel* model, const char* modelpath, const char* mtllibname)
 /* ------------------------------------------------------------------------ */
 
 /* Reads a raw ("P6") PPM file with maxval 1..255 into a new malloc'd buffer of
- * width x height x 3 bytes, top row first, which the caller frees. On any
- * failure (unreadable, not P6, truncated header or pixels, a width or height
- * below 1, more than 2^31 bytes of pixels) prints one line naming the file on
- * standard error and returns null; *width and *height are written only on
- * success. The header is read in lines of at most 69 characters; lines that
- * begin with "#" are comments. */
+ * width x height x 3 bytes, top row first, which the caller frees. Samples are
+ * scaled from 0..maxval to 0..255 (rounded; one above maxval counts as
+ * maxval), so every image comes back at full range. On any failure
+ * (unreadable, not P6, a malformed or truncated header, short pixel data, a
+ * width or height below 1, more than 2^31 bytes of pixels, maxval above 255)
+ * prints one line naming the file on standard error and returns null; *width
+ * and *height are written only on success. The header is "P6" and the three
+ * decimal numbers width, height and maxval, separated by whitespace on one
+ * line or several; "#" starts a comment that runs to its line end. The
+ * pixels follow the one whitespace byte (or CR LF) after maxval. */
 unsigned char* glmLoadPPM(const char* filename, int* width, int* height);
+
+/* Writes `pixels` (width x height x 3 bytes of RGB, top row first) as a raw
+ * PPM file with maxval 255, the form glmLoadPPM reads back. The file is put
+ * in place as glmWriteOBJ puts its files: a failure leaves an existing file
+ * as it was. A failure to create or write it is fatal: "glmWritePPM() failed:
+ * ..." with the system's reason on standard error. Asserts "filename",
+ * "pixels" and a width and height above 0. */
+void glmWritePPM(const char* filename, const unsigned char* pixels, int width, int height);
 
 #ifdef __cplusplus
 }

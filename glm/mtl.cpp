@@ -45,9 +45,9 @@ struct MapOption {
   bool upToThree;
 };
 constexpr MapOption kMapOptions[] = {
-    {"-blendu", 1, false}, {"-blendv", 1, false}, {"-bm", 1, false},     {"-boost", 1, false},
+    {"-blendu", 1, false}, {"-blendv", 1, false}, {"-bm", 1, false},      {"-boost", 1, false},
     {"-cc", 1, false},     {"-clamp", 1, false},  {"-imfchan", 1, false}, {"-mm", 2, false},
-    {"-o", 1, true},       {"-s", 1, true},       {"-t", 1, true},       {"-texres", 1, false},
+    {"-o", 1, true},       {"-s", 1, true},       {"-t", 1, true},        {"-texres", 1, false},
     {"-type", 1, false},
 };
 

@@ -1,21 +1,25 @@
-// Raw ("P6") PPM image reader.
+// Raw ("P6") PPM image reader and writer.
 //
-// The header is read line by line through a 70-byte buffer; lines that begin
-// with "#" are comments. Every number of the header is checked before any
+// The header is read as whitespace-separated numbers; "#" starts a comment
+// that runs to its line end. Every number of the header is checked before any
 // pixel is read, and the pixel data is checked against the file's size before
 // the buffer is allocated, so a short or hostile file never leads to a large
 // allocation or a read outside the buffer.
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
 
 #include "glm_internal.h"
+#include "replace.h"
 
 namespace {
 
@@ -27,44 +31,71 @@ struct FileCloser {
 };
 using File = std::unique_ptr<FILE, FileCloser>;
 
-// Reads up to `wanted` decimal integers separated by whitespace, as
-// sscanf("%d %d %d") does, into values[0..wanted-1]; returns how many were
-// converted. Values beyond the range of long long are clamped, so an overlong
-// number is later rejected instead of wrapping round to a plausible size.
-int scanNumbers(const char* text, long long* values, int wanted) {
-  int found = 0;
-  while (found < wanted) {
-    while (std::isspace(static_cast<unsigned char>(*text))) text++;
-    bool negative = *text == '-';
-    if (*text == '-' || *text == '+') text++;
-    if (!std::isdigit(static_cast<unsigned char>(*text))) break;
-    long long value = 0;
-    for (; std::isdigit(static_cast<unsigned char>(*text)); text++) {
-      int digit = *text - '0';
-      value = value > (LLONG_MAX - digit) / 10 ? LLONG_MAX : value * 10 + digit;
+// The next header byte after whitespace and comments, which run from "#"
+// to the end of their line wherever they start.
+int skipBlanks(FILE* file) {
+  int c = std::getc(file);
+  for (;;) {
+    if (c == '#') {
+      while (c != '\n' && c != '\r' && c != EOF) c = std::getc(file);
+    } else if (c != EOF && std::isspace(c)) {
+      c = std::getc(file);
+    } else {
+      return c;
     }
-    values[found++] = negative ? -value : value;
   }
-  return found;
 }
 
-// Reads the magic line and the header's width, height and maxval into
-// header[0..2], over as many lines as the file spreads them; once a number is
-// found, later lines continue from the next one. False after a message.
-bool readHeader(FILE* file, const char* filename, long long header[3]) {
-  char line[70];
-  if (!std::fgets(line, sizeof line, file) || std::strncmp(line, "P6", 2) != 0) {
+// After maxval: the pixels follow its line's end when only blanks stand
+// before it, as in "255 \n" or "255\r\n"; otherwise they begin right after
+// the one whitespace byte `c` that ended the number. The bytes read past it
+// that turn out to be pixels are left in `lead`.
+void skipToPixels(FILE* file, int c, std::string& lead) {
+  constexpr std::size_t kMaxBlanks = 64;
+  for (std::string blanks; c != '\n';) {
+    c = std::getc(file);
+    if (c == '\n') return;
+    if ((c == ' ' || c == '\t' || c == '\r') && blanks.size() < kMaxBlanks) {
+      blanks += static_cast<char>(c);
+      continue;
+    }
+    if (c != EOF) blanks += static_cast<char>(c);
+    lead = blanks;
+    return;
+  }
+}
+
+// Reads the magic number and the header's width, height and maxval into
+// header[0..2]: whitespace-separated decimal numbers, on one line or many,
+// with comments anywhere between them. Overlong numbers are clamped, so they
+// are later refused instead of wrapping round to a plausible size. False
+// after a message.
+bool readHeader(FILE* file, const char* filename, long long header[3], std::string& lead) {
+  const int p = std::getc(file), six = std::getc(file), after = std::getc(file);
+  if (p != 'P' || six != '6' || !(after == EOF || after == '#' || std::isspace(after))) {
     std::fprintf(stderr, "%s: Not a raw PPM file\n", filename);
     return false;
   }
-  int found = 0;
-  while (found < 3) {
-    if (!std::fgets(line, sizeof line, file)) {
+  std::ungetc(after, file);
+  for (int found = 0; found < 3; found++) {
+    int c = skipBlanks(file);
+    if (c == EOF) {
       std::fprintf(stderr, "%s: PPM header ends before width, height and maxval\n", filename);
       return false;
     }
-    if (line[0] == '#') continue;
-    found += scanNumbers(line, header + found, 3 - found);
+    long long value = 0;
+    bool digits = false;
+    for (; c != EOF && std::isdigit(c); c = std::getc(file), digits = true)
+      value = value > (LLONG_MAX - (c - '0')) / 10 ? LLONG_MAX : value * 10 + (c - '0');
+    const bool last = found == 2;
+    if (!digits || !((!last && c == '#') || (c != EOF && std::isspace(c)))) {
+      std::fprintf(stderr, "%s: PPM header holds something other than width, height and maxval\n",
+                   filename);
+      return false;
+    }
+    if (c == '#') std::ungetc(c, file);
+    if (last) skipToPixels(file, c, lead);
+    header[found] = value;
   }
   return true;
 }
@@ -105,6 +136,16 @@ bool fileHolds(FILE* file, const char* filename, std::size_t size) {
   return true;
 }
 
+// Spreads samples of 0..maxval over 0..255, so callers can take every image
+// as full range; a sample above maxval counts as maxval.
+void scaleSamples(unsigned char* samples, std::size_t count, unsigned maxval) {
+  if (maxval == 255) return;
+  unsigned char table[256];
+  for (unsigned v = 0; v < 256; v++)
+    table[v] = static_cast<unsigned char>((std::min(v, maxval) * 255 + maxval / 2) / maxval);
+  for (std::size_t i = 0; i < count; i++) samples[i] = table[samples[i]];
+}
+
 }  // namespace
 
 unsigned char* glmLoadPPM(const char* filename, int* width, int* height) {
@@ -114,23 +155,44 @@ unsigned char* glmLoadPPM(const char* filename, int* width, int* height) {
     return nullptr;
   }
   long long header[3] = {0, 0, 0};
-  if (!readHeader(file.get(), filename, header)) return nullptr;
+  std::string lead;
+  if (!readHeader(file.get(), filename, header, lead)) return nullptr;
   const long long w = header[0], h = header[1], maxval = header[2];
   if (!headerAcceptable(filename, w, h, maxval)) return nullptr;
   const std::size_t size = static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 3;
-  if (!fileHolds(file.get(), filename, size)) return nullptr;
+  const std::size_t early = std::min(lead.size(), size);
+  if (!fileHolds(file.get(), filename, size - early)) return nullptr;
 
   glm_internal::Owned<unsigned char> pixels(static_cast<unsigned char*>(std::malloc(size)));
   if (!pixels) {
     std::fprintf(stderr, "%s: out of memory for %zu bytes of PPM pixels\n", filename, size);
     return nullptr;
   }
-  std::size_t got = std::fread(pixels.get(), 1, size, file.get());
+  std::memcpy(pixels.get(), lead.data(), early);
+  std::size_t got = early + std::fread(pixels.get() + early, 1, size - early, file.get());
   if (got != size) {
     std::fprintf(stderr, "%s: PPM pixel data is short: %zu of %zu bytes\n", filename, got, size);
     return nullptr;
   }
+  scaleSamples(pixels.get(), size, static_cast<unsigned>(maxval));
   *width = static_cast<int>(w);
   *height = static_cast<int>(h);
   return pixels.release();
+}
+
+void glmWritePPM(const char* filename, const unsigned char* pixels, int width, int height) {
+  GLM_ASSERT(filename);
+  GLM_ASSERT(pixels);
+  GLM_ASSERT(width > 0 && height > 0);
+  using glm_internal::Output;
+  Output out, none;
+  if (!openOutput(out, filename)) {
+    int error = errno;
+    glm_internal::failWith(out, none,
+                           "glmWritePPM() failed: can't open file \"%s\" to write: %s.\n", filename,
+                           std::strerror(error));
+  }
+  out.printf("P6\n%d %d\n255\n", width, height);
+  out.put(pixels, static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3);
+  if (!finishOutput(out) || !commitOutput(out)) glm_internal::writeFailed("glmWritePPM", out, none);
 }

@@ -1,225 +1,33 @@
 // OBJ and MTL writer.
 //
-// Each file is written to a temporary file beside its target and renamed over
-// the target only once every byte has been written, flushed and the file
-// closed without error, so a full disk or an I/O error never leaves a
-// truncated model in place of a good one. When glmWriteOBJ also writes the
-// material library, both files are completed first and then renamed, the
-// library before the model that names it. Everything that could stop the
-// writer (its preconditions, a library name that would leave the model's
-// directory, a target that cannot be opened) is settled before the first
-// byte reaches either target.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
+// Each file is put in place by the rules of replace.h. When glmWriteOBJ also
+// writes the material library, both files are completed first and then put
+// in place, the library before the model that names it. Everything that
+// could stop the writer (its preconditions, a library name that would leave
+// the model's directory or name the model file itself, a target that cannot
+// be opened) is settled before the first byte reaches either target.
 #include <cerrno>
-#include <climits>
 #include <charconv>
 #include <cmath>
-#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "glm_internal.h"
-
-using namespace glm_internal;
+#include "replace.h"
 
 namespace {
 
-// One output file on its way to its target. Usually the text goes to a
-// temporary file that commit() renames over the target. A target that cannot
-// be replaced that way (a device, a pipe, a file in a directory where no
-// temporary can be made) is opened in place without truncating it, the text
-// is collected in memory and written out by commit(), so a failure before
-// that leaves the target as it was. The destructor (reached when a failure
-// handler throws) and discard() (called before a fatal exit, which runs no
-// destructors) release everything and remove an unfinished temporary file.
-struct Output {
-  std::string name;    // the path as the caller gave it, for messages
-  std::string target;  // where the finished file goes
-  std::string temp;    // the temporary file; empty when writing in place
-  FILE* file = nullptr;
-  int inPlace = -1;  // the target's descriptor when writing in place
-  char* memory = nullptr;
-  std::size_t memoryLength = 0;
-  int error = 0;  // errno of the first failure, or 0
-
-  Output() = default;
-  Output(const Output&) = delete;
-  Output& operator=(const Output&) = delete;
-  ~Output() { discard(); }
-
-  void discard() {
-    if (file) std::fclose(file);
-    file = nullptr;
-    std::free(memory);
-    memory = nullptr;
-    if (inPlace >= 0) close(inPlace);
-    inPlace = -1;
-    if (!temp.empty()) unlink(temp.c_str());
-    temp.clear();
-  }
-
-  void printf(const char* format, ...) __attribute__((format(printf, 2, 3))) {
-    if (error) return;  // the file is lost anyway; keep the first cause
-    va_list args;
-    va_start(args, format);
-    int written = std::vfprintf(file, format, args);
-    va_end(args);
-    if (written < 0) error = errno ? errno : EIO;
-  }
-
-  void put(const char* text, std::size_t length) {
-    if (!error && std::fwrite(text, 1, length, file) != length) error = errno ? errno : EIO;
-  }
-};
-
-// The permission bits a file created by fopen(path, "w") would get: those of
-// the file it replaces, or 0666 less the umask for a new file.
-mode_t creationMode(const struct stat* existing) {
-  if (existing) return existing->st_mode & 07777;
-  mode_t mask = umask(0);
-  umask(mask);
-  return 0666 & ~mask;
-}
-
-// The file that opening `path` for writing would write: symbolic links are
-// followed, also one that names a file that does not exist yet (which is
-// then created, and the link kept). Sets errno to ELOOP for a loop.
-bool resolveTarget(const std::string& path, std::string& target) {
-  target = path;
-  for (int links = 0; links < 40; links++) {
-    struct stat status;
-    if (lstat(target.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) return true;
-    char buffer[PATH_MAX];
-    ssize_t length = readlink(target.c_str(), buffer, sizeof buffer);
-    if (length <= 0 || static_cast<std::size_t>(length) == sizeof buffer) return true;
-    std::string link(buffer, static_cast<std::size_t>(length));
-    std::size_t slash = target.rfind('/');
-    if (link[0] == '/' || slash == std::string::npos)
-      target = link;
-    else
-      target = target.substr(0, slash + 1) + link;
-  }
-  errno = ELOOP;
-  return false;
-}
-
-// Opens the target itself for writing, without truncating it yet.
-bool openInPlace(Output& out) {
-  out.inPlace = open(out.target.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
-  if (out.inPlace < 0) return false;
-  out.file = open_memstream(&out.memory, &out.memoryLength);
-  if (!out.file) {
-    int saved = errno;
-    out.discard();
-    errno = saved;
-    return false;
-  }
-  return true;
-}
-
-// Opens `out` for writing towards `target`, failing (with errno set) where
-// opening the target for writing would fail. A target that exists and is not
-// a regular file cannot be replaced by renaming, and one in a directory that
-// takes no new file has no room for a temporary: both are written in place.
-bool openOutput(Output& out, const char* target) {
-  out.name = target;
-  if (!*target) {
-    errno = ENOENT;
-    return false;
-  }
-  if (!resolveTarget(target, out.target)) return false;
-  struct stat status;
-  bool exists = stat(out.target.c_str(), &status) == 0;
-  if (exists && !S_ISREG(status.st_mode)) return openInPlace(out);
-  // Renaming would replace a file that its permissions protect from writing.
-  if (exists && faccessat(AT_FDCWD, out.target.c_str(), W_OK, AT_EACCESS) != 0) return false;
-  std::string pattern = out.target + ".XXXXXX";
-  int fd = mkstemp(pattern.data());
-  if (fd < 0) return openInPlace(out);
-  out.temp = pattern;
-  if (exists && fchown(fd, status.st_uid, status.st_gid) != 0) {
-    // Only a privileged writer can keep another owner; the file is its own then.
-  }
-  if (fchmod(fd, creationMode(exists ? &status : nullptr)) != 0 || !(out.file = fdopen(fd, "w"))) {
-    int saved = errno;
-    if (!out.file) close(fd);
-    out.discard();
-    errno = saved;
-    return false;
-  }
-  return true;
-}
-
-// Flushes and closes the text; a temporary file is also synced. Returns false
-// with out.error set when any write, the flush or the close failed.
-bool finishOutput(Output& out) {
-  if (!out.error && std::fflush(out.file) != 0) out.error = errno ? errno : EIO;
-  if (!out.error && std::ferror(out.file)) out.error = EIO;
-  if (!out.error && !out.temp.empty() && fsync(fileno(out.file)) != 0) out.error = errno;
-  FILE* file = out.file;
-  out.file = nullptr;
-  if (std::fclose(file) != 0 && !out.error) out.error = errno ? errno : EIO;
-  return out.error == 0;
-}
-
-// Puts a finished text in its target: renames the temporary file, or writes
-// the collected text in place and cuts a regular file to its length.
-bool commitOutput(Output& out) {
-  if (out.inPlace >= 0) {
-    for (std::size_t done = 0; done < out.memoryLength;) {
-      ssize_t written = write(out.inPlace, out.memory + done, out.memoryLength - done);
-      if (written < 0 && errno == EINTR) continue;
-      if (written <= 0) {
-        out.error = written < 0 ? errno : EIO;
-        return false;
-      }
-      done += static_cast<std::size_t>(written);
-    }
-    struct stat status;
-    if (fstat(out.inPlace, &status) == 0 && S_ISREG(status.st_mode) &&
-        ftruncate(out.inPlace, static_cast<off_t>(out.memoryLength)) != 0) {
-      out.error = errno;
-      return false;
-    }
-    int fd = out.inPlace;
-    out.inPlace = -1;
-    if (close(fd) != 0) {
-      out.error = errno;
-      return false;
-    }
-    return true;
-  }
-  if (std::rename(out.temp.c_str(), out.target.c_str()) != 0) {
-    out.error = errno;
-    return false;
-  }
-  out.temp.clear();
-  return true;
-}
-
-// Releases both outputs, then fails with the message.
-[[noreturn]] __attribute__((format(printf, 3, 4))) void failWith(Output& a, Output& b,
-                                                                 const char* format, ...) {
-  a.discard();
-  b.discard();
-  va_list args;
-  va_start(args, format);
-  std::vfprintf(stderr, format, args);
-  va_end(args);
-  glmFatal();
-}
-
-[[noreturn]] void writeFailed(const char* operation, Output& out, Output& other) {
-  std::string name = out.name;
-  failWith(out, other, "%s() failed: can't write file \"%s\": %s\n", operation, name.c_str(),
-           std::strerror(out.error ? out.error : EIO));
-}
+using glm_internal::failWith;
+using glm_internal::glmCorrectMode;
+using glm_internal::glmFailf;
+using glm_internal::Output;
+using glm_internal::OwnedString;
+using glm_internal::writeFailed;
 
 // Appends one number: "%f" text when it reads back as the same float (so
 // ordinary output keeps its familiar fixed form), otherwise the shortest text
@@ -292,18 +100,42 @@ void writeHeader(Output& out, const char* format) {
   out.printf("#  Indices count from 1\n");
 }
 
-// Writes the material library into `out`, already opened by the caller.
+// Whether a material is the reader's own "default" as it makes it, before
+// any statement of a library has changed it.
+bool untouchedDefault(const ObjMaterial& m) {
+  static const float kDiffuse[4] = {0.8f, 0.8f, 0.8f, 1.0f}, kAmbient[4] = {0.2f, 0.2f, 0.2f, 1.0f},
+                     kSpecular[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+  return std::strcmp(m.name, "default") == 0 && std::memcmp(m.diffuse, kDiffuse, 16) == 0 &&
+         std::memcmp(m.ambient, kAmbient, 16) == 0 && std::memcmp(m.specular, kSpecular, 16) == 0 &&
+         sameFloat(m.shininess, 65.0f) && sameFloat(m.dissolve, 1.0f) && !m.diffusemap &&
+         !m.ambientmap && !m.specularmap && !m.alphamap && !m.bumpmap;
+}
+
+// Writes the material library into `out`, already opened by the caller. The
+// reader makes material 0, "default", itself: its values are written as the
+// statements before the first "newmtl" (which apply to it), and not at all
+// while they are the reader's own, so a second "default" never appears.
 void writeMaterials(Output& out, const ObjModel* model) {
   writeHeader(out, "MTL");
   out.printf("#  \n\n");
   for (unsigned i = 0; i < model->materialcount; i++) {
     const ObjMaterial& material = model->materials[i];
-    out.printf("newmtl %s\n", material.name);
+    const bool reads = i == 0 && std::strcmp(material.name, "default") == 0;
+    if (reads && untouchedDefault(material)) continue;
+    if (!reads) out.printf("newmtl %s\n", material.name);
     putNumbers(out, "Ka", material.ambient, 3);
     putNumbers(out, "Kd", material.diffuse, 3);
     putNumbers(out, "Ks", material.specular, 3);
     // Back from GL_SHININESS's 0..128 to the file's 0..1000 scale.
     putShininess(out, material.shininess);
+    if (!sameFloat(material.dissolve, 1.0f)) putNumbers(out, "d", &material.dissolve, 1);
+    const std::pair<const char*, const char*> maps[] = {{"map_Ka", material.ambientmap},
+                                                        {"map_Kd", material.diffusemap},
+                                                        {"map_Ks", material.specularmap},
+                                                        {"map_d", material.alphamap},
+                                                        {"bump", material.bumpmap}};
+    for (const auto& [keyword, image] : maps)
+      if (image) out.printf("%s %s\n", keyword, image);
     out.printf("\n");
   }
 }
@@ -327,6 +159,9 @@ bool leavesDirectory(const char* name) {
 // A library name read from a file must not take the writer out of the
 // model's directory; refused before any file is created.
 void checkLibraryName(const char* modelpath, const char* mtllibname) {
+  if (!*mtllibname)
+    glmFailf(stderr, "glmWriteMTL() failed: the material library of \"%s\" has no name.\n",
+             modelpath);
   if (leavesDirectory(mtllibname))
     glmFailf(stderr,
              "glmWriteMTL() failed: material library \"%s\" would leave the directory of "
@@ -334,10 +169,22 @@ void checkLibraryName(const char* modelpath, const char* mtllibname) {
              mtllibname, modelpath);
 }
 
+std::string libraryPath(const char* modelpath, const char* mtllibname) {
+  OwnedString directory(glmPathDirectory(modelpath));
+  return std::string(directory.get()) + mtllibname;
+}
+
+// A model written over its own library would lose the materials it names.
+void checkNotOwnLibrary(const char* filename, const char* mtllibname) {
+  const std::string path = libraryPath(filename, mtllibname);
+  if (glm_internal::sameFile(filename, path.c_str()))
+    glmFailf(stderr, "glmWriteOBJ() failed: \"%s\" is the model's own material library \"%s\".\n",
+             filename, path.c_str());
+}
+
 // Opens the library's output; on failure releases `pending` too.
 void openLibrary(Output& out, Output& pending, const char* modelpath, const char* mtllibname) {
-  OwnedString directory(glmPathDirectory(modelpath));
-  std::string path = std::string(directory.get()) + mtllibname;
+  const std::string path = libraryPath(modelpath, mtllibname);
   if (!openOutput(out, path.c_str())) {
     int error = errno;
     failWith(out, pending, "glmWriteMTL() failed: can't open file \"%s\": %s.\n", path.c_str(),
@@ -377,6 +224,7 @@ void checkGroups(const ObjModel* model, unsigned mode) {
     for (unsigned i = 0; i < group->trianglecount; i++) {
       GLM_ASSERT(group->triangles[i] < model->trianglecount);
       const ObjTriangle& t = model->triangles[group->triangles[i]];
+      if (mode & DRAW_MATERIAL) GLM_ASSERT(t.material < model->materialcount);
       for (int k = 0; k < 3; k++) {
         GLM_ASSERT(t.vertexidx[k] >= 1 && t.vertexidx[k] <= model->vertexcount);
         if (mode & DRAW_TEXTURE) GLM_ASSERT(t.texcoordidx[k] <= model->texcoordcount);
@@ -413,13 +261,35 @@ void writeFace(Output& out, const ObjTriangle& t, unsigned mode) {
     out.printf("f %u %u %u\n", v[0], v[1], v[2]);
 }
 
+// Groups in the order they were made, which is the order the reader makes
+// them again, so writing what was read writes the same text. The reader's own
+// "default" (the first group made) is the one its faces before any "g" line
+// go to: its faces come first, without a "g" line. A name as the reader gives
+// it already starts with the blank after "g". A "usemtl" line comes after
+// each "g" line and wherever a triangle's material changes, and one more
+// after a group's faces where its own material is another (the reader gives a
+// group the last material in force while it was current).
 void writeGroups(Output& out, const ObjModel* model, unsigned mode) {
-  for (const ObjGroup* group = model->groups; group; group = group->next) {
-    out.printf("g %s\n", group->name);
-    if (mode & DRAW_MATERIAL) out.printf("usemtl %s\n", model->materials[group->material].name);
-    for (unsigned i = 0; i < group->trianglecount; i++)
-      writeFace(out, model->triangles[group->triangles[i]], mode);
-    out.printf("\n");
+  std::vector<const ObjGroup*> groups;
+  for (const ObjGroup* group = model->groups; group; group = group->next) groups.push_back(group);
+  const bool materials = (mode & DRAW_MATERIAL) != 0;
+  unsigned current = 0;  // the material in force as the file is read
+  auto use = [&](unsigned material) {
+    out.printf("usemtl %s\n", model->materials[material].name);
+    current = material;
+  };
+  for (auto at = groups.rbegin(); at != groups.rend(); ++at) {
+    const ObjGroup* group = *at;
+    const bool implicit = at == groups.rbegin() && std::strcmp(group->name, "default") == 0;
+    if (!implicit) out.printf(group->name[0] == ' ' ? "g%s\n" : "g %s\n", group->name);
+    for (unsigned i = 0; i < group->trianglecount; i++) {
+      const ObjTriangle& t = model->triangles[group->triangles[i]];
+      if (materials && (t.material != current || (i == 0 && !implicit))) use(t.material);
+      writeFace(out, t, mode);
+    }
+    if (materials && (group->material != current || (group->trianglecount == 0 && !implicit)))
+      use(group->material);
+    if (!implicit || group->trianglecount > 0) out.printf("\n");
   }
 }
 
@@ -431,7 +301,10 @@ void glmWriteOBJ(ObjModel* model, const char* filename, unsigned mode) {
   checkGroups(model, mode);
   if (mode & DRAW_MATERIAL) checkMaterials(model);
   const bool library = (mode & DRAW_MATERIAL) && model->mtllib;
-  if (library) checkLibraryName(filename, model->mtllib);
+  if (library) {
+    checkLibraryName(filename, model->mtllib);
+    checkNotOwnLibrary(filename, model->mtllib);
+  }
 
   Output obj, mtl;
   if (!openOutput(obj, filename)) {

@@ -1,13 +1,17 @@
 // objtool: inspects and converts Wavefront OBJ models with the glm library.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cfloat>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "glm.h"
@@ -30,11 +34,14 @@ DESCRIPTION
 
     info prints the counts of vertices, normals, texture coordinates,
     triangles, groups and materials, every group (in the order the file
-    created them) with its triangle count and material, and the bounding box:
-    its least and greatest corner, size and centre. The materials counted
+    created them) with its triangle count and material (the last one in
+    force in it), every material with the number of triangles drawn in it
+    and the image files of its maps (map_Kd, map_Ka, map_Ks, map_d, bump),
+    each found or missing beside the MTL file, and the bounding box: its
+    least and greatest corner, size and centre. The materials counted
     include "default", which the library puts first whenever a model has a
-    material library: a library of two materials counts 3. With --json it prints
-    the same as one JSON object (see JSON OUTPUT).
+    material library: a library of two materials counts 3. With --json it
+    prints the same as one JSON object (see JSON OUTPUT).
 
     convert reads IN, applies the operations asked for in this fixed order,
     whatever the order of the options, and writes OUT:
@@ -62,7 +69,10 @@ DESCRIPTION
     With material output the MTL library is written under its own name in
     the directory of OUT, replacing any file of that name there. OUT (and the
     library) are replaced only once completely written: a failure leaves them
-    as they were. IN and OUT may be the same file.
+    as they were. IN and OUT may be the same file; OUT may not be the
+    model's own material library. OUT may name standard output
+    (/dev/stdout): the model is written through it (so >> appends), without
+    materials; --write material is then a usage error.
 
     Messages of the model library (warnings such as a mode asking for data
     the model lacks, and failures) go to standard error; standard output
@@ -73,12 +83,18 @@ JSON OUTPUT
      "counts": {"vertices": 8, "normals": 0, "texcoords": 0,
                 "triangles": 12, "groups": 1, "materials": 2},
      "groups": [{"name": "default", "triangles": 12, "material": "red"}],
+     "materials": [{"name": "default", "triangles": 0, "maps": {}},
+                   {"name": "red", "triangles": 12,
+                    "maps": {"map_Kd": {"file": "red.png", "found": true}}}],
      "bounds": {"min": [-1, -1, -1], "max": [1, 1, 1],
                 "size": [2, 2, 2], "centre": [0, 0, 0]}}
     "material" is null when the model has no material library; "bounds" is
     null when it has no vertices; a coordinate that is not finite is null.
-    Names are bytes from the file: bytes that are not UTF-8 appear as
-    \u0080 to \u00ff escapes. Members may be added in later versions; the
+    Names are bytes from the file: each byte that is not part of
+    well-formed UTF-8 (a stray byte, an overlong form, a surrogate, a code
+    point above U+10FFFF) appears as the escape \u0080 to \u00ff of its
+    value; text never uses those escapes otherwise, so the bytes can be
+    recovered exactly. Members may be added in later versions; the
     ones above keep their meaning.
 
 EXIT STATUS
@@ -149,31 +165,85 @@ const char* materialName(const ObjModel* model, const ObjGroup* group) {
              : nullptr;
 }
 
+// Length of the well-formed UTF-8 sequence at p (no overlong form, no
+// surrogate, nothing above U+10FFFF), or 0.
+int utf8Length(const unsigned char* p) {
+  const auto continues = [](unsigned char c, unsigned char low = 0x80, unsigned char high = 0xBF) {
+    return c >= low && c <= high;
+  };
+  if (p[0] < 0x80) return 1;
+  if (p[0] >= 0xC2 && p[0] <= 0xDF) return continues(p[1]) ? 2 : 0;
+  if (p[0] >= 0xE0 && p[0] <= 0xEF) {
+    const unsigned char low = p[0] == 0xE0 ? 0xA0 : 0x80, high = p[0] == 0xED ? 0x9F : 0xBF;
+    return continues(p[1], low, high) && continues(p[2]) ? 3 : 0;
+  }
+  if (p[0] >= 0xF0 && p[0] <= 0xF4) {
+    const unsigned char low = p[0] == 0xF0 ? 0x90 : 0x80, high = p[0] == 0xF4 ? 0x8F : 0xBF;
+    return continues(p[1], low, high) && continues(p[2]) && continues(p[3]) ? 4 : 0;
+  }
+  return 0;
+}
+
+// Well-formed UTF-8 is written as it is; every other byte becomes \u0080 to
+// \u00ff, the escape of the code point of its value. Well-formed text never
+// uses those escapes (its U+0080 to U+00FF are written as themselves), so the
+// bytes can be recovered exactly.
 void jsonString(FILE* out, const char* s) {
   std::fputc('"', out);
-  const auto* p = reinterpret_cast<const unsigned char*>(s);
-  while (*p != 0) {
-    // Length of a well-formed UTF-8 sequence starting here, or 0.
-    int length = *p < 0x80                 ? 1
-                 : *p >= 0xC2 && *p < 0xE0 ? 2
-                 : *p >= 0xE0 && *p < 0xF0 ? 3
-                 : *p >= 0xF0 && *p < 0xF5 ? 4
-                                           : 0;
-    for (int k = 1; k < length; k++)
-      if ((p[k] & 0xC0) != 0x80) length = 0;
-    if (*p == '"' || *p == '\\') {
+  for (const auto* p = reinterpret_cast<const unsigned char*>(s); *p != 0;) {
+    const int length = utf8Length(p);
+    if (*p == '"' || *p == '\\')
       std::fprintf(out, "\\%c", *p);
-    } else if (*p < 0x20 || length == 0) {
+    else if (*p < 0x20 || length == 0)
       std::fprintf(out, "\\u%04x", *p);
-      length = 1;
-    } else {
-      std::fwrite(p, 1, length, out);
-      p += length;
-      continue;
-    }
-    p++;
+    else
+      std::fwrite(p, 1, static_cast<std::size_t>(length), out);
+    p += length == 0 ? 1 : length;
   }
   std::fputc('"', out);
+}
+
+// The maps a material names, with the keywords of their MTL lines.
+std::vector<std::pair<const char*, const char*>> maps(const ObjMaterial& m) {
+  std::vector<std::pair<const char*, const char*>> result;
+  const std::pair<const char*, const char*> all[] = {{"map_Kd", m.diffusemap},
+                                                     {"map_Ka", m.ambientmap},
+                                                     {"map_Ks", m.specularmap},
+                                                     {"map_d", m.alphamap},
+                                                     {"bump", m.bumpmap}};
+  for (const auto& map : all)
+    if (map.second != nullptr) result.push_back(map);
+  return result;
+}
+
+// Whether a map's image is there: its name is relative to the directory of
+// the MTL file, which is the model's library's; names written on Windows
+// have backslashes.
+bool mapFound(const ObjModel* model, const char* image) {
+  std::string name(image);
+  if (name.empty()) return false;
+  std::string base;
+  if (name[0] != '/') {
+    char* directory = glmPathDirectory(model->path);
+    base = directory;
+    std::free(directory);
+    if (model->mtllib != nullptr) {
+      directory = glmPathDirectory(model->mtllib);
+      base += directory;
+      std::free(directory);
+    }
+  }
+  if (access((base + name).c_str(), R_OK) == 0) return true;
+  std::replace(name.begin(), name.end(), '\\', '/');
+  return access((base + name).c_str(), R_OK) == 0;
+}
+
+// Triangles per material index.
+std::vector<unsigned> trianglesPerMaterial(const ObjModel* model) {
+  std::vector<unsigned> counts(model->materialcount, 0);
+  for (unsigned i = 0; i < model->trianglecount; i++)
+    if (model->triangles[i].material < model->materialcount) counts[model->triangles[i].material]++;
+  return counts;
 }
 
 void jsonVector(FILE* out, const float* v) {
@@ -194,6 +264,7 @@ void info(FILE* out, const ObjModel* model, bool json) {
   const char* const names[] = {"vertices",  "normals", "texcoords",
                                "triangles", "groups",  "materials"};
   const Bounds b = model->vertexcount > 0 ? bounds(model) : Bounds{};
+  const std::vector<unsigned> perMaterial = trianglesPerMaterial(model);
   float size[3], centre[3];
   for (int axis = 0; axis < 3; axis++) {
     size[axis] = b.max[axis] - b.min[axis];
@@ -210,6 +281,14 @@ void info(FILE* out, const ObjModel* model, bool json) {
       const char* material = materialName(model, g);
       std::fprintf(out, "  %-20s %8u triangles  material %s\n", g->name, g->trianglecount,
                    material != nullptr ? material : "-");
+    }
+    if (model->materialcount > 0) std::fprintf(out, "materials:\n");
+    for (unsigned i = 0; i < model->materialcount; i++) {
+      const ObjMaterial& m = model->materials[i];
+      std::fprintf(out, "  %-20s %8u triangles\n", m.name, perMaterial[i]);
+      for (const auto& [keyword, image] : maps(m))
+        std::fprintf(out, "    %-8s %s (%s)\n", keyword, image,
+                     mapFound(model, image) ? "found" : "missing");
     }
     if (model->vertexcount == 0) {
       std::fprintf(out, "bounds     none (no vertices)\n");
@@ -239,6 +318,21 @@ void info(FILE* out, const ObjModel* model, bool json) {
     else
       std::fputs("null", out);
     std::fputc('}', out);
+  }
+  std::fputs("],\n \"materials\": [", out);
+  for (unsigned i = 0; i < model->materialcount; i++) {
+    const ObjMaterial& m = model->materials[i];
+    std::fputs(i ? ",\n   {\"name\": " : "{\"name\": ", out);
+    jsonString(out, m.name);
+    std::fprintf(out, ", \"triangles\": %u, \"maps\": {", perMaterial[i]);
+    bool first = true;
+    for (const auto& [keyword, image] : maps(m)) {
+      std::fprintf(out, "%s\"%s\": {\"file\": ", first ? "" : ", ", keyword);
+      jsonString(out, image);
+      std::fprintf(out, ", \"found\": %s}", mapFound(model, image) ? "true" : "false");
+      first = false;
+    }
+    std::fputs("}}", out);
   }
   std::fputs("],\n \"bounds\": ", out);
   if (model->vertexcount == 0) {
@@ -294,7 +388,7 @@ int writeModes(const char* list) {
   return static_cast<int>(mode);
 }
 
-void convert(const Convert& c) {
+void convert(const Convert& c, bool toOutput) {
   ObjModel* model = glmReadOBJ(c.in);
   if (c.weld >= 0) glmMergeVertices(model, c.weld);
   if (c.fit) {
@@ -325,7 +419,8 @@ void convert(const Convert& c) {
     else if (model->facetnorms != nullptr)
       mode |= DRAW_FLAT;
     if (model->texcoords != nullptr) mode |= DRAW_TEXTURE;
-    if (model->materials != nullptr) mode |= DRAW_MATERIAL;
+    // A material library has no place beside standard output.
+    if (model->materials != nullptr && !toOutput) mode |= DRAW_MATERIAL;
   }
   glmWriteOBJ(model, c.out, mode);
   glmFreeModel(model);
@@ -369,35 +464,75 @@ Convert parseConvert(int argc, char** argv) {
   return c;
 }
 
+// Prints `text` on standard output; a failed write is a failure.
+int printAll(const char* text) {
+  std::fputs(text, stdout);
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) fail("cannot write standard output");
+  return 0;
+}
+
+// A private directory for a model on its way to standard output; removed on
+// every way out, the library's failures included.
+std::string scratch;
+
+void removeScratch() {
+  if (scratch.empty()) return;
+  std::remove((scratch + "/model.obj").c_str());
+  rmdir(scratch.c_str());
+  scratch.clear();
+}
+
+[[noreturn]] void libraryFailed() {
+  removeScratch();
+  std::exit(1);
+}
+
+// Converts into a scratch file, then copies it through `report`, so the
+// redirection's own file, offset and appending hold (naming its file again
+// would replace it whole).
+void convertToStandardOutput(Convert c, FILE* report) {
+  const char* base = std::getenv("TMPDIR");
+  std::string pattern =
+      std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/objtool-XXXXXX";
+  if (mkdtemp(pattern.data()) == nullptr) fail("cannot make a temporary directory");
+  scratch = pattern;
+  glmSetFailureHandler(libraryFailed);
+  const std::string file = scratch + "/model.obj";
+  c.out = file.c_str();
+  convert(c, true);
+  FILE* in = std::fopen(file.c_str(), "rb");
+  bool copied = in != nullptr;
+  char buffer[1 << 16];
+  for (std::size_t n; copied && (n = std::fread(buffer, 1, sizeof buffer, in)) > 0;)
+    copied = std::fwrite(buffer, 1, n, report) == n;
+  if (in != nullptr) copied = !std::ferror(in) && std::fclose(in) == 0 && copied;
+  removeScratch();
+  if (!copied) fail("cannot write standard output");
+}
+
+// Whether `path` names the file standard output is open on.
+bool namesStandardOutput(const char* path) {
+  struct stat file, output;
+  return stat(path, &file) == 0 && fstat(STDOUT_FILENO, &output) == 0 &&
+         file.st_dev == output.st_dev && file.st_ino == output.st_ino;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Past a file size limit a write fails with EFBIG, so the library reports
+  // it and removes its temporary file, instead of the signal ending the tool.
+  std::signal(SIGXFSZ, SIG_IGN);
   const std::string command = argc > 1 ? argv[1] : "";
-  if (command == "--help" || command == "-h" || command == "help") {
-    std::fputs(kHelp, stdout);
-    return 0;
-  }
-  if (command == "--version") {
-    std::printf("objtool %s\n", GLMOBJ_VERSION);
-    return 0;
-  }
-  for (int i = 2; i < argc; i++) {
-    if (std::strcmp(argv[i], "--help") == 0) {
-      std::fputs(kHelp, stdout);
-      return 0;
-    }
-  }
+  bool help = command == "--help" || command == "-h" || command == "help";
+  for (int i = 2; i < argc; i++) help = help || std::strcmp(argv[i], "--help") == 0;
+  if (help) return printAll(kHelp);
+  if (command == "--version") return printAll("objtool " GLMOBJ_VERSION "\n");
 
-  // Standard output carries the report alone: the library's own messages,
-  // which it prints on standard output too, are sent to standard error.
-  std::fflush(stdout);
-  FILE* report = fdopen(dup(STDOUT_FILENO), "w");
-  if (report == nullptr || dup2(STDERR_FILENO, STDOUT_FILENO) < 0)
-    fail("cannot set up standard output");
-
+  const char* file = nullptr;
+  bool json = false;
+  Convert c;
   if (command == "info") {
-    const char* file = nullptr;
-    bool json = false;
     for (int i = 2; i < argc; i++) {
       if (std::strcmp(argv[i], "--json") == 0)
         json = true;
@@ -409,15 +544,40 @@ int main(int argc, char** argv) {
         usage("info takes one file");
     }
     if (file == nullptr) usage("info needs a file");
-    ObjModel* model = glmReadOBJ(file);
-    info(report, model, json);
-    glmFreeModel(model);
   } else if (command == "convert") {
-    convert(parseConvert(argc, argv));
+    c = parseConvert(argc, argv);
   } else {
     usage(command.empty() ? "no command given" : "unknown command '" + command + "'");
   }
-  if (std::fflush(report) != 0 || std::ferror(report) || std::fclose(report) != 0)
+  // Asked before standard output is redirected below: /dev/stdout and its
+  // kin name the real one only until then.
+  const bool convertToOutput = command == "convert" && namesStandardOutput(c.out);
+  if (convertToOutput && c.write >= 0 && (c.write & DRAW_MATERIAL))
+    usage("material output needs a file: its library is written beside it");
+
+  // Standard output carries the report alone: the library's own messages,
+  // which it prints on standard output too, are sent to standard error. A
+  // closed standard output matters only to a command that writes there.
+  std::fflush(stdout);
+  const int output = dup(STDOUT_FILENO);
+  if ((output < 0 && errno != EBADF) || dup2(STDERR_FILENO, STDOUT_FILENO) < 0)
+    fail("cannot set up standard output");
+  FILE* report = output >= 0 ? fdopen(output, "w") : nullptr;
+  if (output >= 0 && report == nullptr) fail("cannot set up standard output");
+
+  if (command == "info") {
+    if (report == nullptr) fail("cannot write standard output");
+    ObjModel* model = glmReadOBJ(file);
+    info(report, model, json);
+    glmFreeModel(model);
+  } else if (convertToOutput) {
+    if (report == nullptr) fail("cannot write standard output");
+    convertToStandardOutput(c, report);
+  } else {
+    convert(c, false);
+  }
+  if (report != nullptr &&
+      (std::fflush(report) != 0 || std::ferror(report) || std::fclose(report) != 0))
     fail("cannot write standard output");
   return 0;
 }

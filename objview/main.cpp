@@ -9,6 +9,7 @@
 #include <chrono>
 #include <ctime>
 #include <cmath>
+#include <csignal>
 #include <cstring>
 #include <cstdio>
 #include <cstdlib>
@@ -37,6 +38,10 @@ GLuint buffers[2];             // the mesh's corners and indices
 std::vector<unsigned> seen;    // this frame's triangles that can face the eye
 std::vector<Mesh::Part> seenParts;
 GLuint texture = 0;
+// The fitted model's positions and corners before any welding: switching
+// welding starts from them, so it needs neither the file nor a second read.
+std::vector<float> fittedVertices;
+std::vector<unsigned> fittedCorners;
 double readSeconds = 0, prepareSeconds = 0, compileSeconds = 0;  // printed by --bench
 
 double seconds() {
@@ -61,13 +66,36 @@ void vertexNormals() {
   if (modes.texture == Texture::Spherical) generateTexcoords();
 }
 
-// Reads the file and prepares it: fitted to the cube -1..1, welded when asked,
-// facet and crease-angle vertex normals, generated texture coordinates.
-// Returns the seconds spent reading.
+// From the fitted positions and corners: welded when asked, facet and
+// crease-angle vertex normals, generated texture coordinates.
+void prepare() {
+  if (modes.weld) glmMergeVertices(model, options.weld);
+  hidden = hiddenFaces(*model);
+  glmComputeFaceNormals(model);
+  vertexNormals();
+  if (modes.texture != Texture::Spherical) generateTexcoords();
+}
+
+// Welding switched: back to the fitted model as read, then prepared again.
+void reweld() {
+  auto* vertices = static_cast<float*>(std::malloc(fittedVertices.size() * sizeof(float)));
+  if (vertices == nullptr) {
+    std::fprintf(stderr, "objview: out of memory\n");
+    std::exit(1);
+  }
+  std::memcpy(vertices, fittedVertices.data(), fittedVertices.size() * sizeof(float));
+  std::free(model->vertices);
+  model->vertices = vertices;
+  model->vertexcount = static_cast<unsigned>(fittedVertices.size() / 3 - 1);
+  for (unsigned i = 0; i < model->trianglecount; i++)
+    std::memcpy(model->triangles[i].vertexidx, &fittedCorners[3 * i], 3 * sizeof(unsigned));
+  prepare();
+}
+
+// Reads the file, fits it to the cube -1..1 and prepares it. Returns the
+// seconds spent reading.
 double load() {
   const double start = seconds();
-  const bool reload = model != nullptr;
-  if (reload) glmFreeModel(model);
   model = glmReadOBJ(options.file.c_str());
   const double read = seconds() - start;
   fileHasTexcoords = model->texcoords != nullptr;
@@ -75,18 +103,18 @@ double load() {
   // model straddles the origin: the first pass centres it, the second scales it.
   glmFitToUnitCube(model);
   glmFitToUnitCube(model);
-  if (modes.weld) glmMergeVertices(model, options.weld);
-  hidden = hiddenFaces(*model);
-  glmComputeFaceNormals(model);
-  vertexNormals();
-  if (modes.texture != Texture::Spherical) generateTexcoords();
+  fittedVertices.assign(model->vertices, model->vertices + 3 * (model->vertexcount + 1));
+  fittedCorners.resize(3 * static_cast<std::size_t>(model->trianglecount));
+  for (unsigned i = 0; i < model->trianglecount; i++)
+    std::memcpy(&fittedCorners[3 * i], model->triangles[i].vertexidx, 3 * sizeof(unsigned));
+  prepare();
   // Far enough for the sphere round the model to fit the 30-degree view.
   float radius = 0;
   for (unsigned i = 1; i <= model->vertexcount; i++)
     radius = std::max(radius,
                       std::sqrt(glmDotProduct(&model->vertices[3 * i], &model->vertices[3 * i])));
   view.home = std::max(1.1f * radius / std::sin(0.2618f), 1.0f);
-  if (!reload) view.distance = view.home;
+  view.distance = view.home;
   has.texcoords = fileHasTexcoords;
   has.materials = model->materials != nullptr;
   return read;
@@ -125,6 +153,19 @@ void loadTexture() {
     if (image == nullptr) {
       std::fprintf(stderr, "objview: warning: no texture from %s; drawing untextured\n",
                    options.texture.c_str());
+      has.image = false;
+      return;
+    }
+    // Larger images than the GL takes are refused here: GLU's scaling of
+    // them can overrun its own buffers.
+    GLint largest = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largest);
+    if (width > largest || height > largest) {
+      std::fprintf(stderr,
+                   "objview: warning: %s is %d x %d pixels, more than the %d this GL takes; "
+                   "drawing untextured\n",
+                   options.texture.c_str(), width, height, static_cast<int>(largest));
+      std::free(image);
       has.image = false;
       return;
     }
@@ -289,26 +330,19 @@ void drawFrame() {
   if (modes.help) drawHelp(width, height);
 }
 
-// Writes the back buffer as a binary PPM, through a temporary file so a
-// failure leaves no partial picture.
+// Writes the back buffer as a binary PPM, put in place by the library's
+// rules: a failure leaves no partial picture and touches no other file.
 void writeScreenshot() {
   const int width = glutGet(GLUT_WINDOW_WIDTH), height = glutGet(GLUT_WINDOW_HEIGHT);
-  std::vector<unsigned char> pixels(static_cast<std::size_t>(width) * height * 3);
+  const std::size_t rowBytes = static_cast<std::size_t>(width) * 3;
+  std::vector<unsigned char> pixels(rowBytes * height), image(rowBytes * height);
   glReadBuffer(GL_BACK);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
-  const std::string part = options.screenshot + ".part";
-  FILE* out = std::fopen(part.c_str(), "wb");
-  bool ok = out != nullptr && std::fprintf(out, "P6\n%d %d\n255\n", width, height) > 0;
-  for (int row = height - 1; ok && row >= 0; row--)
-    ok = std::fwrite(&pixels[static_cast<std::size_t>(row) * width * 3], 3, width, out) ==
-         static_cast<std::size_t>(width);
-  if (out != nullptr && std::fclose(out) != 0) ok = false;
-  if (!ok || std::rename(part.c_str(), options.screenshot.c_str()) != 0) {
-    std::remove(part.c_str());
-    std::fprintf(stderr, "objview: cannot write %s\n", options.screenshot.c_str());
-    std::exit(1);
-  }
+  // GL's first row is the bottom one; the file's is the top.
+  for (int row = 0; row < height; row++)
+    std::memcpy(&image[rowBytes * row], &pixels[rowBytes * (height - 1 - row)], rowBytes);
+  glmWritePPM(options.screenshot.c_str(), image.data(), width, height);
   std::exit(0);
 }
 
@@ -332,6 +366,12 @@ void bench() {
       model->trianglecount, readSeconds, prepareSeconds, compileSeconds, options.bench, spent,
       options.bench / spent, (cpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - cpu) * perFrame,
       (cpuSeconds(CLOCK_THREAD_CPUTIME_ID) - mainCpu) * perFrame);
+  if (!options.screenshot.empty()) {
+    std::fflush(stdout);
+    view.yaw = 0;  // the picture shows the model as it starts
+    drawFrame();
+    writeScreenshot();
+  }
   std::exit(0);
 }
 
@@ -349,7 +389,7 @@ void keyboard(unsigned char key, int, int) {
     case Action::Quit:
       std::exit(0);
     case Action::Reload:
-      load();
+      reweld();
       compile();
       break;
     case Action::Normals:
@@ -381,6 +421,9 @@ void motion(int x, int y) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Past a file size limit a screenshot's write fails with EFBIG, so the
+  // library reports it and removes its temporary file.
+  std::signal(SIGXFSZ, SIG_IGN);
   for (int i = 1; i < argc; i++) {
     if (std::string(argv[i]) == "--help" || std::string(argv[i]) == "-h") {
       std::fputs(kUsage, stdout);

@@ -60,7 +60,7 @@ enum class Action {
   Recompile,  // the draw mode changed: compile the display list again
   Normals,    // the crease angle changed: vertex normals, then compile
   Texcoords,  // the texture coordinates must be generated again
-  Reload,     // welding was switched: read the model again from the file
+  Reload,     // welding was switched: prepare the model again as it was read
   Quit,
 };
 

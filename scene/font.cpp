@@ -106,6 +106,9 @@ TextRasteriser koreanFontRasteriser() {
     std::fprintf(stderr,
                  "scene: cannot load the font %s; using GLUT's menu, which cannot show Korean\n",
                  file.c_str());
+    // Releases the face too, when there is one.
+    if (library != nullptr) FT_Done_FreeType(library);
+    library = nullptr;
     face = nullptr;
     return nullptr;
   }

@@ -144,6 +144,9 @@ void special(int key, int, int) {
 void mouse(int button, int state, int x, int y) {
   int chosen = 0;
   if (popupMouse(popupMenu, button, state, x, y, chosen)) {
+    // The menu keeps the buttons, but a left release still ends a drag the
+    // press began before the menu opened.
+    if (button == GLUT_LEFT_BUTTON && state == GLUT_UP) handleMouse(button, state, x, y);
     if (chosen != 0) {
       menu(chosen);
     } else {

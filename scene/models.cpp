@@ -50,10 +50,12 @@ std::vector<std::string> dataRoots() {
 }
 
 std::string findDataRoot(const std::vector<std::string>& roots) {
+  // An unrelated data/ (a test tree has one) does not count; one that holds
+  // some of the models does, so a missing one is reported by the reader.
   struct stat info;
-  for (const std::string& root : roots) {
-    if (stat((root + "/data").c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return root;
-  }
+  for (const std::string& root : roots)
+    for (const char* file : modelFiles)
+      if (stat((root + "/" + file).c_str(), &info) == 0 && S_ISREG(info.st_mode)) return root;
   return "";
 }
 

@@ -196,8 +196,8 @@ extern const char* const modelFiles[9];  // relative to the directory holding da
 // Where data/ is looked for, in order: the working directory ("."), the
 // executable's own directory, the installed data directory.
 std::vector<std::string> dataRoots();
-// The first of `roots` that has a data/ directory, or "" when none has.
+// The first of `roots` whose data/ holds any of the model files, or "".
 std::string findDataRoot(const std::vector<std::string>& roots);
-void loadModels();  // ends the program, naming the places tried, when no data/ is found
+void loadModels();  // ends the program, naming the places tried, when no data/ holds models
 
 #endif

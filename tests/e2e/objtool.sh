@@ -29,6 +29,8 @@ assert c["vertices"] == len(v) and c["triangles"] == triangles, c
 # The library's own "default" comes first, and the text says it is counted.
 assert c["materials"] == (newmtl + 1 if newmtl else 0), (c, newmtl)
 assert len(info["groups"]) == c["groups"] and sum(g["triangles"] for g in info["groups"]) == triangles
+assert len(info["materials"]) == c["materials"]
+assert not info["materials"] or sum(m["triangles"] for m in info["materials"]) == triangles
 b = info["bounds"]
 for axis in range(3):
     lo, hi = min(p[axis] for p in v), max(p[axis] for p in v)
@@ -55,6 +57,26 @@ assert c["materials"] == 0, "materials written without being asked for"
 assert abs(max(b["size"]) - 1) < 1e-5 and all(abs(x) < 1e-5 for x in b["centre"]), b
 PY
 echo "ok: convert --fit --scale --normals --texcoords, then info"
+
+# Materials counted per triangle, their maps found or not; a missing library
+# is a warning and the model still reads and converts.
+printf 'mtllib m.mtl\nv 0 0 0\nv 1 0 0\nv 0 1 0\ng a\nusemtl red\nf 1 2 3\nusemtl blue\nf 1 2 3\nf 1 3 2\n' \
+  >"$work/two.obj"
+printf 'newmtl red\nmap_Kd -s 2 2 my red.png\nnewmtl blue\nmap_Kd gone.png\n' >"$work/m.mtl"
+: >"$work/my red.png"
+"$tool" info "$work/two.obj" --json >"$work/two.json" || fail "info of two materials"
+python3 - "$work/two.json" <<'PY' || fail "materials of two.obj: $(cat "$work/two.json")"
+import json, sys
+m = {x["name"]: x for x in json.load(open(sys.argv[1]))["materials"]}
+assert [m[n]["triangles"] for n in ("default", "red", "blue")] == [0, 1, 2]
+assert m["red"]["maps"] == {"map_Kd": {"file": "my red.png", "found": True}}
+assert m["blue"]["maps"]["map_Kd"]["found"] is False
+PY
+rm "$work/m.mtl"
+"$tool" convert "$work/two.obj" "$work/two-out.obj" 2>"$work/err" || fail "a missing library ended convert"
+grep -q "^glmReadMTL() warning: can't open material file \"$work/m.mtl\"" "$work/err" ||
+  fail "no warning for the missing library: $(cat "$work/err")"
+echo "ok: materials per triangle, their maps, and a missing library"
 
 # Bad input: the library's message, status 1, the output left as it was.
 echo keep >"$work/kept.obj"
@@ -83,7 +105,75 @@ usage_error convert a.obj
 usage_error convert a.obj b.obj --normals 200
 usage_error convert a.obj b.obj --write smooth,shiny
 usage_error convert a.obj b.obj --texcoords cubic
-# Into a file: grep -q through a pipe may leave before the last buffer is
-# written, and the tool would die of SIGPIPE.
+# Whole, not through a pipe that grep -q closes early (pipefail would see SIGPIPE).
 "$tool" --help >"$work/help" && grep -q '^EXIT STATUS' "$work/help" || fail "--help"
 echo "ok: usage errors"
+
+# Names that are not UTF-8 (overlong forms, a surrogate, above U+10FFFF, a
+# stray byte) among well-formed ones: the JSON is valid and its escapes give
+# back the exact bytes.
+name=$'a\xc0\xafb\xe0\x80\xaf\xed\xa0\x80\xf4\x90\x80\x80\x80\xc3\xa9\xc3\xbf\xf0\x9f\x98\x80"\\\x01z'
+printf 'v 0 0 0\nv 1 0 0\nv 0 1 0\ng %s\nf 1 2 3\n' "$name" >"$work/names.obj"
+"$tool" info "$work/names.obj" --json >"$work/names.json" || fail "info --json of odd names"
+python3 - "$work/names.json" "$work/names.obj" <<'PY' || fail "odd names in JSON"
+import json, re, sys
+raw = open(sys.argv[1], "rb").read().decode("utf-8")  # raises on bytes that are not UTF-8
+json.loads(raw)
+literal = re.search(r'"name": "((?:[^"\\]|\\.)*)", "triangles": 1', raw).group(1)
+got, i = bytearray(), 0
+while i < len(literal):
+    if literal.startswith("\\u", i):
+        cp = int(literal[i + 2:i + 6], 16)
+        got += bytes([cp]) if cp >= 0x80 else chr(cp).encode()
+        i += 6
+    elif literal[i] == "\\":
+        got += literal[i + 1].encode()
+        i += 2
+    else:
+        got += literal[i].encode()
+        i += 1
+want = [l for l in open(sys.argv[2], "rb").read().split(b"\n") if l.startswith(b"g ")][0][1:]
+assert bytes(got) == want, (bytes(got), want)
+PY
+echo "ok: names that are not UTF-8 come out as valid, reversible JSON"
+
+# Standard output: a model converted to /dev/stdout reaches it (a file or a
+# pipe); --help and --version report a failed write; convert needs no
+# standard output of its own.
+"$tool" convert "$work/cornell_box.obj" /dev/stdout >"$work/stdout.obj" 2>/dev/null ||
+  fail "convert to /dev/stdout"
+"$tool" info "$work/stdout.obj" | grep -q '^triangles  36$' || fail "the model sent to /dev/stdout"
+echo "# kept" >"$work/appended.obj"
+"$tool" convert "$work/cornell_box.obj" /dev/stdout >>"$work/appended.obj" 2>/dev/null &&
+  [[ "$(head -1 "$work/appended.obj")" == "# kept" ]] && cmp -s <(tail -n +2 "$work/appended.obj") "$work/stdout.obj" ||
+  fail "convert to /dev/stdout appended with >>"
+(($("$tool" convert "$work/cornell_box.obj" /dev/stdout 2>/dev/null | wc -c) > 1000)) ||
+  fail "convert to /dev/stdout as a pipe"
+for option in --help --version; do
+  status=0
+  "$tool" $option >/dev/full 2>/dev/null || status=$?
+  ((status == 1)) || fail "$option into a full device gave status $status"
+done
+rm -f "$work/closed.obj"
+"$tool" convert "$work/cornell_box.obj" "$work/closed.obj" >&- 2>/dev/null ||
+  fail "convert with standard output closed"
+[[ -s "$work/closed.obj" ]] || fail "convert with standard output closed wrote nothing"
+echo "ok: standard output"
+
+# The model is never written over its own material library.
+cp "$work/cornell_box.mtl" "$work/library.before"
+status=0
+"$tool" convert "$work/cornell_box.obj" "$work/cornell_box.mtl" 2>"$work/err" || status=$?
+((status == 1)) && cmp -s "$work/cornell_box.mtl" "$work/library.before" ||
+  fail "convert over the model's own library gave status $status: $(cat "$work/err")"
+echo "ok: the own library is refused"
+
+# Past a file size limit: the library's message and status 1, not the signal;
+# the old file whole and no temporary left behind.
+mkdir "$work/limited" && echo keep >"$work/limited/out.obj"
+status=0
+(ulimit -f 1 && "$tool" convert "$work/cornell_box.obj" "$work/limited/out.obj" --write none) \
+  2>"$work/err" || status=$?
+((status == 1)) && grep -q "can't write file" "$work/err" && [[ "$(cat "$work/limited/out.obj")" == keep ]] &&
+  [[ "$(ls -A "$work/limited")" == out.obj ]] || fail "a file size limit gave status $status: $(cat "$work/err")"
+echo "ok: a file size limit leaves the old file"

@@ -78,6 +78,50 @@ for model_modes in "$E2E_WORK/sphere.obj smooth flat planar flat,spherical" \
 done
 pass "the indexed drawing matches the library's in every filled mode"
 
+# The picture is put in place by the library's rules: no fixed temporary
+# name (a planted link there leads nowhere), a link is written through, a
+# long name fits, a pipe on standard output gets the picture itself.
+echo victim >"$E2E_WORK/victim"
+ln -s "$E2E_WORK/victim" "$E2E_WORK/planted.ppm.part"
+shoot planted "$E2E_WORK/sphere.obj"
+[[ "$(cat "$E2E_WORK/victim")" == victim ]] || fail "the planted link's victim was overwritten"
+ln -s smooth.ppm "$E2E_WORK/link.ppm"
+shoot link "$E2E_WORK/sphere.obj"
+[[ -L "$E2E_WORK/link.ppm" ]] && $check same "$E2E_WORK/smooth.ppm" "$E2E_WORK/link.ppm" ||
+  fail "a link to the picture was not written through"
+long=$(printf 'l%.0s' {1..248})
+shoot "$long" "$E2E_WORK/sphere.obj"
+$check same "$E2E_WORK/smooth.ppm" "$E2E_WORK/$long.ppm" || fail "a 252-byte name"
+"$E2E_BIN" "$E2E_WORK/sphere.obj" --screenshot /dev/stdout --size 400x300 2>>"$E2E_WORK/scene.log" |
+  cat >"$E2E_WORK/piped.ppm"
+$check same "$E2E_WORK/smooth.ppm" "$E2E_WORK/piped.ppm" || fail "--screenshot /dev/stdout into a pipe"
+[[ -c /dev/stdout || -L /dev/stdout ]] || fail "/dev/stdout was replaced"
+pass "the screenshot is written as the library writes files"
+
+# --bench with --screenshot does both.
+shoot bench "$E2E_WORK/sphere.obj" --bench 3
+grep -q '3 frames' "$E2E_WORK/scene.log" && $check same "$E2E_WORK/smooth.ppm" "$E2E_WORK/bench.ppm" ||
+  fail "--bench with --screenshot"
+pass "--bench with --screenshot benchmarks and writes the picture"
+
+# A texture larger than GL takes: a warning and the picture untextured. One of
+# maxval 15 draws as the same image at maxval 255.
+python3 - "$E2E_WORK" <<'PY'
+import sys
+d = sys.argv[1]
+open(d + "/tall.ppm", "wb").write(b"P6\n1 131072\n255\n" + bytes(3 * 131072))
+for name, maxval, value in (("full", 255, 255), ("low", 15, 15)):
+    pixels = bytes([value, value // 3, 0] * 64)
+    open(f"{d}/{name}.ppm", "wb").write(b"P6\n8 8\n%d\n" % maxval + pixels)
+PY
+shoot tall "$E2E_WORK/sphere.obj" --mode texture --texture "$E2E_WORK/tall.ppm"
+grep -q "tall.ppm is 1 x 131072 pixels, more than the" "$E2E_WORK/scene.log" &&
+  $check same "$E2E_WORK/smooth.ppm" "$E2E_WORK/tall.ppm" || fail "a texture too large for GL"
+shoot fullrange "$E2E_WORK/sphere.obj" --mode texture --texture "$E2E_WORK/full.ppm"
+shoot lowrange "$E2E_WORK/sphere.obj" --mode texture --texture "$E2E_WORK/low.ppm"
+$check same "$E2E_WORK/fullrange.ppm" "$E2E_WORK/lowrange.ppm" || fail "a texture of maxval 15 draws dark"
+pass "textures: too large is a warning, a low maxval draws at full range"
+
 # Bad input: the library's message, status 1, no picture; a usage error: 2.
 status=0
 DISPLAY= "$E2E_BIN" "$corpus/tinyobjloader/models/issue-140-zero-face-idx.obj" \
@@ -105,3 +149,25 @@ poll 10 outlined || fail "o and ] did not reach the modes: $(title)"
 xdotool key q 2>/dev/null
 poll 10 eval '! scene_alive' || fail "q did not quit"
 pass "keys change the modes shown in the title; q quits"
+
+# Welding works from the model in memory: the file may be gone by then.
+cp "$E2E_WORK/sphere.obj" "$E2E_WORK/gone.obj"
+"$E2E_BIN" "$E2E_WORK/gone.obj" >>"$E2E_WORK/scene.log" 2>&1 &
+SCENE_PID=$!
+WIN=
+gone_window() {
+  WIN=$(xwininfo -root -children 2>/dev/null | awk '/"gone.obj - / {print $1; exit}')
+  [[ -n "$WIN" ]] && xwininfo -id "$WIN" 2>/dev/null | grep -q 'Map State: IsViewable'
+}
+poll 30 gone_window || fail "no objview window for gone.obj"
+rm "$E2E_WORK/gone.obj"
+xdotool mousemove --window "$WIN" 100 100 key w 2>/dev/null
+welded() { title | grep -q ', welded'; }
+poll 10 welded || fail "w after the file was removed: $(title)"
+scene_alive || fail "w after the file was removed ended the viewer"
+xdotool key w 2>/dev/null
+unwelded() { title | grep -q '1200 vertices, 2304 triangles - smooth, crease 90"'; }
+poll 10 unwelded || fail "w again did not bring the model back as read: $(title)"
+xdotool key q 2>/dev/null
+poll 10 eval '! scene_alive' || fail "q did not quit"
+pass "w welds and unwelds the model in memory"

@@ -101,8 +101,9 @@ TEST_F(Corpus, SmoothingGroupCubeReadsFacesGroupsAndMaterials) {
 }
 
 TEST_F(Corpus, AbsentMaterialLibrariesAreWarningsAndTheModelReads) {
-  for (const std::string& path : {kTiny + "issue-161-inconsistent-f.obj",
-                                  kAssimp + "concave_polygon.obj", kAssimp + "cube_mtllib_after_g.obj"}) {
+  for (const std::string& path :
+       {kTiny + "issue-161-inconsistent-f.obj", kAssimp + "concave_polygon.obj",
+        kAssimp + "cube_mtllib_after_g.obj"}) {
     SCOPED_TRACE(path);
     Model m = read(path);
     ASSERT_TRUE(m) << err;

@@ -187,13 +187,13 @@ TEST_F(MtlReader, UnreadableLibrariesAreWarningsNamingTheBuiltPath) {
   fs::create_directory(dir + "/sub");
   ASSERT_EQ(mkfifo((dir + "/sub/pipe.mtl").c_str(), 0600), 0);
   const std::string built = "glmReadMTL() warning: can't open material file \"" + dir + "/sub/";
-  for (auto [name, reason] : {std::pair{"absent.mtl", "No such file or directory"},
-                              std::pair{"pipe.mtl", "not a regular file"},
-                              std::pair{"../../../../../../../../dev/zero", "not a regular file"}}) {
+  for (auto [name, reason] :
+       {std::pair{"absent.mtl", "No such file or directory"},
+        std::pair{"pipe.mtl", "not a regular file"},
+        std::pair{"../../../../../../../../dev/zero", "not a regular file"}}) {
     ::testing::internal::CaptureStdout();
     glmReadMTL(m.get(), name);
-    EXPECT_EQ(::testing::internal::GetCapturedStdout(),
-              built + name + "\": " + reason + ".\n");
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), built + name + "\": " + reason + ".\n");
     EXPECT_EQ(m->materials, nullptr);
   }
 }

@@ -369,6 +369,11 @@ TEST_F(ObjReader, MissingMaterialLibraryIsAWarningAndItsNamesAreUnknown) {
   EXPECT_STREQ(m->mtllib, "nowhere.mtl");
   EXPECT_EQ(m->materialcount, 0u);
   EXPECT_EQ(m->triangles[0].material, 0u);
+  // A line that names no library has nothing to read.
+  m = read("mtllib \nv 0 0 0\n");
+  ASSERT_TRUE(m) << err;
+  EXPECT_EQ(out, "");
+  EXPECT_EQ(m->mtllib, nullptr);
 }
 
 TEST_F(ObjReader, NamesAndFileNamesAreKeptWhole) {

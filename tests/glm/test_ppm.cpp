@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -75,8 +76,15 @@ TEST_F(PpmFile, TakesHeaderNumbersOverOneToThreeLines) {
   }
 }
 
-TEST_F(PpmFile, IgnoresNumbersOnTheMagicLine) {
-  expectImage("P6 9 9 255\n2 1\n255\n" + kSixBytes, 2, 1, kSixBytes);
+TEST_F(PpmFile, ReadsTheHeaderAsWordsWhereverTheLinesBreak) {
+  // All on the magic line, as several programs write it; a comment after a
+  // number on its line; a single blank, not a line end, before the pixels.
+  expectImage("P6 2 1 255\n" + kSixBytes, 2, 1, kSixBytes);
+  expectImage("P6\n2 1 # not 9 9\n255\n" + kSixBytes, 2, 1, kSixBytes);
+  expectImage("P6 2 1 255 " + kSixBytes, 2, 1, kSixBytes);
+  expectImage("P6\r\n2 1\r\n255\r\n" + kSixBytes, 2, 1, kSixBytes);
+  expectRejected("P6x\n2 1 255\n" + kSixBytes, "magic run into a word");
+  expectRejected("P6\n2 one 255\n" + kSixBytes, "a word that is not a number");
 }
 
 TEST_F(PpmFile, PixelsStartRightAfterTheMaxvalLine) {
@@ -85,15 +93,26 @@ TEST_F(PpmFile, PixelsStartRightAfterTheMaxvalLine) {
   expectImage("P6\n2 1\n255\n" + data + "trailing", 2, 1, data);
 }
 
-TEST_F(PpmFile, LongCommentIsReadInPiecesOf69Characters) {
-  // The rest of a comment longer than the line buffer is read as an ordinary
-  // header line; without digits it adds no number.
-  expectImage("P6\n#" + std::string(150, 'c') + "\n2 1 255\n" + kSixBytes, 2, 1, kSixBytes);
+TEST_F(PpmFile, LongCommentIsSkippedToItsLineEnd) {
+  // Numbers in a comment are never read, however far into the line they stand.
+  expectImage("P6\n#" + std::string(150, 'c') + " 7 7 7\n2 1 255\n" + kSixBytes, 2, 1, kSixBytes);
 }
 
-TEST_F(PpmFile, AcceptsMaxvalFromOneTo255) {
-  expectImage("P6\n2 1 1\n" + kSixBytes, 2, 1, kSixBytes);
+TEST_F(PpmFile, SamplesAreScaledFromMaxvalToFullRange) {
+  // maxval 255 keeps every byte; below it, v becomes round(v * 255 / maxval),
+  // and a sample above maxval counts as maxval.
   expectImage("P6\n2 1 255\n" + kSixBytes, 2, 1, kSixBytes);
+  expectImage("P6\n2 1 1\n" + std::string("\0\1\0\1\1\7", 6), 2, 1,
+              std::string("\0\xff\0\xff\xff\xff", 6));
+  for (unsigned maxval : {2u, 15u, 100u, 254u}) {
+    SCOPED_TRACE(maxval);
+    std::string data, scaled;
+    for (unsigned v : {0u, 1u, maxval / 2, maxval - 1, maxval, 255u}) {
+      data += static_cast<char>(v);
+      scaled += static_cast<char>((std::min(v, maxval) * 255 + maxval / 2) / maxval);
+    }
+    expectImage("P6\n2 1 " + std::to_string(maxval) + "\n" + data, 2, 1, scaled);
+  }
 }
 
 TEST_F(PpmFile, RejectsOtherMagicWithItsMessage) {
@@ -196,6 +215,36 @@ TEST_F(PpmFile, ReadsSampleImages) {
   std::string path = corpus + "stb-basi2c16.ppm";  // maxval 65535
   EXPECT_EQ(load(path), nullptr);
   EXPECT_EQ(err, path + ": unsupported PPM maxval 65535 (1 to 255 supported)\n");
+}
+
+// Writing is the reader's pair: what it writes reads back byte for byte.
+TEST_F(PpmFile, WrittenImageReadsBackAndReplacesTheOldFileWhole) {
+  std::string rgb;
+  for (int i = 0; i < 3 * 5 * 3; i++) rgb += static_cast<char>(i * 37);
+  const std::string path = write(std::string(1000, '@'));
+  glmWritePPM(path.c_str(), reinterpret_cast<const unsigned char*>(rgb.data()), 5, 3);
+  unsigned char* pixels = load(path);
+  ASSERT_NE(pixels, nullptr) << err;
+  EXPECT_EQ(width, 5);
+  EXPECT_EQ(height, 3);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(pixels), rgb.size()), rgb);
+  EXPECT_EQ(testutil::fileContents(path).size(), 11 + rgb.size());
+  std::free(pixels);
+}
+
+TEST_F(PpmFile, WriteFailureIsFatalWithTheSystemsReason) {
+  const unsigned char black[3] = {0, 0, 0};
+  const std::string path = dir + "/missing/shot.ppm";
+  ::testing::internal::CaptureStderr();
+  EXPECT_THROW(glmWritePPM(path.c_str(), black, 1, 1), testutil::Failure);
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+            "glmWritePPM() failed: can't open file \"" + path +
+                "\" to write: " + std::strerror(ENOENT) + ".\n");
+  ::testing::internal::CaptureStderr();
+  EXPECT_THROW(glmWritePPM("/dev/full", black, 1, 1), testutil::Failure);
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+            std::string("glmWritePPM() failed: can't write file \"/dev/full\": ") +
+                std::strerror(ENOSPC) + "\n");
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -14,6 +15,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "glm.h"
@@ -48,6 +50,7 @@ ObjMaterial material(const char* name, float r, float g, float b, float shinines
   std::memcpy(m.diffuse, diffuse, sizeof diffuse);
   std::memcpy(m.specular, specular, sizeof specular);
   m.shininess = shininess;
+  m.dissolve = 1.0f;
   return m;
 }
 
@@ -90,6 +93,7 @@ ObjModel* makeSquare() {
   m->triangles = zeroed<ObjTriangle>(2);
   setTriangle(m->triangles[0], {1, 2, 3}, {1, 2, 3}, {1, 1, 1}, 1);
   setTriangle(m->triangles[1], {1, 3, 4}, {1, 3, 2}, {2, 2, 2}, 2);
+  m->triangles[1].material = 1;
   m->materialcount = 2;
   m->materials = zeroed<ObjMaterial>(2);
   m->materials[0] = material("default", 0.8f, 0.8f, 0.8f, 65.0f);
@@ -178,13 +182,14 @@ class Writer : public testutil::TempDirTest {
   std::string out;
 };
 
-TEST_F(Writer, PlainModeWritesVerticesAndPlainFacesGroupsFromTheHead) {
+// Groups in the order they were made, as the reader makes them again; the
+// reader's own "default" without a "g" line.
+TEST_F(Writer, PlainModeWritesVerticesAndPlainFacesGroupsInTheOrderMade) {
   EXPECT_EQ(write(DRAW_NONE), kObjHeader + kVertices + kCounts +
-                                  "g  top\n"
-                                  "f 1 3 4\n"
-                                  "\n"
-                                  "g default\n"
                                   "f 1 2 3\n"
+                                  "\n"
+                                  "g top\n"
+                                  "f 1 3 4\n"
                                   "\n");
   EXPECT_EQ(out, "");
   EXPECT_EQ(files(), std::vector<std::string>{"square.obj"});
@@ -207,13 +212,11 @@ TEST_F(Writer, EverySectionWithSmoothNormalsTexturesAndMaterials) {
                 "vt 1.000000 0.000000\n"
                 "vt 0.500000 1.000000\n" +
                 kCounts +
-                "g  top\n"
+                "f 1/1/1 2/2/1 3/3/1\n"
+                "\n"
+                "g top\n"
                 "usemtl red\n"
                 "f 1/1/2 3/3/2 4/2/2\n"
-                "\n"
-                "g default\n"
-                "usemtl default\n"
-                "f 1/1/1 2/2/1 3/3/1\n"
                 "\n");
   EXPECT_EQ(out, "");
   EXPECT_EQ(fileContents(mtl()),
@@ -226,12 +229,6 @@ TEST_F(Writer, EverySectionWithSmoothNormalsTexturesAndMaterials) {
             "#  Indices count from 1\n"
             "#  \n"
             "\n"
-            "newmtl default\n"
-            "Ka 0.200000 0.200000 0.200000\n"
-            "Kd 0.800000 0.800000 0.800000\n"
-            "Ks 0.000000 0.000000 0.000000\n"
-            "Ns 507.812500\n"
-            "\n"
             "newmtl red\n"
             "Ka 0.200000 0.200000 0.200000\n"
             "Kd 1.000000 0.000000 0.000000\n"
@@ -240,14 +237,34 @@ TEST_F(Writer, EverySectionWithSmoothNormalsTexturesAndMaterials) {
             "\n");
 }
 
+// The reader makes "default" itself: a changed one is written as the
+// statements before the first "newmtl", which apply to it. Maps and a
+// dissolve other than 1 follow the colours.
+TEST_F(Writer, ChangedDefaultMapsAndDissolveAreWritten) {
+  model->materials[0].diffuse[0] = 0.5f;
+  model->materials[1].dissolve = 0.25f;
+  model->materials[1].diffusemap = strdup("textures/red wood.png");
+  model->materials[1].bumpmap = strdup("bump.png");
+  write(DRAW_MATERIAL);
+  const std::string library = fileContents(mtl());
+  EXPECT_NE(library.find("#  \n\nKa 0.200000 0.200000 0.200000\nKd 0.500000 0.800000 0.800000\n"
+                         "Ks 0.000000 0.000000 0.000000\nNs 507.812500\n\nnewmtl red\n"),
+            std::string::npos)
+      << library;
+  EXPECT_NE(
+      library.find("Ns 96.000001\nd 0.250000\nmap_Kd textures/red wood.png\nbump bump.png\n\n"),
+      std::string::npos)
+      << library;
+  EXPECT_EQ(library.find("newmtl default"), std::string::npos);
+}
+
 TEST_F(Writer, FlatModeWritesFacetNormalsAndTheFacetIndexAtEveryCorner) {
   std::string text = write(DRAW_FLAT);
   EXPECT_NE(text.find("\n# 2 normals\nvn 0.000000 1.000000 0.000000\n"
                       "vn 0.000000 0.000000 1.000000\n\n# 2 groups\n"),
             std::string::npos)
       << text;
-  EXPECT_NE(text.find("g  top\nf 1//2 3//2 4//2\n\ng default\nf 1//1 2//1 3//1\n\n"),
-            std::string::npos)
+  EXPECT_NE(text.find("f 1//1 2//1 3//1\n\ng top\nf 1//2 3//2 4//2\n\n"), std::string::npos)
       << text;
 }
 
@@ -269,7 +286,8 @@ TEST_F(Writer, FaceLineFollowsTheModeTable) {
   for (const auto& row : rows) {
     SCOPED_TRACE(row.mode);
     std::string text = write(row.mode);
-    EXPECT_NE(text.find(std::string("g default\n") + row.face + "\n"), std::string::npos) << text;
+    EXPECT_NE(text.find(std::string("triangles)\n\n") + row.face + "\n"), std::string::npos)
+        << text;
     EXPECT_EQ(text.find("mtllib"), std::string::npos);
     EXPECT_EQ(text.find("usemtl"), std::string::npos);
     EXPECT_EQ(text.find("\nvt ") != std::string::npos, (row.mode & DRAW_TEXTURE) != 0);
@@ -293,7 +311,7 @@ TEST_F(Writer, MissingDataWarningsComeInOrderAndClearTheirBits) {
             "glmWriteOBJ() warning: color output requested with no colors (materials) defined.\n"
             "glmWriteOBJ() warning: material output requested with no materials defined.\n");
   // Everything cleared: the plain file, no library even though mtllib is set.
-  EXPECT_EQ(text, kObjHeader + kVertices + kCounts + "g  top\nf 1 3 4\n\ng default\nf 1 2 3\n\n");
+  EXPECT_EQ(text, kObjHeader + kVertices + kCounts + "f 1 2 3\n\ng top\nf 1 3 4\n\n");
   EXPECT_EQ(files(), std::vector<std::string>{"square.obj"});
   glmFreeModel(bare);
 }
@@ -326,7 +344,7 @@ TEST_F(Writer, MaterialsWithoutALibraryNameWriteOnlyUsemtl) {
   model->mtllib = nullptr;
   std::string text = write(DRAW_MATERIAL);
   EXPECT_EQ(text.find("mtllib"), std::string::npos);
-  EXPECT_NE(text.find("g  top\nusemtl red\nf 1 3 4\n"), std::string::npos);
+  EXPECT_NE(text.find("g top\nusemtl red\nf 1 3 4\n"), std::string::npos);
   EXPECT_EQ(files(), std::vector<std::string>{"square.obj"});
 }
 
@@ -334,7 +352,7 @@ TEST_F(Writer, GroupWithoutTrianglesIsStillWritten) {
   addGroup(model, "empty", {}, 1);
   std::string text = write(DRAW_MATERIAL);
   EXPECT_NE(text.find("# 3 groups\n"), std::string::npos);
-  EXPECT_NE(text.find("\n\ng empty\nusemtl red\n\ng  top\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("f 1 3 4\n\ng empty\nusemtl red\n\n"), std::string::npos) << text;
 }
 
 TEST_F(Writer, LibraryGoesIntoTheModelsDirectory) {
@@ -565,13 +583,157 @@ TEST_F(Writer, FailedWriteLeavesTheOldFileAndNoTemporary) {
 TEST_F(Writer, FailedLibraryWriteLeavesBothFilesAsTheyWere) {
   std::ofstream(obj()) << "previous model";
   std::ofstream(mtl()) << "previous library";
-  // The library (about 450 bytes) fails; the model file has not been flushed yet.
+  // The library (about 700 bytes) fails; the model file has not been flushed yet.
+  model->materials[1].diffusemap = strdup(std::string(400, 'x').c_str());
   EXPECT_EXIT(withFileSizeLimit(300, [&] { glmWriteOBJ(model, obj().c_str(), DRAW_MATERIAL); }),
               ::testing::ExitedWithCode(1),
               "^glmWriteMTL\\(\\) failed: can't write file \"" + mtl() + "\": ");
   EXPECT_EQ(fileContents(obj()), "previous model");
   EXPECT_EQ(fileContents(mtl()), "previous library");
   EXPECT_EQ(files(), (std::vector<std::string>{"square.mtl", "square.obj"}));
+}
+
+// ---------------------------------------------------------------------------
+// Hostile places: full disks, long names, other threads, odd targets
+
+TEST_F(Writer, InPlaceWriteReservesItsRoomBeforeTouchingTheOldFile) {
+  // A read-only directory leaves only the file itself to write; with room
+  // for 200 bytes the old contents must survive the failure whole.
+  ASSERT_EQ(chmod(dir.c_str(), 0755), 0);
+  fs::create_directory(dir + "/ro");
+  const std::string path = dir + "/ro/square.obj";
+  std::ofstream(path) << "previous model";
+  ASSERT_EQ(chmod(path.c_str(), 0666), 0);
+  ASSERT_EQ(chmod((dir + "/ro").c_str(), 0555), 0);
+  EXPECT_EXIT(withFileSizeLimit(200,
+                                [&] {
+                                  dropRoot();
+                                  glmWriteOBJ(model, path.c_str(), DRAW_NONE);
+                                }),
+              ::testing::ExitedWithCode(1),
+              "^glmWriteOBJ\\(\\) failed: can't write file \"" + path +
+                  "\": " + std::strerror(EFBIG) + "\n$");
+  EXPECT_EQ(fileContents(path), "previous model");
+}
+
+TEST_F(Writer, LongNameGetsAShortTemporaryAndAFailureCreatesNothing) {
+  const std::string name(250, 'n');
+  const std::string path = dir + "/" + name;
+  std::ofstream(path) << "previous model";
+  // The limit also binds the message, which the death test reads from a file.
+  ObjModel* big = makeBareSquare();
+  big->vertexcount = 20000;
+  std::free(big->vertices);
+  big->vertices = zeroed<float>(3 * 20001);
+  EXPECT_EXIT(withFileSizeLimit(10000, [&] { glmWriteOBJ(big, path.c_str(), DRAW_NONE); }),
+              ::testing::ExitedWithCode(1), std::strerror(EFBIG));
+  glmFreeModel(big);
+  EXPECT_EQ(fileContents(path), "previous model");
+  EXPECT_EQ(files(), std::vector<std::string>{name});
+  ::testing::internal::CaptureStdout();
+  glmWriteOBJ(model, path.c_str(), DRAW_NONE);
+  ::testing::internal::GetCapturedStdout();
+  EXPECT_EQ(fileContents(path).rfind(kObjHeader, 0), 0u);
+  EXPECT_EQ(files(), std::vector<std::string>{name});
+
+  // A new long-named model whose library cannot be opened leaves no file.
+  std::free(model->mtllib);
+  model->mtllib = strdup("missing/square.mtl");
+  const std::string other = dir + "/" + std::string(250, 'o');
+  EXPECT_EXIT(glmWriteOBJ(model, other.c_str(), DRAW_MATERIAL), ::testing::ExitedWithCode(1),
+              "glmWriteMTL\\(\\) failed: can't open file");
+  EXPECT_EQ(files(), std::vector<std::string>{name});
+}
+
+// Creating files must not touch the process umask, which other threads share:
+// a thread watching it while two others write must never see it change.
+TEST_F(Writer, WritingNeverChangesTheProcessUmask) {
+  const mode_t previous = umask(077);
+  std::atomic<bool> done{false};
+  int looks = 0, changed = 0;
+  std::thread watcher([&] {
+    while (!done) {
+      std::ifstream status("/proc/self/status");
+      for (std::string line; std::getline(status, line);)
+        if (line.rfind("Umask:", 0) == 0) {
+          looks++;
+          changed += line != "Umask:\t0077";
+        }
+    }
+  });
+  std::vector<std::thread> writers;
+  for (int t = 0; t < 2; t++)
+    writers.emplace_back([this, t] {
+      ObjModel* own = makeBareSquare();
+      for (int i = 0; i < 200; i++)
+        glmWriteOBJ(own, (dir + "/" + std::to_string(t) + "-" + std::to_string(i)).c_str(),
+                    DRAW_NONE);
+      glmFreeModel(own);
+    });
+  for (std::thread& writer : writers) writer.join();
+  done = true;
+  watcher.join();
+  EXPECT_EQ(umask(previous), 077u);
+  EXPECT_GT(looks, 0);
+  EXPECT_EQ(changed, 0);
+  EXPECT_EQ(files().size(), 400u);
+}
+
+TEST_F(Writer, ModelIsNeverWrittenOverItsOwnLibrary) {
+  std::ofstream(mtl()) << "the materials";
+  fs::create_symlink("square.mtl", dir + "/alias.obj");
+  glmSetFailureHandler(throwFailure);
+  for (const std::string& target : {mtl(), dir + "/./square.mtl", dir + "/alias.obj"}) {
+    SCOPED_TRACE(target);
+    ::testing::internal::CaptureStderr();
+    EXPECT_THROW(glmWriteOBJ(model, target.c_str(), DRAW_MATERIAL), Failure);
+    EXPECT_EQ(
+        ::testing::internal::GetCapturedStderr().rfind(
+            "glmWriteOBJ() failed: \"" + target + "\" is the model's own material library", 0),
+        0u);
+  }
+  EXPECT_EQ(fileContents(mtl()), "the materials");
+  // Not there yet: refused all the same.
+  fs::remove(mtl());
+  ::testing::internal::CaptureStderr();
+  EXPECT_THROW(glmWriteOBJ(model, mtl().c_str(), DRAW_MATERIAL), Failure);
+  ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(files(), std::vector<std::string>{"alias.obj"});
+}
+
+TEST_F(Writer, StandardOutputThatIsAPipeIsWrittenAsItOpens) {
+  const std::string expected = write(DRAW_NONE);
+  int ends[2];
+  ASSERT_EQ(pipe(ends), 0);
+  std::fflush(stdout);
+  const int saved = dup(STDOUT_FILENO);
+  dup2(ends[1], STDOUT_FILENO);
+  close(ends[1]);
+  glmWriteOBJ(model, "/dev/stdout", DRAW_NONE);
+  dup2(saved, STDOUT_FILENO);
+  close(saved);
+  std::string got;
+  char buffer[4096];
+  for (ssize_t n; (n = read(ends[0], buffer, sizeof buffer)) > 0;) got.append(buffer, n);
+  close(ends[0]);
+  EXPECT_EQ(got, expected);
+}
+
+TEST_F(Writer, FollowsAsManyLinksAsTheSystemDoes) {
+  // link0 -> link1 -> ... -> link39 -> square.obj: forty links.
+  std::ofstream(obj()) << "old";
+  for (int i = 39; i >= 0; i--)
+    fs::create_symlink(i == 39 ? "square.obj" : "link" + std::to_string(i + 1),
+                       dir + "/link" + std::to_string(i));
+  const std::string expected = write(DRAW_NONE);
+  std::ofstream(obj()) << "old";
+  glmWriteOBJ(model, (dir + "/link0").c_str(), DRAW_NONE);
+  EXPECT_EQ(fileContents(obj()), expected);
+  EXPECT_TRUE(fs::is_symlink(dir + "/link0"));
+
+  fs::create_symlink("link0", dir + "/link-1");  // forty-one: a loop to the system
+  EXPECT_EXIT(glmWriteOBJ(model, (dir + "/link-1").c_str(), DRAW_NONE),
+              ::testing::ExitedWithCode(1), std::strerror(ELOOP));
 }
 
 }  // namespace

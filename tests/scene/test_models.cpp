@@ -2,6 +2,8 @@
 // project root). The file names themselves are checked end to end.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <set>
 #include <string>
 
@@ -27,6 +29,20 @@ TEST(ModelTable, HoldsNineDistinctFilesLoadedInSlotOrderAndANullTenthSlot) {
   }
   EXPECT_EQ(distinct.size(), 9u);
   EXPECT_EQ(models[9], nullptr);
+}
+
+TEST(ModelTable, OnlyADataDirectoryHoldingModelsCounts) {
+  char pattern[] = "/tmp/scene-roots-XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  const std::string base = pattern;
+  for (const char* root : {"/unrelated/data", "/partial/data"})
+    std::filesystem::create_directories(base + root);
+  std::ofstream(base + "/unrelated/data/notes.txt") << "not a model";
+  // One model of nine: it counts, so the reader names the missing ones.
+  std::ofstream(base + "/partial/" + modelFiles[4]) << "v 0 0 0\n";
+  EXPECT_EQ(findDataRoot({base + "/unrelated", base + "/partial"}), base + "/partial");
+  EXPECT_EQ(findDataRoot({base + "/unrelated"}), "");
+  std::filesystem::remove_all(base);
 }
 
 }  // namespace

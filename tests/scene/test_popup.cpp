@@ -114,12 +114,24 @@ TEST_F(Popup, WhileOpenKeysAndOtherButtonsDoNotReachTheScene) {
   EXPECT_FLOAT_EQ(zoom, 0.3f);
   EXPECT_FLOAT_EQ(eyeZ, 5);
   EXPECT_EQ(sceneRotY, 0);
-  EXPECT_EQ(mouseState, 0);
+  EXPECT_EQ(mouseState, -1);                    // the left release still ends dragging
   mouse(GLUT_RIGHT_BUTTON, GLUT_UP, 900, 700);  // released off the menu: nothing chosen
   EXPECT_FALSE(popupMenu.open);
   EXPECT_EQ(presetView, 0);
   keyboard('a', 0, 0);
   EXPECT_FLOAT_EQ(zoom, 0.3f * 1.125f);
+}
+
+TEST_F(Popup, ALeftReleaseWhileTheMenuIsOpenEndsTheDrag) {
+  start(blockText);
+  mouse(GLUT_LEFT_BUTTON, GLUT_DOWN, 100, 100);
+  mouse(GLUT_RIGHT_BUTTON, GLUT_DOWN, 100, 100);
+  mouse(GLUT_LEFT_BUTTON, GLUT_UP, 100, 100);
+  mouse(GLUT_RIGHT_BUTTON, GLUT_UP, 100, 100);
+  mouse(GLUT_MIDDLE_BUTTON, GLUT_DOWN, 100, 100);
+  motion(150, 150);
+  EXPECT_EQ(sceneRotX, 0);
+  EXPECT_EQ(sceneRotY, 0);
 }
 
 TEST_F(Popup, DrawsOverTheFrameOnWholePixelsAndPutsTheStateBack) {
