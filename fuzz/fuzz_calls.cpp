@@ -135,7 +135,7 @@ std::vector<const ObjGroup*> madeOrder(const ObjModel* model) {
 std::string readBackName(const ObjModel* model, const ObjGroup* group) {
   std::string_view name(group->name);
   if (name == "default" && madeOrder(model).front() == group) return "default";
-  return name.substr(0, 1) == " " ? std::string(name) : " " + std::string(name);
+  return name.starts_with(' ') ? std::string(name) : std::string(" ").append(name);
 }
 
 // Group names that read back as one group each: one line, short enough for
