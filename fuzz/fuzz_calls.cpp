@@ -18,6 +18,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <set>
@@ -47,10 +48,11 @@ const char* const kLibraryNames[] = {
     "sub/../lib.mtl", "a/b.mtl", nullptr};
 
 bool leavesDirectory(const char* name) {
-  std::string_view text(name);
-  if (!text.empty() && text[0] == '/') return true;
-  std::string padded = "/" + std::string(text) + "/";
-  return padded.find("/../") != std::string::npos;
+  const std::string_view text(name);
+  if (text.empty() || text.starts_with('/')) return true;  // no name refuses as well
+  // A ".." component stands alone, first, last or between two slashes.
+  return text == ".." || text.starts_with("../") || text.ends_with("/..") ||
+         text.find("/../") != std::string_view::npos;
 }
 
 bool sameFloat(float a, float b) {
@@ -72,7 +74,7 @@ bool named(const unsigned* index) { return index[0] != 0 && index[1] != 0 && ind
 
 std::string contents(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  if (!in) return std::string("\0absent", 7);
+  if (!in || std::filesystem::is_directory(path)) return std::string("\0absent", 7);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
@@ -133,7 +135,7 @@ std::vector<const ObjGroup*> madeOrder(const ObjModel* model) {
 std::string readBackName(const ObjModel* model, const ObjGroup* group) {
   std::string_view name(group->name);
   if (name == "default" && madeOrder(model).front() == group) return "default";
-  return name.substr(0, 1) == " " ? std::string(name) : " " + std::string(name);
+  return name.starts_with(' ') ? std::string(name) : std::string(" ").append(name);
 }
 
 // Group names that read back as one group each: one line, short enough for

@@ -24,6 +24,7 @@
 #include "glm_internal.h"
 #include "scan.h"
 
+using namespace glm_internal;
 using namespace glm_scan;
 
 namespace {
@@ -415,8 +416,10 @@ const char* readNumbers(Reader& r, const char* p, float* array, std::uint64_t& c
   return p;
 }
 
-// Every library's materials are kept; the model names the first.
+// Every library's materials are kept; the model names the first. A line
+// that names no file has nothing to read.
 void readLibrary(ObjModel* model, std::string_view library) {
+  if (library.empty()) return;
   std::unique_ptr<char, FreeDeleter> name(copyText(library, "glmReadOBJ"));
   if (!model->mtllib) model->mtllib = glmStrdup(name.get(), "glmReadOBJ");
   glmReadMTL(model, name.get());
@@ -783,7 +786,7 @@ bool readInChunks(Reader& r) {
 
 }  // namespace
 
-void glmSetReadChunking(std::size_t fromBytes, std::size_t bytes) {
+void glm_internal::glmSetReadChunking(std::size_t fromBytes, std::size_t bytes) {
   chunkingFrom = fromBytes;
   chunkBytes = bytes;
 }

@@ -23,6 +23,8 @@
 namespace {
 
 using glm_internal::failWith;
+using glm_internal::glmCorrectMode;
+using glm_internal::glmFailf;
 using glm_internal::Output;
 using glm_internal::OwnedString;
 using glm_internal::writeFailed;
@@ -157,6 +159,9 @@ bool leavesDirectory(const char* name) {
 // A library name read from a file must not take the writer out of the
 // model's directory; refused before any file is created.
 void checkLibraryName(const char* modelpath, const char* mtllibname) {
+  if (!*mtllibname)
+    glmFailf(stderr, "glmWriteMTL() failed: the material library of \"%s\" has no name.\n",
+             modelpath);
   if (leavesDirectory(mtllibname))
     glmFailf(stderr,
              "glmWriteMTL() failed: material library \"%s\" would leave the directory of "

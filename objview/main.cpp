@@ -580,6 +580,10 @@ int main(int argc, char** argv) {
       for (int k = 0; kHelpLines[k] != nullptr; k++) std::printf("  %s\n", kHelpLines[k]);
       return 0;
     }
+    if (std::string(argv[i]) == "--version") {
+      std::printf("objview %s\n", PROGRAM_VERSION);
+      return 0;
+    }
   }
   std::string error;
   if (!parseOptions(argc, argv, options, error)) {

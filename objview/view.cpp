@@ -16,6 +16,7 @@ const char* const kUsage =
     "usage: objview FILE.obj [--texture IMAGE.ppm] [--angle DEGREES] [--weld EPSILON]\n"
     "               [--screenshot OUT.ppm] [--size WxH] [--mode MODE[,MODE...]] [--bench FRAMES]\n"
     "               [--library] [--no-lod]\n"
+    "       objview --help | --version\n"
     "\n"
     "--mode, the modes of the first picture (the keys change them later):\n"
     "  flat, smooth   facet or vertex normals (smooth is the default)\n"
@@ -28,11 +29,15 @@ const char* const kUsage =
     "  material       each material's ambient, diffuse, specular and shininess\n"
     "  outline        each triangle's edges as unlit lines, in place of the fill\n"
     "  help           the key overlay\n"
-    "--bench N: N frames turning the model as a left drag does (the coarse level drawn)\n"
-    "  and N still ones; the last line is 'bench: moving F1 fps, still F2 fps'.\n"
-    "--no-lod: always full detail. Otherwise a model of 250000 triangles or more gets\n"
-    "  a coarse level of about 125000, built after the first picture and drawn while\n"
-    "  the view moves; a still picture is always full detail.\n";
+    "\n"
+    "Levels of detail:\n"
+    "  --bench N      N frames turning the model as a left drag does (the coarse\n"
+    "                 level drawn), then N still ones; the last line is\n"
+    "                 'bench: moving F1 fps, still F2 fps'\n"
+    "  --no-lod       always full detail; otherwise a model of 250000 triangles or\n"
+    "                 more gets a coarse level of about 125000, built after the\n"
+    "                 first picture and drawn while the view moves (a still\n"
+    "                 picture is always full detail)\n";
 
 const char* const kHelpLines[] = {
     "left drag    orbit",

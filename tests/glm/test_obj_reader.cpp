@@ -369,6 +369,11 @@ TEST_F(ObjReader, MissingMaterialLibraryIsAWarningAndItsNamesAreUnknown) {
   EXPECT_STREQ(m->mtllib, "nowhere.mtl");
   EXPECT_EQ(m->materialcount, 0u);
   EXPECT_EQ(m->triangles[0].material, 0u);
+  // A line that names no library has nothing to read.
+  m = read("mtllib \nv 0 0 0\n");
+  ASSERT_TRUE(m) << err;
+  EXPECT_EQ(out, "");
+  EXPECT_EQ(m->mtllib, nullptr);
 }
 
 TEST_F(ObjReader, NamesAndFileNamesAreKeptWhole) {
@@ -424,7 +429,8 @@ std::string describe(const ObjModel* m) {
   }
   for (const ObjGroup* g = m->groups; g; g = g->next) {
     text += std::string(g->name) + " " + std::to_string(g->material) + ":";
-    for (unsigned i = 0; i < g->trianglecount; i++) text += " " + std::to_string(g->triangles[i]);
+    for (unsigned i = 0; i < g->trianglecount; i++)
+      (text += ' ') += std::to_string(g->triangles[i]);
     text += "\n";
   }
   return text;
