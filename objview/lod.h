@@ -21,8 +21,9 @@ namespace objview {
 constexpr std::size_t kCoarseTriangles = 125000;
 constexpr std::size_t kLevelsFrom = 2 * kCoarseTriangles;
 
-// `mesh`'s indices with each part's triangles ordered for the vertex cache.
-// Each triangle keeps its corners in their order, so the winding and flat
+// `mesh`'s indices with each part's triangles ordered for the vertex cache,
+// unless most of them already share a corner with the one before. Each
+// triangle keeps its corners in their order, so the winding and flat
 // shading's last corner stay.
 std::vector<unsigned> cacheOrder(const Mesh& mesh);
 

@@ -89,16 +89,24 @@ TEST(ObjviewLevel, CoarseLevelIsNearItsAimAndKeepsEachPartsCornersAndMaterial) {
   EXPECT_TRUE(simplifyMesh(full, 30000, true, cancel).indices.empty());
 }
 
-TEST(ObjviewLevel, BuilderOrdersEachPartForTheCacheKeepingItsTrianglesAndHandsOverOnce) {
-  const Mesh full = grid(40);
+TEST(ObjviewLevel, BuilderOrdersShuffledPartsForTheCacheKeepingTheirTrianglesAndHandsOverOnce) {
+  Mesh full = grid(40);
+  // The first part's triangles shuffled (each keeps its corners); the second
+  // already in an order that shares corners, which is kept.
+  const Mesh::Part& shuffled = full.parts[0];
+  for (unsigned t = 0; t < shuffled.count / 3; t++)
+    std::swap_ranges(&full.indices[3 * t], &full.indices[3 * t + 3],
+                     &full.indices[3 * ((t * 7919) % (shuffled.count / 3))]);
   LevelBuilder builder;
   builder.start(full, true, true);
   builder.wait();
   EXPECT_TRUE(builder.ready());
   EXPECT_FALSE(builder.ready());
-  EXPECT_NE(builder.ordered.indices, full.indices);
-  for (std::size_t p = 0; p < full.parts.size(); p++)
-    EXPECT_EQ(triangles(builder.ordered, full.parts[p]), triangles(full, full.parts[p]));
+  const auto second = full.indices.begin() + full.parts[1].first;
+  EXPECT_FALSE(std::equal(full.indices.begin(), second, builder.ordered.indices.begin()));
+  EXPECT_TRUE(std::equal(second, full.indices.end(),
+                         builder.ordered.indices.begin() + full.parts[1].first));
+  EXPECT_EQ(triangles(builder.ordered, full.parts[0]), triangles(full, full.parts[0]));
   EXPECT_EQ(builder.ordered.planes.size(), full.indices.size() / 3 * 4);
   EXPECT_FALSE(builder.level.indices.empty());
   builder.start(full, false, false);  // only the order
