@@ -94,9 +94,9 @@ std::vector<Peer> peers() {
     return triangles;
   };
   list.push_back({"glmReadOBJ", [glm](const std::string& path) {
-                    glmSetReadChunking(SIZE_MAX, 0);
+                    glm_internal::glmSetReadChunking(SIZE_MAX, 0);
                     std::size_t triangles = glm(path);
-                    glmSetReadChunking(std::size_t{1} << 20, 0);
+                    glm_internal::glmSetReadChunking(std::size_t{1} << 20, 0);
                     return triangles;
                   }});
   list.push_back({"glm 2 threads", glm});

@@ -1,6 +1,6 @@
 // Draws frames of the scene on the recording GL stand-in and prints how many
 // GL, GLU and GLUT calls one frame makes, by kind. Run from the project root
-// (the scene reads data/ before main):
+// (it reads the scene's data/):
 //   <build>/bench/frame_calls
 // The counts show where a frame's work goes: every call here is a driver
 // call in immediate mode, and each GLUT/GLU primitive expands to many more.
@@ -15,6 +15,8 @@
 #include "scene.h"
 
 namespace {
+
+const bool modelsLoaded = (loadModels(), true);  // as the scene does at start-up
 
 struct Kind {
   const char* label;

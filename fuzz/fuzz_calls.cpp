@@ -48,10 +48,11 @@ const char* const kLibraryNames[] = {
     "sub/../lib.mtl", "a/b.mtl", nullptr};
 
 bool leavesDirectory(const char* name) {
-  std::string_view text(name);
-  if (text.empty() || text[0] == '/') return true;  // no name refuses as well
-  std::string padded = "/" + std::string(text) + "/";
-  return padded.find("/../") != std::string::npos;
+  const std::string_view text(name);
+  if (text.empty() || text.starts_with('/')) return true;  // no name refuses as well
+  // A ".." component stands alone, first, last or between two slashes.
+  return text == ".." || text.starts_with("../") || text.ends_with("/..") ||
+         text.find("/../") != std::string_view::npos;
 }
 
 bool sameFloat(float a, float b) {
@@ -134,7 +135,7 @@ std::vector<const ObjGroup*> madeOrder(const ObjModel* model) {
 std::string readBackName(const ObjModel* model, const ObjGroup* group) {
   std::string_view name(group->name);
   if (name == "default" && madeOrder(model).front() == group) return "default";
-  return name.substr(0, 1) == " " ? std::string(name) : " " + std::string(name);
+  return name.starts_with(' ') ? std::string(name) : std::string(" ").append(name);
 }
 
 // Group names that read back as one group each: one line, short enough for

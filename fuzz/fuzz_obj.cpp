@@ -71,7 +71,7 @@ void checkModel(const ObjModel* model) {
 // Everything a read gives, as text: the messages, then the model's counts,
 // arrays, groups and materials.
 std::string readAndDescribe(const std::string& path, std::size_t chunkBytes) {
-  glmSetReadChunking(chunkBytes ? 0 : std::size_t{1} << 20, chunkBytes);
+  glm_internal::glmSetReadChunking(chunkBytes ? 0 : std::size_t{1} << 20, chunkBytes);
   bool rejected = false;
   std::string model;
   fuzz::Messages messages;

@@ -6,6 +6,8 @@
 
 #include "glm_internal.h"
 
+using namespace glm_internal;
+
 namespace {
 
 const char* const kDrawWarnings[7] = {

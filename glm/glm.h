@@ -21,11 +21,30 @@
  *   the new one first, so a failure leaves the model as it was.
  * - Preconditions (non-null model, required arrays present) are assertions
  *   that stay on in every build and quote the failed expression.
- * - A model is used by one thread at a time; the library keeps no global
- *   state apart from the failure handler.
+ * - A model is used by one thread at a time. glmReadOBJ reads a file of 1 MiB
+ *   or more on two threads where there are two processor cores, and returns
+ *   once both are done. The library's global state is the failure handler
+ *   (install it before other threads use the library) and the reader's: the
+ *   number of cores, counted once, and the size from which it reads on two
+ *   threads (fixed; an internal hook lets the tests change it). Different
+ *   models may be used on different threads at once.
+ * - The header serves C and C++ alike: C types, C linkage, bool from
+ *   <stdbool.h>.
  */
 #ifndef GLM_H
 #define GLM_H
+
+/* The library is built with hidden visibility: what this header declares is
+ * its exported interface, and nothing else. */
+#if defined(__GNUC__)
+#pragma GCC visibility push(default)
+#endif
+
+#include <stdbool.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
 
 /* ------------------------------------------------------------------------ */
 /* Records                                                                  */
@@ -366,5 +385,13 @@ unsigned char* glmLoadPPM(const char* filename, int* width, int* height);
  * ..." with the system's reason on standard error. Asserts "filename",
  * "pixels" and a width and height above 0. */
 void glmWritePPM(const char* filename, const unsigned char* pixels, int width, int height);
+
+#ifdef __cplusplus
+}
+#endif
+
+#if defined(__GNUC__)
+#pragma GCC visibility pop
+#endif
 
 #endif /* GLM_H */

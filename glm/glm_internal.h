@@ -11,6 +11,10 @@
 
 #include "glm.h"
 
+// Hidden from the shared library like everything not in glm.h; the namespace
+// keeps the internals apart from the public names in a static link too.
+namespace glm_internal {
+
 // Every fatal failure ends here: the message has been printed, so either the
 // installed handler leaves (throw or longjmp) or the program exits with 1.
 [[noreturn]] void glmFatal();
@@ -33,8 +37,6 @@ char* glmStrdup(const char* text, const char* operation);
 // materials, colour with material. Missing data is checked first, so the
 // conflict warnings only appear when both sides of a conflict are possible.
 unsigned glmCorrectMode(const ObjModel* model, unsigned mode, const char* const warnings[7]);
-
-namespace glm_internal {
 
 // Owns a block from glmAlloc, glmStrdup or malloc: a temporary held this way
 // is released when a failure handler leaves by throwing.
@@ -86,8 +88,6 @@ inline Owned<float> shrinkVectors(Owned<float> array, std::size_t count) {
   return array;
 }
 
-}  // namespace glm_internal
-
 // A new group named `name` at the head of the model's list, with no
 // triangles and material 0.
 ObjGroup* glmCreateGroup(ObjModel* model, const char* name, const char* operation);
@@ -99,17 +99,18 @@ void glmFreeMaterials(ObjMaterial* materials, unsigned count, unsigned firstOwne
 [[noreturn]] void glmAssertFailed(const char* expression, const char* file, int line,
                                   const char* function);
 
-// Preconditions stay checked in release builds: a null model is a programming
-// error that must stop the program with the expression quoted.
-#define GLM_ASSERT(expr) \
-  ((expr) ? static_cast<void>(0) : glmAssertFailed(#expr, __FILE__, __LINE__, __func__))
-
-// ---- OBJ reading on two threads ----
-
 // glmReadOBJ reads files of at least `fromBytes` bytes in chunks on two
 // threads where there are two cores. `bytes` is the chunk size: 0 splits the
 // file in 32 parts; any other size also chunks on a single core, so tests
 // can run every input through the chunked reader. Default: 1 MiB, 0.
 void glmSetReadChunking(std::size_t fromBytes, std::size_t bytes);
+
+}  // namespace glm_internal
+
+// Preconditions stay checked in release builds: a null model is a programming
+// error that must stop the program with the expression quoted.
+#define GLM_ASSERT(expr)         \
+  ((expr) ? static_cast<void>(0) \
+          : glm_internal::glmAssertFailed(#expr, __FILE__, __LINE__, __func__))
 
 #endif

@@ -13,6 +13,8 @@ GLMfailurehandler failureHandler = nullptr;
 
 void glmSetFailureHandler(GLMfailurehandler handler) { failureHandler = handler; }
 
+namespace glm_internal {
+
 void glmFatal() {
   std::fflush(stdout);
   if (failureHandler) {
@@ -71,6 +73,10 @@ void glmAssertFailed(const char* expression, const char* file, int line, const c
   std::abort();
 }
 
+}  // namespace glm_internal
+
+using namespace glm_internal;
+
 ObjGroup* glmLookupGroup(ObjModel* model, const char* name) {
   GLM_ASSERT(model);
   for (ObjGroup* group = model->groups; group; group = group->next)
@@ -78,10 +84,10 @@ ObjGroup* glmLookupGroup(ObjModel* model, const char* name) {
   return nullptr;
 }
 
-ObjGroup* glmCreateGroup(ObjModel* model, const char* name, const char* operation) {
+ObjGroup* glm_internal::glmCreateGroup(ObjModel* model, const char* name, const char* operation) {
   // The name is owned locally until the group exists, so a failure handler
   // that leaves by throwing loses nothing.
-  glm_internal::OwnedString copy(glmStrdup(name, operation));
+  OwnedString copy(glmStrdup(name, operation));
   auto* group = static_cast<ObjGroup*>(glmAlloc(1, sizeof(ObjGroup), operation));
   group->name = copy.release();
   group->next = model->groups;
@@ -95,7 +101,7 @@ ObjGroup* glmEnsureGroup(ObjModel* model, const char* name) {
   return group ? group : glmCreateGroup(model, name, "glmEnsureGroup");
 }
 
-void glmFreeMaterials(ObjMaterial* materials, unsigned count, unsigned firstOwned) {
+void glm_internal::glmFreeMaterials(ObjMaterial* materials, unsigned count, unsigned firstOwned) {
   if (!materials) return;
   for (unsigned i = firstOwned; i < count; i++) {
     ObjMaterial& m = materials[i];

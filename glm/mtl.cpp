@@ -14,6 +14,7 @@
 #include "glm_internal.h"
 #include "scan.h"
 
+using namespace glm_internal;
 using namespace glm_scan;
 
 namespace {

@@ -23,6 +23,7 @@
 #include "glm_internal.h"
 #include "scan.h"
 
+using namespace glm_internal;
 using namespace glm_scan;
 
 namespace {
@@ -943,7 +944,7 @@ bool readInChunks(Reader& r) {
 
 }  // namespace
 
-void glmSetReadChunking(std::size_t fromBytes, std::size_t bytes) {
+void glm_internal::glmSetReadChunking(std::size_t fromBytes, std::size_t bytes) {
   chunkingFrom = fromBytes;
   chunkBytes = bytes;
 }

@@ -44,6 +44,7 @@
 namespace glm_scan {
 
 using glm_internal::FreeDeleter;
+using glm_internal::glmAlloc;
 
 // Longest keyword quoted in a message.
 constexpr std::size_t kNameMax = 127;

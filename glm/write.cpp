@@ -23,6 +23,8 @@
 namespace {
 
 using glm_internal::failWith;
+using glm_internal::glmCorrectMode;
+using glm_internal::glmFailf;
 using glm_internal::Output;
 using glm_internal::OwnedString;
 using glm_internal::writeFailed;

@@ -38,8 +38,10 @@ DESCRIPTION
     force in it), every material with the number of triangles drawn in it
     and the image files of its maps (map_Kd, map_Ka, map_Ks, map_d, bump),
     each found or missing beside the MTL file, and the bounding box: its
-    least and greatest corner, size and centre. With --json it prints
-    the same as one JSON object (see JSON OUTPUT).
+    least and greatest corner, size and centre. The materials counted
+    include "default", which the library puts first whenever a model has a
+    material library: a library of two materials counts 3. With --json it
+    prints the same as one JSON object (see JSON OUTPUT).
 
     convert reads IN, applies the operations asked for in this fixed order,
     whatever the order of the options, and writes OUT:
@@ -271,7 +273,9 @@ void info(FILE* out, const ObjModel* model, bool json) {
 
   if (!json) {
     std::fprintf(out, "file       %s\n", model->path);
-    for (int i = 0; i < 6; i++) std::fprintf(out, "%-10s %u\n", names[i], counts[i]);
+    for (int i = 0; i < 6; i++)
+      std::fprintf(out, "%-10s %u%s\n", names[i], counts[i],
+                   i == 5 && counts[i] > 0 ? " (\"default\" included)" : "");
     std::fprintf(out, "groups:\n");
     for (const ObjGroup* g : groups) {
       const char* material = materialName(model, g);

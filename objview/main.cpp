@@ -4,6 +4,7 @@
 #include <GL/freeglut.h>
 #include <GL/glext.h>
 #include <GL/glu.h>
+#include <malloc.h>
 
 #include <algorithm>
 #include <chrono>
@@ -17,7 +18,9 @@
 #include <vector>
 
 #include "glm.h"
+#include "lod.h"
 #include "mesh.h"
+#include "textures.h"
 #include "view.h"
 
 using namespace objview;
@@ -34,15 +37,23 @@ bool fileHasTexcoords = false;
 Hidden hidden = Hidden::None;  // faces culled: none of them can show
 GLuint list = 0;               // the library's drawing, for the modes the mesh does not cover
 Mesh mesh;                     // indexed geometry, used when it has parts
-GLuint buffers[2];             // the mesh's corners and indices
+GLuint buffers[3];             // the mesh's corners and indices, the coarse level's indices
 std::vector<unsigned> seen;    // this frame's triangles that can face the eye
 std::vector<Mesh::Part> seenParts;
-GLuint texture = 0;
+GLuint texture = 0;                 // --texture's image or the checkerboard
+MaterialTextures materialTextures;  // the model's own
 // The fitted model's positions and corners before any welding: switching
 // welding starts from them, so it needs neither the file nor a second read.
 std::vector<float> fittedVertices;
 std::vector<unsigned> fittedCorners;
-double readSeconds = 0, prepareSeconds = 0, compileSeconds = 0;  // printed by --bench
+double startSeconds = 0, readSeconds = 0, prepareSeconds = 0,
+       compileSeconds = 0;  // printed by --bench
+LevelBuilder builder;       // `mesh` in cache order and its coarse level, after the first picture
+Detail detail;              // which level a frame draws
+bool levelsWanted = false;  // `builder` is yet to start on `mesh`
+Level drawn = Level::Full;  // the level of the last frame
+bool settling = false;      // a timer will redraw in full detail once the view is still
+std::string shownTitle;
 
 double seconds() {
   using namespace std::chrono;
@@ -120,37 +131,103 @@ double load() {
   return read;
 }
 
+// The title, with the level drawn when the `l` key asks for it.
+void showTitle() {
+  std::string text = title(options.file, model->vertexcount, model->trianglecount, modes, has);
+  // The builder's results are its own until it is done.
+  const bool building = builder.running() || levelsWanted;
+  if (modes.level)
+    text += levelNote(detail, drawn, building ? 0 : builder.level.indices.size() / 3,
+                      mesh.indices.size() / 3, building);
+  if (text != shownTitle) glutSetWindowTitle(text.c_str());
+  shownTitle = text;
+}
+
+void uploadIndices(GLuint buffer, const std::vector<unsigned>& indices) {
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffer);
+  glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(indices.size() * sizeof(unsigned)),
+               indices.data(), GL_STATIC_DRAW);
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+}
+
+// The builder's work goes to the buffers: the full mesh in cache order, the
+// coarse level. The corners it was built from are in the corner buffer already.
+void takeLevel() {
+  mesh.indices.swap(builder.ordered.indices);
+  mesh.planes.swap(builder.ordered.planes);
+  uploadIndices(buffers[1], mesh.indices);
+  detail.built = !builder.level.indices.empty();
+  if (detail.built) uploadIndices(buffers[2], builder.level.indices);
+  std::vector<float>().swap(mesh.corners);
+  builder.ordered = Mesh{};  // the indices as they were
+  malloc_trim(0);            // the builder's working memory, back to the system
+  showTitle();
+}
+
+void pollLevel(int) {
+  if (builder.ready())
+    takeLevel();
+  else if (builder.running())
+    glutTimerFunc(100, pollLevel, 0);
+}
+
+// Starts the coarse level once the first full picture is up, so building it
+// never delays that picture.
+void startLevel() {
+  if (!levelsWanted) return;
+  levelsWanted = false;
+  builder.start(mesh, hidden != Hidden::None,
+                detail.enabled && mesh.indices.size() / 3 >= kLevelsFrom);
+  glutTimerFunc(100, pollLevel, 0);
+}
+
+// The view moved: coarse frames until it has been still for a moment, then
+// one full-detail frame.
+void settle(int) {
+  const double still = detail.stillIn(seconds());
+  settling = still > 0;
+  if (settling)
+    glutTimerFunc(static_cast<unsigned>(still * 1e3) + 1, settle, 0);
+  else if (drawn == Level::Coarse)
+    glutPostRedisplay();
+}
+
+void viewMoved() {
+  detail.input(seconds());
+  if (!settling) settle(0);
+  glutPostRedisplay();
+}
+
 // The geometry for the current modes: indexed, or else the library's list.
 void compile() {
+  builder.stop();
+  detail.built = levelsWanted = false;
   if (list != 0) glDeleteLists(list, 1);
   list = 0;
   const unsigned mode = drawMode(modes, has);
   if (options.library || !buildMesh(*model, mode, mesh)) {
     list = glmCompileDisplayList(model, mode);
   } else {
-    if (buffers[0] == 0) glGenBuffers(2, buffers);
+    if (buffers[0] == 0) glGenBuffers(3, buffers);
     glBindBuffer(GL_ARRAY_BUFFER, buffers[0]);
     glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(mesh.corners.size() * sizeof(float)),
                  mesh.corners.data(), GL_STATIC_DRAW);
-    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffers[1]);
-    glBufferData(GL_ELEMENT_ARRAY_BUFFER,
-                 static_cast<GLsizeiptr>(mesh.indices.size() * sizeof(unsigned)),
-                 mesh.indices.data(), GL_STATIC_DRAW);
     glBindBuffer(GL_ARRAY_BUFFER, 0);
-    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+    uploadIndices(buffers[1], mesh.indices);
     if (hidden != Hidden::None) mesh.buildPlanes();
-    std::vector<float>().swap(mesh.corners);  // in the buffer now
+    // A screenshot needs neither the cache order nor a coarse level: its
+    // picture is the same. The builder reads the corners.
+    levelsWanted = options.screenshot.empty() || options.bench > 0;
+    if (!levelsWanted) std::vector<float>().swap(mesh.corners);  // in the buffer now
   }
-  glutSetWindowTitle(
-      title(options.file, model->vertexcount, model->trianglecount, modes, has).c_str());
+  showTitle();
 }
 
 void loadTexture() {
-  int width = 64, height = 64;
-  std::vector<unsigned char> pixels;
+  Image image{64, 64, {}};
   if (!options.texture.empty()) {
-    unsigned char* image = glmLoadPPM(options.texture.c_str(), &width, &height);
-    if (image == nullptr) {
+    unsigned char* pixels = glmLoadPPM(options.texture.c_str(), &image.width, &image.height);
+    if (pixels == nullptr) {
       std::fprintf(stderr, "objview: warning: no texture from %s; drawing untextured\n",
                    options.texture.c_str());
       has.image = false;
@@ -160,30 +237,24 @@ void loadTexture() {
     // them can overrun its own buffers.
     GLint largest = 0;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largest);
-    if (width > largest || height > largest) {
+    if (image.width > largest || image.height > largest) {
       std::fprintf(stderr,
                    "objview: warning: %s is %d x %d pixels, more than the %d this GL takes; "
                    "drawing untextured\n",
-                   options.texture.c_str(), width, height, static_cast<int>(largest));
-      std::free(image);
+                   options.texture.c_str(), image.width, image.height, static_cast<int>(largest));
+      std::free(pixels);
       has.image = false;
       return;
     }
-    // The image's top row first; GL's first row is the bottom (t = 0).
-    for (int row = height - 1; row >= 0; row--)
-      pixels.insert(pixels.end(), image + row * width * 3, image + (row + 1) * width * 3);
-    std::free(image);
+    image.rgb.assign(pixels, pixels + static_cast<std::size_t>(image.width) * image.height * 3);
+    std::free(pixels);
   } else {
-    for (int i = 0; i < width * height; i++) {
-      const unsigned char c = ((i % width / 8 + i / width / 8) % 2) ? 230 : 60;
-      pixels.insert(pixels.end(), {c, c, c});
+    for (int i = 0; i < image.width * image.height; i++) {
+      const unsigned char c = ((i % image.width / 8 + i / image.width / 8) % 2) ? 230 : 60;
+      image.rgb.insert(image.rgb.end(), {c, c, c});
     }
   }
-  glGenTextures(1, &texture);
-  glBindTexture(GL_TEXTURE_2D, texture);
-  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-  gluBuild2DMipmaps(GL_TEXTURE_2D, GL_RGB, width, height, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
+  texture = uploadTexture(image);
   glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
 }
 
@@ -228,12 +299,31 @@ void drawHelp(int width, int height) {
   glMatrixMode(GL_MODELVIEW);
 }
 
-// The mesh with the colours and materials the library would set per group.
+// A part's texture: its material's own image, or the one image of --texture
+// (or the checkerboard) for a model with none of its own. A part without
+// texture coordinates, or of a material without a usable image, is untextured.
+void bindTexture(const Mesh::Part& part) {
+  const GLuint chosen = !part.textured ? 0
+                        : !options.texture.empty() || !materialTextures.any()
+                            ? texture
+                            : materialTextures.of(part.material);
+  if (chosen == 0) {
+    glDisable(GL_TEXTURE_2D);
+    return;
+  }
+  glEnable(GL_TEXTURE_2D);
+  glBindTexture(GL_TEXTURE_2D, chosen);
+}
+
+// The mesh with the colours and materials the library would set per group,
+// at full detail or, while the view moves, the coarse level.
 void drawMesh(unsigned mode) {
+  drawn = detail.level(seconds());
+  const Mesh& level = drawn == Level::Coarse ? builder.level : mesh;
   const GLsizei stride = Mesh::kStride * sizeof(float);
   const auto at = [](std::size_t bytes) { return reinterpret_cast<const void*>(bytes); };
   glBindBuffer(GL_ARRAY_BUFFER, buffers[0]);
-  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffers[1]);
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffers[drawn == Level::Coarse ? 2 : 1]);
   glEnableClientState(GL_VERTEX_ARRAY);
   glEnableClientState(GL_NORMAL_ARRAY);
   glVertexPointer(3, GL_FLOAT, stride, at(0));
@@ -246,8 +336,8 @@ void drawMesh(unsigned mode) {
     glEnable(GL_COLOR_MATERIAL);
   else if (mode & DRAW_MATERIAL)
     glDisable(GL_COLOR_MATERIAL);
-  glShadeModel(mesh.flat ? GL_FLAT : GL_SMOOTH);
-  const std::vector<Mesh::Part>* parts = &mesh.parts;
+  glShadeModel(level.flat ? GL_FLAT : GL_SMOOTH);
+  const std::vector<Mesh::Part>* parts = &level.parts;
   if (glIsEnabled(GL_CULL_FACE)) {
     // The eye in model coordinates: the model view matrix is a turn and a move.
     GLfloat m[16];
@@ -255,7 +345,7 @@ void drawMesh(unsigned mode) {
     float eye[3];
     for (int k = 0; k < 3; k++)
       eye[k] = -(m[4 * k] * m[12] + m[4 * k + 1] * m[13] + m[4 * k + 2] * m[14]);
-    mesh.facing(eye, hidden == Hidden::Back, seen, seenParts);
+    level.facing(eye, hidden == Hidden::Back, seen, seenParts);
     glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(seen.size() * sizeof(unsigned)),
                  seen.data(), GL_STREAM_DRAW);
     parts = &seenParts;
@@ -263,6 +353,7 @@ void drawMesh(unsigned mode) {
   for (const Mesh::Part& part : *parts) {
     const ObjMaterial* material =
         model->materials != nullptr ? &model->materials[part.material] : nullptr;
+    if (mode & DRAW_TEXTURE) bindTexture(part);
     if (mode & DRAW_MATERIAL) {
       glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, material->ambient);
       glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, material->diffuse);
@@ -274,6 +365,7 @@ void drawMesh(unsigned mode) {
                    at(part.first * sizeof(unsigned)));
   }
   glShadeModel(GL_SMOOTH);
+  glBindTexture(GL_TEXTURE_2D, texture);
   glDisableClientState(GL_TEXTURE_COORD_ARRAY);
   glDisableClientState(GL_NORMAL_ARRAY);
   glDisableClientState(GL_VERTEX_ARRAY);
@@ -323,6 +415,7 @@ void drawFrame() {
     glEnable(GL_TEXTURE_2D);
   else
     glDisable(GL_TEXTURE_2D);
+  drawn = Level::Full;
   if (list != 0)
     glCallList(list);
   else
@@ -346,29 +439,78 @@ void writeScreenshot() {
   std::exit(0);
 }
 
-// Turns the model once round in `frames` frames and prints how long it took.
-// On a shared machine the frame rate follows the load, so the processor time
-// per frame is printed too: all threads, and the main thread (GL's own work).
-void bench() {
+// Frames while the view turns once round as a left drag turns it, with the
+// levels of detail in use (`moving`) or not; returns the frame rate and prints
+// it with the processor time per frame: all threads, and the main thread (GL's
+// own work). On a shared machine the frame rate follows the load, the
+// processor time much less.
+double benchFrames(const char* name, bool moving) {
   const double start = seconds(), cpu = cpuSeconds(CLOCK_PROCESS_CPUTIME_ID),
                mainCpu = cpuSeconds(CLOCK_THREAD_CPUTIME_ID);
-  for (int i = 0; i < options.bench; i++) {
-    view.yaw = 360.0f * static_cast<float>(i) / static_cast<float>(options.bench);
+  Drag turn;
+  onButton(turn, view, kLeft, true, false, 0, 0);
+  std::size_t triangles = 0;
+  for (int i = 1; i <= options.bench; i++) {
+    // Half a degree a pixel: 720 pixels make a turn.
+    onMotion(turn, view, 720 * i / options.bench, 0, 1);
+    detail.lastInput = moving ? seconds() : -1e9;
     drawFrame();
     glutSwapBuffers();
+    triangles += (drawn == Level::Coarse ? builder.level : mesh).indices.size() / 3;
   }
   glFinish();
-  const double spent = seconds() - start;
-  const double perFrame = 1e3 / options.bench;
+  const double spent = seconds() - start, perFrame = 1e3 / options.bench;
   std::printf(
-      "%u triangles: read %.2f s, prepare %.2f s, compile %.2f s, %d frames %.2f s = %.1f fps"
-      " (cpu %.0f ms a frame, %.0f ms in the main thread)\n",
-      model->trianglecount, readSeconds, prepareSeconds, compileSeconds, options.bench, spent,
-      options.bench / spent, (cpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - cpu) * perFrame,
-      (cpuSeconds(CLOCK_THREAD_CPUTIME_ID) - mainCpu) * perFrame);
+      "%s: %d frames %.2f s = %.1f fps (cpu %.0f ms a frame, %.0f ms in the main thread), "
+      "%zu triangles a frame\n",
+      name, options.bench, spent, options.bench / spent,
+      (cpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - cpu) * perFrame,
+      (cpuSeconds(CLOCK_THREAD_CPUTIME_ID) - mainCpu) * perFrame,
+      list != 0 ? std::size_t{model->trianglecount} : triangles / options.bench);
+  return options.bench / spent;
+}
+
+// The process's resident memory now and at its peak, in MB (Linux's account).
+void residentMemory(double& now, double& peak) {
+  now = peak = 0;
+  FILE* status = std::fopen("/proc/self/status", "r");
+  if (status == nullptr) return;
+  char line[256];
+  while (std::fgets(line, sizeof line, status) != nullptr) {
+    double kb = 0;
+    if (std::sscanf(line, "VmRSS: %lf", &kb) == 1) now = kb / 1024;
+    if (std::sscanf(line, "VmHWM: %lf", &kb) == 1) peak = kb / 1024;
+  }
+  std::fclose(status);
+}
+
+// Times a first full-detail picture, the coarse level's building, then
+// frames turning the model (the coarse level drawn) and still ones.
+void bench() {
+  double average[3] = {};
+  if (getloadavg(average, 3) == 3)
+    std::printf("load average %.2f %.2f %.2f\n", average[0], average[1], average[2]);
+  drawFrame();
+  glutSwapBuffers();
+  glFinish();
+  const double first = seconds() - startSeconds;
+  startLevel();
+  builder.wait();
+  if (builder.ready()) takeLevel();
+  std::printf("%u triangles: read %.2f s, prepare %.2f s, compile %.2f s, first picture %.2f s",
+              model->trianglecount, readSeconds, prepareSeconds, compileSeconds, first);
+  if (detail.built)
+    std::printf(", cache order and coarse level %.2f s (%zu triangles, %.1f MB)", builder.seconds,
+                builder.level.indices.size() / 3, levelBytes(builder.level) / 1048576.0);
+  double now = 0, peak = 0;
+  residentMemory(now, peak);
+  std::printf("; resident %.0f MB, at the peak %.0f MB\n", now, peak);
+  const double moving = benchFrames("moving", true), still = benchFrames("still", false);
+  std::printf("bench: moving %.1f fps, still %.1f fps\n", moving, still);
   if (!options.screenshot.empty()) {
     std::fflush(stdout);
-    view.yaw = 0;  // the picture shows the model as it starts
+    view.yaw = 0;  // the picture shows the model as it starts, in full detail
+    detail.lastInput = -1e9;
     drawFrame();
     writeScreenshot();
   }
@@ -380,6 +522,8 @@ void display() {
   drawFrame();
   if (!options.screenshot.empty()) writeScreenshot();
   glutSwapBuffers();
+  if (modes.level) showTitle();
+  startLevel();
 }
 
 void keyboard(unsigned char key, int, int) {
@@ -404,18 +548,23 @@ void keyboard(unsigned char key, int, int) {
       compile();
       break;
     case Action::Redraw:
+      showTitle();
       break;
   }
   glutPostRedisplay();
 }
 
+void special(int key, int, int) {
+  if (onArrow(view, key)) viewMoved();
+}
+
 void mouse(int button, int state, int x, int y) {
   const bool shift = glutGetModifiers() & GLUT_ACTIVE_SHIFT;
-  if (onButton(drag, view, button, state == GLUT_DOWN, shift, x, y)) glutPostRedisplay();
+  if (onButton(drag, view, button, state == GLUT_DOWN, shift, x, y)) viewMoved();
 }
 
 void motion(int x, int y) {
-  if (onMotion(drag, view, x, y, glutGet(GLUT_WINDOW_HEIGHT))) glutPostRedisplay();
+  if (onMotion(drag, view, x, y, glutGet(GLUT_WINDOW_HEIGHT))) viewMoved();
 }
 
 }  // namespace
@@ -431,6 +580,10 @@ int main(int argc, char** argv) {
       for (int k = 0; kHelpLines[k] != nullptr; k++) std::printf("  %s\n", kHelpLines[k]);
       return 0;
     }
+    if (std::string(argv[i]) == "--version") {
+      std::printf("objview %s\n", PROGRAM_VERSION);
+      return 0;
+    }
   }
   std::string error;
   if (!parseOptions(argc, argv, options, error)) {
@@ -440,7 +593,8 @@ int main(int argc, char** argv) {
 
   // The model is read before any window exists: bad input ends here, with
   // the library's message and status 1.
-  const double start = seconds();
+  const double start = startSeconds = seconds();
+  detail.enabled = options.lod;
   readSeconds = load();
   if (modes.texture == Texture::File && !fileHasTexcoords) {
     modes.texture = Texture::Planar;
@@ -462,6 +616,7 @@ int main(int argc, char** argv) {
   glutInitWindowSize(width, height);
   glutCreateWindow("objview");
   setUpGL();
+  materialTextures.load(*model);
   const double compileStart = seconds();
   compile();
   glFinish();
@@ -469,6 +624,7 @@ int main(int argc, char** argv) {
 
   glutDisplayFunc(display);
   glutKeyboardFunc(keyboard);
+  glutSpecialFunc(special);
   glutMouseFunc(mouse);
   glutMotionFunc(motion);
   glutMainLoop();

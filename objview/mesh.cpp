@@ -75,11 +75,18 @@ bool buildMesh(const ObjModel& model, unsigned mode, Mesh& mesh) {
         corners.add(t.vertexidx[k], t.texcoordidx[k], model.facetnorms, t.facetnormidx);
       }
   }
+  const bool split = mode & (DRAW_COLOR | DRAW_MATERIAL | DRAW_TEXTURE);
   for (const ObjGroup* group = model.groups; group; group = group->next) {
-    if (group->trianglecount == 0) continue;
-    const auto first = static_cast<unsigned>(mesh.indices.size());
     for (unsigned i = 0; i < group->trianglecount; i++) {
       const ObjTriangle& t = model.triangles[group->triangles[i]];
+      // A material index past the array (set by hand) draws with material 0,
+      // as the library's drawing does.
+      const unsigned material = t.material < model.materialcount ? t.material : 0;
+      const bool textured = !texture || (t.texcoordidx[0] && t.texcoordidx[1] && t.texcoordidx[2]);
+      if (i == 0 || (split && (material != mesh.parts.back().material ||
+                               textured != mesh.parts.back().textured)))
+        mesh.parts.push_back({static_cast<unsigned>(mesh.indices.size()), 0, material, textured});
+      mesh.parts.back().count += 3;
       const int k = flat ? last[group->triangles[i]] : 2;
       // Turning the corners keeps the winding and puts corner k last.
       for (int step = 1; step <= 3; step++) {
@@ -93,20 +100,16 @@ bool buildMesh(const ObjModel& model, unsigned mode, Mesh& mesh) {
         mesh.indices.push_back(c);
       }
     }
-    // A material index past the array (set by hand) draws with material 0,
-    // as the library's drawing does.
-    const unsigned material = group->material < model.materialcount ? group->material : 0;
-    mesh.parts.push_back({first, static_cast<unsigned>(mesh.indices.size()) - first, material});
   }
   return true;
 }
 
-void Mesh::buildPlanes() {
+void Mesh::buildPlanes(const std::vector<float>& from) {
   planes.resize(indices.size() / 3 * 4);
   for (std::size_t t = 0; t < indices.size() / 3; t++) {
-    const float* a = &corners[kStride * indices[3 * t]];
-    const float* b = &corners[kStride * indices[3 * t + 1]];
-    const float* c = &corners[kStride * indices[3 * t + 2]];
+    const float* a = &from[kStride * indices[3 * t]];
+    const float* b = &from[kStride * indices[3 * t + 1]];
+    const float* c = &from[kStride * indices[3 * t + 2]];
     const float u[3] = {b[0] - a[0], b[1] - a[1], b[2] - a[2]};
     const float v[3] = {c[0] - a[0], c[1] - a[1], c[2] - a[2]};
     const float n[3] = {u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2],
@@ -138,7 +141,7 @@ void Mesh::facing(const float eye[3], bool front, std::vector<unsigned>& seen,
       }
     }
     const unsigned count = static_cast<unsigned>(out - seen.data()) - first;
-    if (count > 0) seenParts.push_back({first, count, part.material});
+    if (count > 0) seenParts.push_back({first, count, part.material, part.textured});
   }
   seen.resize(static_cast<std::size_t>(out - seen.data()));
 }

@@ -15,9 +15,13 @@ struct Mesh {
   static constexpr int kStride = 8;  // floats per corner: position 3, normal 3, texcoord 2
   std::vector<float> corners;        // distinct corners, kStride floats each
   std::vector<unsigned> indices;     // three corners per triangle
-  struct Part {                      // one non-empty group, in the library's drawing order
-    unsigned first, count;           // range of `indices`
+  // A run of a group's triangles drawn alike, in the library's drawing order:
+  // with colours, materials or texture, a run of one material, and of
+  // triangles with texture coordinates or without.
+  struct Part {
+    unsigned first, count;  // range of `indices`
     unsigned material;
+    bool textured = true;  // false: the triangles have no texture coordinates
   };
   std::vector<Part> parts;
   // Flat shading: a corner's normal is only that of the one triangle whose
@@ -29,7 +33,8 @@ struct Mesh {
   // Each triangle's plane (unit normal of its winding, distance from the
   // origin), for `facing`; filled by `buildPlanes`.
   std::vector<float> planes;
-  void buildPlanes();
+  void buildPlanes() { buildPlanes(corners); }
+  void buildPlanes(const std::vector<float>& from);  // `from`: the corners indexed
   // The triangles whose front (`front`) or back the eye at `eye` (model
   // coordinates) may see, in drawing order, as indices and parts. Culling
   // rejects the others anyway, but only after they have been sent, shaded

@@ -15,7 +15,29 @@ namespace objview {
 const char* const kUsage =
     "usage: objview FILE.obj [--texture IMAGE.ppm] [--angle DEGREES] [--weld EPSILON]\n"
     "               [--screenshot OUT.ppm] [--size WxH] [--mode MODE[,MODE...]] [--bench FRAMES]\n"
-    "               [--library]\n";
+    "               [--library] [--no-lod]\n"
+    "       objview --help | --version\n"
+    "\n"
+    "--mode, the modes of the first picture (the keys change them later):\n"
+    "  flat, smooth   facet or vertex normals (smooth is the default)\n"
+    "  texture        the texture with the file's own coordinates (planar ones without):\n"
+    "                 each material's map_Kd image, or --texture's or a checkerboard\n"
+    "                 for a model without maps\n"
+    "  planar         the texture with coordinates made from the positions\n"
+    "  spherical      the texture with coordinates made from the normals\n"
+    "  color          each material's diffuse colour, lit (colour is accepted too)\n"
+    "  material       each material's ambient, diffuse, specular and shininess\n"
+    "  outline        each triangle's edges as unlit lines, in place of the fill\n"
+    "  help           the key overlay\n"
+    "\n"
+    "Levels of detail:\n"
+    "  --bench N      N frames turning the model as a left drag does (the coarse\n"
+    "                 level drawn), then N still ones; the last line is\n"
+    "                 'bench: moving F1 fps, still F2 fps'\n"
+    "  --no-lod       always full detail; otherwise a model of 250000 triangles or\n"
+    "                 more gets a coarse level of about 125000, built after the\n"
+    "                 first picture and drawn while the view moves (a still\n"
+    "                 picture is always full detail)\n";
 
 const char* const kHelpLines[] = {
     "left drag    orbit",
@@ -28,6 +50,8 @@ const char* const kHelpLines[] = {
     "o            outline",
     "w            weld vertices",
     "[ / ]        crease angle -/+ 15",
+    "arrows       turn 5 degrees",
+    "l            level of detail in the title",
     "r            reset the view",
     "h            this help",
     "q, Escape    quit",
@@ -115,6 +139,8 @@ bool parseOptions(int argc, const char* const* argv, Options& options, std::stri
       }
     } else if (arg == "--library") {
       options.library = true;
+    } else if (arg == "--no-lod") {
+      options.lod = false;
     } else if (arg.size() > 1 && arg[0] == '-') {
       error = "unknown option " + arg;
     } else if (options.file.empty()) {
@@ -173,11 +199,29 @@ Action onKey(Modes& modes, View& view, unsigned char key, const Has& has) {
     case 'h':
       modes.help = !modes.help;
       return Action::Redraw;
+    case 'l':
+      modes.level = !modes.level;
+      return Action::Redraw;
     case 'q':
     case 27:  // Escape
       return Action::Quit;
     default:
       return Action::None;
+  }
+}
+
+bool onArrow(View& view, int key) {
+  switch (key) {
+    case kArrowLeft:
+    case kArrowRight:
+      view.yaw = std::fmod(view.yaw + (key == kArrowRight ? 5.0f : -5.0f), 360.0f);
+      return true;
+    case kArrowUp:
+    case kArrowDown:
+      view.pitch = std::clamp(view.pitch + (key == kArrowDown ? 5.0f : -5.0f), -90.0f, 90.0f);
+      return true;
+    default:
+      return false;
   }
 }
 

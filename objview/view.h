@@ -21,6 +21,7 @@ struct Modes {
   bool weld = false;
   float angle = 90;  // crease angle of the vertex normals, degrees
   bool help = false;
+  bool level = false;  // the title names the level of detail drawn
 };
 
 struct View {
@@ -38,6 +39,7 @@ struct Options {
   float weld = 1e-4f;         // in the fitted model's units (it spans -1..1)
   int bench = 0;              // frames to time, 0: none
   bool library = false;       // draw every mode through the library's display list
+  bool lod = true;            // a coarse level of a large model while the view moves
   Modes modes;
 };
 
@@ -65,6 +67,10 @@ enum class Action {
 };
 
 Action onKey(Modes& modes, View& view, unsigned char key, const Has& has);
+
+// The arrow keys as GLUT numbers them; each turns the view 5 degrees.
+enum Arrow { kArrowLeft = 100, kArrowUp = 101, kArrowRight = 102, kArrowDown = 103 };
+bool onArrow(View& view, int key);  // whether the view changed
 
 // Mouse buttons as GLUT numbers them; 3 and 4 are the wheel.
 enum Button { kLeft = 0, kMiddle = 1, kRight = 2, kWheelUp = 3, kWheelDown = 4 };

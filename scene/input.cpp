@@ -128,6 +128,11 @@ bool handleMenu(int value) {
 // the animation goes on.
 void keyboard(unsigned char key, int, int) {
   if (popupMenu.open) return;
+  // Escape is no key of the legend; freeglut then ends the program with 0.
+  if (key == 27) {
+    glutLeaveMainLoop();
+    return;
+  }
   if (handleKey(key)) glutPostRedisplay();
 }
 

@@ -1,5 +1,5 @@
-// The model table: every model the scene can draw, read once before the
-// program's entry point runs and kept until the process ends.
+// The model table: every model the scene can draw, read once at start-up,
+// before any window exists, and kept until the process ends.
 #include <unistd.h>
 
 #include <cstdio>
@@ -78,8 +78,4 @@ void loadModels() {
   for (int slot = 0; slot < 9; slot++)
     models[slot] = glmReadOBJ((prefix + modelFiles[slot]).c_str());
   models[9] = nullptr;
-}
-
-namespace {
-const bool modelsLoaded = (loadModels(), true);
 }

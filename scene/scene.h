@@ -189,7 +189,7 @@ void drawTree1();  // leaves its turns and scale behind
 void drawTree2();
 
 // ---------------------------------------------------------------------------
-// Model table (models.cpp), filled by static initialisation
+// Model table (models.cpp), filled by loadModels at start-up
 // ---------------------------------------------------------------------------
 extern ObjModel* models[10];
 extern const char* const modelFiles[9];  // relative to the directory holding data/

@@ -1,13 +1,23 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the project needs, when any are missing.
 # As root it runs apt-get; otherwise it prints the exact command and stops.
+#   tools/install-deps.sh          what building, installing and running need
+#   tools/install-deps.sh --tests  that, and what the tests, benchmarks and
+#                                  fuzzing add
 set -euo pipefail
 
-packages=(g++ cmake make libgtest-dev freeglut3-dev libglu1-mesa-dev libgl1-mesa-dev
-          libgl1-mesa-dri libx11-dev libtinyobjloader-dev xvfb xauth x11-utils x11-apps
-          xdotool imagemagick pkg-config python3 libfreetype-dev libfontconfig-dev fonts-nanum
-          tesseract-ocr tesseract-ocr-kor clang libclang-rt-14-dev libfast-float-dev
-          locales)
+# Building (the manual pages are made by help2man) and running; the X server
+# and screenshot tools let the scene run on a machine without a display.
+packages=(g++ cmake make pkg-config freeglut3-dev libglu1-mesa-dev libgl1-mesa-dev
+          libgl1-mesa-dri libx11-dev libfreetype-dev libfontconfig-dev fonts-nanum help2man
+          xvfb xauth x11-utils imagemagick libmeshoptimizer-dev libpng-dev libturbojpeg0-dev
+          libfast-float-dev)
+if [[ "${1:-}" == "--tests" ]]; then
+  # Unit tests, the benchmarks' peer, the end-to-end tests' input and text
+  # recognition, the libFuzzer build, and the readers' German locale.
+  packages+=(libgtest-dev libtinyobjloader-dev xdotool x11-apps python3
+             tesseract-ocr tesseract-ocr-kor clang libclang-rt-14-dev locales)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
@@ -17,8 +27,10 @@ done
 # A German locale, whose decimal point is a comma: the readers' tests check
 # that numbers read alike in it (they skip that check without it).
 need_locale=0
-locales=$(locale -a 2>/dev/null || true)
-grep -qi '^de_DE\.utf-\?8$' <<< "$locales" || need_locale=1
+if [[ "${1:-}" == "--tests" ]]; then
+  locales=$(locale -a 2>/dev/null || true)
+  grep -qi '^de_DE\.utf-\?8$' <<< "$locales" || need_locale=1
+fi
 [[ ${#missing[@]} -eq 0 && $need_locale -eq 0 ]] && exit 0
 
 cmd="apt-get install -y --no-install-recommends ${missing[*]}"

@@ -6,15 +6,18 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/install-deps.sh
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j2 --target scene
-binary=build/scene/scene
+# A build directory of its own, so neither the tests' build/ (warnings as
+# errors, every target) nor an install build is reconfigured or rebuilt here.
+build=build-scene
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF >/dev/null
+cmake --build "$build" -j2 --target scene
+binary=$build/scene/scene
 
 if [[ -n "${DISPLAY:-}" ]]; then
   exec "$binary"
 fi
 
-shot="$PWD/build/scene-screenshot.png"
+shot="$PWD/$build/scene-screenshot.png"
 rm -f "$shot"
 echo "No display: running the scene under Xvfb for a few seconds."
 # Depth 24: depth 8 has no GLX and 16 changes the colours.

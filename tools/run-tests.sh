@@ -6,7 +6,7 @@
 #   tools/run-tests.sh --sanitize  AddressSanitizer + UBSan build in build-asan/
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash tools/install-deps.sh
+bash tools/install-deps.sh --tests
 
 build=build
 flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DGLM_WERROR=ON)

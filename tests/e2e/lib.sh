@@ -17,7 +17,10 @@ if [[ -z "${E2E_UNDER_XVFB:-}" ]]; then
   # start) is the test machine's fault, not the scene's: try another one.
   for attempt in 1 2 3; do
     status=0
-    E2E_UNDER_XVFB=1 xvfb-run -a -n $((100 + RANDOM % 800)) -s "-screen 0 1280x1024x24" \
+    # -noreset: an X server resets when its last client leaves, and a program
+    # started during the reset cannot open the display; the tests start one
+    # program after another.
+    E2E_UNDER_XVFB=1 xvfb-run -a -n $((100 + RANDOM % 800)) -s "-screen 0 1280x1024x24 -noreset" \
       bash "$E2E_SCRIPT" "$@" || status=$?
     [[ $status -eq $E2E_NO_DISPLAY ]] || exit $status
     echo "display not reachable (attempt $attempt); retrying on another" >&2

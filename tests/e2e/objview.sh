@@ -171,3 +171,99 @@ poll 10 unwelded || fail "w again did not bring the model back as read: $(title)
 xdotool key q 2>/dev/null
 poll 10 eval '! scene_alive' || fail "q did not quit"
 pass "w welds and unwelds the model in memory"
+
+# Levels of detail, on a torus just large enough for a coarse level: --bench
+# draws the coarse level while turning and ends with its line; a still
+# picture after a drag that comes back to the start is the one before it.
+python3 - "$E2E_WORK/torus.obj" <<'PY'
+import math, sys
+n, f = 360, open(sys.argv[1], "w")
+for i in range(n * n):
+    a, b = 2 * math.pi * (i // n) / n, 2 * math.pi * (i % n) / n
+    f.write(f"v {(3 + math.cos(b)) * math.cos(a):.6f} {(3 + math.cos(b)) * math.sin(a):.6f} {math.sin(b):.6f}\n")
+for i in range(n * n):
+    b, d = (i + n) % (n * n) + 1, i // n * n + (i + 1) % n + 1
+    f.write(f"f {i + 1} {b} {(d + n - 1) % (n * n) + 1}\nf {i + 1} {(d + n - 1) % (n * n) + 1} {d}\n")
+PY
+"$E2E_BIN" "$E2E_WORK/torus.obj" --size 400x300 --bench 3 >"$E2E_WORK/bench" 2>>"$E2E_WORK/scene.log" ||
+  fail "--bench exited with status $?"
+tail -n 1 "$E2E_WORK/bench" | grep -Eq '^bench: moving [0-9.]+ fps, still [0-9.]+ fps$' ||
+  fail "bench: $(cat "$E2E_WORK/bench")"
+drawn() { awk -v phase="$1:" '$1 == phase {print $(NF - 3)}' "$E2E_WORK/bench"; }
+(($(drawn moving) < 150000 && $(drawn still) == 259200)) || fail "levels: $(cat "$E2E_WORK/bench")"
+pass "--bench turns the coarse level and ends with its line"
+
+"$E2E_BIN" "$E2E_WORK/torus.obj" >>"$E2E_WORK/scene.log" 2>&1 &
+SCENE_PID=$!
+viewer_window() {
+  WIN=$(xwininfo -root -children 2>/dev/null | awk '/"torus.obj - / {print $1; exit}')
+  [[ -n "$WIN" ]] && xwininfo -id "$WIN" 2>/dev/null | grep -q 'Map State: IsViewable'
+}
+poll 60 viewer_window || fail "no objview window for the torus"
+xdotool mousemove --window "$WIN" 200 200 key l 2>/dev/null
+still() { title | grep -q 'full detail, [0-9]* triangles while moving"'; }
+poll 60 still || fail "no coarse level: $(title)"
+import -depth 8 -window "$WIN" "$E2E_WORK/before.ppm"
+xdotool mousedown 1 mousemove --window "$WIN" 300 200 mousemove --window "$WIN" 400 210 \
+  mousemove --window "$WIN" 200 200 mouseup 1 2>/dev/null
+sleep 0.5
+poll 10 still || fail "not still after the drag: $(title)"
+import -depth 8 -window "$WIN" "$E2E_WORK/after.ppm"
+$check same "$E2E_WORK/before.ppm" "$E2E_WORK/after.ppm" || fail "the picture after the drag differs"
+pass "a still picture after a drag is the one before it"
+
+# A model's own materials and textures: two quads in one group, the usemtl
+# switching between them; the left one's map is a PNG named as a Windows
+# exporter writes it (red left half, blue right), the right one's a green JPEG.
+mkdir -p "$E2E_WORK/textured/maps"
+convert -size 32x32 xc:red xc:blue +append "$E2E_WORK/textured/maps/checker.png"
+convert -size 16x16 xc:lime "$E2E_WORK/textured/photo.jpg"
+cat >"$E2E_WORK/textured/quads.mtl" <<'MTL'
+newmtl painted
+Kd 0.1 0.1 0.9
+map_Kd -s 1 1 1 maps\Checker.PNG
+newmtl photo
+Kd 0.9 0.9 0.1
+map_Kd photo.jpg
+MTL
+cat >"$E2E_WORK/textured/quads.obj" <<'OBJ'
+mtllib quads.mtl
+v -2 -1 0
+v 0 -1 0
+v 0 1 0
+v -2 1 0
+v 2 -1 0
+v 2 1 0
+vt 0 0
+vt 1 0
+vt 1 1
+vt 0 1
+usemtl painted
+f 1/1 2/2 3/3
+f 1/1 3/3 4/4
+usemtl photo
+f 2/1 5/2 6/3
+f 2/1 6/3 3/4
+OBJ
+# Fitted to x -1..1, y -0.5..0.5 at 4.75 from the eye: 118 pixels a unit.
+quads=$E2E_WORK/textured/quads.obj
+shoot textured "$quads" --mode texture
+$check colours "$E2E_WORK/textured.ppm" 112,150=red 170,150=blue 259,150=green || fail "textures"
+shoot coloured "$quads" --mode color
+$check colours "$E2E_WORK/coloured.ppm" 112,150=blue 170,150=blue 259,150=yellow || fail "colours"
+pass "a model's own textures and its materials per usemtl section"
+
+rm "$E2E_WORK/textured/photo.jpg"
+: >"$E2E_WORK/scene.log"
+shoot untextured "$quads" --mode texture
+(($(grep -c 'warning: no texture from photo.jpg' "$E2E_WORK/scene.log") == 1)) || fail "no warning for photo.jpg"
+$check colours "$E2E_WORK/untextured.ppm" 112,150=red 259,150=grey || fail "a missing image"
+pass "a missing image is one warning, and its material is drawn untextured"
+
+# A real model: a crate from Sweet Home 3D's furniture (CC0), its MTL naming a JPEG.
+crate=$(dirname "$E2E_SCRIPT")/../data/models/blendswap-cc-0/crate/crate.obj
+shoot crate "$crate" --mode texture
+$check wood "$E2E_WORK/crate.ppm" 0.6 || fail "the crate's texture"
+shoot grey "$crate"
+! $check wood "$E2E_WORK/grey.ppm" 0.05 >/dev/null 2>&1 || fail "the crate is brown untextured"
+pass "a real model shows its own texture"

@@ -7,7 +7,11 @@
   objview_check.py outline FILLED OUTLINE   the outline keeps the silhouette
       but is lines: the background shows through inside it
   objview_check.py overlay PLAIN HELP   the help text appears in the top left
-  objview_check.py same A B   the pictures are identical"""
+  objview_check.py same A B   the pictures are identical
+  objview_check.py colours SHOT X,Y=HUE...   the pixel at (X, Y) has the hue
+      (red, green, blue, yellow, or grey where no channel stands out)
+  objview_check.py wood SHOT SHARE   at least SHARE of the model's pixels are
+      wood brown (red over green over blue)"""
 import sys
 
 
@@ -76,3 +80,22 @@ elif command == "overlay":
     check(plain == 0 and help_ > 300 and shots[1][2][15][15] == (0, 0, 0), "no help overlay")
 elif command == "same":
     check(shots[0][2] == shots[1][2], "the pictures differ")
+elif command == "colours":
+    def hue(p):
+        low, high = min(p), max(p)
+        if high - low < 40:
+            return "grey"
+        strong = tuple(c > low + (high - low) / 2 for c in p)
+        return {(1, 0, 0): "red", (0, 1, 0): "green", (0, 0, 1): "blue", (1, 1, 0): "yellow"}.get(strong, str(p))
+    rows = shots[0][2]
+    for spec in files[1:]:
+        at, want = spec.split("=")
+        x, y = map(int, at.split(","))
+        print(f"({x}, {y}): {rows[y][x]} is {hue(rows[y][x])}")
+        check(hue(rows[y][x]) == want, f"({x}, {y}) is not {want}")
+elif command == "wood":
+    points, _ = model_pixels(shots[0])
+    rows = shots[0][2]
+    brown = sum(1 for x, y in points if rows[y][x][0] > rows[y][x][1] > rows[y][x][2] and rows[y][x][0] - rows[y][x][2] > 30)
+    print(f"wood brown: {brown} of {len(points)} pixels")
+    check(brown >= float(files[1]) * len(points), f"less than {files[1]} of the model is wood brown")

@@ -1,4 +1,4 @@
-# The scene reads its nine models before main, from the data/ of the working
+# The scene reads its nine models before its window opens, from the data/ of the working
 # directory when it has one. Run from a directory whose data/ lacks one model file (each in
 # turn, then two at once), it must stop with the library's open-failure
 # message for the lowest missing slot and exit status 1, before any window

@@ -431,7 +431,8 @@ std::string describe(const ObjModel* m) {
   }
   for (const ObjGroup* g = m->groups; g; g = g->next) {
     text += std::string(g->name) + " " + std::to_string(g->material) + ":";
-    for (unsigned i = 0; i < g->trianglecount; i++) text += " " + std::to_string(g->triangles[i]);
+    for (unsigned i = 0; i < g->trianglecount; i++)
+      (text += ' ') += std::to_string(g->triangles[i]);
     text += "\n";
   }
   return text;

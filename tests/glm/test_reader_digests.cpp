@@ -234,7 +234,7 @@ void ReaderDigests::checkEveryInput(bool chunked) {
     for (std::size_t i = block * kBlock; i < cases.size() && i < (block + 1) * kBlock; i++) {
       const Case& c = cases[i];
       // Every other read in chunks of one line each, the others in larger ones.
-      if (chunked) glmSetReadChunking(0, i % 2 ? 1 : i % 500);
+      if (chunked) glm_internal::glmSetReadChunking(0, i % 2 ? 1 : i % 500);
       inputs = fnv(c.name + c.text + c.mtl + (c.path.empty() ? "" : fileContents(c.path)), inputs);
       h = fnv(describe(c), h);
     }
@@ -267,7 +267,7 @@ TEST_F(ReaderDigests, EveryInputReadsAsRecorded) { checkEveryInput(false); }
 // there are two cores: the chunked reader must give exactly the same results.
 TEST_F(ReaderDigests, EveryInputReadsAsRecordedInChunks) {
   checkEveryInput(true);
-  glmSetReadChunking(std::size_t{1} << 20, 0);
+  glm_internal::glmSetReadChunking(std::size_t{1} << 20, 0);
 }
 
 }  // namespace

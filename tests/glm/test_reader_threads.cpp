@@ -48,9 +48,9 @@ class ReaderThreads : public FileTest {
  protected:
   // Reads the file at `path` in chunks of `bytes`, then as usual.
   Model readInChunks(const std::string& path, std::size_t bytes) {
-    glmSetReadChunking(0, bytes);
+    glm_internal::glmSetReadChunking(0, bytes);
     Model model = readFile(path);
-    glmSetReadChunking(std::size_t{1} << 20, 0);
+    glm_internal::glmSetReadChunking(std::size_t{1} << 20, 0);
     return model;
   }
 };

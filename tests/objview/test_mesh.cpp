@@ -85,3 +85,36 @@ TEST(ObjviewMesh, EachTriangleKeepsItsCornersAndEachDistinctCornerIsStoredOnce) 
   model.texcoords = nullptr;
   EXPECT_FALSE(buildMesh(model, DRAW_SMOOTH | DRAW_TEXTURE, none));
 }
+
+TEST(ObjviewMesh, PartsFollowEachTrianglesMaterialAndTextureCoordinatesInDrawingOrder) {
+  // One group of four triangles: materials 0, 1, 1, 0; the third without
+  // texture coordinates.
+  float vertices[] = {0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1};
+  float normals[] = {0, 0, 0, 0, 0, 1}, texcoords[] = {0, 0, 1, 1};
+  ObjTriangle triangles[] = {{{1, 2, 3}, {1, 1, 1}, {1, 1, 1}, 0, 0},
+                             {{1, 2, 4}, {1, 1, 1}, {1, 1, 1}, 0, 1},
+                             {{1, 3, 4}, {1, 1, 1}, {0, 0, 0}, 0, 1},
+                             {{2, 3, 4}, {1, 1, 1}, {1, 1, 1}, 0, 0}};
+  unsigned order[] = {0, 1, 2, 3};
+  ObjGroup group{nullptr, 4, order, 0, nullptr};
+  ObjMaterial materials[2]{};
+  ObjModel model{};
+  model.vertexcount = 4, model.vertices = vertices, model.normalcount = 1;
+  model.normals = normals, model.texcoordcount = 1, model.texcoords = texcoords;
+  model.trianglecount = 4, model.triangles = triangles, model.materialcount = 2;
+  model.materials = materials, model.groups = &group;
+  const auto parts = [&](unsigned mode) {
+    Mesh mesh;
+    EXPECT_TRUE(buildMesh(model, mode, mesh));
+    std::vector<std::tuple<unsigned, unsigned, unsigned, bool>> out;
+    for (const Mesh::Part& p : mesh.parts)
+      out.push_back({p.first, p.count, p.material, p.textured});
+    return out;
+  };
+  using P = std::vector<std::tuple<unsigned, unsigned, unsigned, bool>>;
+  EXPECT_EQ(parts(DRAW_SMOOTH), (P{{0, 12, 0, true}}));
+  EXPECT_EQ(parts(DRAW_SMOOTH | DRAW_COLOR),
+            (P{{0, 3, 0, true}, {3, 6, 1, true}, {9, 3, 0, true}}));
+  EXPECT_EQ(parts(DRAW_SMOOTH | DRAW_TEXTURE),
+            (P{{0, 3, 0, true}, {3, 3, 1, true}, {6, 3, 1, false}, {9, 3, 0, true}}));
+}

@@ -37,6 +37,8 @@ TEST(ObjviewKeys, EachKeyChangesItsModeAndAsksForTheWorkItNeeds) {
   EXPECT_EQ(onKey(m, v, '[', file), Action::None);
   EXPECT_EQ(onKey(m, v, 'h', file), Action::Redraw);
   EXPECT_TRUE(m.help);
+  EXPECT_EQ(onKey(m, v, 'l', file), Action::Redraw);
+  EXPECT_TRUE(m.level);
   EXPECT_EQ(onKey(m, v, 27, file), Action::Quit);
   EXPECT_EQ(onKey(m, v, 'x', file), Action::None);
 }
@@ -72,6 +74,10 @@ TEST(ObjviewMouse, DragsOrbitPanAndZoomAndResetRestoresTheStart) {
   onButton(d, v, kRight, true, false, 0, 0);
   onMotion(d, v, 0, 300, 500);
   EXPECT_GT(v.distance, 5);
+  EXPECT_TRUE(onArrow(v, kArrowLeft) && onArrow(v, kArrowDown));
+  EXPECT_FLOAT_EQ(v.yaw, 15);
+  EXPECT_FLOAT_EQ(v.pitch, -5);
+  EXPECT_FALSE(onArrow(v, 'x'));
   Modes m;
   EXPECT_EQ(onKey(m, v, 'r', Has{}), Action::Redraw);
   EXPECT_EQ(v.distance, 5);
@@ -84,8 +90,10 @@ TEST(ObjviewOptions, ParsesTheCommandLineAndRejectsMistakes) {
   std::string error;
   const char* good[] = {"objview", "m.obj",   "--angle",      "45",
                         "--weld",  "0.01",    "--screenshot", "s.ppm",
-                        "--size",  "640x480", "--mode",       "flat,outline,help"};
-  ASSERT_TRUE(parseOptions(12, good, o, error)) << error;
+                        "--size",  "640x480", "--mode",       "flat,outline,help",
+                        "--no-lod"};
+  ASSERT_TRUE(parseOptions(13, good, o, error)) << error;
+  EXPECT_FALSE(o.lod);
   EXPECT_EQ(o.file, "m.obj");
   EXPECT_EQ(o.modes.angle, 45);
   EXPECT_TRUE(o.modes.weld && o.modes.outline && o.modes.help && !o.modes.smooth);

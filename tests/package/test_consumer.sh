@@ -1,6 +1,6 @@
 # Installs the build into a temporary prefix, then builds and runs a program
-# outside the tree against it: with find_package (shared and static library)
-# and with pkg-config.
+# outside the tree against it, in C++ and in C: with find_package (shared and
+# static library) and with pkg-config.
 #   bash tests/package/test_consumer.sh BUILD_DIR
 set -euo pipefail
 build=$(realpath "${1:?usage: $0 BUILD_DIR}")
@@ -19,17 +19,46 @@ check() {  # check WHAT PROGRAM
   echo "ok: $1"
 }
 
+# The shared library exports exactly the functions glm.h declares.
+declared=$(g++ -E -P -x c++ "$work/prefix/include/glmobj/glm.h" | grep -o '\bglm[A-Za-z0-9_]*\s*(' |
+  tr -d ' (' | sort -u)
+exported=$(nm -D --defined-only -C "$work/prefix/lib/libglmobj.so" | awk '{print $3}' |
+  sed 's/(.*//' | sort -u)
+[[ -n "$declared" && "$declared" == "$exported" ]] ||
+  { echo "FAIL: exports differ from glm.h:" >&2; diff <(echo "$declared") <(echo "$exported") >&2; exit 1; }
+echo "ok: the shared library exports glm.h's $(wc -l <<<"$declared") functions only"
+
 cmake -S "$here" -B "$work/cmake" -DCMAKE_PREFIX_PATH="$work/prefix" >/dev/null
 cmake --build "$work/cmake" >/dev/null
-check "find_package, shared library" "$work/cmake/consumer_shared"
-check "find_package, static library" "$work/cmake/consumer_static"
-! ldd "$work/cmake/consumer_static" | grep -q glmobj || { echo "FAIL: the static build needs libglmobj.so" >&2; exit 1; }
+for consumer in consumer consumer_c; do
+  check "find_package, $consumer, shared library" "$work/cmake/${consumer}_shared"
+  check "find_package, $consumer, static library" "$work/cmake/${consumer}_static"
+  ! ldd "$work/cmake/${consumer}_static" | grep -q glmobj ||
+    { echo "FAIL: the static build needs libglmobj.so" >&2; exit 1; }
+done
 
+# The README's pkg-config lines, word for word: a program run through
+# LD_LIBRARY_PATH, or built with the rpath flag and run as it is.
 export PKG_CONFIG_PATH=$work/prefix/lib/pkgconfig
-read -r -a flags <<<"$(pkg-config --cflags --libs glmobj)"
-g++ -std=c++20 "$here/consumer.cpp" -o "$work/consumer_pc" "${flags[@]}" \
-  -Wl,-rpath,"$(pkg-config --variable=libdir glmobj)"
-check "pkg-config" "$work/consumer_pc"
+cd "$work"
+cp "$here/consumer.cpp" app.cpp
+cp "$here/consumer.c" app.c
+g++ -std=c++20 app.cpp -o app $(pkg-config --cflags --libs glmobj)
+! ./app "$model" >/dev/null 2>&1 || { echo "FAIL: found the library without being told" >&2; exit 1; }
+LD_LIBRARY_PATH=$work/prefix/lib check "pkg-config, C++, LD_LIBRARY_PATH" ./app
+gcc app.c -o app $(pkg-config --cflags --libs glmobj) -Wl,-rpath,$(pkg-config --variable=libdir glmobj)
+check "pkg-config, C, rpath" ./app
+
+# The installed programs say the package's version and have manual pages
+# made for that version.
+version=$(pkg-config --modversion glmobj)
+for program in objtool objview recreation-ground; do
+  said=$("$work/prefix/bin/$program" --version) || { echo "FAIL: $program --version" >&2; exit 1; }
+  [[ "$said" == "$program $version" ]] || { echo "FAIL: $program --version said '$said'" >&2; exit 1; }
+  grep -Eq "^\.TH \"?${program^^}\"? \"?1\"? .*$version" "$work/prefix/share/man/man1/$program.1" ||
+    { echo "FAIL: no manual page for $program $version" >&2; exit 1; }
+done
+echo "ok: the three programs say version $version and have manual pages"
 
 # The installed tool finds the installed shared library.
 "$work/prefix/bin/objtool" info "$model" 2>/dev/null | grep -q '^triangles  *12$' ||

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -16,6 +17,8 @@
 #include "scene.h"
 
 namespace {
+
+const bool modelsLoaded = (loadModels(), true);  // as the scene does at start-up
 
 using glfake::Call;
 using glfake::Mat4;
@@ -29,7 +32,9 @@ bool near(const Vec3& a, const Vec3& b, double tol = kTol) {
 }
 
 std::string show(const Vec3& v) {
-  return "(" + std::to_string(v.x) + ", " + std::to_string(v.y) + ", " + std::to_string(v.z) + ")";
+  char text[128];
+  std::snprintf(text, sizeof text, "(%f, %f, %f)", v.x, v.y, v.z);
+  return text;
 }
 
 // Every expected point is matched by exactly one found point, and nothing

@@ -16,6 +16,8 @@
 
 namespace {
 
+const bool modelsLoaded = (loadModels(), true);  // as the scene does at start-up
+
 using glfake::Call;
 using glfake::sameColour;
 using glfake::Vec3;

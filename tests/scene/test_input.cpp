@@ -197,4 +197,12 @@ TEST_F(Input, CallbacksRequestARedisplayOnlyWhenStateMayHaveChanged) {
   EXPECT_EQ(glfake::calls().size(), 8u);
 }
 
+TEST_F(Input, EscapeLeavesTheMainLoopAndTouchesNoSceneState) {
+  keyboard(27, 0, 0);
+  EXPECT_EQ(glfake::count("glutLeaveMainLoop"), 1);
+  EXPECT_EQ(glfake::calls().size(), 1u);
+  EXPECT_FLOAT_EQ(zoom, 0.3f);
+  EXPECT_EQ(kickA + kickB + ballForward + ballBack + ptStopped + balloonForward, 0);
+}
+
 }  // namespace

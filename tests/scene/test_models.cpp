@@ -1,5 +1,5 @@
-// The model table, filled before main from the data directory (the tests run
-// from the project root). The file names themselves are checked end to end.
+// The model table, filled from the data directory (the tests run from the
+// project root). The file names themselves are checked end to end.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -10,6 +10,8 @@
 #include "scene.h"
 
 namespace {
+
+const bool modelsLoaded = (loadModels(), true);  // as the scene does at start-up
 
 TEST(ModelTable, HoldsNineDistinctFilesLoadedInSlotOrderAndANullTenthSlot) {
   std::set<std::string> distinct;

@@ -12,6 +12,8 @@
 
 namespace {
 
+const bool modelsLoaded = (loadModels(), true);  // as the scene does at start-up
+
 // Every byte of text 7 pixels wide, 16 high, fully covered.
 bool blockText(const char* utf8, TextImage& out) {
   out.width = 7 * static_cast<int>(std::strlen(utf8));

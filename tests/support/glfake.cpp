@@ -456,6 +456,7 @@ void glutAddMenuEntry(const char* label, int value) {
 }
 void glutAttachMenu(int button) { record("glutAttachMenu", {double(button)}); }
 void glutMainLoop() { record("glutMainLoop", {}); }
+void glutLeaveMainLoop() { record("glutLeaveMainLoop", {}); }
 void glutSwapBuffers() { record("glutSwapBuffers", {}); }
 void glutPostRedisplay() { record("glutPostRedisplay", {}); }
 

@@ -1,0 +1,178 @@
+#include "images.h"
+
+#include <dirent.h>
+#include <png.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <turbojpeg.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include "glm.h"
+
+namespace objview {
+
+namespace {
+
+bool regularFile(const std::string& path) {
+  struct stat info {};
+  return !path.empty() && stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+// The entry of `directory` named `base` in some letter case.
+std::string anyCase(const std::string& directory, const std::string& base) {
+  std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(directory.empty() ? "." : directory.c_str()),
+                                          closedir);
+  if (!dir || base.empty()) return "";
+  while (const dirent* entry = readdir(dir.get()))
+    if (strcasecmp(entry->d_name, base.c_str()) == 0 && regularFile(directory + entry->d_name))
+      return directory + entry->d_name;
+  return "";
+}
+
+std::string split(const std::string& path, std::string& base) {
+  const std::size_t slash = path.find_last_of('/');
+  base = slash == std::string::npos ? path : path.substr(slash + 1);
+  return slash == std::string::npos ? "" : path.substr(0, slash + 1);
+}
+
+bool tooLarge(long long width, long long height, std::string& why) {
+  if (width >= 1 && height >= 1 && width * height <= kMaxImagePixels) return false;
+  why = "an image of " + std::to_string(width) + "x" + std::to_string(height) + " pixels";
+  return true;
+}
+
+bool readPng(const std::string& path, Image& image, std::string& why) {
+  png_image png{};
+  png.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_file(&png, path.c_str())) {
+    why = png.message;
+    return false;
+  }
+  if (tooLarge(png.width, png.height, why)) {
+    png_image_free(&png);
+    return false;
+  }
+  png.format = PNG_FORMAT_RGB;
+  // Transparent pixels show white, which the lit material colour then tints.
+  image.rgb.assign(PNG_IMAGE_SIZE(png), 255);
+  if (!png_image_finish_read(&png, nullptr, image.rgb.data(), 0, nullptr)) {
+    why = png.message;
+    png_image_free(&png);
+    return false;
+  }
+  image.width = static_cast<int>(png.width);
+  image.height = static_cast<int>(png.height);
+  return true;
+}
+
+bool readJpeg(const std::vector<unsigned char>& data, Image& image, std::string& why) {
+  std::unique_ptr<void, int (*)(tjhandle)> jpeg(tjInitDecompress(), tjDestroy);
+  int width = 0, height = 0, subsampling = 0, colours = 0;
+  if (!jpeg || tjDecompressHeader3(jpeg.get(), data.data(), data.size(), &width, &height,
+                                   &subsampling, &colours) != 0) {
+    why = tjGetErrorStr2(jpeg.get());
+    return false;
+  }
+  if (tooLarge(width, height, why)) return false;
+  image.rgb.resize(static_cast<std::size_t>(width) * height * 3);
+  // Corrupt data past the header is an error, not a half-grey picture.
+  if (tjDecompress2(jpeg.get(), data.data(), data.size(), image.rgb.data(), width, 0, height,
+                    TJPF_RGB, TJFLAG_STOPONWARNING | TJFLAG_LIMITSCANS) != 0) {
+    why = tjGetErrorStr2(jpeg.get());
+    return false;
+  }
+  image.width = width;
+  image.height = height;
+  return true;
+}
+
+}  // namespace
+
+std::string findImage(const std::string& directory, const std::string& name) {
+  if (name.empty()) return "";
+  const auto at = [&](const std::string& n) { return n[0] == '/' ? n : directory + n; };
+  if (regularFile(at(name))) return at(name);
+  std::string slashed = name;
+  for (char& c : slashed)
+    if (c == '\\') c = '/';
+  if (regularFile(at(slashed))) return at(slashed);
+  std::string base;
+  const std::string dir = split(at(slashed), base);
+  std::string found = anyCase(dir, base);
+  if (found.empty() && dir != directory) found = anyCase(directory, base);
+  return found;
+}
+
+bool readImage(const std::string& path, Image& image, std::string& why) {
+  image = Image{};
+  std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
+  unsigned char magic[8] = {};
+  if (!file || std::fread(magic, 1, sizeof magic, file.get()) != sizeof magic) {
+    why = file ? "too short for an image" : std::strerror(errno);
+    return false;
+  }
+  if (png_sig_cmp(magic, 0, sizeof magic) == 0) return readPng(path, image, why);
+  if (magic[0] == 'P' && magic[1] == '6') {
+    int width = 0, height = 0;
+    std::unique_ptr<unsigned char, void (*)(void*)> pixels(
+        glmLoadPPM(path.c_str(), &width, &height), std::free);
+    if (!pixels) {
+      why = "an unreadable PPM image";
+      return false;
+    }
+    if (tooLarge(width, height, why)) return false;
+    image.rgb.assign(pixels.get(), pixels.get() + static_cast<std::size_t>(width) * height * 3);
+    image.width = width;
+    image.height = height;
+    return true;
+  }
+  if (magic[0] != 0xFF || magic[1] != 0xD8) {
+    why = "not a PNG, JPEG or binary PPM image";
+    return false;
+  }
+  // A JPEG is decoded from memory, no larger than the largest image taken.
+  struct stat info {};
+  if (fstat(fileno(file.get()), &info) != 0 || info.st_size > 3 * kMaxImagePixels) {
+    why = "a JPEG file too large";
+    return false;
+  }
+  std::vector<unsigned char> data(static_cast<std::size_t>(info.st_size));
+  std::rewind(file.get());
+  if (std::fread(data.data(), 1, data.size(), file.get()) != data.size()) {
+    why = std::strerror(errno);
+    return false;
+  }
+  return readJpeg(data, image, why);
+}
+
+Image fitImage(Image image, int limit) {
+  while (image.width > limit || image.height > limit) {
+    Image half;
+    half.width = std::max(1, image.width / 2);
+    half.height = std::max(1, image.height / 2);
+    half.rgb.resize(static_cast<std::size_t>(half.width) * half.height * 3);
+    for (int y = 0; y < half.height; y++)
+      for (int x = 0; x < half.width; x++)
+        for (int k = 0; k < 3; k++) {
+          int sum = 0;
+          for (int dy = 0; dy < 2; dy++)
+            for (int dx = 0; dx < 2; dx++) {
+              const int sx = std::min(2 * x + dx, image.width - 1);
+              const int sy = std::min(2 * y + dy, image.height - 1);
+              sum += image.rgb[(static_cast<std::size_t>(sy) * image.width + sx) * 3 + k];
+            }
+          half.rgb[(static_cast<std::size_t>(y) * half.width + x) * 3 + k] =
+              static_cast<unsigned char>((sum + 2) / 4);
+        }
+    image = std::move(half);
+  }
+  return image;
+}
+
+}  // namespace objview
