@@ -942,7 +942,35 @@ bool readInChunks(Reader& r) {
   return true;
 }
 
+// The other thread's part of readHalves. A type of this file's own, so the
+// thread made from it is no symbol of the shared library.
+struct ReadPart {
+  int fd;
+  char* into;
+  std::size_t at, bytes;
+  bool* done;
+  void operator()() const { *done = readAt(fd, into, at, bytes); }
+};
+
 }  // namespace
+
+bool glm_scan::readHalves(int fd, char* into, std::size_t size) {
+  constexpr std::size_t kWorthIt = std::size_t{4} << 20;
+  if (size < kWorthIt || cores() < 2) return false;
+  std::size_t half = size / 2;
+  bool second = false;
+  ReadPart part{fd, into, half, size - half, &second};
+  std::thread other;
+  try {
+    other = std::thread(part);
+  } catch (...) {
+    part();  // no thread to be had
+  }
+  bool first = readAt(fd, into, 0, half);
+  if (other.joinable()) other.join();
+  char probe;
+  return first && second && ::pread(fd, &probe, 1, static_cast<off_t>(size)) == 0;
+}
 
 void glm_internal::glmSetReadChunking(std::size_t fromBytes, std::size_t bytes) {
   chunkingFrom = fromBytes;

@@ -117,22 +117,7 @@ inline bool readAt(int fd, char* into, std::size_t at, std::size_t bytes) {
 // there are two cores: copying it and mapping its pages take half as long.
 // The other thread only reads. False when the file is no longer that size or
 // a read fails; nothing has moved the file's offset then.
-inline bool readHalves(int fd, char* into, std::size_t size) {
-  constexpr std::size_t kWorthIt = std::size_t{4} << 20;
-  if (size < kWorthIt || cores() < 2) return false;
-  std::size_t half = size / 2;
-  bool second = false;
-  std::thread other;
-  try {
-    other = std::thread([&] { second = readAt(fd, into, half, size - half); });
-  } catch (...) {
-    second = readAt(fd, into, half, size - half);  // no thread to be had
-  }
-  bool first = readAt(fd, into, 0, half);
-  if (other.joinable()) other.join();
-  char probe;
-  return first && second && ::pread(fd, &probe, 1, static_cast<off_t>(size)) == 0;
-}
+bool readHalves(int fd, char* into, std::size_t size);  // in obj.cpp, with the threads
 
 // Reads the file at `path` into memory, once: every pass of a reader walks
 // this copy, so a file truncated or rewritten while it is read gives the
