@@ -165,14 +165,17 @@ void glmFreeModel(ObjModel* model);
 /* OBJ and MTL reading                                                      */
 /* ------------------------------------------------------------------------ */
 
-/* Reads the OBJ file at `path` in two passes into a new model that the caller
- * releases with glmFreeModel; never returns null. Every statement is one
+/* Reads the OBJ file at `path` into a new model that the caller releases
+ * with glmFreeModel; never returns null. The file is copied into memory once
+ * and every pass reads that copy, so a file changed or cut short while it is
+ * read gives the model of the text read; numbers read the same in every
+ * locale. Every statement is one
  * line: its numbers and names are read from that line only (a number missing
  * from a "v", "vn" or "vt" line reads as 0), keywords are whole words, names
  * are kept whole, and a leading UTF-8 byte-order mark is skipped. Negative
  * face indices are resolved against the entries read before the face. Each
  * "mtllib" line appends its library's materials (glmReadMTL); the model's
- * mtllib names the first. A file that cannot be opened or is a device, a
+ * mtllib names the first, and a line that names none is skipped. A file that cannot be opened or is a device, a
  * keyword starting with "v" other than v, vn and vt, a face index that is
  * missing, 0 or out of range is a fatal failure; a material library that
  * cannot be read is only a warning (see glmReadMTL). Each triangle records
