@@ -175,11 +175,10 @@ void glmFreeModel(ObjModel* model);
  * are kept whole, and a leading UTF-8 byte-order mark is skipped. Negative
  * face indices are resolved against the entries read before the face. Each
  * "mtllib" line appends its library's materials (glmReadMTL); the model's
- * mtllib names the first, and a line that names none is skipped. A file that cannot be opened or is a device, a
- * keyword starting with "v" other than v, vn and vt, a face index that is
- * missing, 0 or out of range is a fatal failure; a material library that
- * cannot be read is only a warning (see glmReadMTL). Each triangle records
- * the material in force when its face was read. */
+ * mtllib names the first, and a line that names none is skipped. A file that cannot be opened or is
+ * a device, a keyword starting with "v" other than v, vn and vt, a face index that is missing, 0 or
+ * out of range is a fatal failure; a material library that cannot be read is only a warning (see
+ * glmReadMTL). Each triangle records the material in force when its face was read. */
 ObjModel* glmReadOBJ(const char* path);
 
 /* Returns a new malloc'd string: `path` up to and including its last "/", or
