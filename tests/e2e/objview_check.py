@@ -88,8 +88,8 @@ elif command == "colours":
         strong = tuple(c > low + (high - low) / 2 for c in p)
         return {(1, 0, 0): "red", (0, 1, 0): "green", (0, 0, 1): "blue", (1, 1, 0): "yellow"}.get(strong, str(p))
     rows = shots[0][2]
-    for spec in files[1:]:
-        at, want = spec.split("=")
+    for sample in files[1:]:
+        at, want = sample.split("=")
         x, y = map(int, at.split(","))
         print(f"({x}, {y}): {rows[y][x]} is {hue(rows[y][x])}")
         check(hue(rows[y][x]) == want, f"({x}, {y}) is not {want}")
