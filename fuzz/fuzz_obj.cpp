@@ -125,6 +125,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // Chunks of one to 64 bytes: every line its own chunk, or several.
   std::string chunked = readAndDescribe(objPath, 1 + size % 64);
   FUZZ_CHECK(whole == chunked);
+  // The two passes alone, without the one pass in front of them.
+  glm_internal::glmSetReadOnePass(false);
+  std::string twice = readAndDescribe(objPath, 0);
+  glm_internal::glmSetReadOnePass(true);
+  FUZZ_CHECK(whole == twice);
   unlink(objPath.c_str());
   unlink(mtlPath.c_str());
   return 0;

@@ -105,6 +105,11 @@ void glmFreeMaterials(ObjMaterial* materials, unsigned count, unsigned firstOwne
 // can run every input through the chunked reader. Default: 1 MiB, 0.
 void glmSetReadChunking(std::size_t fromBytes, std::size_t bytes);
 
+// Off, glmReadOBJ reads a file that it does not chunk with its two passes,
+// a count and then the filling, instead of trying one pass first (which
+// hands anything it would have to report to those two). Default: on.
+void glmSetReadOnePass(bool on);
+
 }  // namespace glm_internal
 
 // Preconditions stay checked in release builds: a null model is a programming

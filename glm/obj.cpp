@@ -3,6 +3,7 @@
 // both passes parse each statement with the same routine (the counting pass
 // only leaves out storing), so they cannot disagree on what a line holds.
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
@@ -180,41 +181,21 @@ template <Form form>
 
 struct Chunk;
 
-// Thrown by a chunk's reader where the whole file's reader would report or
-// warn: the chunk is given up and the file read again by one thread, which
-// then reports it from the calling thread, in file order.
-struct ChunkAbandoned {};
+// Thrown where a reader that must not report (a chunk's, or the one pass
+// over the whole file) meets what the whole file's two passes report or
+// warn about, or settle only once everything is counted: the work is given
+// up and the two passes read the file, reporting in file order.
+struct GiveUp {};
 
+// The whole file's reading: the model, and the names only the whole file
+// settles.
 struct Reader {
   ObjModel* model;
   const char* path;
   Text text;
   NameTable<GroupSlot> groups;
   NameTable<MaterialSlot> materials;
-  GroupSlot* group = nullptr;  // the current group
-  // Counts (first pass) or next free entries (second pass).
-  std::uint64_t vertices = 0, normals = 0, texcoords = 0, triangles = 0;
-  unsigned material = 0;
-  // Filling pass: the room of the current group's triangle list, and where
-  // the triangle array's part of this reader ends.
-  unsigned *next = nullptr, *room = nullptr;
-  std::uint64_t triangleEnd = 0;
-  // The chunk this reader reads alone, null for the whole file; and its
-  // current run of triangles within one group (filling pass).
-  Chunk* chunk = nullptr;
-  std::size_t run = 0;
-  std::size_t usemtl = 0;  // a chunk's filling: its "usemtl" lines read so far
-
-  void enterGroup() {
-    ObjGroup* g = group->group;
-    next = g->triangles + g->trianglecount;
-    room = g->triangles + group->capacity;
-  }
-  void leaveGroup() const {
-    group->group->trianglecount = static_cast<unsigned>(next - group->group->triangles);
-  }
-  void enterRun();
-  void leaveRun();
+  std::size_t librariesRead = 0;  // by the one pass, so the two passes skip them
 
   // Counted only for a message, so it may be slow; but files of more than
   // 2^32 lines exist.
@@ -222,11 +203,6 @@ struct Reader {
     unsigned long long line = 1;
     for (const char* q = text.begin; q < p && q < text.end; q++) line += *q == '\n';
     return line;
-  }
-
-  [[noreturn]] void disagree() const {
-    if (chunk) throw ChunkAbandoned{};
-    glmFailf(stderr, "glmReadOBJ() failed: \"%s\": the reading passes disagree.\n", path);
   }
 
   // The group named `name`, created at the head of the model's group list
@@ -244,7 +220,87 @@ struct Reader {
     groups.used++;
     return slot;
   }
+
+  // Makes the model's materials from `first` on known to "usemtl", which
+  // takes the first material of a name.
+  void indexMaterials(unsigned first) {
+    for (unsigned i = first; i < model->materialcount; i++) {
+      const char* name = model->materials[i].name;
+      if (!name) continue;
+      MaterialSlot* slot = materials.place(name);
+      if (!slot->key) {
+        *slot = {name, i};
+        materials.used++;
+      }
+    }
+  }
 };
+
+[[noreturn]] void unknownToken(std::string_view word) {
+  char name[kNameMax + 1];
+  copyName(word.data(), word.data() + word.size(), name);
+  glmFailf(stdout, "glmFirstPass(): Unknown token \"%s\".\n", name);
+}
+
+// Every library's materials are kept; the model names the first. A line
+// that names no file has nothing to read.
+void readLibrary(ObjModel* model, std::string_view library) {
+  if (library.empty()) return;
+  std::unique_ptr<char, FreeDeleter> name(copyText(library, "glmReadOBJ"));
+  if (!model->mtllib) model->mtllib = glmStrdup(name.get(), "glmReadOBJ");
+  glmReadMTL(model, name.get());
+}
+
+// The readers. Each walks lines with readLines, which hands every statement
+// to the reader's role: counting (entries, and a bound of each group's
+// triangles) or storing; for the whole file or for one chunk of it. The
+// roles differ only where a line's meaning depends on earlier lines.
+
+// The text is read once, from start to end, faster than the hardware
+// fetches it unasked.
+inline void prefetchAhead(const char* p) { __builtin_prefetch(p + 1024); }
+
+// The statement at p (at its keyword), which is not one of the usual
+// lines; returns where its reading stopped, on its line. Keywords are whole
+// words, read as C strings.
+template <typename Role>
+const char* readStatement(Role& role, const char* p) {
+  const char* keyword = p;
+  p = isSpace(p[1]) ? p + 1 : wordEnd(p + 1);
+  std::string_view word = cString(keyword, p);
+  if (word == "v") return role.vertex(p);
+  if (word == "vn") return role.normal(p);
+  if (word == "vt") return role.texcoord(p);
+  if (word == "f") return role.face(keyword, p);
+  if (word == "g") {
+    const char *begin, *end;  // the name is the rest of the line, blanks included
+    restOfLine(p, &begin, &end);
+    role.group(cString(begin, end));
+  } else if (word == "mtllib") {
+    role.library(firstWord(p, nextLine(p)));
+  } else if (word == "usemtl") {
+    role.usemtl(firstWord(p, nextLine(p)));
+  } else if (!word.empty() && word[0] == 'v') {
+    role.unknown(word);
+  }
+  return p;  // comments and every keyword without meaning here
+}
+
+// Every line of [p, end), the usual ones straight to the role.
+template <typename Role>
+void readLines(Role& role, const char* p, const char* end) {
+  for (; (p = skipSpace(p)) < end; p = nextLine(p)) {
+    prefetchAhead(p);
+    if (isBlank(p[1]) && p[0] == 'v')
+      p = role.vertex(p + 1);
+    else if (isBlank(p[1]) && p[0] == 'f')
+      p = role.face(p, p + 1);
+    else if (p[0] == 'v' && (p[1] == 'n' || p[1] == 't') && isBlank(p[2]))
+      p = p[1] == 'n' ? role.normal(p + 2) : role.texcoord(p + 2);
+    else
+      p = readStatement(role, p);
+  }
+}
 
 // A line of a chunk whose meaning depends on what came before it, kept in
 // file order while the chunk is counted and applied by the calling thread
@@ -277,76 +333,6 @@ struct Chunk {
   std::uint64_t filled = 0;         // its triangles, as the filling pass found them
   bool abandoned = false;
 };
-
-void Reader::enterRun() {
-  if (run >= chunk->runs.size()) disagree();
-  const Run& at = chunk->runs[run];
-  next = at.group->triangles + at.start;
-  room = next + at.count;
-}
-
-void Reader::leaveRun() {
-  Run& at = chunk->runs[run];
-  at.filled = static_cast<unsigned>(next - (at.group->triangles + at.start));
-}
-
-// Turns a raw index into a 1-based one: negative indices count back from the
-// latest entry read so far; a missing index, 0 and anything outside
-// 1..total are fatal. The index is quoted as written, long ones cut.
-unsigned resolveOtherIndex(const Reader& r, long long raw, const char* written,
-                           std::uint64_t readSoFar, std::uint64_t total, const char* kind,
-                           const char* at) {
-  long long index = raw < 0 ? static_cast<long long>(readSoFar) + 1 + raw : raw;
-  bool outside = raw == 0 || index < 1 || static_cast<std::uint64_t>(index) > total;
-  if (r.chunk && (!written || outside)) throw ChunkAbandoned{};
-  if (!written)
-    glmFailf(stderr, "glmReadOBJ() failed: \"%s\" line %llu: %s index is missing.\n", r.path,
-             r.lineAt(at), kind);
-  if (outside) {
-    constexpr int kShown = 20;
-    const char* end = written + (*written == '-' || *written == '+');
-    while (isDigit(*end)) ++end;
-    int length = static_cast<int>(end - written);
-    glmFailf(stderr, "glmReadOBJ() failed: \"%s\" line %llu: %s index %.*s%s is out of range.\n",
-             r.path, r.lineAt(at), kind, length > kShown ? kShown : length, written,
-             length > kShown ? "..." : "");
-  }
-  return static_cast<unsigned>(index);
-}
-
-// The usual index, positive and in range, is taken as it is.
-[[gnu::always_inline]] inline unsigned resolveIndex(const Reader& r, long long raw,
-                                                    const char* written, std::uint64_t readSoFar,
-                                                    std::uint64_t total, const char* kind,
-                                                    const char* at) {
-  if (raw > 0 && static_cast<std::uint64_t>(raw) <= total && written)
-    return static_cast<unsigned>(raw);
-  return resolveOtherIndex(r, raw, written, readSoFar, total, kind, at);
-}
-
-// Stores the resolved corner into corner k of triangle t, for the fields
-// the form carries.
-template <Form form>
-[[gnu::always_inline]] inline void storeCorner(const Reader& r, const Corner& c, const char* at,
-                                               ObjTriangle& t, int k) {
-  const ObjModel* m = r.model;
-  t.vertexidx[k] = resolveIndex(r, c.v, c.vAt, r.vertices - 1, m->vertexcount, "vertex", at);
-  if constexpr (form == Form::vertexTexture || form == Form::vertexTextureNormal)
-    t.texcoordidx[k] =
-        resolveIndex(r, c.t, c.tAt, r.texcoords - 1, m->texcoordcount, "texture coordinate", at);
-  if constexpr (form == Form::vertexNormal || form == Form::vertexTextureNormal)
-    t.normalidx[k] = resolveIndex(r, c.n, c.nAt, r.normals - 1, m->normalcount, "normal", at);
-}
-
-// Appends a new triangle to the model and the current group, within the
-// room the counting pass gave them.
-[[gnu::always_inline]] inline ObjTriangle* addTriangle(Reader& r) {
-  if (r.triangles >= r.triangleEnd || r.next >= r.room) r.disagree();
-  *r.next++ = static_cast<unsigned>(r.triangles);
-  ObjTriangle* t = &r.model->triangles[r.triangles++];
-  t->material = r.material;
-  return t;
-}
 
 // The set bits of x; the build cannot count on a popcount instruction.
 inline unsigned bitCount(std::uint64_t x) {
@@ -394,7 +380,7 @@ struct ByteMasks {
 // or, in a face of the "v//n" form, at a digit after a lone slash (a read of
 // "1/2" stops at the 2). Counting those (the keyword and the first corner
 // among them) bounds it; for the usual face the bound is exact. Returns the
-// next line.
+// newline that ends the line.
 [[gnu::always_inline]] inline const char* countFace(const char* p, std::uint64_t& triangles) {
   const char* line = p;
   std::uint64_t starts = 0;
@@ -412,10 +398,163 @@ struct ByteMasks {
         for (const char* q = line + 2; q < end; q++)
           starts += isDigit(*q) && q[-1] == '/' && q[-2] != '/';
       triangles = starts > 4 ? starts - 3 : 1;
-      return end + 1;
+      return end;
     }
     before = (solid >> 63) | (m.slash >> 63) << 1;
   }
+}
+
+// Counting: the entries, and a bound of each group's triangles. The usual
+// lines are only told apart, never read.
+struct Count {
+  std::uint64_t vertices = 0, normals = 0, texcoords = 0, triangles = 0;
+  std::size_t* room = nullptr;  // the current group's bound
+
+  const char* vertex(const char* p) { return vertices++, p; }
+  const char* normal(const char* p) { return normals++, p; }
+  const char* texcoord(const char* p) { return texcoords++, p; }
+  const char* face(const char* keyword, const char*) {
+    std::uint64_t bound;
+    const char* end = countFace(keyword, bound);
+    triangles += bound;
+    *room += bound;
+    return end;
+  }
+};
+
+// The whole file's count makes the groups and reads the libraries as it
+// meets them.
+struct CountFile : Count {
+  Reader& r;
+  std::size_t skip;  // libraries the one pass has read
+
+  void group(std::string_view name) { room = &r.ensureGroup(name)->capacity; }
+  void library(std::string_view name) {
+    if (skip)
+      skip--;
+    else
+      readLibrary(r.model, name);
+  }
+  void usemtl(std::string_view) {}
+  [[noreturn]] void unknown(std::string_view word) { unknownToken(word); }
+};
+
+// A chunk's count records what it cannot settle, for the calling thread.
+struct CountChunk : Count {
+  Chunk& c;
+
+  void group(std::string_view name) {
+    c.events.push_back({ChunkEvent::group, name});
+    room = &c.events.back().count.capacity;
+  }
+  void library(std::string_view name) { c.events.push_back({ChunkEvent::library, name}); }
+  void usemtl(std::string_view name) { c.events.push_back({ChunkEvent::usemtl, name}); }
+  [[noreturn]] void unknown(std::string_view) { throw GiveUp{}; }
+};
+
+// Storing: what every filling role shares. It writes the model's arrays
+// from their next free entries on, within the room they have; only the one
+// pass makes more room.
+struct Store {
+  const Reader& file;
+  ObjModel* model;
+  std::uint64_t vertices = 1, normals = 1, texcoords = 1;  // the next free entries
+  std::uint64_t triangles = 0, triangleEnd = 0;  // and where this store's triangles end
+  unsigned material = 0;
+  unsigned *next = nullptr, *room = nullptr;  // the free part of the current list
+  GroupSlot* current = nullptr;               // the current group (whole file)
+  bool grows = false;    // the arrays grow, and an index may name only what came before
+  bool reports = true;   // false: what would be reported gives the work up
+
+  Store(const Reader& whole, bool oneWithTheFile) : file(whole), model(whole.model) {
+    reports = oneWithTheFile;
+  }
+
+  [[noreturn]] void disagree() const {
+    if (!reports) throw GiveUp{};
+    glmFailf(stderr, "glmReadOBJ() failed: \"%s\": the reading passes disagree.\n", file.path);
+  }
+  void makeRoom();
+  void growNumbers(float*& array, unsigned& last, std::uint64_t entry, int width);
+
+  void enterGroup() {
+    ObjGroup* g = current->group;
+    next = g->triangles + g->trianglecount;
+    room = g->triangles + current->capacity;
+  }
+  void leaveGroup() const {
+    current->group->trianglecount = static_cast<unsigned>(next - current->group->triangles);
+  }
+
+  // The entries an index may name: all the file has, or in the one pass
+  // those read so far (a later entry sends the file to the two passes).
+  std::uint64_t vertexLimit() const { return grows ? vertices - 1 : model->vertexcount; }
+  std::uint64_t normalLimit() const { return grows ? normals - 1 : model->normalcount; }
+  std::uint64_t texcoordLimit() const { return grows ? texcoords - 1 : model->texcoordcount; }
+
+  const char* vertex(const char* p);
+  const char* normal(const char* p);
+  const char* texcoord(const char* p);
+  const char* face(const char*, const char* p);
+};
+
+// Turns a raw index into a 1-based one: negative indices count back from the
+// latest entry read so far; a missing index, 0 and anything outside
+// 1..total are fatal. The index is quoted as written, long ones cut.
+unsigned resolveOtherIndex(const Store& s, long long raw, const char* written,
+                           std::uint64_t readSoFar, std::uint64_t total, const char* kind,
+                           const char* at) {
+  long long index = raw < 0 ? static_cast<long long>(readSoFar) + 1 + raw : raw;
+  bool outside = raw == 0 || index < 1 || static_cast<std::uint64_t>(index) > total;
+  if (!s.reports && (!written || outside)) throw GiveUp{};
+  const char* path = s.file.path;
+  if (!written)
+    glmFailf(stderr, "glmReadOBJ() failed: \"%s\" line %llu: %s index is missing.\n", path,
+             s.file.lineAt(at), kind);
+  if (outside) {
+    constexpr int kShown = 20;
+    const char* end = written + (*written == '-' || *written == '+');
+    while (isDigit(*end)) ++end;
+    int length = static_cast<int>(end - written);
+    glmFailf(stderr, "glmReadOBJ() failed: \"%s\" line %llu: %s index %.*s%s is out of range.\n",
+             path, s.file.lineAt(at), kind, length > kShown ? kShown : length, written,
+             length > kShown ? "..." : "");
+  }
+  return static_cast<unsigned>(index);
+}
+
+// The usual index, positive and in range, is taken as it is.
+[[gnu::always_inline]] inline unsigned resolveIndex(const Store& s, long long raw,
+                                                    const char* written, std::uint64_t readSoFar,
+                                                    std::uint64_t total, const char* kind,
+                                                    const char* at) {
+  if (raw > 0 && static_cast<std::uint64_t>(raw) <= total && written)
+    return static_cast<unsigned>(raw);
+  return resolveOtherIndex(s, raw, written, readSoFar, total, kind, at);
+}
+
+// Stores the resolved corner into corner k of triangle t, for the fields
+// the form carries.
+template <Form form>
+[[gnu::always_inline]] inline void storeCorner(const Store& s, const Corner& c, const char* at,
+                                               ObjTriangle& t, int k) {
+  t.vertexidx[k] = resolveIndex(s, c.v, c.vAt, s.vertices - 1, s.vertexLimit(), "vertex", at);
+  if constexpr (form == Form::vertexTexture || form == Form::vertexTextureNormal)
+    t.texcoordidx[k] = resolveIndex(s, c.t, c.tAt, s.texcoords - 1, s.texcoordLimit(),
+                                    "texture coordinate", at);
+  if constexpr (form == Form::vertexNormal || form == Form::vertexTextureNormal)
+    t.normalidx[k] = resolveIndex(s, c.n, c.nAt, s.normals - 1, s.normalLimit(), "normal", at);
+}
+
+// Appends a new triangle, all zero but its material, to the model and the
+// current group.
+[[gnu::always_inline]] inline ObjTriangle* addTriangle(Store& s) {
+  if (s.triangles >= s.triangleEnd || s.next >= s.room) s.makeRoom();
+  *s.next++ = static_cast<unsigned>(s.triangles);
+  ObjTriangle* t = &s.model->triangles[s.triangles++];
+  *t = ObjTriangle{};
+  t->material = s.material;
+  return t;
 }
 
 // A face after its first corner: the second and third corners are read
@@ -423,18 +562,18 @@ struct ByteMasks {
 // falls short), then every further corner read that converts at least one
 // number adds a triangle to the fan around the first corner.
 template <Form form>
-const char* readFaceOfForm(Reader& r, const char* p, Corner corner, const char* firstAt) {
-  ObjTriangle* t = addTriangle(r);
-  storeCorner<form>(r, corner, firstAt, *t, 0);
+const char* readFaceOfForm(Store& s, const char* p, Corner corner, const char* firstAt) {
+  ObjTriangle* t = addTriangle(s);
+  storeCorner<form>(s, corner, firstAt, *t, 0);
   for (int k = 1; k < 3; k++) {
     const char* at = p;  // only its line is ever told
     scanCorner<form>(p, corner);
-    storeCorner<form>(r, corner, at, *t, k);
+    storeCorner<form>(s, corner, at, *t, k);
   }
   for (;;) {
     const char* at = p;
     if (scanCorner<form>(p, corner) <= 0) break;
-    ObjTriangle* next = addTriangle(r);
+    ObjTriangle* next = addTriangle(s);
     // The fan: corner 1 stays, the previous last corner becomes corner 2.
     // Triangles are stored in order, so the previous one is just before.
     const ObjTriangle& previous = *(next - 1);
@@ -444,259 +583,207 @@ const char* readFaceOfForm(Reader& r, const char* p, Corner corner, const char* 
     next->vertexidx[1] = previous.vertexidx[2];
     next->texcoordidx[1] = previous.texcoordidx[2];
     next->normalidx[1] = previous.normalidx[2];
-    storeCorner<form>(r, corner, at, *next, 2);
+    storeCorner<form>(s, corner, at, *next, 2);
   }
   return p;
 }
 
 // A face: its first corner, read as a word, decides the form of the whole
 // face.
-const char* readFace(Reader& r, const char* p) {
+const char* Store::face(const char*, const char* p) {
   p = skipBlanks(p);
   const char* firstAt = p;
   const char* end = wordEnd(p);
   Corner corner;
-  Form form = firstCorner(p, end, corner);
-  switch (form) {
+  switch (firstCorner(p, end, corner)) {
     case Form::vertex:
-      return readFaceOfForm<Form::vertex>(r, end, corner, firstAt);
+      return readFaceOfForm<Form::vertex>(*this, end, corner, firstAt);
     case Form::vertexTexture:
-      return readFaceOfForm<Form::vertexTexture>(r, end, corner, firstAt);
+      return readFaceOfForm<Form::vertexTexture>(*this, end, corner, firstAt);
     case Form::vertexNormal:
-      return readFaceOfForm<Form::vertexNormal>(r, end, corner, firstAt);
+      return readFaceOfForm<Form::vertexNormal>(*this, end, corner, firstAt);
     case Form::vertexTextureNormal:
       break;
   }
-  return readFaceOfForm<Form::vertexTextureNormal>(r, end, corner, firstAt);
+  return readFaceOfForm<Form::vertexTextureNormal>(*this, end, corner, firstAt);
 }
 
-// Numeric lines: each adds one entry whatever it holds; the filling pass
-// reads the numbers, and a number missing from the line stays 0.
-template <bool Fill>
-const char* readNumbers(Reader& r, const char* p, float* array, std::uint64_t& counter,
-                        unsigned last, int count) {
-  if constexpr (Fill) {
-    if (counter > last || !array) r.disagree();
-    scanFloats(p, array + count * counter, count);
-  }
-  counter++;
+// Numeric lines: each adds one entry whatever it holds; a number missing
+// from the line stays 0.
+[[gnu::always_inline]] inline const char* readNumbers(Store& s, const char* p, float*& array,
+                                                      std::uint64_t& entry, unsigned& last,
+                                                      int count) {
+  if (entry > last || !array) s.growNumbers(array, last, entry, count);
+  float* values = array + count * entry++;
+  for (int i = 0; i < count; i++) values[i] = 0.0f;
+  scanFloats(p, values, count);
   return p;
 }
 
-// Every library's materials are kept; the model names the first. A line
-// that names no file has nothing to read.
-void readLibrary(ObjModel* model, std::string_view library) {
-  if (library.empty()) return;
-  std::unique_ptr<char, FreeDeleter> name(copyText(library, "glmReadOBJ"));
-  if (!model->mtllib) model->mtllib = glmStrdup(name.get(), "glmReadOBJ");
-  glmReadMTL(model, name.get());
+const char* Store::vertex(const char* p) {
+  return readNumbers(*this, p, model->vertices, vertices, model->vertexcount, 3);
+}
+const char* Store::normal(const char* p) {
+  return readNumbers(*this, p, model->normals, normals, model->normalcount, 3);
+}
+const char* Store::texcoord(const char* p) {
+  return readNumbers(*this, p, model->texcoords, texcoords, model->texcoordcount, 2);
 }
 
-// "g": the name is the rest of the line, the separating blank included. A
-// chunk's counting only records it, for the calling thread to settle in file
-// order.
-template <bool Fill>
-void readGroup(Reader& r, const char* p) {
-  const char *begin, *end;
-  restOfLine(p, &begin, &end);
-  std::string_view name = cString(begin, end);
-  if (r.chunk) {
-    if constexpr (Fill) {
-      r.leaveRun();
-      r.run++;
-      r.enterRun();
-    } else {
-      r.chunk->events.push_back({ChunkEvent::group, name});
-      r.group = &r.chunk->events.back().count;
-    }
-  } else if constexpr (Fill) {
-    r.leaveGroup();
-    r.group = r.groups.find(name);
-    if (!r.group || !r.group->group) r.disagree();
-    r.enterGroup();
-    r.group->group->material = r.material;
-  } else {
-    r.group = r.ensureGroup(name);
+// Resizes a growing array to `entries` of `entryBytes` each, at most as
+// many as a count field holds; false when that is no more than `needed` or
+// there is no memory for it. Entry 0 of a new array is zero.
+template <typename T>
+void resize(T*& array, std::uint64_t entries, std::uint64_t needed,
+            std::size_t entryBytes = sizeof(T)) {
+  entries = std::min<std::uint64_t>(entries, UINT32_MAX);
+  bool fresh = !array;
+  void* block = entries > needed ? std::realloc(array, entries * entryBytes) : nullptr;
+  if (!block) throw GiveUp{};
+  if (fresh) std::memset(block, 0, entryBytes);
+  array = static_cast<T*>(block);
+  preferHugePages(block, entries * entryBytes);
+}
+
+// The room a growing array starts with, in entries per byte of the file:
+// enough for most files at once, and only address space until written.
+std::uint64_t startingRoom(const Store& s, std::uint64_t bytesPerEntry) {
+  return static_cast<std::uint64_t>(s.file.text.end - s.file.text.begin) / bytesPerEntry + 64;
+}
+
+// The one pass doubles an array that is full; where that cannot be done the
+// two passes read the file, which size every array first.
+void Store::growNumbers(float*& array, unsigned& last, std::uint64_t entry, int width) {
+  if (!grows) disagree();
+  std::uint64_t entries = array ? entry * 2 : startingRoom(*this, 24);
+  resize(array, entries, entry, width * sizeof(float));
+  last = static_cast<unsigned>(std::min<std::uint64_t>(entries, UINT32_MAX) - 1);
+}
+
+void Store::makeRoom() {
+  if (!grows) disagree();
+  if (triangles >= triangleEnd) {
+    std::uint64_t entries = triangleEnd ? triangleEnd * 2 : startingRoom(*this, 12);
+    resize(model->triangles, entries, triangles);
+    triangleEnd = std::min<std::uint64_t>(entries, UINT32_MAX);
+  }
+  if (next >= room) {
+    ObjGroup* g = current->group;
+    std::size_t used = static_cast<std::size_t>(next - g->triangles);
+    std::uint64_t entries = std::min<std::uint64_t>(std::max<std::size_t>(current->capacity * 2, 64), UINT32_MAX);
+    resize(g->triangles, entries, used);
+    current->capacity = entries;
+    next = g->triangles + used;
+    room = g->triangles + entries;
   }
 }
 
-// "usemtl": a chunk's counting records it and its filling takes the material
-// the calling thread found for it (a miss prints a warning, which must come
-// out in file order, so only the whole file's filling pass looks names up).
-template <bool Fill>
-void readUsemtl(Reader& r, const char* p) {
-  if (!Fill && r.chunk) {
-    r.chunk->events.push_back({ChunkEvent::usemtl, firstWord(p, nextLine(p))});
-  } else if (Fill && r.chunk) {
-    if (r.usemtl >= r.chunk->usemtls.size()) r.disagree();
-    r.material = r.chunk->usemtls[r.usemtl++];
-  } else if (Fill) {
-    std::string_view name = firstWord(p, nextLine(p));
+// The whole file's filling, after its count: every array has its size and
+// every group its room.
+struct FillFile : Store {
+  Reader& r;
+  explicit FillFile(Reader& whole) : Store(whole, true), r(whole) {}
+
+  void group(std::string_view name) {
+    leaveGroup();
+    current = r.groups.find(name);
+    if (!current || !current->group) disagree();
+    enterGroup();
+    current->group->material = material;
+  }
+  // An unknown name is told here, in file order with the failures.
+  void usemtl(std::string_view name) {
     const MaterialSlot* slot = r.materials.find(name);
     if (slot && slot->key) {
-      r.material = slot->index;
+      material = slot->index;
     } else {
       std::printf("glmFindMaterial():  can't find material \"%.*s\".\n",
                   static_cast<int>(name.size()), name.data());
-      r.material = 0;
+      material = 0;
     }
-    r.group->group->material = r.material;
+    current->group->material = material;
   }
-}
+  void library(std::string_view) {}
+  [[noreturn]] void unknown(std::string_view) { disagree(); }  // the count failed on it first
+};
 
-// The statement at p (at its keyword); returns where its reading stopped,
-// on its line.
-template <bool Fill>
-const char* readStatement(Reader& r, const char* p) {
-  ObjModel* model = r.model;
-  const char* keyword = p;
-  p = isSpace(p[1]) ? p + 1 : wordEnd(p + 1);  // most keywords are one letter
-  // Keywords are whole words, read as C strings.
-  std::string_view word(keyword, static_cast<std::size_t>(p - keyword));
-  if (word.size() == 2) {  // vn, vt: no library call for two bytes
-    if (!word[1]) word = word.substr(0, 1);
-  } else if (word.size() > 2) {
-    word = cString(keyword, p);
+// The one pass: counting and storing at once, into arrays that grow. It
+// reports nothing a count would not: a bad index, an index to a later entry
+// or a name only a later library defines sends the file to the two passes.
+// Unknown names are told at the end, after every library's messages, as the
+// two passes tell them.
+struct OnePass : Store {
+  Reader& r;
+  std::vector<std::string_view> unknownNames;
+  explicit OnePass(Reader& whole) : Store(whole, false), r(whole) { grows = true; }
+
+  void group(std::string_view name) {
+    leaveGroup();
+    current = r.ensureGroup(name);
+    enterGroup();
+    current->group->material = material;
   }
-  switch (word.empty() ? '\0' : word[0]) {
-    case 'v':
-      if (word.size() == 1) {
-        p = readNumbers<Fill>(r, p, model->vertices, r.vertices, model->vertexcount, 3);
-      } else if (word == "vn") {
-        p = readNumbers<Fill>(r, p, model->normals, r.normals, model->normalcount, 3);
-      } else if (word == "vt") {
-        p = readNumbers<Fill>(r, p, model->texcoords, r.texcoords, model->texcoordcount, 2);
-      } else {
-        if (r.chunk) throw ChunkAbandoned{};
-        char name[kNameMax + 1];
-        copyName(word.data(), word.data() + word.size(), name);
-        glmFailf(stdout, "glmFirstPass(): Unknown token \"%s\".\n", name);
-      }
-      break;
-    case 'f':
-      if (word.size() != 1) break;
-      if constexpr (Fill) {
-        p = readFace(r, p);
-      } else {
-        std::uint64_t triangles;
-        p = countFace(keyword, triangles) - 1;
-        r.triangles += triangles;
-        r.group->capacity += triangles;
-      }
-      break;
-    case 'g':
-      if (word.size() == 1) readGroup<Fill>(r, p);
-      break;
-    case 'm':
-      if (!Fill && word == "mtllib") {
-        std::string_view name = firstWord(p, nextLine(p));
-        if (r.chunk)
-          r.chunk->events.push_back({ChunkEvent::library, name});
-        else
-          readLibrary(model, name);
-      }
-      break;
-    case 'u':
-      if (word == "usemtl") readUsemtl<Fill>(r, p);
-      break;
-    default:  // comments and every keyword without meaning here
-      break;
+  void usemtl(std::string_view name) {
+    const MaterialSlot* slot = r.materials.find(name);
+    material = slot && slot->key ? slot->index : 0;
+    if (!slot || !slot->key) unknownNames.push_back(name);
+    current->group->material = material;
   }
-  return p;
-}
-
-// The text is read once, from start to end, faster than the hardware
-// fetches it unasked.
-inline void prefetchAhead(const char* p) { __builtin_prefetch(p + 1024); }
-
-// The usual lines, "v" and "f", go to their readers directly.
-void fillPass(Reader& r) {
-  ObjModel* m = r.model;
-  for (const char* p = r.text.begin; (p = skipSpace(p)) < r.text.end;) {
-    prefetchAhead(p);
-    if (isBlank(p[1]) && p[0] == 'v')
-      p = readNumbers<true>(r, p + 1, m->vertices, r.vertices, m->vertexcount, 3);
-    else if (isBlank(p[1]) && p[0] == 'f')
-      p = readFace(r, p + 1);
-    else
-      p = readStatement<true>(r, p);
-    p = nextLine(p);
+  void library(std::string_view name) {
+    unsigned first = r.model->materials ? r.model->materialcount : 0;
+    readLibrary(r.model, name);
+    r.indexMaterials(first);
+    r.librariesRead++;
   }
-}
+  [[noreturn]] void unknown(std::string_view word) { unknownToken(word); }
+};
 
-// The usual lines are only told apart, never read: every "v", "vn" and "vt"
-// line is an entry, and a face's triangles are bounded by its words.
-void countPass(Reader& r) {
-  for (const char* p = r.text.begin; (p = skipSpace(p)) < r.text.end;) {
-    prefetchAhead(p);
-    if (isBlank(p[1]) && (p[0] == 'v' || p[0] == 'f')) {
-      if (p[0] == 'v') {
-        r.vertices++;
-      } else {
-        std::uint64_t triangles;
-        p = countFace(p, triangles);
-        r.triangles += triangles;
-        r.group->capacity += triangles;
-        continue;
-      }
-    } else if (p[0] == 'v' && (p[1] == 'n' || p[1] == 't') && isBlank(p[2])) {
-      (p[1] == 'n' ? r.normals : r.texcoords)++;
-    } else {
-      p = readStatement<false>(r, p);
-    }
-    p = nextLine(p);
+// A chunk's filling: its groups and materials are those the calling thread
+// settled for it.
+struct FillChunk : Store {
+  Chunk& c;
+  std::size_t run = 0, usemtls = 0;  // the current run, and "usemtl" lines read
+  FillChunk(const Reader& whole, Chunk& chunk) : Store(whole, false), c(chunk) {}
+
+  void enterRun() {
+    if (run >= c.runs.size()) disagree();
+    const Run& at = c.runs[run];
+    next = at.group->triangles + at.start;
+    room = next + at.count;
   }
-}
-
-// Counts entries and triangles, creates the groups, reads the material
-// library; then allocates every array at its final size.
-void sizeModel(Reader& r);
-
-// Prefaults the entries [first, first + count) of each large array, first
-// and count in the order vertices, normals, texture coordinates, triangles.
-void prefaultEntries(const ObjModel* m, const std::uint64_t (&first)[4],
-                     const std::uint64_t (&count)[4]) {
-  if (m->vertices) prefault(m->vertices + 3 * first[0], count[0] * 3 * sizeof(float));
-  if (m->normals) prefault(m->normals + 3 * first[1], count[1] * 3 * sizeof(float));
-  if (m->texcoords) prefault(m->texcoords + 2 * first[2], count[2] * 2 * sizeof(float));
-  if (m->triangles) prefault(m->triangles + first[3], count[3] * sizeof(ObjTriangle));
-}
-
-void glmFirstPass(Reader& r) {
-  r.group = r.ensureGroup("default");
-  countPass(r);
-  sizeModel(r);
-  const ObjModel* m = r.model;
-  prefaultEntries(
-      m, {0, 0, 0, 0},
-      {m->vertexcount + 1ull, m->normalcount + 1ull, m->texcoordcount + 1ull, m->trianglecount});
-}
+  void leaveRun() {
+    Run& at = c.runs[run];
+    at.filled = static_cast<unsigned>(next - (at.group->triangles + at.start));
+  }
+  void group(std::string_view) {
+    leaveRun();
+    run++;
+    enterRun();
+  }
+  void usemtl(std::string_view) {
+    if (usemtls >= c.usemtls.size()) disagree();
+    material = c.usemtls[usemtls++];
+  }
+  void library(std::string_view) {}
+  [[noreturn]] void unknown(std::string_view) { throw GiveUp{}; }
+};
 
 // Checks the counts and allocates every array at its final size.
-void sizeModel(Reader& r) {
+void sizeModel(Reader& r, const Count& count) {
   ObjModel* model = r.model;
-  if (r.vertices >= UINT32_MAX || r.normals >= UINT32_MAX || r.texcoords >= UINT32_MAX ||
-      r.triangles > UINT32_MAX)
+  if (count.vertices >= UINT32_MAX || count.normals >= UINT32_MAX ||
+      count.texcoords >= UINT32_MAX || count.triangles > UINT32_MAX)
     glmFailf(stderr, "glmReadOBJ() failed: \"%s\" is too large.\n", r.path);
-  model->vertexcount = static_cast<unsigned>(r.vertices);
-  model->normalcount = static_cast<unsigned>(r.normals);
-  model->texcoordcount = static_cast<unsigned>(r.texcoords);
-  model->trianglecount = static_cast<unsigned>(r.triangles);
+  model->vertexcount = static_cast<unsigned>(count.vertices);
+  model->normalcount = static_cast<unsigned>(count.normals);
+  model->texcoordcount = static_cast<unsigned>(count.texcoords);
+  model->trianglecount = static_cast<unsigned>(count.triangles);
   for (ObjGroup* group = model->groups; group; group = group->next) {
     GroupSlot* slot = r.groups.find(group->name);
     group->triangles =
         static_cast<unsigned*>(glmAlloc(slot->capacity, sizeof(unsigned), "glmReadOBJ"));
   }
-  // "usemtl" finds the first material of its name.
-  for (unsigned i = 0; i < model->materialcount; i++) {
-    const char* name = model->materials[i].name;
-    if (!name) continue;
-    MaterialSlot* slot = r.materials.place(name);
-    if (!slot->key) {
-      *slot = {name, i};
-      r.materials.used++;
-    }
-  }
+  r.indexMaterials(0);
   model->vertices =
       static_cast<float*>(glmAlloc(model->vertexcount + 1ull, 3 * sizeof(float), "glmReadOBJ"));
   model->triangles =
@@ -715,35 +802,119 @@ void sizeModel(Reader& r) {
   preferHugePages(model->triangles, model->trianglecount * sizeof(ObjTriangle));
 }
 
-// Gives back the room of a bounded array past its first `count` entries
-// (none when it holds none: its block stays as allocated).
+// Prefaults the entries [first, first + count) of each large array, first
+// and count in the order vertices, normals, texture coordinates, triangles.
+void prefaultEntries(const ObjModel* m, const std::uint64_t (&first)[4],
+                     const std::uint64_t (&count)[4]) {
+  if (m->vertices) prefault(m->vertices + 3 * first[0], count[0] * 3 * sizeof(float));
+  if (m->normals) prefault(m->normals + 3 * first[1], count[1] * 3 * sizeof(float));
+  if (m->texcoords) prefault(m->texcoords + 2 * first[2], count[2] * 2 * sizeof(float));
+  if (m->triangles) prefault(m->triangles + first[3], count[3] * sizeof(ObjTriangle));
+}
+
+// Gives back the room of an array past its first `count` entries (one
+// entry's worth stays for none).
 template <typename T>
 void shrinkTo(T*& array, std::uint64_t count) {
-  if (count)
-    if (void* shrunk = std::realloc(array, count * sizeof(T))) array = static_cast<T*>(shrunk);
+  if (array)
+    if (void* shrunk = std::realloc(array, std::max<std::uint64_t>(count, 1) * sizeof(T)))
+      array = static_cast<T*>(shrunk);
 }
 
-// The counting pass bounds the triangles; once the filling pass has stored
-// the `triangles` the model holds, every triangle list ends at its size.
+// Once the `triangles` the model holds are stored, the triangle array and
+// every group's list end at their size.
 void fitTriangles(ObjModel* model, std::uint64_t triangles) {
-  if (triangles < model->trianglecount) shrinkTo(model->triangles, triangles);
+  shrinkTo(model->triangles, triangles);
   model->trianglecount = static_cast<unsigned>(triangles);
-  for (ObjGroup* group = model->groups; group; group = group->next)
+  for (ObjGroup* group = model->groups; group; group = group->next) {
+    if (!group->triangles)  // a group of the one pass that got no triangle
+      group->triangles = static_cast<unsigned*>(glmAlloc(1, sizeof(unsigned), "glmReadOBJ"));
     shrinkTo(group->triangles, group->trianglecount);
+  }
 }
 
-// Stores vertices, normals, texture coordinates and triangles; entry 0 of
-// each data array stays zero.
-void glmFillPass(Reader& r) {
-  r.vertices = r.normals = r.texcoords = 1;
-  r.triangles = 0;
-  r.triangleEnd = r.model->trianglecount;
-  r.material = 0;
-  r.group = r.groups.find("default");
-  r.enterGroup();
-  fillPass(r);
-  r.leaveGroup();
-  fitTriangles(r.model, r.triangles);
+// The two passes over the whole file: a count sizes every array, then the
+// filling stores the data; entry 0 of each data array stays zero.
+void fillWhole(Reader& r) {
+  const ObjModel* m = r.model;
+  prefaultEntries(
+      m, {0, 0, 0, 0},
+      {m->vertexcount + 1ull, m->normalcount + 1ull, m->texcoordcount + 1ull, m->trianglecount});
+  FillFile fill(r);
+  fill.triangleEnd = r.model->trianglecount;
+  fill.current = r.groups.find("default");
+  fill.enterGroup();
+  readLines(fill, r.text.begin, r.text.end);
+  fill.leaveGroup();
+  fitTriangles(r.model, fill.triangles);
+}
+
+void readTwice(Reader& r) {
+  CountFile count{{}, r, r.librariesRead};
+  count.room = &r.ensureGroup("default")->capacity;
+  readLines(count, r.text.begin, r.text.end);
+  sizeModel(r, count);
+  fillWhole(r);
+}
+
+// Frees what the one pass stored; the materials stay, with the count of
+// libraries read, so no library is read twice.
+void forgetStored(Reader& r) {
+  ObjModel* m = r.model;
+  for (float** array : {&m->vertices, &m->normals, &m->texcoords}) {
+    std::free(*array);
+    *array = nullptr;
+  }
+  std::free(m->triangles);
+  m->triangles = nullptr;
+  m->vertexcount = m->normalcount = m->texcoordcount = m->trianglecount = 0;
+  while (ObjGroup* group = m->groups) {
+    m->groups = group->next;
+    std::free(group->name);
+    std::free(group->triangles);
+    std::free(group);
+  }
+  m->groupcount = 0;
+  r.groups = {};
+  r.materials = {};
+}
+
+// The one pass; false when the two passes must read the file (what it
+// stored is freed then).
+bool readOnce(Reader& r) {
+  OnePass once(r);
+  try {
+    once.current = r.ensureGroup("default");
+    once.enterGroup();
+    readLines(once, r.text.begin, r.text.end);
+    once.leaveGroup();
+    for (std::string_view name : once.unknownNames)
+      if (const MaterialSlot* slot = r.materials.find(name); slot && slot->key) throw GiveUp{};
+  } catch (const GiveUp&) {
+    forgetStored(r);
+    return false;
+  }
+  ObjModel* m = r.model;
+  m->vertexcount = static_cast<unsigned>(once.vertices - 1);
+  m->normalcount = static_cast<unsigned>(once.normals - 1);
+  m->texcoordcount = static_cast<unsigned>(once.texcoords - 1);
+  auto fit = [](float*& array, std::uint64_t entries, int width) {
+    if (array)
+      if (void* shrunk = std::realloc(array, entries * width * sizeof(float)))
+        array = static_cast<float*>(shrunk);
+  };
+  fit(m->vertices, once.vertices, 3);
+  fit(m->normals, once.normals, 3);
+  fit(m->texcoords, once.texcoords, 2);
+  // Entry 0 of the vertices, and a triangle array, even when the file has none.
+  if (!m->vertices) m->vertices = static_cast<float*>(glmAlloc(1, 3 * sizeof(float), "glmReadOBJ"));
+  if (!m->triangles)
+    m->triangles = static_cast<ObjTriangle*>(glmAlloc(1, sizeof(ObjTriangle), "glmReadOBJ"));
+  fitTriangles(m, once.triangles);
+  for (std::string_view name : once.unknownNames)
+    std::printf("glmFindMaterial():  can't find material \"%.*s\".\n",
+                static_cast<int>(name.size()), name.data());
+  return true;
 }
 
 // Reading on two threads. Every statement is one line, so the file splits at
@@ -756,6 +927,7 @@ void glmFillPass(Reader& r) {
 
 std::atomic<std::size_t> chunkingFrom{std::size_t{1} << 20};
 std::atomic<std::size_t> chunkBytes{0};
+std::atomic<bool> onePass{true};
 
 // Splits [begin, end) after the line that holds each `size`th byte; by
 // default in 32 parts, so that the two threads share the work evenly even
@@ -799,31 +971,21 @@ bool onChunks(std::vector<Chunk>& chunks, Work work) {
   return std::none_of(chunks.begin(), chunks.end(), [](const Chunk& c) { return c.abandoned; });
 }
 
-// A reader of one chunk, with the model's arrays but none of its names.
-Reader chunkReader(const Reader& whole, Chunk& chunk) {
-  Reader r{};
-  r.model = whole.model;
-  r.path = whole.path;
-  r.text.begin = chunk.begin;
-  r.text.end = chunk.end;
-  r.chunk = &chunk;
-  return r;
-}
-
 // Applies the chunks' group and library lines in file order, as the
-// counting pass does, and sums their counts. (A new group may move the
+// whole file's count does, and sums their counts. (A new group may move the
 // table's slots, so only the groups themselves are kept.)
-void settleCounts(Reader& r, std::vector<Chunk>& chunks) {
+Count settleCounts(Reader& r, std::vector<Chunk>& chunks) {
+  Count total;
   ObjGroup* current = r.ensureGroup("default")->group;
   for (Chunk& c : chunks) {
-    c.firstVertex = r.vertices;
-    c.firstNormal = r.normals;
-    c.firstTexcoord = r.texcoords;
-    c.firstTriangle = r.triangles;
-    r.vertices += c.vertices;
-    r.normals += c.normals;
-    r.texcoords += c.texcoords;
-    r.triangles += c.triangles;
+    c.firstVertex = total.vertices;
+    c.firstNormal = total.normals;
+    c.firstTexcoord = total.texcoords;
+    c.firstTriangle = total.triangles;
+    total.vertices += c.vertices;
+    total.normals += c.normals;
+    total.texcoords += c.texcoords;
+    total.triangles += c.triangles;
     r.groups.find(current->name)->capacity += c.head.capacity;
     for (ChunkEvent& e : c.events) {
       if (e.kind == ChunkEvent::group) {
@@ -835,6 +997,7 @@ void settleCounts(Reader& r, std::vector<Chunk>& chunks) {
       }
     }
   }
+  return total;
 }
 
 // Gives every chunk its runs within the groups' lists and sets the groups'
@@ -905,39 +1068,38 @@ std::uint64_t closeGaps(ObjModel* model, std::vector<Chunk>& chunks) {
 // from the start (nothing has been done to the model then).
 bool readInChunks(Reader& r) {
   std::vector<Chunk> chunks = splitText(r.text.begin, r.text.end, chunkBytes.load());
-  bool counted = onChunks(chunks, [&r](Chunk& c) {
-    Reader w = chunkReader(r, c);
-    w.group = &c.head;
-    countPass(w);
-    c.vertices = w.vertices;
-    c.normals = w.normals;
-    c.texcoords = w.texcoords;
-    c.triangles = w.triangles;
+  bool counted = onChunks(chunks, [](Chunk& c) {
+    CountChunk count{{}, c};
+    count.room = &c.head.capacity;
+    readLines(count, c.begin, c.end);
+    c.vertices = count.vertices;
+    c.normals = count.normals;
+    c.texcoords = count.texcoords;
+    c.triangles = count.triangles;
   });
   if (!counted) return false;
-  settleCounts(r, chunks);
-  sizeModel(r);
+  sizeModel(r, settleCounts(r, chunks));
   bool filled = planRuns(r, chunks) && onChunks(chunks, [&r](Chunk& c) {
-                  Reader w = chunkReader(r, c);
-                  w.vertices = c.firstVertex + 1;
-                  w.normals = c.firstNormal + 1;
-                  w.texcoords = c.firstTexcoord + 1;
-                  w.triangles = c.firstTriangle;
-                  w.triangleEnd = c.firstTriangle + c.triangles;
-                  w.material = c.firstMaterial;
-                  w.enterRun();
+                  FillChunk fill(r, c);
+                  fill.vertices = c.firstVertex + 1;
+                  fill.normals = c.firstNormal + 1;
+                  fill.texcoords = c.firstTexcoord + 1;
+                  fill.triangles = c.firstTriangle;
+                  fill.triangleEnd = c.firstTriangle + c.triangles;
+                  fill.material = c.firstMaterial;
+                  fill.enterRun();
                   // Each thread maps the pages it is going to write.
-                  prefaultEntries(w.model, {w.vertices, w.normals, w.texcoords, w.triangles},
+                  prefaultEntries(r.model, {fill.vertices, fill.normals, fill.texcoords, fill.triangles},
                                   {c.vertices, c.normals, c.texcoords, c.triangles});
-                  fillPass(w);
-                  w.leaveRun();
-                  c.filled = w.triangles - c.firstTriangle;
+                  readLines(fill, c.begin, c.end);
+                  fill.leaveRun();
+                  c.filled = fill.triangles - c.firstTriangle;
                 });
   if (filled) {
     fitTriangles(r.model, closeGaps(r.model, chunks));
   } else {
     forgetFilling(r.model);
-    glmFillPass(r);
+    fillWhole(r);
   }
   return true;
 }
@@ -977,6 +1139,8 @@ void glm_internal::glmSetReadChunking(std::size_t fromBytes, std::size_t bytes) 
   chunkBytes = bytes;
 }
 
+void glm_internal::glmSetReadOnePass(bool on) { onePass = on; }
+
 ObjModel* glmReadOBJ(const char* path) {
   GLM_ASSERT(path);
   Reader r{};
@@ -997,9 +1161,6 @@ ObjModel* glmReadOBJ(const char* path) {
 
   std::size_t size = static_cast<std::size_t>(r.text.end - r.text.begin);
   bool chunked = size >= chunkingFrom && (cores() >= 2 || chunkBytes) && readInChunks(r);
-  if (!chunked) {
-    glmFirstPass(r);
-    glmFillPass(r);
-  }
+  if (!chunked && !(onePass && readOnce(r))) readTwice(r);
   return model.release();
 }
