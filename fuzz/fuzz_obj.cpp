@@ -125,10 +125,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // Chunks of one to 64 bytes: every line its own chunk, or several.
   std::string chunked = readAndDescribe(objPath, 1 + size % 64);
   FUZZ_CHECK(whole == chunked);
-  // The two passes alone, without the one pass in front of them.
+  // The one pass in pieces of 1 to 16 bytes, and the two passes alone.
+  glm_internal::glmSetReadOnePass(true, 1 + size % 16);
+  std::string pieces = readAndDescribe(objPath, 0);
   glm_internal::glmSetReadOnePass(false);
   std::string twice = readAndDescribe(objPath, 0);
   glm_internal::glmSetReadOnePass(true);
+  FUZZ_CHECK(whole == pieces);
   FUZZ_CHECK(whole == twice);
   unlink(objPath.c_str());
   unlink(mtlPath.c_str());

@@ -107,8 +107,10 @@ void glmSetReadChunking(std::size_t fromBytes, std::size_t bytes);
 
 // Off, glmReadOBJ reads a file that it does not chunk with its two passes,
 // a count and then the filling, instead of trying one pass first (which
-// hands anything it would have to report to those two). Default: on.
-void glmSetReadOnePass(bool on);
+// hands anything it would have to report to those two). `window` is the
+// size of the pieces the one pass reads a regular file in (0: 1 MiB), so
+// tests can cut lines anywhere. Default: on, 0.
+void glmSetReadOnePass(bool on, std::size_t window = 0);
 
 }  // namespace glm_internal
 

@@ -3,7 +3,7 @@
 // both passes parse each statement with the same routine (the counting pass
 // only leaves out storing), so they cannot disagree on what a line holds.
 #include <algorithm>
-#include <array>
+#include <string>
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
@@ -13,6 +13,7 @@
 #include <memory>
 #include <string_view>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include <sys/mman.h>
@@ -195,7 +196,9 @@ struct Reader {
   Text text;
   NameTable<GroupSlot> groups;
   NameTable<MaterialSlot> materials;
-  std::size_t librariesRead = 0;  // by the one pass, so the two passes skip them
+  // The "mtllib" names the one pass has read, so the two passes skip them.
+  std::vector<std::string> librariesRead;
+  std::size_t expectedBytes = 0;  // the file's size as it was opened
 
   // Counted only for a message, so it may be slow; but files of more than
   // 2^32 lines exist.
@@ -422,18 +425,22 @@ struct Count {
   }
 };
 
+// Thrown where the two passes find the file other than the one pass found
+// it: it changed between their reads.
+struct Changed {};
+
 // The whole file's count makes the groups and reads the libraries as it
 // meets them.
 struct CountFile : Count {
   Reader& r;
-  std::size_t skip;  // libraries the one pass has read
+  std::size_t skipped = 0;  // of the libraries the one pass has read
 
   void group(std::string_view name) { room = &r.ensureGroup(name)->capacity; }
   void library(std::string_view name) {
-    if (skip)
-      skip--;
-    else
+    if (skipped == r.librariesRead.size())
       readLibrary(r.model, name);
+    else if (name != r.librariesRead[skipped++])
+      throw Changed{};
   }
   void usemtl(std::string_view) {}
   [[noreturn]] void unknown(std::string_view word) { unknownToken(word); }
@@ -648,7 +655,7 @@ void resize(T*& array, std::uint64_t entries, std::uint64_t needed,
 // The room a growing array starts with, in entries per byte of the file:
 // enough for most files at once, and only address space until written.
 std::uint64_t startingRoom(const Store& s, std::uint64_t bytesPerEntry) {
-  return static_cast<std::uint64_t>(s.file.text.end - s.file.text.begin) / bytesPerEntry + 64;
+  return s.file.expectedBytes / bytesPerEntry + 64;
 }
 
 // The one pass doubles an array that is full; where that cannot be done the
@@ -714,7 +721,7 @@ struct FillFile : Store {
 // two passes tell them.
 struct OnePass : Store {
   Reader& r;
-  std::vector<std::string_view> unknownNames;
+  std::vector<std::string> unknownNames;
   explicit OnePass(Reader& whole) : Store(whole, false), r(whole) { grows = true; }
 
   void group(std::string_view name) {
@@ -726,14 +733,14 @@ struct OnePass : Store {
   void usemtl(std::string_view name) {
     const MaterialSlot* slot = r.materials.find(name);
     material = slot && slot->key ? slot->index : 0;
-    if (!slot || !slot->key) unknownNames.push_back(name);
+    if (!slot || !slot->key) unknownNames.emplace_back(name);
     current->group->material = material;
   }
   void library(std::string_view name) {
     unsigned first = r.model->materials ? r.model->materialcount : 0;
     readLibrary(r.model, name);
     r.indexMaterials(first);
-    r.librariesRead++;
+    r.librariesRead.emplace_back(name);
   }
   [[noreturn]] void unknown(std::string_view word) { unknownToken(word); }
 };
@@ -850,7 +857,7 @@ void fillWhole(Reader& r) {
 }
 
 void readTwice(Reader& r) {
-  CountFile count{{}, r, r.librariesRead};
+  CountFile count{{}, r};
   count.room = &r.ensureGroup("default")->capacity;
   readLines(count, r.text.begin, r.text.end);
   sizeModel(r, count);
@@ -881,14 +888,97 @@ void forgetStored(Reader& r) {
 
 // The one pass; false when the two passes must read the file (what it
 // stored is freed then).
-bool readOnce(Reader& r) {
+// Read in pieces of a size that stays in the cache until parsed.
+std::atomic<std::size_t> windowBytes{std::size_t{1} << 20};
+
+// A regular file read through a window that holds its latest lines: the
+// one pass parses each piece of whole lines while it is still in the cache,
+// and memory holds no copy of the whole file.
+class LineStream {
+ public:
+  LineStream() = default;
+  LineStream(const LineStream&) = delete;
+  LineStream& operator=(const LineStream&) = delete;
+  ~LineStream() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+
+  // False for anything but a regular file that opens (stat first: opening
+  // some devices waits).
+  bool open(const char* path) {
+    if (::stat(path, &info_) != 0 || !S_ISREG(info_.st_mode)) return false;
+    fd_ = ::open(path, O_RDONLY | O_CLOEXEC);
+    return fd_ >= 0 && ::fstat(fd_, &info_) == 0 && S_ISREG(info_.st_mode);
+  }
+  std::size_t size() const { return static_cast<std::size_t>(info_.st_size); }
+
+  // The next piece of whole lines, [begin, end); the file's last line ends
+  // in the newline the text always ends in. False when there is no more;
+  // a read that fails gives up.
+  bool next(const char*& begin, const char*& end) {
+    if (ended_) return false;
+    std::size_t carried = filled_ - used_;  // the line the last piece cut off
+    std::memmove(window_.get(), window_.get() + used_, carried);
+    filled_ = carried;
+    used_ = 0;
+    for (;;) {
+      while (filled_ < capacity_ && !ended_) {
+        ssize_t got;
+        while ((got = ::read(fd_, window_.get() + filled_, capacity_ - filled_)) < 0 &&
+               errno == EINTR) {
+        }
+        if (got < 0) throw GiveUp{};
+        filled_ += static_cast<std::size_t>(got);
+        ended_ = got == 0;
+      }
+      char* data = window_.get();
+      if (ended_) {
+        data[filled_] = '\n';
+        data[filled_ + 1] = '\0';
+        used_ = filled_;
+      } else if (const void* newline = memrchr(data, '\n', filled_)) {
+        used_ = static_cast<std::size_t>(static_cast<const char*>(newline) + 1 - data);
+      } else {  // a line longer than the window
+        char* larger = static_cast<char*>(glmAlloc(capacity_ * 2 + 2 + kPadding, 1, "glmReadOBJ"));
+        std::memcpy(larger, data, filled_);
+        window_.reset(larger);
+        capacity_ *= 2;
+        continue;
+      }
+      begin = data;
+      end = data + used_;
+      if (first_ && filled_ >= 3 && std::memcmp(data, "\xEF\xBB\xBF", 3) == 0) begin += 3;
+      first_ = false;
+      return true;
+    }
+  }
+
+  // The whole file, read again from its start, for the two passes.
+  Load readWhole(Text& text) {
+    if (::lseek(fd_, 0, SEEK_SET) != 0) return Load::unreadable;
+    return readText(fd_, info_, text, "glmReadOBJ");
+  }
+
+ private:
+  int fd_ = -1;
+  struct stat info_ {};
+  std::size_t capacity_ = windowBytes, filled_ = 0, used_ = 0;
+  std::unique_ptr<char, FreeDeleter> window_{
+      static_cast<char*>(glmAlloc(capacity_ + 2 + kPadding, 1, "glmReadOBJ"))};
+  bool ended_ = false, first_ = true;
+};
+
+// The one pass over the pieces of whole lines `next` gives; false when the
+// two passes must read the file (what it stored is freed then).
+template <typename Pieces>
+bool readOnce(Reader& r, Pieces next) {
   OnePass once(r);
   try {
     once.current = r.ensureGroup("default");
     once.enterGroup();
-    readLines(once, r.text.begin, r.text.end);
+    for (const char *begin, *end; next(begin, end);) readLines(once, begin, end);
     once.leaveGroup();
-    for (std::string_view name : once.unknownNames)
+    for (const std::string& name : once.unknownNames)
       if (const MaterialSlot* slot = r.materials.find(name); slot && slot->key) throw GiveUp{};
   } catch (const GiveUp&) {
     forgetStored(r);
@@ -911,7 +1001,7 @@ bool readOnce(Reader& r) {
   if (!m->triangles)
     m->triangles = static_cast<ObjTriangle*>(glmAlloc(1, sizeof(ObjTriangle), "glmReadOBJ"));
   fitTriangles(m, once.triangles);
-  for (std::string_view name : once.unknownNames)
+  for (const std::string& name : once.unknownNames)
     std::printf("glmFindMaterial():  can't find material \"%.*s\".\n",
                 static_cast<int>(name.size()), name.data());
   return true;
@@ -1139,28 +1229,68 @@ void glm_internal::glmSetReadChunking(std::size_t fromBytes, std::size_t bytes) 
   chunkBytes = bytes;
 }
 
-void glm_internal::glmSetReadOnePass(bool on) { onePass = on; }
+void glm_internal::glmSetReadOnePass(bool on, std::size_t window) {
+  onePass = on;
+  windowBytes = window ? window : std::size_t{1} << 20;
+}
+
+// The whole file in memory; a failure to read it is fatal.
+void loadWhole(Reader& r, Load loaded) {
+  switch (loaded) {
+    case Load::done:
+      return;
+    case Load::unreadable:
+      glmFailf(stderr, "glmReadOBJ() failed: can't open data file \"%s\".\n", r.path);
+    case Load::device:
+      glmFailf(stderr, "glmReadOBJ() failed: \"%s\" is a device, not a file.\n", r.path);
+  }
+}
 
 ObjModel* glmReadOBJ(const char* path) {
   GLM_ASSERT(path);
   Reader r{};
   r.path = path;
-  switch (loadText(path, r.text, "glmReadOBJ")) {
-    case Load::done:
-      break;
-    case Load::unreadable:
-      glmFailf(stderr, "glmReadOBJ() failed: can't open data file \"%s\".\n", path);
-    case Load::device:
-      glmFailf(stderr, "glmReadOBJ() failed: \"%s\" is a device, not a file.\n", path);
-  }
+  // A file that two threads read in chunks, or that is no regular file, is
+  // read whole first; any other is read by the one pass as it goes.
+  LineStream stream;
+  bool streamed = onePass && stream.open(path) &&
+                  !(stream.size() >= chunkingFrom && (cores() >= 2 || chunkBytes));
+  if (!streamed) loadWhole(r, loadText(path, r.text, "glmReadOBJ"));
 
   std::unique_ptr<ObjModel, ModelDeleter> model(
       static_cast<ObjModel*>(glmAlloc(1, sizeof(ObjModel), "glmReadOBJ")));
   model->path = glmStrdup(path, "glmReadOBJ");
   r.model = model.get();
+  r.expectedBytes = streamed ? stream.size() : static_cast<std::size_t>(r.text.end - r.text.begin);
 
-  std::size_t size = static_cast<std::size_t>(r.text.end - r.text.begin);
-  bool chunked = size >= chunkingFrom && (cores() >= 2 || chunkBytes) && readInChunks(r);
-  if (!chunked && !(onePass && readOnce(r))) readTwice(r);
+  if (streamed) {
+    if (readOnce(r, [&stream](const char*& begin, const char*& end) {
+          return stream.next(begin, end);
+        }))
+      return model.release();
+    loadWhole(r, stream.readWhole(r.text));
+  } else {
+    bool chunks = r.expectedBytes >= chunkingFrom && (cores() >= 2 || chunkBytes);
+    if (chunks && readInChunks(r)) return model.release();
+    auto whole = [&r, given = false](const char*& begin, const char*& end) mutable {
+      begin = r.text.begin;
+      end = r.text.end;
+      return !std::exchange(given, true);
+    };
+    if (onePass && readOnce(r, whole)) return model.release();
+  }
+  try {
+    readTwice(r);
+  } catch (const Changed&) {
+    // The file changed after the one pass read it: read it from scratch.
+    forgetStored(r);
+    glmFreeMaterials(model->materials, model->materialcount);
+    model->materials = nullptr;
+    model->materialcount = 0;
+    std::free(model->mtllib);
+    model->mtllib = nullptr;
+    r.librariesRead.clear();
+    readTwice(r);
+  }
   return model.release();
 }

@@ -119,6 +119,8 @@ inline bool readAt(int fd, char* into, std::size_t at, std::size_t bytes) {
 // a read fails; nothing has moved the file's offset then.
 bool readHalves(int fd, char* into, std::size_t size);  // in obj.cpp, with the threads
 
+inline Load readText(int fd, const struct stat& info, Text& text, const char* operation);
+
 // Reads the file at `path` into memory, once: every pass of a reader walks
 // this copy, so a file truncated or rewritten while it is read gives the
 // model of the bytes read, never a fault or passes that disagree. Unreadable
@@ -138,6 +140,11 @@ inline Load loadText(const char* path, Text& text, const char* operation) {
   } closer{fd};
   if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) return Load::unreadable;
   if (device()) return Load::device;
+  return readText(fd, info, text, operation);
+}
+
+// The rest of loadText: the file open at `fd`, read from its offset on.
+inline Load readText(int fd, const struct stat& info, Text& text, const char* operation) {
   auto readSome = [fd](char* into, std::size_t bytes) {
     ssize_t got;
     while ((got = ::read(fd, into, bytes)) < 0 && errno == EINTR) {

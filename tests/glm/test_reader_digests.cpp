@@ -208,11 +208,13 @@ class ReaderDigests : public FileTest {
     replaceAll(result, PROJECT_SOURCE_DIR, "ROOT");
     return result;
   }
-  void checkEveryInput(bool chunked);
+  // The ways a file can be read; each must give the recorded results.
+  enum class Way { onePass, smallWindows, twoPasses, chunks };
+  void checkEveryInput(Way way);
 };
 
-void ReaderDigests::checkEveryInput(bool chunked) {
-  const bool record = !chunked && std::getenv("GLM_DIGESTS_RECORD") != nullptr;
+void ReaderDigests::checkEveryInput(Way way) {
+  const bool record = way == Way::onePass && std::getenv("GLM_DIGESTS_RECORD") != nullptr;
   const bool all = record || std::getenv("GLM_DIGESTS_ALL") != nullptr;
   std::map<std::size_t, std::pair<std::string, std::string>> recorded;  // digest, inputs
   {
@@ -234,7 +236,9 @@ void ReaderDigests::checkEveryInput(bool chunked) {
     for (std::size_t i = block * kBlock; i < cases.size() && i < (block + 1) * kBlock; i++) {
       const Case& c = cases[i];
       // Every other read in chunks of one line each, the others in larger ones.
-      if (chunked) glm_internal::glmSetReadChunking(0, i % 2 ? 1 : i % 500);
+      if (way == Way::chunks) glm_internal::glmSetReadChunking(0, i % 2 ? 1 : i % 500);
+      // The one pass's pieces cut lines anywhere, as short as one byte.
+      if (way == Way::smallWindows) glm_internal::glmSetReadOnePass(true, 1 + i % 64);
       inputs = fnv(c.name + c.text + c.mtl + (c.path.empty() ? "" : fileContents(c.path)), inputs);
       h = fnv(describe(c), h);
     }
@@ -261,20 +265,25 @@ void ReaderDigests::checkEveryInput(bool chunked) {
   }
 }
 
-TEST_F(ReaderDigests, EveryInputReadsAsRecorded) { checkEveryInput(false); }
+TEST_F(ReaderDigests, EveryInputReadsAsRecorded) { checkEveryInput(Way::onePass); }
+
+TEST_F(ReaderDigests, EveryInputReadsAsRecordedInSmallPieces) {
+  checkEveryInput(Way::smallWindows);
+  glm_internal::glmSetReadOnePass(true);
+}
 
 // The same inputs read by the count and the filling pass alone, without the
 // one pass that hands them what it must not report: the same results.
 TEST_F(ReaderDigests, EveryInputReadsAsRecordedInTwoPasses) {
   glm_internal::glmSetReadOnePass(false);
-  checkEveryInput(false);
+  checkEveryInput(Way::twoPasses);
   glm_internal::glmSetReadOnePass(true);
 }
 
 // The same inputs read in chunks of one line each, on two threads where
 // there are two cores: the chunked reader must give exactly the same results.
 TEST_F(ReaderDigests, EveryInputReadsAsRecordedInChunks) {
-  checkEveryInput(true);
+  checkEveryInput(Way::chunks);
   glm_internal::glmSetReadChunking(std::size_t{1} << 20, 0);
 }
 
