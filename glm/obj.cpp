@@ -886,10 +886,8 @@ void forgetStored(Reader& r) {
   r.materials = {};
 }
 
-// The one pass; false when the two passes must read the file (what it
-// stored is freed then).
 // Read in pieces of a size that stays in the cache until parsed.
-std::atomic<std::size_t> windowBytes{std::size_t{1} << 20};
+std::atomic<std::size_t> windowBytes{std::size_t{1} << 18};
 
 // A regular file read through a window that holds its latest lines: the
 // one pass parses each piece of whole lines while it is still in the cache,
