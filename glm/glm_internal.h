@@ -99,17 +99,18 @@ void glmFreeMaterials(ObjMaterial* materials, unsigned count, unsigned firstOwne
 [[noreturn]] void glmAssertFailed(const char* expression, const char* file, int line,
                                   const char* function);
 
-// glmReadOBJ reads files of at least `fromBytes` bytes in chunks on two
-// threads where there are two cores. `bytes` is the chunk size: 0 splits the
-// file in 32 parts; any other size also chunks on a single core, so tests
-// can run every input through the chunked reader. Default: 1 MiB, 0.
-void glmSetReadChunking(std::size_t fromBytes, std::size_t bytes);
+// glmReadOBJ's one pass reads regular files of at least `fromBytes` bytes
+// on two threads where there are two cores, the second thread reading from
+// the first line start at or after byte `split` on. A `split` of 0 takes the
+// middle; any other also splits on a single core, so tests can run every
+// input through two threads with their boundary anywhere. Default: 1 MiB, 0.
+void glmSetReadChunking(std::size_t fromBytes, std::size_t split);
 
-// Off, glmReadOBJ reads a file that it does not chunk with its two passes,
-// a count and then the filling, instead of trying one pass first (which
-// hands anything it would have to report to those two). `window` is the
-// size of the pieces the one pass reads a regular file in (0: 1 MiB), so
-// tests can cut lines anywhere. Default: on, 0.
+// Off, glmReadOBJ reads every file with its two passes, a count and then the
+// filling, instead of trying the one pass first (which leaves anything it
+// would have to report to those two). `window` is the size of the pieces
+// the one pass reads a file in (0: 256 KiB), so tests can cut lines
+// anywhere. Default: on, 0.
 void glmSetReadOnePass(bool on, std::size_t window = 0);
 
 }  // namespace glm_internal

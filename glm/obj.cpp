@@ -1,16 +1,18 @@
-// OBJ reader: the file is read into memory once; a counting pass sizes every
-// array, a filling pass stores the data. Every statement is one line, and
-// both passes parse each statement with the same routine (the counting pass
-// only leaves out storing), so they cannot disagree on what a line holds.
+// OBJ reader. Every statement is one line, and every reader parses each
+// statement with the same routines, so readers cannot disagree on what a
+// line holds. The one pass reads a regular file as it goes, into arrays that
+// grow, on one thread or two; anything it would have to report, it leaves
+// to the two passes, which read the file whole: a count that sizes every
+// array, then the filling. They report failures and warnings in file order.
 #include <algorithm>
-#include <string>
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <deque>
 #include <memory>
+#include <new>
+#include <string>
 #include <string_view>
 #include <thread>
 #include <utility>
@@ -180,12 +182,9 @@ template <Form form>
   return Form::vertexTextureNormal;
 }
 
-struct Chunk;
-
-// Thrown where a reader that must not report (a chunk's, or the one pass
-// over the whole file) meets what the whole file's two passes report or
-// warn about, or settle only once everything is counted: the work is given
-// up and the two passes read the file, reporting in file order.
+// Thrown where a reader that must not report (the one pass, or a part of it
+// on another thread) meets what the two passes report or warn about: the
+// work is given up and the two passes read the file, reporting in file order.
 struct GiveUp {};
 
 // The whole file's reading: the model, and the names only the whole file
@@ -196,9 +195,6 @@ struct Reader {
   Text text;
   NameTable<GroupSlot> groups;
   NameTable<MaterialSlot> materials;
-  // The "mtllib" names the one pass has read, so the two passes skip them.
-  std::vector<std::string> librariesRead;
-  std::size_t expectedBytes = 0;  // the file's size as it was opened
 
   // Counted only for a message, so it may be slow; but files of more than
   // 2^32 lines exist.
@@ -224,10 +220,10 @@ struct Reader {
     return slot;
   }
 
-  // Makes the model's materials from `first` on known to "usemtl", which
-  // takes the first material of a name.
-  void indexMaterials(unsigned first) {
-    for (unsigned i = first; i < model->materialcount; i++) {
+  // Makes the model's materials known to "usemtl", which takes the first
+  // material of a name.
+  void indexMaterials() {
+    for (unsigned i = 0; i < model->materialcount; i++) {
       const char* name = model->materials[i].name;
       if (!name) continue;
       MaterialSlot* slot = materials.place(name);
@@ -237,13 +233,16 @@ struct Reader {
       }
     }
   }
-};
 
-[[noreturn]] void unknownToken(std::string_view word) {
-  char name[kNameMax + 1];
-  copyName(word.data(), word.data() + word.size(), name);
-  glmFailf(stdout, "glmFirstPass(): Unknown token \"%s\".\n", name);
-}
+  // The material a "usemtl" name selects; 0, told, for an unknown name.
+  unsigned findMaterial(std::string_view name) const {
+    const MaterialSlot* slot = materials.find(name);
+    if (slot && slot->key) return slot->index;
+    std::printf("glmFindMaterial():  can't find material \"%.*s\".\n",
+                static_cast<int>(name.size()), name.data());
+    return 0;
+  }
+};
 
 // Every library's materials are kept; the model names the first. A line
 // that names no file has nothing to read.
@@ -255,9 +254,9 @@ void readLibrary(ObjModel* model, std::string_view library) {
 }
 
 // The readers. Each walks lines with readLines, which hands every statement
-// to the reader's role: counting (entries, and a bound of each group's
-// triangles) or storing; for the whole file or for one chunk of it. The
-// roles differ only where a line's meaning depends on earlier lines.
+// to the reader's role: the one pass, or the count and the filling of the two
+// passes. The roles differ only where a line's meaning depends on other
+// lines.
 
 // The text is read once, from start to end, faster than the hardware
 // fetches it unasked.
@@ -304,38 +303,6 @@ void readLines(Role& role, const char* p, const char* end) {
       p = readStatement(role, p);
   }
 }
-
-// A line of a chunk whose meaning depends on what came before it, kept in
-// file order while the chunk is counted and applied by the calling thread
-// afterwards.
-struct ChunkEvent {
-  enum Kind { group, library, usemtl } kind;
-  std::string_view name;
-  GroupSlot count{};           // group: its triangles until the chunk's next group line
-  ObjGroup* target = nullptr;  // group: the model's group of that name
-};
-
-// A run of a chunk's triangles that all go to one group: to `count` entries
-// of its list from `start` on.
-struct Run {
-  ObjGroup* group;
-  unsigned start, count;
-  unsigned filled = 0;  // how many the filling pass stored
-};
-
-// A part of the file, from a line start to a line start.
-struct Chunk {
-  const char *begin, *end;
-  std::uint64_t vertices = 0, normals = 0, texcoords = 0, triangles = 0;  // counts
-  std::uint64_t firstVertex = 0, firstNormal = 0, firstTexcoord = 0, firstTriangle = 0;
-  GroupSlot head{};                 // the triangles before its first group line
-  std::deque<ChunkEvent> events{};  // stays in place: the counting pass counts into the last
-  std::vector<Run> runs{};          // the head's, then one per group line
-  unsigned firstMaterial = 0;       // the material in force where the chunk starts
-  std::vector<unsigned> usemtls{};  // the material each of its "usemtl" lines selects
-  std::uint64_t filled = 0;         // its triangles, as the filling pass found them
-  bool abandoned = false;
-};
 
 // The set bits of x; the build cannot count on a popcount instruction.
 inline unsigned bitCount(std::uint64_t x) {
@@ -407,9 +374,11 @@ struct ByteMasks {
   }
 }
 
-// Counting: the entries, and a bound of each group's triangles. The usual
-// lines are only told apart, never read.
+// Counting: the entries, and a bound of each group's triangles; it makes
+// the groups and reads the libraries as it meets them. The usual lines are
+// only told apart, never read.
 struct Count {
+  Reader& r;
   std::uint64_t vertices = 0, normals = 0, texcoords = 0, triangles = 0;
   std::size_t* room = nullptr;  // the current group's bound
 
@@ -423,62 +392,40 @@ struct Count {
     *room += bound;
     return end;
   }
-};
-
-// Thrown where the two passes find the file other than the one pass found
-// it: it changed between their reads.
-struct Changed {};
-
-// The whole file's count makes the groups and reads the libraries as it
-// meets them.
-struct CountFile : Count {
-  Reader& r;
-  std::size_t skipped = 0;  // of the libraries the one pass has read
-
   void group(std::string_view name) { room = &r.ensureGroup(name)->capacity; }
-  void library(std::string_view name) {
-    if (skipped == r.librariesRead.size())
-      readLibrary(r.model, name);
-    else if (name != r.librariesRead[skipped++])
-      throw Changed{};
-  }
+  void library(std::string_view name) { readLibrary(r.model, name); }
   void usemtl(std::string_view) {}
-  [[noreturn]] void unknown(std::string_view word) { unknownToken(word); }
-};
-
-// A chunk's count records what it cannot settle, for the calling thread.
-struct CountChunk : Count {
-  Chunk& c;
-
-  void group(std::string_view name) {
-    c.events.push_back({ChunkEvent::group, name});
-    room = &c.events.back().count.capacity;
+  [[noreturn]] void unknown(std::string_view word) {
+    char name[kNameMax + 1];
+    copyName(word.data(), word.data() + word.size(), name);
+    glmFailf(stdout, "glmFirstPass(): Unknown token \"%s\".\n", name);
   }
-  void library(std::string_view name) { c.events.push_back({ChunkEvent::library, name}); }
-  void usemtl(std::string_view name) { c.events.push_back({ChunkEvent::usemtl, name}); }
-  [[noreturn]] void unknown(std::string_view) { throw GiveUp{}; }
 };
 
-// Storing: what every filling role shares. It writes the model's arrays
-// from their next free entries on, within the room they have; only the one
-// pass makes more room.
+// Storing: what the one pass and the filling pass share. It writes the
+// model's arrays from their next free entries on, within the room they
+// have; only the one pass makes more room.
 struct Store {
   const Reader& file;
   ObjModel* model;
   std::uint64_t vertices = 1, normals = 1, texcoords = 1;  // the next free entries
-  std::uint64_t triangles = 0, triangleEnd = 0;  // and where this store's triangles end
+  std::uint64_t triangles = 0, triangleEnd = 0;  // and where the room for triangles ends
   unsigned material = 0;
   unsigned *next = nullptr, *room = nullptr;  // the free part of the current list
-  GroupSlot* current = nullptr;               // the current group (whole file)
-  bool grows = false;    // the arrays grow, and an index may name only what came before
-  bool reports = true;   // false: what would be reported gives the work up
+  GroupSlot* current = nullptr;               // the current group
+  // The one pass: the arrays grow, sized from the text's `bytes` at first;
+  // a positive index is checked against the counts at the end, against the
+  // largest stored; and a negative one counts back from what it has read
+  // only where it `knowsEarlier` entries, from the file's start.
+  bool grows = false, knowsEarlier = true;
+  bool keepsLists = true;  // false: the current list is scratch, written over
+  std::uint64_t bytes = 0;
+  std::uint64_t highest[3] = {};  // vertex, texture coordinate, normal
 
-  Store(const Reader& whole, bool oneWithTheFile) : file(whole), model(whole.model) {
-    reports = oneWithTheFile;
-  }
+  explicit Store(const Reader& whole) : file(whole), model(whole.model) {}
 
   [[noreturn]] void disagree() const {
-    if (!reports) throw GiveUp{};
+    if (grows) throw GiveUp{};
     glmFailf(stderr, "glmReadOBJ() failed: \"%s\": the reading passes disagree.\n", file.path);
   }
   void makeRoom();
@@ -492,12 +439,8 @@ struct Store {
   void leaveGroup() const {
     current->group->trianglecount = static_cast<unsigned>(next - current->group->triangles);
   }
-
-  // The entries an index may name: all the file has, or in the one pass
-  // those read so far (a later entry sends the file to the two passes).
-  std::uint64_t vertexLimit() const { return grows ? vertices - 1 : model->vertexcount; }
-  std::uint64_t normalLimit() const { return grows ? normals - 1 : model->normalcount; }
-  std::uint64_t texcoordLimit() const { return grows ? texcoords - 1 : model->texcoordcount; }
+  // The largest index a corner may hold as it is.
+  std::uint64_t limit(unsigned count) const { return grows ? UINT32_MAX : count; }
 
   const char* vertex(const char* p);
   const char* normal(const char* p);
@@ -513,7 +456,7 @@ unsigned resolveOtherIndex(const Store& s, long long raw, const char* written,
                            const char* at) {
   long long index = raw < 0 ? static_cast<long long>(readSoFar) + 1 + raw : raw;
   bool outside = raw == 0 || index < 1 || static_cast<std::uint64_t>(index) > total;
-  if (!s.reports && (!written || outside)) throw GiveUp{};
+  if (s.grows && (!written || outside || (raw < 0 && !s.knowsEarlier))) throw GiveUp{};
   const char* path = s.file.path;
   if (!written)
     glmFailf(stderr, "glmReadOBJ() failed: \"%s\" line %llu: %s index is missing.\n", path,
@@ -533,24 +476,29 @@ unsigned resolveOtherIndex(const Store& s, long long raw, const char* written,
 // The usual index, positive and in range, is taken as it is.
 [[gnu::always_inline]] inline unsigned resolveIndex(const Store& s, long long raw,
                                                     const char* written, std::uint64_t readSoFar,
-                                                    std::uint64_t total, const char* kind,
-                                                    const char* at) {
-  if (raw > 0 && static_cast<std::uint64_t>(raw) <= total && written)
+                                                    std::uint64_t total, std::uint64_t& highest,
+                                                    const char* kind, const char* at) {
+  if (raw > 0 && static_cast<std::uint64_t>(raw) <= total && written) {
+    highest = std::max(highest, static_cast<std::uint64_t>(raw));
     return static_cast<unsigned>(raw);
+  }
   return resolveOtherIndex(s, raw, written, readSoFar, total, kind, at);
 }
 
 // Stores the resolved corner into corner k of triangle t, for the fields
 // the form carries.
 template <Form form>
-[[gnu::always_inline]] inline void storeCorner(const Store& s, const Corner& c, const char* at,
+[[gnu::always_inline]] inline void storeCorner(Store& s, const Corner& c, const char* at,
                                                ObjTriangle& t, int k) {
-  t.vertexidx[k] = resolveIndex(s, c.v, c.vAt, s.vertices - 1, s.vertexLimit(), "vertex", at);
+  const ObjModel* m = s.model;
+  t.vertexidx[k] = resolveIndex(s, c.v, c.vAt, s.vertices - 1, s.limit(m->vertexcount),
+                                s.highest[0], "vertex", at);
   if constexpr (form == Form::vertexTexture || form == Form::vertexTextureNormal)
-    t.texcoordidx[k] = resolveIndex(s, c.t, c.tAt, s.texcoords - 1, s.texcoordLimit(),
-                                    "texture coordinate", at);
+    t.texcoordidx[k] = resolveIndex(s, c.t, c.tAt, s.texcoords - 1, s.limit(m->texcoordcount),
+                                    s.highest[1], "texture coordinate", at);
   if constexpr (form == Form::vertexNormal || form == Form::vertexTextureNormal)
-    t.normalidx[k] = resolveIndex(s, c.n, c.nAt, s.normals - 1, s.normalLimit(), "normal", at);
+    t.normalidx[k] = resolveIndex(s, c.n, c.nAt, s.normals - 1, s.limit(m->normalcount),
+                                  s.highest[2], "normal", at);
 }
 
 // Appends a new triangle, all zero but its material, to the model and the
@@ -638,8 +586,8 @@ const char* Store::texcoord(const char* p) {
 }
 
 // Resizes a growing array to `entries` of `entryBytes` each, at most as
-// many as a count field holds; false when that is no more than `needed` or
-// there is no memory for it. Entry 0 of a new array is zero.
+// many as a count field holds; gives up when that is no more than `needed`
+// or there is no memory for it. Entry 0 of a new array is zero.
 template <typename T>
 void resize(T*& array, std::uint64_t entries, std::uint64_t needed,
             std::size_t entryBytes = sizeof(T)) {
@@ -652,17 +600,11 @@ void resize(T*& array, std::uint64_t entries, std::uint64_t needed,
   preferHugePages(block, entries * entryBytes);
 }
 
-// The room a growing array starts with, in entries per byte of the file:
-// enough for most files at once, and only address space until written.
-std::uint64_t startingRoom(const Store& s, std::uint64_t bytesPerEntry) {
-  return s.file.expectedBytes / bytesPerEntry + 64;
-}
-
-// The one pass doubles an array that is full; where that cannot be done the
-// two passes read the file, which size every array first.
+// The one pass doubles an array that is full. It starts with room for most
+// files at once, which is only address space until written.
 void Store::growNumbers(float*& array, unsigned& last, std::uint64_t entry, int width) {
   if (!grows) disagree();
-  std::uint64_t entries = array ? entry * 2 : startingRoom(*this, 24);
+  std::uint64_t entries = array ? entry * 2 : bytes / 24 + 64;
   resize(array, entries, entry, width * sizeof(float));
   last = static_cast<unsigned>(std::min<std::uint64_t>(entries, UINT32_MAX) - 1);
 }
@@ -670,26 +612,28 @@ void Store::growNumbers(float*& array, unsigned& last, std::uint64_t entry, int 
 void Store::makeRoom() {
   if (!grows) disagree();
   if (triangles >= triangleEnd) {
-    std::uint64_t entries = triangleEnd ? triangleEnd * 2 : startingRoom(*this, 12);
+    std::uint64_t entries = triangleEnd ? triangleEnd * 2 : bytes / 12 + 64;
     resize(model->triangles, entries, triangles);
     triangleEnd = std::min<std::uint64_t>(entries, UINT32_MAX);
   }
-  if (next >= room) {
+  if (next >= room && !keepsLists) {
+    next = current->group->triangles;
+  } else if (next >= room) {
     ObjGroup* g = current->group;
     std::size_t used = static_cast<std::size_t>(next - g->triangles);
-    std::uint64_t entries = std::min<std::uint64_t>(std::max<std::size_t>(current->capacity * 2, 64), UINT32_MAX);
+    std::uint64_t entries = std::max<std::uint64_t>(current->capacity * 2, 64);
     resize(g->triangles, entries, used);
-    current->capacity = entries;
+    current->capacity = std::min<std::uint64_t>(entries, UINT32_MAX);
     next = g->triangles + used;
-    room = g->triangles + entries;
+    room = g->triangles + current->capacity;
   }
 }
 
-// The whole file's filling, after its count: every array has its size and
-// every group its room.
-struct FillFile : Store {
+// The filling pass, after the count: every array has its size and every
+// group its room.
+struct Fill : Store {
   Reader& r;
-  explicit FillFile(Reader& whole) : Store(whole, true), r(whole) {}
+  explicit Fill(Reader& whole) : Store(whole), r(whole) {}
 
   void group(std::string_view name) {
     leaveGroup();
@@ -700,79 +644,11 @@ struct FillFile : Store {
   }
   // An unknown name is told here, in file order with the failures.
   void usemtl(std::string_view name) {
-    const MaterialSlot* slot = r.materials.find(name);
-    if (slot && slot->key) {
-      material = slot->index;
-    } else {
-      std::printf("glmFindMaterial():  can't find material \"%.*s\".\n",
-                  static_cast<int>(name.size()), name.data());
-      material = 0;
-    }
+    material = r.findMaterial(name);
     current->group->material = material;
   }
   void library(std::string_view) {}
   [[noreturn]] void unknown(std::string_view) { disagree(); }  // the count failed on it first
-};
-
-// The one pass: counting and storing at once, into arrays that grow. It
-// reports nothing a count would not: a bad index, an index to a later entry
-// or a name only a later library defines sends the file to the two passes.
-// Unknown names are told at the end, after every library's messages, as the
-// two passes tell them.
-struct OnePass : Store {
-  Reader& r;
-  std::vector<std::string> unknownNames;
-  explicit OnePass(Reader& whole) : Store(whole, false), r(whole) { grows = true; }
-
-  void group(std::string_view name) {
-    leaveGroup();
-    current = r.ensureGroup(name);
-    enterGroup();
-    current->group->material = material;
-  }
-  void usemtl(std::string_view name) {
-    const MaterialSlot* slot = r.materials.find(name);
-    material = slot && slot->key ? slot->index : 0;
-    if (!slot || !slot->key) unknownNames.emplace_back(name);
-    current->group->material = material;
-  }
-  void library(std::string_view name) {
-    unsigned first = r.model->materials ? r.model->materialcount : 0;
-    readLibrary(r.model, name);
-    r.indexMaterials(first);
-    r.librariesRead.emplace_back(name);
-  }
-  [[noreturn]] void unknown(std::string_view word) { unknownToken(word); }
-};
-
-// A chunk's filling: its groups and materials are those the calling thread
-// settled for it.
-struct FillChunk : Store {
-  Chunk& c;
-  std::size_t run = 0, usemtls = 0;  // the current run, and "usemtl" lines read
-  FillChunk(const Reader& whole, Chunk& chunk) : Store(whole, false), c(chunk) {}
-
-  void enterRun() {
-    if (run >= c.runs.size()) disagree();
-    const Run& at = c.runs[run];
-    next = at.group->triangles + at.start;
-    room = next + at.count;
-  }
-  void leaveRun() {
-    Run& at = c.runs[run];
-    at.filled = static_cast<unsigned>(next - (at.group->triangles + at.start));
-  }
-  void group(std::string_view) {
-    leaveRun();
-    run++;
-    enterRun();
-  }
-  void usemtl(std::string_view) {
-    if (usemtls >= c.usemtls.size()) disagree();
-    material = c.usemtls[usemtls++];
-  }
-  void library(std::string_view) {}
-  [[noreturn]] void unknown(std::string_view) { throw GiveUp{}; }
 };
 
 // Checks the counts and allocates every array at its final size.
@@ -790,7 +666,7 @@ void sizeModel(Reader& r, const Count& count) {
     group->triangles =
         static_cast<unsigned*>(glmAlloc(slot->capacity, sizeof(unsigned), "glmReadOBJ"));
   }
-  r.indexMaterials(0);
+  r.indexMaterials();
   model->vertices =
       static_cast<float*>(glmAlloc(model->vertexcount + 1ull, 3 * sizeof(float), "glmReadOBJ"));
   model->triangles =
@@ -819,100 +695,23 @@ void prefaultEntries(const ObjModel* m, const std::uint64_t (&first)[4],
   if (m->triangles) prefault(m->triangles + first[3], count[3] * sizeof(ObjTriangle));
 }
 
-// Gives back the room of an array past its first `count` entries (one
-// entry's worth stays for none).
-template <typename T>
-void shrinkTo(T*& array, std::uint64_t count) {
-  if (array)
-    if (void* shrunk = std::realloc(array, std::max<std::uint64_t>(count, 1) * sizeof(T)))
-      array = static_cast<T*>(shrunk);
-}
-
-// Once the `triangles` the model holds are stored, the triangle array and
-// every group's list end at their size.
-void fitTriangles(ObjModel* model, std::uint64_t triangles) {
-  shrinkTo(model->triangles, triangles);
-  model->trianglecount = static_cast<unsigned>(triangles);
-  for (ObjGroup* group = model->groups; group; group = group->next) {
-    if (!group->triangles)  // a group of the one pass that got no triangle
-      group->triangles = static_cast<unsigned*>(glmAlloc(1, sizeof(unsigned), "glmReadOBJ"));
-    shrinkTo(group->triangles, group->trianglecount);
-  }
-}
-
-// The two passes over the whole file: a count sizes every array, then the
-// filling stores the data; entry 0 of each data array stays zero.
-void fillWhole(Reader& r) {
-  const ObjModel* m = r.model;
-  prefaultEntries(
-      m, {0, 0, 0, 0},
-      {m->vertexcount + 1ull, m->normalcount + 1ull, m->texcoordcount + 1ull, m->trianglecount});
-  FillFile fill(r);
-  fill.triangleEnd = r.model->trianglecount;
-  fill.current = r.groups.find("default");
-  fill.enterGroup();
-  readLines(fill, r.text.begin, r.text.end);
-  fill.leaveGroup();
-  fitTriangles(r.model, fill.triangles);
-}
-
-void readTwice(Reader& r) {
-  CountFile count{{}, r};
-  count.room = &r.ensureGroup("default")->capacity;
-  readLines(count, r.text.begin, r.text.end);
-  sizeModel(r, count);
-  fillWhole(r);
-}
-
-// Frees what the one pass stored; the materials stay, with the count of
-// libraries read, so no library is read twice.
-void forgetStored(Reader& r) {
-  ObjModel* m = r.model;
-  for (float** array : {&m->vertices, &m->normals, &m->texcoords}) {
-    std::free(*array);
-    *array = nullptr;
-  }
-  std::free(m->triangles);
-  m->triangles = nullptr;
-  m->vertexcount = m->normalcount = m->texcoordcount = m->trianglecount = 0;
-  while (ObjGroup* group = m->groups) {
-    m->groups = group->next;
-    std::free(group->name);
-    std::free(group->triangles);
-    std::free(group);
-  }
-  m->groupcount = 0;
-  r.groups = {};
-  r.materials = {};
-}
-
 // Read in pieces of a size that stays in the cache until parsed.
 std::atomic<std::size_t> windowBytes{std::size_t{1} << 18};
 
-// A regular file read through a window that holds its latest lines: the
-// one pass parses each piece of whole lines while it is still in the cache,
-// and memory holds no copy of the whole file.
+// Part of a regular file read through a window that holds its latest lines:
+// each piece of whole lines is parsed while it is still in the cache, and
+// memory holds no copy of the whole file. Reads at explicit offsets, so two
+// threads can read one file.
 class LineStream {
  public:
-  LineStream() = default;
-  LineStream(const LineStream&) = delete;
-  LineStream& operator=(const LineStream&) = delete;
-  ~LineStream() {
-    if (fd_ >= 0) ::close(fd_);
-  }
+  // The lines from byte `from` (a line start) on, up to byte `to`, where a
+  // line cut off ends; the first part of a file may begin with a UTF-8
+  // byte-order mark, which is no part of its first line.
+  LineStream(int fd, std::size_t from, std::size_t to, bool first)
+      : fd_(fd), offset_(from), to_(to), first_(first) {}
 
-  // False for anything but a regular file that opens (stat first: opening
-  // some devices waits).
-  bool open(const char* path) {
-    if (::stat(path, &info_) != 0 || !S_ISREG(info_.st_mode)) return false;
-    fd_ = ::open(path, O_RDONLY | O_CLOEXEC);
-    return fd_ >= 0 && ::fstat(fd_, &info_) == 0 && S_ISREG(info_.st_mode);
-  }
-  std::size_t size() const { return static_cast<std::size_t>(info_.st_size); }
-
-  // The next piece of whole lines, [begin, end); the file's last line ends
-  // in the newline the text always ends in. False when there is no more;
-  // a read that fails gives up.
+  // The next piece of whole lines, [begin, end); the last line ends in the
+  // newline the text always ends in. False when there is no more.
   bool next(const char*& begin, const char*& end) {
     if (ended_) return false;
     std::size_t carried = filled_ - used_;  // the line the last piece cut off
@@ -921,13 +720,16 @@ class LineStream {
     used_ = 0;
     for (;;) {
       while (filled_ < capacity_ && !ended_) {
+        std::size_t want = std::min(capacity_ - filled_, to_ - offset_);
         ssize_t got;
-        while ((got = ::read(fd_, window_.get() + filled_, capacity_ - filled_)) < 0 &&
+        while ((got = ::pread(fd_, window_.get() + filled_, want, static_cast<off_t>(offset_))) <
+                   0 &&
                errno == EINTR) {
         }
         if (got < 0) throw GiveUp{};
         filled_ += static_cast<std::size_t>(got);
-        ended_ = got == 0;
+        offset_ += static_cast<std::size_t>(got);
+        ended_ = got == 0 || offset_ >= to_;
       }
       char* data = window_.get();
       if (ended_) {
@@ -937,9 +739,9 @@ class LineStream {
       } else if (const void* newline = memrchr(data, '\n', filled_)) {
         used_ = static_cast<std::size_t>(static_cast<const char*>(newline) + 1 - data);
       } else {  // a line longer than the window
-        char* larger = static_cast<char*>(glmAlloc(capacity_ * 2 + 2 + kPadding, 1, "glmReadOBJ"));
-        std::memcpy(larger, data, filled_);
-        window_.reset(larger);
+        std::unique_ptr<char, FreeDeleter> larger(allocate(capacity_ * 2));
+        std::memcpy(larger.get(), data, filled_);
+        window_ = std::move(larger);
         capacity_ *= 2;
         continue;
       }
@@ -951,246 +753,307 @@ class LineStream {
     }
   }
 
-  // The whole file, read again from its start, for the two passes.
-  Load readWhole(Text& text) {
-    if (::lseek(fd_, 0, SEEK_SET) != 0) return Load::unreadable;
-    return readText(fd_, info_, text, "glmReadOBJ");
+ private:
+  static char* allocate(std::size_t capacity) {
+    char* block = static_cast<char*>(std::calloc(capacity + 2 + kPadding, 1));
+    if (!block) throw GiveUp{};
+    return block;
   }
 
- private:
-  int fd_ = -1;
-  struct stat info_ {};
+  int fd_;
+  std::size_t offset_, to_;
+  bool first_, ended_ = false;
   std::size_t capacity_ = windowBytes, filled_ = 0, used_ = 0;
-  std::unique_ptr<char, FreeDeleter> window_{
-      static_cast<char*>(glmAlloc(capacity_ + 2 + kPadding, 1, "glmReadOBJ"))};
-  bool ended_ = false, first_ = true;
+  std::unique_ptr<char, FreeDeleter> window_{allocate(capacity_)};
 };
 
-// The one pass over the pieces of whole lines `next` gives; false when the
-// two passes must read the file (what it stored is freed then).
-template <typename Pieces>
-bool readOnce(Reader& r, Pieces next) {
-  OnePass once(r);
-  try {
-    once.current = r.ensureGroup("default");
-    once.enterGroup();
-    for (const char *begin, *end; next(begin, end);) readLines(once, begin, end);
-    once.leaveGroup();
-    for (const std::string& name : once.unknownNames)
-      if (const MaterialSlot* slot = r.materials.find(name); slot && slot->key) throw GiveUp{};
-  } catch (const GiveUp&) {
-    forgetStored(r);
-    return false;
+// A statement of a part whose meaning depends on other lines, kept for the
+// calling thread to settle in file order, with the number of the part's
+// triangles read before it.
+struct Event {
+  enum Kind { group, usemtl, library } kind;
+  std::string name;
+  std::uint64_t triangles;
+};
+
+// The one pass over a part of the file: the whole file, or one of two
+// halves read at once. It stores entries and triangles into arrays that
+// grow (the model's, or its own for the second half) and keeps what the
+// whole file settles. It reports nothing: whatever the two passes would
+// report gives it up, before anything is told.
+struct Part : Store {
+  ObjModel own{};    // the arrays of a part read beside the model's
+  ObjGroup list{};   // scratch: settling makes the groups' lists
+  GroupSlot listSlot{};
+  std::vector<Event> events;
+
+  Part(const Reader& whole, bool intoModel, std::uint64_t textBytes) : Store(whole) {
+    if (!intoModel) model = &own;
+    grows = true;
+    knowsEarlier = intoModel;
+    bytes = textBytes;
+    keepsLists = false;
+    constexpr std::size_t kScratch = 1024;
+    resize(list.triangles, kScratch, 0);
+    listSlot = {nullptr, &list, kScratch};
+    current = &listSlot;
+    enterGroup();
   }
+  Part(const Part&) = delete;
+  Part& operator=(const Part&) = delete;
+  ~Part() {
+    for (void* block : {static_cast<void*>(own.vertices), static_cast<void*>(own.normals),
+                        static_cast<void*>(own.texcoords), static_cast<void*>(own.triangles),
+                        static_cast<void*>(list.triangles)})
+      std::free(block);
+  }
+
+  void read(LineStream lines) {
+    for (const char *begin, *end; lines.next(begin, end);) readLines(*this, begin, end);
+  }
+  void group(std::string_view name) { events.push_back({Event::group, std::string(name), triangles}); }
+  void usemtl(std::string_view name) {
+    events.push_back({Event::usemtl, std::string(name), triangles});
+  }
+  void library(std::string_view name) {
+    events.push_back({Event::library, std::string(name), triangles});
+  }
+  [[noreturn]] void unknown(std::string_view) { throw GiveUp{}; }
+};
+
+// Gives back the room of an array past its first `count` entries (one
+// entry's worth stays for none).
+template <typename T>
+void shrinkTo(T*& array, std::uint64_t count, std::size_t entryBytes = sizeof(T)) {
+  if (array)
+    if (void* shrunk = std::realloc(array, std::max<std::uint64_t>(count, 1) * entryBytes))
+      array = static_cast<T*>(shrunk);
+}
+
+// Once the `triangles` the model holds are stored, the triangle array and
+// every group's list end at their size.
+void fitTriangles(ObjModel* model, std::uint64_t triangles) {
+  shrinkTo(model->triangles, triangles);
+  model->trianglecount = static_cast<unsigned>(triangles);
+  for (ObjGroup* group = model->groups; group; group = group->next) {
+    if (!group->triangles)
+      group->triangles = static_cast<unsigned*>(glmAlloc(1, sizeof(unsigned), "glmReadOBJ"));
+    shrinkTo(group->triangles, group->trianglecount);
+  }
+}
+
+// Appends the second part's `count` entries (from its entry 1) to the
+// model's array, which holds entries 0..`have`.
+void appendEntries(float*& into, std::uint64_t have, const float* from, std::uint64_t count,
+                   int width) {
+  std::size_t entry = width * sizeof(float);
+  if (count) resize(into, have + 1 + count, have, entry);
+  if (count) std::memcpy(into + width * (have + 1), from + width, count * entry);
+}
+
+// Makes the one pass's parts a model, as the two passes would: the second
+// part's entries and triangles follow the first's; then every library is
+// read, in file order, and the groups and materials are settled in file
+// order. Gives up, before anything is told, where an index is out of range
+// or an array cannot grow.
+void settle(Reader& r, Part& first, Part* second) {
   ObjModel* m = r.model;
-  m->vertexcount = static_cast<unsigned>(once.vertices - 1);
-  m->normalcount = static_cast<unsigned>(once.normals - 1);
-  m->texcoordcount = static_cast<unsigned>(once.texcoords - 1);
-  auto fit = [](float*& array, std::uint64_t entries, int width) {
-    if (array)
-      if (void* shrunk = std::realloc(array, entries * width * sizeof(float)))
-        array = static_cast<float*>(shrunk);
+  auto count = [&first, second](std::uint64_t Store::*counter) {
+    return first.*counter - 1 + (second ? second->*counter - 1 : 0);
   };
-  fit(m->vertices, once.vertices, 3);
-  fit(m->normals, once.normals, 3);
-  fit(m->texcoords, once.texcoords, 2);
+  std::uint64_t totals[] = {count(&Store::vertices), count(&Store::texcoords),
+                            count(&Store::normals)};
+  std::uint64_t triangles = first.triangles + (second ? second->triangles : 0);
+  for (const Part* part : {&first, second})
+    for (int i = 0; part && i < 3; i++)
+      if (part->highest[i] > totals[i]) throw GiveUp{};
+  if (totals[0] >= UINT32_MAX || totals[1] >= UINT32_MAX || totals[2] >= UINT32_MAX)
+    throw GiveUp{};
+  if (second) {
+    appendEntries(m->vertices, first.vertices - 1, second->own.vertices, second->vertices - 1, 3);
+    appendEntries(m->texcoords, first.texcoords - 1, second->own.texcoords,
+                  second->texcoords - 1, 2);
+    appendEntries(m->normals, first.normals - 1, second->own.normals, second->normals - 1, 3);
+    if (second->triangles) {
+      resize(m->triangles, triangles, first.triangles);
+      std::memcpy(m->triangles + first.triangles, second->own.triangles,
+                  second->triangles * sizeof(ObjTriangle));
+    }
+  }
+  m->vertexcount = static_cast<unsigned>(totals[0]);
+  m->texcoordcount = static_cast<unsigned>(totals[1]);
+  m->normalcount = static_cast<unsigned>(totals[2]);
+  shrinkTo(m->vertices, totals[0] + 1, 3 * sizeof(float));
+  shrinkTo(m->texcoords, totals[1] + 1, 2 * sizeof(float));
+  shrinkTo(m->normals, totals[2] + 1, 3 * sizeof(float));
   // Entry 0 of the vertices, and a triangle array, even when the file has none.
   if (!m->vertices) m->vertices = static_cast<float*>(glmAlloc(1, 3 * sizeof(float), "glmReadOBJ"));
   if (!m->triangles)
     m->triangles = static_cast<ObjTriangle*>(glmAlloc(1, sizeof(ObjTriangle), "glmReadOBJ"));
-  fitTriangles(m, once.triangles);
-  for (const std::string& name : once.unknownNames)
-    std::printf("glmFindMaterial():  can't find material \"%.*s\".\n",
-                static_cast<int>(name.size()), name.data());
-  return true;
-}
 
-// Reading on two threads. Every statement is one line, so the file splits at
-// line starts into chunks that read alike wherever they start. Both passes
-// read their chunks in parallel; what depends on earlier lines (groups,
-// libraries, materials, where each count starts) is settled by the calling
-// thread in file order between them. A chunk that meets a failure or a
-// warning is given up and the file is read again by one thread, which
-// reports it exactly as it always does.
-
-std::atomic<std::size_t> chunkingFrom{std::size_t{1} << 20};
-std::atomic<std::size_t> chunkBytes{0};
-std::atomic<bool> onePass{true};
-
-// Splits [begin, end) after the line that holds each `size`th byte; by
-// default in 32 parts, so that the two threads share the work evenly even
-// where one part of the file costs more than another (a file's faces
-// often all follow its vertices).
-std::vector<Chunk> splitText(const char* begin, const char* end, std::size_t size) {
-  if (!size) size = static_cast<std::size_t>(end - begin) / 32 + 1;
-  std::vector<Chunk> chunks;
-  for (const char* p = begin; p < end;) {
-    const char* stop =
-        static_cast<std::size_t>(end - p) <= size ? end : std::min(nextLine(p + size - 1), end);
-    chunks.push_back({p, stop});
-    p = stop;
-  }
-  return chunks;
-}
-
-// Runs `work` on every chunk, on the calling thread and, when there are two
-// cores, on another: each takes the next chunk nobody has taken. A chunk
-// whose work throws is marked abandoned; returns whether none was.
-template <typename Work>
-bool onChunks(std::vector<Chunk>& chunks, Work work) {
-  std::atomic<std::size_t> taken{0};
-  auto take = [&chunks, &work, &taken] {
-    for (std::size_t i; (i = taken.fetch_add(1, std::memory_order_relaxed)) < chunks.size();) {
-      try {
-        work(chunks[i]);
-      } catch (...) {
-        chunks[i].abandoned = true;
-      }
-    }
-  };
-  std::thread other;
-  try {
-    if (cores() >= 2 && chunks.size() > 1) other = std::thread(take);
-  } catch (...) {
-    // No thread to be had: this one does it all.
-  }
-  take();
-  if (other.joinable()) other.join();
-  return std::none_of(chunks.begin(), chunks.end(), [](const Chunk& c) { return c.abandoned; });
-}
-
-// Applies the chunks' group and library lines in file order, as the
-// whole file's count does, and sums their counts. (A new group may move the
-// table's slots, so only the groups themselves are kept.)
-Count settleCounts(Reader& r, std::vector<Chunk>& chunks) {
-  Count total;
-  ObjGroup* current = r.ensureGroup("default")->group;
-  for (Chunk& c : chunks) {
-    c.firstVertex = total.vertices;
-    c.firstNormal = total.normals;
-    c.firstTexcoord = total.texcoords;
-    c.firstTriangle = total.triangles;
-    total.vertices += c.vertices;
-    total.normals += c.normals;
-    total.texcoords += c.texcoords;
-    total.triangles += c.triangles;
-    r.groups.find(current->name)->capacity += c.head.capacity;
-    for (ChunkEvent& e : c.events) {
-      if (e.kind == ChunkEvent::group) {
-        GroupSlot* slot = r.ensureGroup(e.name);
-        slot->capacity += e.count.capacity;
-        current = e.target = slot->group;
-      } else if (e.kind == ChunkEvent::library) {
-        readLibrary(r.model, e.name);
-      }
-    }
-  }
-  return total;
-}
-
-// Gives every chunk its runs within the groups' lists and sets the groups'
-// materials and triangle counts, as the filling pass does. False when a
-// material is not found: its warning must come out in turn with the
-// filling pass's failures, so one thread reads that file.
-bool planRuns(Reader& r, std::vector<Chunk>& chunks) {
-  ObjGroup* current = r.groups.find("default")->group;
+  GroupSlot* current = r.ensureGroup("default");
+  for (const Part* part : {&first, second})
+    if (part)
+      for (const Event& e : part->events)
+        if (e.kind == Event::library) readLibrary(m, e.name);
+  r.indexMaterials();
   unsigned material = 0;
-  auto run = [](Chunk& c, ObjGroup* group, std::size_t count) {
-    c.runs.push_back({group, group->trianglecount, static_cast<unsigned>(count)});
-    group->trianglecount += static_cast<unsigned>(count);
+  std::uint64_t from = 0;
+  // Triangles [from, to) go to the current group, in the current material.
+  auto flush = [&](std::uint64_t to) {
+    ObjGroup* g = current->group;
+    std::uint64_t needed = g->trianglecount + (to - from);
+    if (needed > current->capacity) {
+      std::uint64_t capacity = std::max<std::uint64_t>(needed, current->capacity * 2);
+      void* list = std::realloc(g->triangles, capacity * sizeof(unsigned));
+      if (!list) glmFailf(stderr, "glmReadOBJ() failed: out of memory\n");
+      g->triangles = static_cast<unsigned*>(list);
+      current->capacity = capacity;
+    }
+    for (std::uint64_t i = from; i < to; i++) g->triangles[g->trianglecount++] = static_cast<unsigned>(i);
+    if (material)
+      for (std::uint64_t i = from; i < to; i++) m->triangles[i].material = material;
+    from = to;
   };
-  for (Chunk& c : chunks) {
-    c.firstMaterial = material;
-    run(c, current, c.head.capacity);
-    for (ChunkEvent& e : c.events) {
-      if (e.kind == ChunkEvent::group) {
-        current = e.target;
-        run(c, current, e.count.capacity);
-      } else if (e.kind == ChunkEvent::usemtl) {
-        const MaterialSlot* slot = r.materials.find(e.name);
-        if (!slot || !slot->key) return false;
-        material = slot->index;
-        c.usemtls.push_back(material);
-      } else {
-        continue;
+  for (const Part* part : {&first, second}) {
+    if (!part) continue;
+    std::uint64_t before = part == second ? first.triangles : 0;
+    for (const Event& e : part->events) {
+      if (e.kind == Event::library) continue;
+      flush(before + e.triangles);
+      if (e.kind == Event::group)
+        current = r.ensureGroup(e.name);
+      else
+        material = r.findMaterial(e.name);
+      current->group->material = material;
+    }
+  }
+  flush(triangles);
+  fitTriangles(m, triangles);
+}
+
+// The two passes over the whole file: a count sizes every array, then the
+// filling stores the data; entry 0 of each data array stays zero.
+void readTwice(Reader& r) {
+  Count count{r};
+  count.room = &r.ensureGroup("default")->capacity;
+  readLines(count, r.text.begin, r.text.end);
+  sizeModel(r, count);
+  const ObjModel* m = r.model;
+  prefaultEntries(
+      m, {0, 0, 0, 0},
+      {m->vertexcount + 1ull, m->normalcount + 1ull, m->texcoordcount + 1ull, m->trianglecount});
+  Fill fill(r);
+  fill.triangleEnd = m->trianglecount;
+  fill.current = r.groups.find("default");
+  fill.enterGroup();
+  readLines(fill, r.text.begin, r.text.end);
+  fill.leaveGroup();
+  fitTriangles(r.model, fill.triangles);
+}
+
+// A regular file, opened for the one pass (stat first: opening some
+// devices waits).
+struct OpenFile {
+  int fd = -1;
+  struct stat info {};
+  OpenFile() = default;
+  OpenFile(const OpenFile&) = delete;
+  OpenFile& operator=(const OpenFile&) = delete;
+  ~OpenFile() {
+    if (fd >= 0) ::close(fd);
+  }
+  bool open(const char* path) {
+    if (::stat(path, &info) != 0 || !S_ISREG(info.st_mode)) return false;
+    fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    return fd >= 0 && ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+  }
+  std::size_t size() const { return static_cast<std::size_t>(info.st_size); }
+};
+
+std::atomic<std::size_t> twoThreadsFrom{std::size_t{1} << 20};
+std::atomic<std::size_t> splitAt{0};
+
+// The start of the first line that begins at or after byte `at` (at least
+// 1), looking at most 64 KiB on; 0 when there is none.
+std::size_t lineStartFrom(int fd, std::size_t at) {
+  char probe[1 << 16];
+  at = std::max<std::size_t>(at, 1) - 1;
+  ssize_t got = ::pread(fd, probe, sizeof probe, static_cast<off_t>(at));
+  const void* newline = got > 0 ? std::memchr(probe, '\n', static_cast<std::size_t>(got)) : nullptr;
+  return newline ? at + static_cast<std::size_t>(static_cast<const char*>(newline) - probe) + 1 : 0;
+}
+
+// The one pass, on the calling thread, and for a large file where there
+// are two cores, with another thread that reads the file's second half at
+// the same time. Whatever fails on the other thread (a negative index, which
+// it cannot resolve, or memory) leaves its half to the calling thread. False
+// when the two passes must read the file; nothing is left in the model then.
+bool readOnce(Reader& r, const OpenFile& file) {
+  std::size_t size = file.size();
+  std::size_t split = 0;
+  if (size >= twoThreadsFrom && (cores() >= 2 || splitAt)) {
+    split = lineStartFrom(file.fd, splitAt ? splitAt.load() : size / 2);
+    if (split >= size) split = 0;
+  }
+  try {
+    Part second(r, false, size - split);
+    bool secondRead = false;
+    Part first(r, true, split ? split : size);
+    {
+      std::thread other;
+      struct Joiner {
+        std::thread& thread;
+        ~Joiner() {
+          if (thread.joinable()) thread.join();
+        }
+      } joiner{other};
+      if (split) {
+        try {
+          other = std::thread([&second, &secondRead, &file, split] {
+            try {
+              second.read(LineStream(file.fd, split, SIZE_MAX, false));
+              secondRead = true;
+            } catch (...) {
+              // The calling thread reads this half.
+            }
+          });
+        } catch (...) {
+          // No thread to be had: this one reads it all.
+        }
       }
-      current->material = material;
+      first.read(LineStream(file.fd, 0, split ? split : SIZE_MAX, true));
     }
+    if (split && !secondRead) first.read(LineStream(file.fd, split, SIZE_MAX, false));
+    settle(r, first, secondRead ? &second : nullptr);
+    return true;
+  } catch (const GiveUp&) {
+  } catch (const std::bad_alloc&) {
   }
-  return true;
+  ObjModel* m = r.model;
+  for (float** array : {&m->vertices, &m->normals, &m->texcoords}) {
+    std::free(*array);
+    *array = nullptr;
+  }
+  std::free(m->triangles);
+  m->triangles = nullptr;
+  m->vertexcount = m->normalcount = m->texcoordcount = m->trianglecount = 0;
+  return false;
 }
 
-void forgetFilling(ObjModel* model) {
-  for (ObjGroup* group = model->groups; group; group = group->next)
-    group->trianglecount = group->material = 0;
+// The whole file in memory; a failure to read it is fatal.
+void loadWhole(Reader& r, Load loaded) {
+  switch (loaded) {
+    case Load::done:
+      return;
+    case Load::unreadable:
+      glmFailf(stderr, "glmReadOBJ() failed: can't open data file \"%s\".\n", r.path);
+    case Load::device:
+      glmFailf(stderr, "glmReadOBJ() failed: \"%s\" is a device, not a file.\n", r.path);
+  }
 }
 
-// Where the counting pass's bounds were above the triangles a chunk holds,
-// its part of the triangle array and of its groups' lists ends in a gap:
-// every chunk's triangles move down to follow the previous chunk's (their
-// numbers in the lists with them), and each group's runs close up. Returns
-// the number of triangles.
-std::uint64_t closeGaps(ObjModel* model, std::vector<Chunk>& chunks) {
-  std::uint64_t at = 0;
-  for (const Chunk& c : chunks) {
-    if (unsigned shift = static_cast<unsigned>(c.firstTriangle - at)) {
-      std::memmove(model->triangles + at, model->triangles + c.firstTriangle,
-                   c.filled * sizeof(ObjTriangle));
-      for (const Run& run : c.runs)
-        for (unsigned i = 0; i < run.filled; i++) run.group->triangles[run.start + i] -= shift;
-    }
-    at += c.filled;
-  }
-  for (ObjGroup* group = model->groups; group; group = group->next) group->trianglecount = 0;
-  for (const Chunk& c : chunks)  // a group's runs lie in file order
-    for (const Run& run : c.runs) {
-      unsigned* list = run.group->triangles;
-      if (run.start != run.group->trianglecount)
-        std::memmove(list + run.group->trianglecount, list + run.start, run.filled * sizeof *list);
-      run.group->trianglecount += run.filled;
-    }
-  return at;
-}
-
-// Both passes in chunks; false when the file must be read by one thread
-// from the start (nothing has been done to the model then).
-bool readInChunks(Reader& r) {
-  std::vector<Chunk> chunks = splitText(r.text.begin, r.text.end, chunkBytes.load());
-  bool counted = onChunks(chunks, [](Chunk& c) {
-    CountChunk count{{}, c};
-    count.room = &c.head.capacity;
-    readLines(count, c.begin, c.end);
-    c.vertices = count.vertices;
-    c.normals = count.normals;
-    c.texcoords = count.texcoords;
-    c.triangles = count.triangles;
-  });
-  if (!counted) return false;
-  sizeModel(r, settleCounts(r, chunks));
-  bool filled = planRuns(r, chunks) && onChunks(chunks, [&r](Chunk& c) {
-                  FillChunk fill(r, c);
-                  fill.vertices = c.firstVertex + 1;
-                  fill.normals = c.firstNormal + 1;
-                  fill.texcoords = c.firstTexcoord + 1;
-                  fill.triangles = c.firstTriangle;
-                  fill.triangleEnd = c.firstTriangle + c.triangles;
-                  fill.material = c.firstMaterial;
-                  fill.enterRun();
-                  // Each thread maps the pages it is going to write.
-                  prefaultEntries(r.model, {fill.vertices, fill.normals, fill.texcoords, fill.triangles},
-                                  {c.vertices, c.normals, c.texcoords, c.triangles});
-                  readLines(fill, c.begin, c.end);
-                  fill.leaveRun();
-                  c.filled = fill.triangles - c.firstTriangle;
-                });
-  if (filled) {
-    fitTriangles(r.model, closeGaps(r.model, chunks));
-  } else {
-    forgetFilling(r.model);
-    fillWhole(r);
-  }
-  return true;
-}
+std::atomic<bool> onePass{true};
 
 // The other thread's part of readHalves. A type of this file's own, so the
 // thread made from it is no symbol of the shared library.
@@ -1222,73 +1085,35 @@ bool glm_scan::readHalves(int fd, char* into, std::size_t size) {
   return first && second && ::pread(fd, &probe, 1, static_cast<off_t>(size)) == 0;
 }
 
-void glm_internal::glmSetReadChunking(std::size_t fromBytes, std::size_t bytes) {
-  chunkingFrom = fromBytes;
-  chunkBytes = bytes;
+
+void glm_internal::glmSetReadChunking(std::size_t fromBytes, std::size_t split) {
+  twoThreadsFrom = fromBytes;
+  splitAt = split;
 }
 
 void glm_internal::glmSetReadOnePass(bool on, std::size_t window) {
   onePass = on;
-  windowBytes = window ? window : std::size_t{1} << 20;
-}
-
-// The whole file in memory; a failure to read it is fatal.
-void loadWhole(Reader& r, Load loaded) {
-  switch (loaded) {
-    case Load::done:
-      return;
-    case Load::unreadable:
-      glmFailf(stderr, "glmReadOBJ() failed: can't open data file \"%s\".\n", r.path);
-    case Load::device:
-      glmFailf(stderr, "glmReadOBJ() failed: \"%s\" is a device, not a file.\n", r.path);
-  }
+  windowBytes = window ? window : std::size_t{1} << 18;
 }
 
 ObjModel* glmReadOBJ(const char* path) {
   GLM_ASSERT(path);
   Reader r{};
   r.path = path;
-  // A file that two threads read in chunks, or that is no regular file, is
-  // read whole first; any other is read by the one pass as it goes.
-  LineStream stream;
-  bool streamed = onePass && stream.open(path) &&
-                  !(stream.size() >= chunkingFrom && (cores() >= 2 || chunkBytes));
-  if (!streamed) loadWhole(r, loadText(path, r.text, "glmReadOBJ"));
+  // A regular file is read by the one pass as it goes; anything else, and
+  // a file the one pass gives up, is read whole for the two passes.
+  OpenFile file;
+  bool once = onePass && file.open(path);
+  if (!once) loadWhole(r, loadText(path, r.text, "glmReadOBJ"));
 
   std::unique_ptr<ObjModel, ModelDeleter> model(
       static_cast<ObjModel*>(glmAlloc(1, sizeof(ObjModel), "glmReadOBJ")));
   model->path = glmStrdup(path, "glmReadOBJ");
   r.model = model.get();
-  r.expectedBytes = streamed ? stream.size() : static_cast<std::size_t>(r.text.end - r.text.begin);
-
-  if (streamed) {
-    if (readOnce(r, [&stream](const char*& begin, const char*& end) {
-          return stream.next(begin, end);
-        }))
-      return model.release();
-    loadWhole(r, stream.readWhole(r.text));
-  } else {
-    bool chunks = r.expectedBytes >= chunkingFrom && (cores() >= 2 || chunkBytes);
-    if (chunks && readInChunks(r)) return model.release();
-    auto whole = [&r, given = false](const char*& begin, const char*& end) mutable {
-      begin = r.text.begin;
-      end = r.text.end;
-      return !std::exchange(given, true);
-    };
-    if (onePass && readOnce(r, whole)) return model.release();
+  if (once) {
+    if (readOnce(r, file)) return model.release();
+    loadWhole(r, readText(file.fd, file.info, r.text, "glmReadOBJ"));
   }
-  try {
-    readTwice(r);
-  } catch (const Changed&) {
-    // The file changed after the one pass read it: read it from scratch.
-    forgetStored(r);
-    glmFreeMaterials(model->materials, model->materialcount);
-    model->materials = nullptr;
-    model->materialcount = 0;
-    std::free(model->mtllib);
-    model->mtllib = nullptr;
-    r.librariesRead.clear();
-    readTwice(r);
-  }
+  readTwice(r);
   return model.release();
 }
