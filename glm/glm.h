@@ -166,9 +166,10 @@ void glmFreeModel(ObjModel* model);
 /* ------------------------------------------------------------------------ */
 
 /* Reads the OBJ file at `path` into a new model that the caller releases
- * with glmFreeModel; never returns null. The file is copied into memory once
- * and every pass reads that copy, so a file changed or cut short while it is
- * read gives the model of the text read; numbers read the same in every
+ * with glmFreeModel; never returns null. Every byte of the file is read once
+ * and parsed from that copy (a file that must be read again is copied whole,
+ * and every pass reads that copy), so a file changed or cut short while it
+ * is read gives the model of the text read; numbers read the same in every
  * locale. Every statement is one
  * line: its numbers and names are read from that line only (a number missing
  * from a "v", "vn" or "vt" line reads as 0), keywords are whole words, names

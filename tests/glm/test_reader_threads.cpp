@@ -46,9 +46,10 @@ namespace {
 
 class ReaderThreads : public FileTest {
  protected:
-  // Reads the file at `path` in chunks of `bytes`, then as usual.
-  Model readInChunks(const std::string& path, std::size_t bytes) {
-    glm_internal::glmSetReadChunking(0, bytes);
+  // Reads the file at `path` in two halves, the second from the line start
+  // at or after byte `split` on, then as usual.
+  Model readInHalves(const std::string& path, std::size_t split) {
+    glm_internal::glmSetReadChunking(0, split);
     Model model = readFile(path);
     glm_internal::glmSetReadChunking(std::size_t{1} << 20, 0);
     return model;
@@ -72,34 +73,37 @@ TEST_F(ReaderThreads, AllocationFailingOnTheSecondThreadLeavesTheReadToTheCaller
     GTEST_SKIP() << "one core: the reader starts no second thread";
   std::string text = "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\n";
   for (int i = 0; i < 200000; i++)
-    text += "g part" + std::to_string(i % 7) + "\nf 1 2 3 4\n";  // chunks record groups
+    text += "g part" + std::to_string(i % 7) + "\nf 1 2 3 4\n";  // halves record groups
   std::string path = write("parts.obj", text);
   Model whole = readFile(path);
   ASSERT_TRUE(whole) << out << err;
 
   failOtherThreads = true;
-  Model chunked = readInChunks(path, 4096);  // room for many group lines a chunk
+  Model halves = readInHalves(path, text.size() / 2);
   failOtherThreads = false;
   EXPECT_GT(refused.load(), 0) << "the second thread never allocated";
-  ASSERT_TRUE(chunked) << out << err;
+  ASSERT_TRUE(halves) << out << err;
   EXPECT_EQ(out + err, "");
-  expectSameTriangles(chunked.get(), whole.get());
+  expectSameTriangles(halves.get(), whole.get());
 }
 
-// Counting bounds a face's triangles by its words: where trailing words
-// give none, each chunk's part of the arrays closes up to the one before.
-TEST_F(ReaderThreads, ChunksCloseUpWhereFacesGaveFewerTrianglesThanCounted) {
+// The second half's triangles follow the first's, in the model and in every
+// group's list, and a negative index there, which only the calling thread
+// can resolve, leaves that half to it.
+TEST_F(ReaderThreads, TwoHalvesReadAsOne) {
   std::string text = "v 0 0 0\nv 1 0 0\nv 1 1 0\n";
   for (int i = 0; i < 50; i++)
     text += "g g" + std::to_string(i % 3) + "\nf 1 2 3 # no corner\nf 3 2 1 x 2\n";
-  std::string path = write("words.obj", text);
-  Model whole = readFile(path);
-  ASSERT_TRUE(whole) << out << err;
-  EXPECT_EQ(whole->trianglecount, 100u);
-  for (std::size_t bytes : {1, 40}) {
-    Model chunked = readInChunks(path, bytes);
-    ASSERT_TRUE(chunked) << out << err;
-    expectSameTriangles(chunked.get(), whole.get());
+  std::string relative = text + "v 2 2 0\nf -1 -2 -3\n";
+  for (const std::string& file : {text, relative}) {
+    std::string path = write("halves.obj", file);
+    Model whole = readFile(path);
+    ASSERT_TRUE(whole) << out << err;
+    for (std::size_t split : {std::size_t{1}, std::size_t{40}, file.size() / 2, file.size() - 12}) {
+      Model halves = readInHalves(path, split);
+      ASSERT_TRUE(halves) << out << err;
+      expectSameTriangles(halves.get(), whole.get());
+    }
   }
 }
 
