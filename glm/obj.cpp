@@ -88,8 +88,8 @@ struct NameTable {
   }
 };
 
-// A group, and how many triangles the counting pass gave it: the capacity
-// the filling pass must respect.
+// A group, and the room of its list of triangles: what the count gave it,
+// which the filling must respect, or what has been allocated.
 struct GroupSlot {
   const char* key;
   ObjGroup* group;
@@ -677,8 +677,7 @@ void sizeModel(Reader& r, const Count& count) {
   if (model->texcoordcount)
     model->texcoords =
         static_cast<float*>(glmAlloc(model->texcoordcount + 1ull, 2 * sizeof(float), "glmReadOBJ"));
-  // Asked once for each whole array: asking for a chunk's part splits the
-  // array's mapping, and the threads then wait on each other.
+  // Asked once for each whole array.
   preferHugePages(model->vertices, (model->vertexcount + 1ull) * 3 * sizeof(float));
   preferHugePages(model->normals, (model->normalcount + 1ull) * 3 * sizeof(float));
   preferHugePages(model->texcoords, (model->texcoordcount + 1ull) * 2 * sizeof(float));

@@ -1,10 +1,12 @@
 // The scanner shared by the OBJ and MTL readers. Internal to the library.
 //
-// A file is read into memory once and both passes of a reader walk that
-// buffer. The buffer always ends in "\n\0" one past the file's last byte, so
-// the inner loops need no bounds checks: a word or a line stops at the final
-// newline at the latest, whitespace skipping stops at the final NUL, and the
-// reader takes any position past the file's last byte as the end of the file.
+// A file is read into memory once, whole or in pieces of whole lines, and
+// every pass of a reader walks that copy. A piece ends at a newline, in a
+// block padded with zeros past it; the file's text always ends in "\n\0"
+// one past its last byte. So the inner loops need no bounds checks: a word
+// or a line stops at the piece's last newline at the latest, whitespace
+// skipping stops at a NUL, and the reader takes any position past the
+// piece's end as its end.
 // NUL bytes inside the file are ordinary characters; names cut at them.
 //
 // Every statement is one line: its numbers and names are read from that line
