@@ -18,7 +18,6 @@
 #include <utility>
 #include <vector>
 
-#include <sys/mman.h>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -31,18 +30,6 @@ using namespace glm_internal;
 using namespace glm_scan;
 
 namespace {
-
-// The large arrays are written from end to end right after they are
-// allocated: having the kernel map all their pages in one call (huge ones
-// where sizeModel could ask for them) is far cheaper than a page fault on
-// each page. A hint only: without it the pages are mapped as they are
-// first written.
-void prefault(void* block, std::size_t bytes) {
-  if (bytes < (std::size_t{1} << 20)) return;
-#ifdef MADV_POPULATE_WRITE
-  advise(block, bytes, MADV_POPULATE_WRITE, 4096);
-#endif
-}
 
 struct ModelDeleter {
   void operator()(ObjModel* model) const { glmFreeModel(model); }
@@ -677,21 +664,6 @@ void sizeModel(Reader& r, const Count& count) {
   if (model->texcoordcount)
     model->texcoords =
         static_cast<float*>(glmAlloc(model->texcoordcount + 1ull, 2 * sizeof(float), "glmReadOBJ"));
-  // Asked once for each whole array.
-  preferHugePages(model->vertices, (model->vertexcount + 1ull) * 3 * sizeof(float));
-  preferHugePages(model->normals, (model->normalcount + 1ull) * 3 * sizeof(float));
-  preferHugePages(model->texcoords, (model->texcoordcount + 1ull) * 2 * sizeof(float));
-  preferHugePages(model->triangles, model->trianglecount * sizeof(ObjTriangle));
-}
-
-// Prefaults the entries [first, first + count) of each large array, first
-// and count in the order vertices, normals, texture coordinates, triangles.
-void prefaultEntries(const ObjModel* m, const std::uint64_t (&first)[4],
-                     const std::uint64_t (&count)[4]) {
-  if (m->vertices) prefault(m->vertices + 3 * first[0], count[0] * 3 * sizeof(float));
-  if (m->normals) prefault(m->normals + 3 * first[1], count[1] * 3 * sizeof(float));
-  if (m->texcoords) prefault(m->texcoords + 2 * first[2], count[2] * 2 * sizeof(float));
-  if (m->triangles) prefault(m->triangles + first[3], count[3] * sizeof(ObjTriangle));
 }
 
 // Read in pieces of a size that stays in the cache until parsed.
@@ -938,12 +910,8 @@ void readTwice(Reader& r) {
   count.room = &r.ensureGroup("default")->capacity;
   readLines(count, r.text.begin, r.text.end);
   sizeModel(r, count);
-  const ObjModel* m = r.model;
-  prefaultEntries(
-      m, {0, 0, 0, 0},
-      {m->vertexcount + 1ull, m->normalcount + 1ull, m->texcoordcount + 1ull, m->trianglecount});
   Fill fill(r);
-  fill.triangleEnd = m->trianglecount;
+  fill.triangleEnd = r.model->trianglecount;
   fill.current = r.groups.find("default");
   fill.enterGroup();
   readLines(fill, r.text.begin, r.text.end);
@@ -1054,36 +1022,7 @@ void loadWhole(Reader& r, Load loaded) {
 
 std::atomic<bool> onePass{true};
 
-// The other thread's part of readHalves. A type of this file's own, so the
-// thread made from it is no symbol of the shared library.
-struct ReadPart {
-  int fd;
-  char* into;
-  std::size_t at, bytes;
-  bool* done;
-  void operator()() const { *done = readAt(fd, into, at, bytes); }
-};
-
 }  // namespace
-
-bool glm_scan::readHalves(int fd, char* into, std::size_t size) {
-  constexpr std::size_t kWorthIt = std::size_t{4} << 20;
-  if (size < kWorthIt || cores() < 2) return false;
-  std::size_t half = size / 2;
-  bool second = false;
-  ReadPart part{fd, into, half, size - half, &second};
-  std::thread other;
-  try {
-    other = std::thread(part);
-  } catch (...) {
-    part();  // no thread to be had
-  }
-  bool first = readAt(fd, into, 0, half);
-  if (other.joinable()) other.join();
-  char probe;
-  return first && second && ::pread(fd, &probe, 1, static_cast<off_t>(size)) == 0;
-}
-
 
 void glm_internal::glmSetReadChunking(std::size_t fromBytes, std::size_t split) {
   twoThreadsFrom = fromBytes;

@@ -102,25 +102,6 @@ inline unsigned cores() {
   return count;
 }
 
-// Fills into[at, at + bytes) from the file's bytes there; false when the
-// file ends sooner or cannot be read.
-inline bool readAt(int fd, char* into, std::size_t at, std::size_t bytes) {
-  while (bytes) {
-    ssize_t got = ::pread(fd, into + at, bytes, static_cast<off_t>(at));
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) return false;
-    at += static_cast<std::size_t>(got);
-    bytes -= static_cast<std::size_t>(got);
-  }
-  return true;
-}
-
-// Reads a large file of `size` bytes into `into` in two halves at once where
-// there are two cores: copying it and mapping its pages take half as long.
-// The other thread only reads. False when the file is no longer that size or
-// a read fails; nothing has moved the file's offset then.
-bool readHalves(int fd, char* into, std::size_t size);  // in obj.cpp, with the threads
-
 inline Load readText(int fd, const struct stat& info, Text& text, const char* operation);
 
 // Reads the file at `path` into memory, once: every pass of a reader walks
@@ -160,11 +141,7 @@ inline Load readText(int fd, const struct stat& info, Text& text, const char* op
   std::size_t size = 0;
   std::unique_ptr<char, FreeDeleter> data(
       static_cast<char*>(glmAlloc(capacity + 2 + kPadding, 1, operation)));
-  preferHugePages(data.get(), capacity);
-  if (S_ISREG(info.st_mode) && readHalves(fd, data.get(), capacity - 1))
-    size = capacity - 1;
-  else
-    for (;;) {
+  for (;;) {
       if (size == capacity) {
         // Full: only grow if there is more (the file grew, or its size was
         // unknown); the usual file fits exactly and must not be copied.
