@@ -96,7 +96,7 @@ std::vector<Peer> peers() {
   list.push_back({"glmReadOBJ", [glm](const std::string& path) {
                     glm_internal::glmSetReadChunking(SIZE_MAX, 0);
                     std::size_t triangles = glm(path);
-                    glm_internal::glmSetReadChunking(std::size_t{1} << 20, 0);
+                    glm_internal::glmSetReadChunking(glm_internal::kReadTwoThreadsFrom, 0);
                     return triangles;
                   }});
   list.push_back({"glm 2 threads", glm});

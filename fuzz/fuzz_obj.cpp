@@ -70,7 +70,7 @@ void checkModel(const ObjModel* model) {
 // Everything a read gives, as text: the messages, then the model's counts,
 // arrays, groups and materials.
 std::string readAndDescribe(const std::string& path, std::size_t split) {
-  glm_internal::glmSetReadChunking(split ? 0 : std::size_t{1} << 20, split);
+  glm_internal::glmSetReadChunking(split ? 0 : glm_internal::kReadTwoThreadsFrom, split);
   bool rejected = false;
   std::string model;
   fuzz::Messages messages;

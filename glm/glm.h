@@ -21,7 +21,7 @@
  *   the new one first, so a failure leaves the model as it was.
  * - Preconditions (non-null model, required arrays present) are assertions
  *   that stay on in every build and quote the failed expression.
- * - A model is used by one thread at a time. glmReadOBJ reads a file of 1 MiB
+ * - A model is used by one thread at a time. glmReadOBJ reads a file of 8 MiB
  *   or more on two threads where there are two processor cores, and returns
  *   once both are done. The library's global state is the failure handler
  *   (install it before other threads use the library) and the reader's: the

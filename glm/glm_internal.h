@@ -103,7 +103,10 @@ void glmFreeMaterials(ObjMaterial* materials, unsigned count, unsigned firstOwne
 // on two threads where there are two cores, the second thread reading from
 // the first line start at or after byte `split` on. A `split` of 0 takes the
 // middle; any other also splits on a single core, so tests can run every
-// input through two threads with their boundary anywhere. Default: 1 MiB, 0.
+// input through two threads with their boundary anywhere. Default:
+// kReadTwoThreadsFrom, 0. Below 8 MiB, starting a thread and joining the
+// halves cost more than the second core gives.
+inline constexpr std::size_t kReadTwoThreadsFrom = std::size_t{8} << 20;
 void glmSetReadChunking(std::size_t fromBytes, std::size_t split);
 
 // Off, glmReadOBJ reads every file with its two passes, a count and then the

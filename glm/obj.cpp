@@ -938,7 +938,7 @@ struct OpenFile {
   std::size_t size() const { return static_cast<std::size_t>(info.st_size); }
 };
 
-std::atomic<std::size_t> twoThreadsFrom{std::size_t{1} << 20};
+std::atomic<std::size_t> twoThreadsFrom{kReadTwoThreadsFrom};
 std::atomic<std::size_t> splitAt{0};
 
 // The start of the first line that begins at or after byte `at` (at least

@@ -515,7 +515,7 @@ TEST_F(ObjReader, FilesEndingAtPageBoundariesKeepTheirLastLine) {
   const std::string tail = "v 7 8 -9.5";  // no newline at the end
   // Large files too: past the size from which files are read on two threads.
   for (size_t size : {4095, 4096, 4097, 8191, 8192, 8193}) {
-    size += size_t{1} << 20;
+    size += glm_internal::kReadTwoThreadsFrom;
     std::string text = "# " + std::string(size - tail.size() - 3, 'x') + "\n" + tail;
     ASSERT_EQ(text.size(), size);
     Model m = read(text);

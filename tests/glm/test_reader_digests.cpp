@@ -284,7 +284,7 @@ TEST_F(ReaderDigests, EveryInputReadsAsRecordedInTwoPasses) {
 // same results, wherever the halves meet.
 TEST_F(ReaderDigests, EveryInputReadsAsRecordedInTwoHalves) {
   checkEveryInput(Way::twoThreads);
-  glm_internal::glmSetReadChunking(std::size_t{1} << 20, 0);
+  glm_internal::glmSetReadChunking(glm_internal::kReadTwoThreadsFrom, 0);
 }
 
 }  // namespace

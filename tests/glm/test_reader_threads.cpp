@@ -51,7 +51,7 @@ class ReaderThreads : public FileTest {
   Model readInHalves(const std::string& path, std::size_t split) {
     glm_internal::glmSetReadChunking(0, split);
     Model model = readFile(path);
-    glm_internal::glmSetReadChunking(std::size_t{1} << 20, 0);
+    glm_internal::glmSetReadChunking(glm_internal::kReadTwoThreadsFrom, 0);
     return model;
   }
 };
