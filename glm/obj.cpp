@@ -813,13 +813,21 @@ void fitTriangles(ObjModel* model, std::uint64_t triangles) {
   }
 }
 
-// Appends the second part's `count` entries (from its entry 1) to the
-// model's array, which holds entries 0..`have`.
-void appendEntries(float*& into, std::uint64_t have, const float* from, std::uint64_t count,
-                   int width) {
-  std::size_t entry = width * sizeof(float);
-  if (count) resize(into, have + 1 + count, have, entry);
-  if (count) std::memcpy(into + width * (have + 1), from + width, count * entry);
+// Joins the second part's `n2` entries to the first's `n1` (each array's
+// entries from `head` on; an entry is `width` Ts) in the first's array.
+// Where the first part has none, as in a file whose faces all follow its
+// vertices, the second's array is taken as it is.
+template <typename T>
+void join(T*& first, std::uint64_t n1, T*& second, std::uint64_t n2, int width, int head) {
+  if (!n2) return;
+  if (!n1) {
+    std::free(first);
+    first = std::exchange(second, nullptr);
+    return;
+  }
+  std::size_t entry = width * sizeof(T);
+  resize(first, head + n1 + n2, head + n1, entry);
+  std::memcpy(first + width * (head + n1), second + width * head, n2 * entry);
 }
 
 // Makes the one pass's parts a model, as the two passes would: the second
@@ -841,15 +849,11 @@ void settle(Reader& r, Part& first, Part* second) {
   if (totals[0] >= UINT32_MAX || totals[1] >= UINT32_MAX || totals[2] >= UINT32_MAX)
     throw GiveUp{};
   if (second) {
-    appendEntries(m->vertices, first.vertices - 1, second->own.vertices, second->vertices - 1, 3);
-    appendEntries(m->texcoords, first.texcoords - 1, second->own.texcoords,
-                  second->texcoords - 1, 2);
-    appendEntries(m->normals, first.normals - 1, second->own.normals, second->normals - 1, 3);
-    if (second->triangles) {
-      resize(m->triangles, triangles, first.triangles);
-      std::memcpy(m->triangles + first.triangles, second->own.triangles,
-                  second->triangles * sizeof(ObjTriangle));
-    }
+    ObjModel& own = second->own;
+    join(m->vertices, first.vertices - 1, own.vertices, second->vertices - 1, 3, 1);
+    join(m->texcoords, first.texcoords - 1, own.texcoords, second->texcoords - 1, 2, 1);
+    join(m->normals, first.normals - 1, own.normals, second->normals - 1, 3, 1);
+    join(m->triangles, first.triangles, own.triangles, second->triangles, 1, 0);
   }
   m->vertexcount = static_cast<unsigned>(totals[0]);
   m->texcoordcount = static_cast<unsigned>(totals[1]);
