@@ -116,6 +116,10 @@ void glmSetReadChunking(std::size_t fromBytes, std::size_t split);
 // anywhere. Default: on, 0.
 void glmSetReadOnePass(bool on, std::size_t window = 0);
 
+// The number of the line that holds `at` in the text from `text` on: 1 and
+// one more for each newline before it. It counts past 2^32 lines.
+unsigned long long glmLineAt(const char* text, const char* at);
+
 }  // namespace glm_internal
 
 // Preconditions stay checked in release builds: a null model is a programming

@@ -18,7 +18,9 @@
 #include <thread>
 #include <vector>
 
+#include <sys/mman.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "glm.h"
 #include "model_util.h"
@@ -558,6 +560,30 @@ TEST_F(ObjReader, ReadTextIsACopyLaterChangesCannotReach) {
   ASSERT_EQ(loadText(path.c_str(), loaded, "test"), Load::done);
   std::ofstream(path, std::ios::trunc) << "v 9 9 9\n";  // the same file, rewritten shorter
   EXPECT_TRUE(std::string_view(loaded.begin, loaded.end) == text);
+}
+
+// Line numbers in messages count past 2^32 lines: here 2049 * 2^21 newlines,
+// one 2 MiB block of them mapped again and again, so the test needs only
+// that much memory.
+TEST(ObjReaderLines, LineNumbersCountPast32Bits) {
+  constexpr std::size_t kBlock = std::size_t{2} << 20, kBlocks = 2049;
+  int fd = memfd_create("newlines", 0);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(ftruncate(fd, kBlock), 0);
+  void* block = mmap(nullptr, kBlock, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+  ASSERT_NE(block, MAP_FAILED);
+  std::memset(block, '\n', kBlock);
+  munmap(block, kBlock);
+  char* text = static_cast<char*>(mmap(nullptr, kBlock * kBlocks, PROT_NONE,
+                                       MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0));
+  ASSERT_NE(text, MAP_FAILED);
+  for (std::size_t i = 0; i < kBlocks; i++)
+    ASSERT_NE(mmap(text + i * kBlock, kBlock, PROT_READ, MAP_SHARED | MAP_FIXED, fd, 0),
+              MAP_FAILED);
+  EXPECT_EQ(glm_internal::glmLineAt(text, text + kBlock * kBlocks), 1 + kBlock * kBlocks);
+  EXPECT_EQ(glm_internal::glmLineAt(text, text + 3), 4u);
+  munmap(text, kBlock * kBlocks);
+  close(fd);
 }
 
 // Numbers read the same in every locale, as strtof reads them in the C
