@@ -403,7 +403,6 @@ struct Store {
   // largest stored; and a negative one counts back from what it has read
   // only where it `knowsEarlier` entries, from the file's start.
   bool grows = false, knowsEarlier = true;
-  bool keepsLists = true;  // false: the current list is scratch, written over
   std::uint64_t bytes = 0;
   std::uint64_t highest[3] = {};  // vertex, texture coordinate, normal
 
@@ -601,17 +600,8 @@ void Store::makeRoom() {
     resize(model->triangles, entries, triangles);
     triangleEnd = std::min<std::uint64_t>(entries, UINT32_MAX);
   }
-  if (next >= room && !keepsLists) {
-    next = current->group->triangles;
-  } else if (next >= room) {
-    ObjGroup* g = current->group;
-    std::size_t used = static_cast<std::size_t>(next - g->triangles);
-    std::uint64_t entries = std::max<std::uint64_t>(current->capacity * 2, 64);
-    resize(g->triangles, entries, used);
-    current->capacity = std::min<std::uint64_t>(entries, UINT32_MAX);
-    next = g->triangles + used;
-    room = g->triangles + current->capacity;
-  }
+  // The one pass's list is scratch, written over: settling makes the lists.
+  if (next >= room) next = current->group->triangles;
 }
 
 // The filling pass, after the count: every array has its size and every
@@ -716,7 +706,7 @@ class LineStream {
       }
       begin = data;
       end = data + used_;
-      if (first_ && filled_ >= 3 && std::memcmp(data, "\xEF\xBB\xBF", 3) == 0) begin += 3;
+      if (first_) begin += byteOrderMark(data, filled_);
       first_ = false;
       return true;
     }
@@ -761,7 +751,6 @@ struct Part : Store {
     grows = true;
     knowsEarlier = intoModel;
     bytes = textBytes;
-    keepsLists = false;
     constexpr std::size_t kScratch = 1024;
     resize(list.triangles, kScratch, 0);
     listSlot = {nullptr, &list, kScratch};

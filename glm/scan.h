@@ -66,29 +66,29 @@ struct Text {
 
 enum class Load { done, unreadable, device };
 
-// Gives the kernel `advice` for the whole `unit`s within [block, block +
-// bytes). A hint only: a kernel without it refuses.
-inline void advise(void* block, std::size_t bytes, int advice, std::uintptr_t unit) {
-  std::uintptr_t begin = (reinterpret_cast<std::uintptr_t>(block) + unit - 1) & ~(unit - 1);
-  std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(block) + bytes) & ~(unit - 1);
-  if (block && end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, advice);
-}
-
-// Asks for huge pages behind a large block: filling it then takes one page
-// fault where it took 512.
+// Asks for huge pages behind the whole 2 MiB units of a large block: filling
+// it then takes one page fault where it took 512. A hint only: a kernel
+// without it refuses.
 inline void preferHugePages(void* block, std::size_t bytes) {
 #ifdef MADV_HUGEPAGE
-  advise(block, bytes, MADV_HUGEPAGE, std::uintptr_t{1} << 21);
+  constexpr std::uintptr_t kUnit = std::uintptr_t{1} << 21;
+  std::uintptr_t begin = (reinterpret_cast<std::uintptr_t>(block) + kUnit - 1) & ~(kUnit - 1);
+  std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(block) + bytes) & ~(kUnit - 1);
+  if (block && end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
 #else
   (void)block;
   (void)bytes;
 #endif
 }
 
-// A UTF-8 byte-order mark in front of the first line is no part of it.
+// A UTF-8 byte-order mark in front of the first line is no part of it: its
+// length at the start of a file's first `size` bytes, or 0.
+inline std::size_t byteOrderMark(const char* text, std::size_t size) {
+  return size >= 3 && std::memcmp(text, "\xEF\xBB\xBF", 3) == 0 ? 3 : 0;
+}
+
 inline void skipByteOrderMark(Text& text) {
-  if (text.end - text.begin >= 3 && std::memcmp(text.begin, "\xEF\xBB\xBF", 3) == 0)
-    text.begin += 3;
+  text.begin += byteOrderMark(text.begin, static_cast<std::size_t>(text.end - text.begin));
 }
 
 // The cores this process may run on.
