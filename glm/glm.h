@@ -12,13 +12,15 @@
  *   is zero-filled and never used. Triangles and materials are indexed from 0.
  * - Every array and string a model points to is allocated with malloc and
  *   owned by the model; glmFreeModel releases them all with free.
- * - The library reports by printing, never by result codes. Messages start
- *   with the operation's name and "()". Warnings go to standard output and
- *   the operation goes on; fatal failures (a file that cannot be opened or
- *   written, a malformed index, exhausted memory) print and end the program
- *   with exit status 1, unless a failure handler is installed (see
- *   glmSetFailureHandler). An operation that replaces a model array makes
- *   the new one first, so a failure leaves the model as it was.
+ * - Messages start with the operation's name and "()". Warnings go to
+ *   standard output and the operation goes on; fatal failures (a file that
+ *   cannot be opened or written, a malformed index, exhausted memory) print
+ *   and end the program with exit status 1, unless a failure handler is
+ *   installed (see glmSetFailureHandler). A program takes the messages with
+ *   glmSetMessageHandler, and the operations named ...From, ...To and
+ *   glmReadOBJMemory hand their failure back in a GLMerror instead, having
+ *   released all they allocated. An operation that replaces a model array
+ *   makes the new one first, so a failure leaves the model as it was.
  * - Preconditions (non-null model, required arrays present) are assertions
  *   that stay on in every build and quote the failed expression.
  * - A model is used by one thread at a time. glmReadOBJ reads a file of 8 MiB
@@ -135,13 +137,33 @@ typedef struct ObjModel {
 #define DRAW_OUTLINE 32u  /* each triangle as its own GL_LINE_LOOP (drawing only) */
 
 /* ------------------------------------------------------------------------ */
-/* Failure handling                                                         */
+/* Messages and failures                                                    */
 /* ------------------------------------------------------------------------ */
 
-/* Called after a fatal failure's message has been printed, in place of
- * exit(1). It must not return: it leaves by throwing or longjmp, and the
- * operation that failed releases what it had allocated. Tests and fuzz targets
- * install one; null (the default) restores exit(1). */
+/* A failure handed back by the operations that take one (glmReadOBJFrom,
+ * glmReadOBJMemory and the like) in place of ending the program. */
+typedef struct GLMerror {
+  unsigned long long line; /* line of the failure in its file, 0 when it has none */
+  char message[1024];      /* "" after success; else the message, without its newline, cut to fit */
+} GLMerror;
+
+/* Receives every message the library would print (warnings, and the failures
+ * of the operations that end the program), the text without its final
+ * newline; `failure` tells a fatal failure from a warning. With a handler
+ * set nothing is printed. A failure handed back in a GLMerror is not also
+ * handed here. Messages of one operation arrive on its calling thread, in
+ * the order they would be printed. The handler is process-wide: set it
+ * before other threads use the library. */
+typedef void (*GLMmessagehandler)(const char* message, bool failure, void* user);
+
+/* Installs `handler`, called with `user`; null prints again. */
+void glmSetMessageHandler(GLMmessagehandler handler, void* user);
+
+/* Called after a fatal failure's message has been printed (or handed to the
+ * message handler), in place of exit(1). It must not return: it leaves by
+ * throwing or longjmp. Tests and fuzz targets install one; null (the
+ * default) restores exit(1). Programs that must go on after a failure are
+ * better served by the operations that hand a GLMerror back. */
 typedef void (*GLMfailurehandler)(void);
 void glmSetFailureHandler(GLMfailurehandler handler);
 

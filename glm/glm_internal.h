@@ -4,10 +4,13 @@
 #ifndef GLM_INTERNAL_H
 #define GLM_INTERNAL_H
 
+#include <cstdarg>
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <new>
+#include <string>
 
 #include "glm.h"
 
@@ -15,13 +18,62 @@
 // keeps the internals apart from the public names in a static link too.
 namespace glm_internal {
 
-// Every fatal failure ends here: the message has been printed, so either the
-// installed handler leaves (throw or longjmp) or the program exits with 1.
+// A fatal failure on its way to the caller: the message as it would be
+// printed (with its newline), where it would be printed, and its line in
+// the file read (0 when it has none).
+struct Failure {
+  std::string message;
+  FILE* stream = stderr;
+  unsigned long long line = 0;
+};
+
+// The end of a failure that is not handed back: the message has been
+// given, so either the installed failure handler leaves (throw or longjmp)
+// or the program exits with 1.
 [[noreturn]] void glmFatal();
 
-// Prints a formatted message on `stream`, then glmFatal().
+// Gives a message: to the message handler when one is set (without its
+// final newline), else printed on `stream`.
+void glmSay(FILE* stream, const char* format, ...) __attribute__((format(printf, 2, 3)));
+void glmGive(FILE* stream, const std::string& message, bool failure);
+std::string glmFormat(const char* format, va_list args);
+
+// A fatal failure with the formatted message, at `line` of the file read
+// (0: none). Inside glmCatch on this thread it is thrown as a Failure and
+// handed back; elsewhere it is given as a failure, then glmFatal().
+[[noreturn]] void glmFailAt(unsigned long long line, FILE* stream, const char* format, ...)
+    __attribute__((format(printf, 3, 4)));
 [[noreturn]] void glmFailf(FILE* stream, const char* format, ...)
     __attribute__((format(printf, 2, 3)));
+[[noreturn]] void glmFail(Failure failure);
+
+// Runs `operation` so that its failure comes back instead of ending the
+// program: true on success; else false with `failure` filled, every
+// temporary the operation held released on the way out.
+struct Catching {
+  Catching();
+  ~Catching();
+  Catching(const Catching&) = delete;
+  Catching& operator=(const Catching&) = delete;
+  bool outer;
+};
+template <typename Operation>
+bool glmCatch(Failure& failure, Operation&& operation) {
+  Catching catching;
+  try {
+    operation();
+    return true;
+  } catch (Failure& caught) {
+    failure = std::move(caught);
+  } catch (const std::bad_alloc&) {
+    failure.message = "out of memory\n";
+  }
+  return false;
+}
+
+// Copies a failure into a caller's record (null: none), the message cut to
+// fit and without its newline; an empty record after success.
+void glmHandBack(const Failure* failure, GLMerror* error);
 
 // Zero-filled allocation of count * size bytes; on overflow or exhaustion
 // prints "<operation>() failed: out of memory" and fails. Release with free.

@@ -4,14 +4,37 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <string_view>
+#include <algorithm>
 
 #include "glm_internal.h"
 
 namespace {
 GLMfailurehandler failureHandler = nullptr;
+GLMmessagehandler messageHandler = nullptr;
+void* messageUser = nullptr;
+// Whether a failure on this thread is thrown for glmCatch to hand back.
+thread_local bool catching = false;
+
+}  // namespace
+
+std::string glm_internal::glmFormat(const char* format, va_list args) {
+  va_list again;
+  va_copy(again, args);
+  int length = std::vsnprintf(nullptr, 0, format, again);
+  va_end(again);
+  std::string text(length > 0 ? static_cast<std::size_t>(length) : 0, '\0');
+  std::vsnprintf(text.data(), text.size() + 1, format, args);
+  return text;
 }
 
 void glmSetFailureHandler(GLMfailurehandler handler) { failureHandler = handler; }
+
+void glmSetMessageHandler(GLMmessagehandler handler, void* user) {
+  messageHandler = handler;
+  messageUser = user;
+}
 
 namespace glm_internal {
 
@@ -25,12 +48,60 @@ void glmFatal() {
   std::exit(1);
 }
 
-void glmFailf(FILE* stream, const char* format, ...) {
+void glmGive(FILE* stream, const std::string& message, bool failure) {
+  if (messageHandler) {
+    std::string text = message;
+    if (!text.empty() && text.back() == '\n') text.pop_back();
+    messageHandler(text.c_str(), failure, messageUser);
+  } else {
+    std::fputs(message.c_str(), stream);
+  }
+}
+
+void glmSay(FILE* stream, const char* text, ...) {
   va_list args;
-  va_start(args, format);
-  std::vfprintf(stream, format, args);
+  va_start(args, text);
+  std::string message = glmFormat(text, args);
   va_end(args);
+  glmGive(stream, message, false);
+}
+
+void glmFail(Failure failure) {
+  if (catching) throw failure;
+  glmGive(failure.stream, failure.message, true);
+  failure = {};  // the failure handler may leave by longjmp
   glmFatal();
+}
+
+void glmFailAt(unsigned long long line, FILE* stream, const char* text, ...) {
+  va_list args;
+  va_start(args, text);
+  Failure failure{glmFormat(text, args), stream, line};
+  va_end(args);
+  glmFail(std::move(failure));
+}
+
+void glmFailf(FILE* stream, const char* text, ...) {
+  va_list args;
+  va_start(args, text);
+  Failure failure{glmFormat(text, args), stream, 0};
+  va_end(args);
+  glmFail(std::move(failure));
+}
+
+Catching::Catching() : outer(!catching) { catching = true; }
+Catching::~Catching() {
+  if (outer) catching = false;
+}
+
+void glmHandBack(const Failure* failure, GLMerror* error) {
+  if (!error) return;
+  error->line = failure ? failure->line : 0;
+  std::string_view text = failure ? std::string_view(failure->message) : std::string_view();
+  if (!text.empty() && text.back() == '\n') text.remove_suffix(1);
+  std::size_t length = std::min(text.size(), sizeof error->message - 1);
+  std::memcpy(error->message, text.data(), length);
+  error->message[length] = '\0';
 }
 
 void* glmAlloc(std::size_t count, std::size_t size, const char* operation) {
@@ -53,7 +124,7 @@ char* glmStrdup(const char* text, const char* operation) {
 unsigned glmCorrectMode(const ObjModel* model, unsigned mode, const char* const warnings[7]) {
   auto clear = [&](int step, bool applies, unsigned bit) {
     if (applies && (mode & bit)) {
-      std::fputs(warnings[step], stdout);
+      glmSay(stdout, "%s", warnings[step]);
       mode &= ~bit;
     }
   };

@@ -181,14 +181,14 @@ void glmReadMTL(ObjModel* model, const char* name) {
   Text text;
   struct stat info;
   if (::stat(filename.get(), &info) == 0 && !S_ISREG(info.st_mode)) {
-    std::printf("glmReadMTL() warning: can't open material file \"%s\": not a regular file.\n",
+    glmSay(stdout, "glmReadMTL() warning: can't open material file \"%s\": not a regular file.\n",
                 filename.get());
     return;
   }
   errno = 0;
   if (loadText(filename.get(), text, "glmReadMTL") != Load::done) {
     int error = errno;
-    std::printf("glmReadMTL() warning: can't open material file \"%s\": %s.\n", filename.get(),
+    glmSay(stdout, "glmReadMTL() warning: can't open material file \"%s\": %s.\n", filename.get(),
                 std::strerror(error ? error : EIO));
     return;
   }
@@ -229,6 +229,6 @@ unsigned glmFindMaterial(ObjModel* model, const char* name) {
   GLM_ASSERT(name);
   for (unsigned i = 0; i < model->materialcount; i++)
     if (model->materials[i].name && std::strcmp(model->materials[i].name, name) == 0) return i;
-  std::printf("glmFindMaterial():  can't find material \"%s\".\n", name);
+  glmSay(stdout, "glmFindMaterial():  can't find material \"%s\".\n", name);
   return 0;
 }

@@ -178,7 +178,7 @@ void glmVertexNormals(ObjModel* model, float angle) {
     ObjCornerNode* first = lists.nodes.data() + lists.start[v];
     ObjCornerNode* last = lists.nodes.data() + lists.start[v + 1];
     if (first == last)
-      std::fprintf(stderr, "glmVertexNormals(): vertex w/o a triangle\n");
+      glm_internal::glmSay(stderr, "glmVertexNormals(): vertex w/o a triangle\n");
     else
       normalsOfVertex(model, first, last, cosAngle, owner.get(), numnormals);
   }

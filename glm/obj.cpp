@@ -223,7 +223,7 @@ struct Reader {
   unsigned findMaterial(std::string_view name) const {
     const MaterialSlot* slot = materials.find(name);
     if (slot && slot->key) return slot->index;
-    std::printf("glmFindMaterial():  can't find material \"%.*s\".\n",
+    glmSay(stdout, "glmFindMaterial():  can't find material \"%.*s\".\n",
                 static_cast<int>(name.size()), name.data());
     return 0;
   }

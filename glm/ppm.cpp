@@ -73,14 +73,14 @@ void skipToPixels(FILE* file, int c, std::string& lead) {
 bool readHeader(FILE* file, const char* filename, long long header[3], std::string& lead) {
   const int p = std::getc(file), six = std::getc(file), after = std::getc(file);
   if (p != 'P' || six != '6' || !(after == EOF || after == '#' || std::isspace(after))) {
-    std::fprintf(stderr, "%s: Not a raw PPM file\n", filename);
+    glm_internal::glmSay(stderr, "%s: Not a raw PPM file\n", filename);
     return false;
   }
   std::ungetc(after, file);
   for (int found = 0; found < 3; found++) {
     int c = skipBlanks(file);
     if (c == EOF) {
-      std::fprintf(stderr, "%s: PPM header ends before width, height and maxval\n", filename);
+      glm_internal::glmSay(stderr, "%s: PPM header ends before width, height and maxval\n", filename);
       return false;
     }
     long long value = 0;
@@ -89,7 +89,7 @@ bool readHeader(FILE* file, const char* filename, long long header[3], std::stri
       value = value > (LLONG_MAX - (c - '0')) / 10 ? LLONG_MAX : value * 10 + (c - '0');
     const bool last = found == 2;
     if (!digits || !((!last && c == '#') || (c != EOF && std::isspace(c)))) {
-      std::fprintf(stderr, "%s: PPM header holds something other than width, height and maxval\n",
+      glm_internal::glmSay(stderr, "%s: PPM header holds something other than width, height and maxval\n",
                    filename);
       return false;
     }
@@ -104,17 +104,17 @@ bool readHeader(FILE* file, const char* filename, long long header[3], std::stri
 // of more than one byte.
 bool headerAcceptable(const char* filename, long long w, long long h, long long maxval) {
   if (w <= 0 || h <= 0) {
-    std::fprintf(stderr, "%s: bad PPM size %lld x %lld\n", filename, w, h);
+    glm_internal::glmSay(stderr, "%s: bad PPM size %lld x %lld\n", filename, w, h);
     return false;
   }
   if (w > INT_MAX || h > INT_MAX ||
       static_cast<std::uint64_t>(w) * static_cast<std::uint64_t>(h) > kMaxPixelBytes / 3) {
-    std::fprintf(stderr, "%s: PPM image of %lld x %lld pixels is too large\n", filename, w, h);
+    glm_internal::glmSay(stderr, "%s: PPM image of %lld x %lld pixels is too large\n", filename, w, h);
     return false;
   }
   if (maxval < 1 || maxval > 255) {
     // Two bytes per sample would be misread as twice as many pixels.
-    std::fprintf(stderr, "%s: unsupported PPM maxval %lld (1 to 255 supported)\n", filename,
+    glm_internal::glmSay(stderr, "%s: unsupported PPM maxval %lld (1 to 255 supported)\n", filename,
                  maxval);
     return false;
   }
@@ -129,7 +129,7 @@ bool fileHolds(FILE* file, const char* filename, std::size_t size) {
   long offset = std::ftell(file);
   if (offset >= 0 && fstat(fileno(file), &status) == 0 && S_ISREG(status.st_mode) &&
       static_cast<std::uint64_t>(status.st_size) < static_cast<std::uint64_t>(offset) + size) {
-    std::fprintf(stderr, "%s: PPM pixel data is short: %lld of %zu bytes\n", filename,
+    glm_internal::glmSay(stderr, "%s: PPM pixel data is short: %lld of %zu bytes\n", filename,
                  static_cast<long long>(status.st_size) - offset, size);
     return false;
   }
@@ -165,13 +165,13 @@ unsigned char* glmLoadPPM(const char* filename, int* width, int* height) {
 
   glm_internal::Owned<unsigned char> pixels(static_cast<unsigned char*>(std::malloc(size)));
   if (!pixels) {
-    std::fprintf(stderr, "%s: out of memory for %zu bytes of PPM pixels\n", filename, size);
+    glm_internal::glmSay(stderr, "%s: out of memory for %zu bytes of PPM pixels\n", filename, size);
     return nullptr;
   }
   std::memcpy(pixels.get(), lead.data(), early);
   std::size_t got = early + std::fread(pixels.get() + early, 1, size - early, file.get());
   if (got != size) {
-    std::fprintf(stderr, "%s: PPM pixel data is short: %zu of %zu bytes\n", filename, got, size);
+    glm_internal::glmSay(stderr, "%s: PPM pixel data is short: %zu of %zu bytes\n", filename, got, size);
     return nullptr;
   }
   scaleSamples(pixels.get(), size, static_cast<unsigned>(maxval));

@@ -266,9 +266,9 @@ void failWith(Output& a, Output& b, const char* format, ...) {
   b.discard();
   va_list args;
   va_start(args, format);
-  std::vfprintf(stderr, format, args);
+  Failure failure{glmFormat(format, args), stderr, 0};
   va_end(args);
-  glmFatal();
+  glmFail(std::move(failure));
 }
 
 void writeFailed(const char* operation, Output& out, Output& other) {
