@@ -1,12 +1,12 @@
-// Fuzz target for the OBJ reader, with the MTL reader behind it.
+// Fuzz target for the OBJ reader, with the MTL reader behind it, reading
+// from memory only.
 //
 // The input is OBJ text, optionally followed by the marker line below and MTL
-// text. The OBJ part becomes model.obj in a scratch directory; the MTL part
-// (empty without a marker) is written beside it under the name the first
-// "mtllib" line gives (when that is a plain file name, else lib.mtl), so an
-// input controls both files of a pair. Every input is read four ways (see
-// below), which must all give the same model and the same messages.
-#include <cctype>
+// text, served through the reader's callbacks as every library the OBJ text
+// names (empty without a marker), so an input controls both files of a pair
+// and no file is touched. Every input is read four ways (see below), which
+// must all give the same model and the same messages.
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -19,27 +19,34 @@ namespace {
 
 constexpr std::string_view kMarker = "\n#---mtl---\n";
 
-// The first word after a line's leading "mtllib", when it is a plain file name.
-std::string libraryName(std::string_view obj) {
+// The two texts, and how many bytes a callback read gives at most.
+struct Files {
+  std::string_view obj, mtl;
+  std::size_t piece;
+};
+struct Open {
+  std::string_view text;
   std::size_t at = 0;
-  while (at < obj.size()) {
-    std::size_t end = obj.find('\n', at);
-    std::string_view line = obj.substr(at, end == std::string_view::npos ? obj.npos : end - at);
-    std::size_t start = line.find_first_not_of(" \t\r\v\f");
-    if (start != line.npos && line.substr(start, 6) == "mtllib") {
-      std::size_t word = line.find_first_not_of(" \t\r\v\f", start + 6);
-      if (word == line.npos) break;
-      std::size_t stop = line.find_first_of(" \t\r\v\f", word);
-      std::string name(line.substr(word, stop == line.npos ? line.npos : stop - word));
-      if (name.find('/') != name.npos || name.find('\0') != name.npos || name == "." ||
-          name == "model.obj" || name.size() > 100)
-        break;
-      return name;
-    }
-    if (end == std::string_view::npos) break;
-    at = end + 1;
-  }
-  return "lib.mtl";
+  const Files* files;
+};
+
+GLMreadoptions callbacks(Files& files) {
+  GLMreadoptions options{};
+  options.open = [](const char* path, void* user) -> void* {
+    Files* f = static_cast<Files*>(user);
+    return new Open{std::strcmp(path, "model.obj") == 0 ? f->obj : f->mtl, 0, f};
+  };
+  options.read = [](void* file, void* buffer, unsigned long long size, void*) {
+    Open* o = static_cast<Open*>(file);
+    std::size_t got = std::min({static_cast<std::size_t>(size), o->files->piece, o->text.size() - o->at});
+    std::memcpy(buffer, o->text.data() + o->at, got);
+    o->at += got;
+    return static_cast<long long>(got);
+  };
+  options.close = [](void* file, void*) { delete static_cast<Open*>(file); };
+  options.user = &files;
+  options.threads = 1;
+  return options;
 }
 
 // What the reader promises about every model it returns.
@@ -68,15 +75,30 @@ void checkModel(const ObjModel* model) {
 }
 
 // Everything a read gives, as text: the messages, then the model's counts,
-// arrays, groups and materials.
-std::string readAndDescribe(const std::string& path, std::size_t split) {
+// arrays, groups and materials. `split` reads it in two halves meeting
+// there, `window` in pieces of that many bytes, `piece` through callbacks
+// giving that many at a time.
+std::string readAndDescribe(Files files, std::size_t split, std::size_t window, std::size_t piece) {
   glm_internal::glmSetReadChunking(split ? 0 : glm_internal::kReadTwoThreadsFrom, split);
-  bool rejected = false;
+  glm_internal::glmSetReadWindow(window);
+  files.piece = piece ? piece : SIZE_MAX;
+  GLMreadoptions options = callbacks(files);
+  options.threads = split ? 2 : 1;
+  std::string text;
+  glmSetMessageHandler(
+      [](const char* message, bool, void* user) {
+        *static_cast<std::string*>(user) += std::string(message) + "\n";
+      },
+      &text);
+  GLMerror error;
+  ObjModel* m = piece ? glmReadOBJFrom("model.obj", &options, &error)
+                      : glmReadOBJMemory(files.obj.data(), files.obj.size(), "model.obj", &options,
+                                         &error);
+  glmSetMessageHandler(nullptr, nullptr);
+  glm_internal::glmSetReadWindow(0);
   std::string model;
-  fuzz::Messages messages;
-  try {
-    ObjModel* m = glmReadOBJ(path.c_str());
-    messages.restore();
+  if (m) {
+    FUZZ_CHECK(error.line == 0 && error.message[0] == '\0');
     checkModel(m);
     auto bytes = [&model](const void* data, std::size_t size) {
       if (data) model.append(static_cast<const char*>(data), size);
@@ -99,40 +121,25 @@ std::string readAndDescribe(const std::string& path, std::size_t split) {
       bytes(m->materials[i].diffuse, sizeof m->materials[i].diffuse);
     }
     glmFreeModel(m);
-  } catch (const fuzz::Rejected&) {
-    rejected = true;  // a fatal failure, reported and released by the reader
+  } else {
+    text += std::string(error.message) + "\n";
   }
-  std::string text = messages.text();
-  fuzz::checkMessages(text, rejected);
-  return text + (rejected ? "rejected" : model);
+  fuzz::checkMessages(text, !m);
+  return text + (m ? model : "rejected at line " + std::to_string(error.line));
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::string_view input(reinterpret_cast<const char*>(data), size);
-  if (!fuzz::staysInScratch(input)) return 0;
   std::size_t split = input.find(kMarker);
-  std::string_view obj = input.substr(0, split);
-
-  std::string objPath = fuzz::writeScratch("model.obj", data, obj.size());
-  // Without a marker the library is empty, so a model file alone still gets
-  // past its "mtllib" line.
-  std::size_t from = split == std::string_view::npos ? size : split + kMarker.size();
-  std::string mtlPath = fuzz::writeScratch(libraryName(obj).c_str(), data + from, size - from);
-  std::string whole = readAndDescribe(objPath, 0);
+  Files files{input.substr(0, split),
+              split == std::string_view::npos ? "" : input.substr(split + kMarker.size()), 0};
+  std::string whole = readAndDescribe(files, 0, 0, 0);
   // In two halves (as large files are read), meeting 1 to 64 bytes in.
-  std::string halves = readAndDescribe(objPath, 1 + size % 64);
-  FUZZ_CHECK(whole == halves);
-  // The one pass in pieces of 1 to 16 bytes, and the two passes alone.
-  glm_internal::glmSetReadOnePass(true, 1 + size % 16);
-  std::string pieces = readAndDescribe(objPath, 0);
-  glm_internal::glmSetReadOnePass(false);
-  std::string twice = readAndDescribe(objPath, 0);
-  glm_internal::glmSetReadOnePass(true);
-  FUZZ_CHECK(whole == pieces);
-  FUZZ_CHECK(whole == twice);
-  unlink(objPath.c_str());
-  unlink(mtlPath.c_str());
+  FUZZ_CHECK(whole == readAndDescribe(files, 1 + size % 64, 0, 0));
+  // In pieces of 1 to 16 bytes, and through callbacks giving 1 to 7.
+  FUZZ_CHECK(whole == readAndDescribe(files, 0, 1 + size % 16, 0));
+  FUZZ_CHECK(whole == readAndDescribe(files, 0, 0, 1 + size % 7));
   return 0;
 }

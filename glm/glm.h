@@ -204,6 +204,39 @@ void glmFreeModel(ObjModel* model);
  * glmReadMTL). Each triangle records the material in force when its face was read. */
 ObjModel* glmReadOBJ(const char* path);
 
+/* How a read gets its bytes. All zero (or a null pointer): files are opened
+ * by their names, and one read uses two threads as glmReadOBJ does. With
+ * `open` set, the reader opens the OBJ file (for glmReadOBJFrom) and every
+ * material library it names through these callbacks instead, by the path it
+ * would open ("mtllib" names joined to the OBJ path's directory): `open`
+ * returns a handle, or null when the file cannot be opened; `read` fills up
+ * to `size` bytes and returns how many, 0 at the end, -1 on an error;
+ * `close` (may be null) releases the handle. `user` is passed to each. A
+ * source read through callbacks is read once, in order, on the calling
+ * thread. */
+typedef struct GLMreadoptions {
+  void* (*open)(const char* path, void* user);
+  long long (*read)(void* file, void* buffer, unsigned long long size, void* user);
+  void (*close)(void* file, void* user);
+  void* user;
+  unsigned threads; /* the most threads one read may use; 0: as glmReadOBJ, 1: the caller's only */
+} GLMreadoptions;
+
+/* Reads the OBJ file at `path` as glmReadOBJ does (the same model, the same
+ * warnings, given in the same order), through `options` (may be null), but
+ * never ends the program: on a failure it returns null, having released all
+ * it allocated, and fills `error` (may be null) with the message glmReadOBJ
+ * would print, without its newline, and its line. On success `error` holds
+ * line 0 and "". */
+ObjModel* glmReadOBJFrom(const char* path, const GLMreadoptions* options, GLMerror* error);
+
+/* As glmReadOBJFrom, for the `size` bytes at `text` (they stay the caller's
+ * and need no terminator). `path` (null reads as "") names the text in
+ * messages and in the model, and its directory is where material libraries
+ * are looked for, through `options` when they give an `open`. */
+ObjModel* glmReadOBJMemory(const char* text, unsigned long long size, const char* path,
+                           const GLMreadoptions* options, GLMerror* error);
+
 /* Returns a new malloc'd string: `path` up to and including its last "/", or
  * "" when it has none. The caller frees it. */
 char* glmPathDirectory(const char* path);

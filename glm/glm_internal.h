@@ -6,6 +6,7 @@
 
 #include <cstdarg>
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -161,12 +162,16 @@ void glmFreeMaterials(ObjMaterial* materials, unsigned count, unsigned firstOwne
 inline constexpr std::size_t kReadTwoThreadsFrom = std::size_t{8} << 20;
 void glmSetReadChunking(std::size_t fromBytes, std::size_t split);
 
-// Off, glmReadOBJ reads every file with its two passes, a count and then the
-// filling, instead of trying the one pass first (which leaves anything it
-// would have to report to those two). `window` is the size of the pieces
-// the one pass reads a file in (0: 256 KiB), so tests can cut lines
-// anywhere. Default: on, 0.
-void glmSetReadOnePass(bool on, std::size_t window = 0);
+// The size of the pieces glmReadOBJ reads a text in (0: 256 KiB), so tests
+// can cut lines anywhere.
+void glmSetReadWindow(std::size_t bytes);
+
+// The most entries of a kind a model may hold (and one less than the most
+// triangles), so tests can pass the limit on small files. 0: 2^32 - 1.
+void glmSetReadLimit(std::uint64_t entries);
+
+// glmReadMTL for `name`, opened through `options` (null: by its name).
+void glmReadMaterials(ObjModel* model, const char* name, const GLMreadoptions* options);
 
 // The number of the line that holds `at` in the text from `text` on: 1 and
 // one more for each newline before it. It counts past 2^32 lines.

@@ -1,14 +1,13 @@
 // MTL reader and material lookup. Like the OBJ reader, it reads the library
 // into memory once, counts the materials in a first pass and fills them in a
 // second; every statement is one line.
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "glm_internal.h"
@@ -164,35 +163,32 @@ char* glmPathDirectory(const char* path) {
   return directory;
 }
 
-void glmReadMTL(ObjModel* model, const char* name) {
+void glmReadMTL(ObjModel* model, const char* name) { glmReadMaterials(model, name, nullptr); }
+
+void glm_internal::glmReadMaterials(ObjModel* model, const char* name,
+                                    const GLMreadoptions* options) {
   GLM_ASSERT(model);
   GLM_ASSERT(name);
-  glm_internal::OwnedString directory(glmPathDirectory(model->path ? model->path : ""));
-  std::size_t dirLength = std::strlen(directory.get()), nameLength = std::strlen(name);
-  glm_internal::OwnedString filename(
-      static_cast<char*>(glmAlloc(dirLength + nameLength + 1, 1, "glmReadMTL")));
-  std::memcpy(filename.get(), directory.get(), dirLength);
-  std::memcpy(filename.get() + dirLength, name, nameLength + 1);
-  directory.reset();
+  OwnedString directory(glmPathDirectory(model->path ? model->path : ""));
+  std::string filename = std::string(directory.get()) + name;
 
   // A library is a companion of the model, often missing when a model
   // travels: without it the model still reads, in the default material.
   // Only a regular file is read; a FIFO or a device might never end.
+  Source source;
   Text text;
-  struct stat info;
-  if (::stat(filename.get(), &info) == 0 && !S_ISREG(info.st_mode)) {
-    glmSay(stdout, "glmReadMTL() warning: can't open material file \"%s\": not a regular file.\n",
-                filename.get());
+  Source::Opened opened = source.open(filename.c_str(), options, true);
+  int error = errno;
+  if (opened == Source::Opened::done && !readAll(source, text, "glmReadMTL")) {
+    opened = Source::Opened::unreadable;
+    error = EIO;
+  }
+  if (opened != Source::Opened::done) {
+    bool irregular = opened != Source::Opened::unreadable;
+    glmSay(stdout, "glmReadMTL() warning: can't open material file \"%s\": %s.\n",
+           filename.c_str(), irregular ? "not a regular file" : std::strerror(error ? error : ENOENT));
     return;
   }
-  errno = 0;
-  if (loadText(filename.get(), text, "glmReadMTL") != Load::done) {
-    int error = errno;
-    glmSay(stdout, "glmReadMTL() warning: can't open material file \"%s\": %s.\n", filename.get(),
-                std::strerror(error ? error : EIO));
-    return;
-  }
-  filename.reset();
 
   // The library's materials are appended to those the model has, so every
   // material index a group holds stays valid and names the same material.

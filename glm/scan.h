@@ -1,12 +1,11 @@
 // The scanner shared by the OBJ and MTL readers. Internal to the library.
 //
-// A file is read into memory once, whole or in pieces of whole lines, and
-// every pass of a reader walks that copy. A piece ends at a newline, in a
-// block padded with zeros past it; the file's text always ends in "\n\0"
-// one past its last byte. So the inner loops need no bounds checks: a word
-// or a line stops at the piece's last newline at the latest, whitespace
-// skipping stops at a NUL, and the reader takes any position past the
-// piece's end as its end.
+// A text is read into memory, whole or in pieces of whole lines (source.h).
+// A piece ends at a newline, in a block padded past it; a text always ends
+// in "\n\0" one past its last byte. So the inner loops need no bounds
+// checks: a word or a line stops at the piece's last newline at the latest,
+// whitespace skipping stops at a NUL, and the reader takes any position past
+// the piece's end as its end.
 // NUL bytes inside the file are ordinary characters; names cut at them.
 //
 // Every statement is one line: its numbers and names are read from that line
@@ -17,21 +16,13 @@
 #ifndef GLM_SCAN_H
 #define GLM_SCAN_H
 
-#include <cerrno>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <string_view>
-#include <thread>
 
-#include <fcntl.h>
-#include <sched.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <fast_float/fast_float.h>
 
@@ -40,6 +31,7 @@
 #endif
 
 #include "glm_internal.h"
+#include "source.h"
 
 // The readers' scanning tools, shared by the OBJ and MTL readers (and their
 // tests) and kept out of the global namespace.
@@ -50,127 +42,6 @@ using glm_internal::glmAlloc;
 
 // Longest keyword quoted in a message.
 constexpr std::size_t kNameMax = 127;
-
-// A whole file in memory: text[0..size) is the file, text[size] is '\n' and
-// text[size + 1] is '\0'; kPadding bytes after them are zero, so fixed-size
-// reads a little past a position (16 bytes at once for words and line ends,
-// 8 for digit runs) stay inside the block. `end` points at the
-// appended newline.
-constexpr std::size_t kPadding = 128;
-
-struct Text {
-  std::unique_ptr<char, FreeDeleter> data;
-  const char* begin = nullptr;
-  const char* end = nullptr;
-};
-
-enum class Load { done, unreadable, device };
-
-// Asks for huge pages behind the whole 2 MiB units of a large block: filling
-// it then takes one page fault where it took 512. A hint only: a kernel
-// without it refuses.
-inline void preferHugePages(void* block, std::size_t bytes) {
-#ifdef MADV_HUGEPAGE
-  constexpr std::uintptr_t kUnit = std::uintptr_t{1} << 21;
-  std::uintptr_t begin = (reinterpret_cast<std::uintptr_t>(block) + kUnit - 1) & ~(kUnit - 1);
-  std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(block) + bytes) & ~(kUnit - 1);
-  if (block && end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-#else
-  (void)block;
-  (void)bytes;
-#endif
-}
-
-// A UTF-8 byte-order mark in front of the first line is no part of it: its
-// length at the start of a file's first `size` bytes, or 0.
-inline std::size_t byteOrderMark(const char* text, std::size_t size) {
-  return size >= 3 && std::memcmp(text, "\xEF\xBB\xBF", 3) == 0 ? 3 : 0;
-}
-
-inline void skipByteOrderMark(Text& text) {
-  text.begin += byteOrderMark(text.begin, static_cast<std::size_t>(text.end - text.begin));
-}
-
-// The cores this process may run on.
-inline unsigned cores() {
-  static const unsigned count = [] {
-    cpu_set_t set;
-    if (::sched_getaffinity(0, sizeof set, &set) == 0)
-      return static_cast<unsigned>(CPU_COUNT(&set));
-    return std::thread::hardware_concurrency();
-  }();
-  return count;
-}
-
-inline Load readText(int fd, const struct stat& info, Text& text, const char* operation);
-
-// Reads the file at `path` into memory, once: every pass of a reader walks
-// this copy, so a file truncated or rewritten while it is read gives the
-// model of the bytes read, never a fault or passes that disagree. Unreadable
-// when it cannot be opened or read (a directory counts as unreadable); a
-// character or block device is refused, since it may never end (/dev/zero).
-// Memory exhaustion is fatal for `operation`.
-inline Load loadText(const char* path, Text& text, const char* operation) {
-  // Devices are refused before opening: opening some of them waits.
-  struct stat info;
-  auto device = [&info] { return S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode); };
-  if (::stat(path, &info) == 0 && device()) return Load::device;
-  int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return Load::unreadable;
-  struct FdCloser {
-    int fd;
-    ~FdCloser() { ::close(fd); }
-  } closer{fd};
-  if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) return Load::unreadable;
-  if (device()) return Load::device;
-  return readText(fd, info, text, operation);
-}
-
-// The rest of loadText: the file open at `fd`, read from its offset on.
-inline Load readText(int fd, const struct stat& info, Text& text, const char* operation) {
-  auto readSome = [fd](char* into, std::size_t bytes) {
-    ssize_t got;
-    while ((got = ::read(fd, into, bytes)) < 0 && errno == EINTR) {
-    }
-    return got;
-  };
-  // Read to the end, whatever the size said: pipes and files whose size is
-  // unknown or changing. A regular file is asked for a byte more than its
-  // size, so a short read tells its end without another call.
-  std::size_t capacity = info.st_size > 0 ? static_cast<std::size_t>(info.st_size) + 1 : 4096;
-  std::size_t size = 0;
-  std::unique_ptr<char, FreeDeleter> data(
-      static_cast<char*>(glmAlloc(capacity + 2 + kPadding, 1, operation)));
-  for (;;) {
-      if (size == capacity) {
-        // Full: only grow if there is more (the file grew, or its size was
-        // unknown); the usual file fits exactly and must not be copied.
-        char probe;
-        ssize_t more = readSome(&probe, 1);
-        if (more < 0) return Load::unreadable;
-        if (more == 0) break;
-        std::size_t bigger = capacity * 2;
-        char* grown = static_cast<char*>(glmAlloc(bigger + 2 + kPadding, 1, operation));
-        std::memcpy(grown, data.get(), size);
-        grown[size++] = probe;
-        data.reset(grown);
-        capacity = bigger;
-        continue;
-      }
-      ssize_t got = readSome(data.get() + size, capacity - size);
-      if (got < 0) return Load::unreadable;
-      if (got == 0) break;
-      size += static_cast<std::size_t>(got);
-      if (S_ISREG(info.st_mode) && size < capacity) break;
-    }
-  data.get()[size] = '\n';
-  data.get()[size + 1] = '\0';
-  text.begin = data.get();
-  text.end = data.get() + size;
-  text.data = std::move(data);
-  skipByteOrderMark(text);
-  return Load::done;
-}
 
 // Character classes by table: one load instead of several comparisons.
 struct CharClasses {
