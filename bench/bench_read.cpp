@@ -8,6 +8,10 @@
 // Run by hand:
 //   bench_read [--rounds N] FILE.obj...   the given files
 //   bench_read [megabytes]                a generated file (default 60)
+//   bench_read --set [--repeat N] FILE.obj... DIR...
+//                                         every file (and every .obj under
+//                                         DIR) read N times a round in one
+//                                         process, against one per process
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -88,7 +92,8 @@ std::vector<Peer> peers() {
   // First on one thread: the peers are compared with that. Then as it
   // reads by default, on two threads for large files.
   auto glm = [](const std::string& path) -> std::size_t {
-    ObjModel* m = glmReadOBJ(path.c_str());
+    ObjModel* m = glmReadOBJFrom(path.c_str(), nullptr, nullptr);
+    if (!m) return std::size_t{0};
     std::size_t triangles = m->trianglecount;
     glmFreeModel(m);
     return triangles;
@@ -132,8 +137,9 @@ double median(std::vector<double> values) {
   return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
-// Peak resident megabytes of one read in a child process of its own.
-double peakMegabytes(const Peer& peer, const std::string& path) {
+// Peak resident megabytes of one read in a child process of its own, and
+// the processor time it took there (a read in a fresh process).
+double peakMegabytes(const Peer& peer, const std::string& path, double* cpu = nullptr) {
   std::fflush(stdout);
   pid_t pid = fork();
   if (pid == 0) {
@@ -143,7 +149,47 @@ double peakMegabytes(const Peer& peer, const std::string& path) {
   int status = 0;
   struct rusage usage {};
   wait4(pid, &status, 0, &usage);
+  if (cpu)
+    *cpu = usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
   return usage.ru_maxrss / 1024.0;
+}
+
+// Many files in one process, as an asset pipeline or a viewer reads them:
+// each round every reader reads every file `repeat` times in a row of its
+// own, the readers in a rotating order. Prints each reader's processor time
+// per round and the median per-round ratios against glmReadOBJ on one
+// thread, and the same for one read per process (each file read once in a
+// fresh child).
+void benchmarkSet(const std::vector<std::string>& files, int rounds, int repeat) {
+  std::vector<Peer> list = peers();
+  list.erase(list.begin() + 1);  // files this size read on one thread anyway
+  std::vector<double> fresh(list.size());
+  for (std::size_t k = 0; k < list.size(); k++)
+    for (const std::string& path : files) {
+      double cpu = 0;
+      peakMegabytes(list[k], path, &cpu);
+      fresh[k] += cpu;
+    }
+  std::vector<std::vector<double>> seconds(list.size());
+  for (int round = 0; round < rounds; round++)
+    for (std::size_t k = 0; k < list.size(); k++) {
+      std::size_t which = (k + round) % list.size();
+      double before = cpuSeconds();
+      for (const std::string& path : files)
+        for (int i = 0; i < repeat; i++) list[which].read(path);
+      seconds[which].push_back(cpuSeconds() - before);
+    }
+  std::printf("%zu files, each read %d times a round, %d rounds, all in one process\n",
+              files.size(), repeat, rounds);
+  for (std::size_t k = 0; k < list.size(); k++) {
+    std::vector<double> ratios;
+    for (int round = 0; round < rounds; round++) ratios.push_back(seconds[k][round] / seconds[0][round]);
+    std::printf("%-14s cpu ms/round %9.2f  glmReadOBJ is %.2fx its speed in one process; "
+                "one read per process: cpu ms %8.2f, glmReadOBJ %.2fx\n",
+                list[k].name, 1e3 * median(seconds[k]), median(ratios), 1e3 * fresh[k],
+                fresh[k] / fresh[0]);
+  }
 }
 
 void benchmark(const std::vector<std::string>& files, int rounds) {
@@ -204,11 +250,23 @@ void benchmark(const std::vector<std::string>& files, int rounds) {
 
 int main(int argc, char** argv) {
   int rounds = 9;
+  // Warnings would be printed once per read.
+  glmSetMessageHandler([](const char*, bool, void*) {}, nullptr);
   std::vector<std::string> files;
   double megabytes = 60.0;
+  bool set = false;
+  int repeat = 1;
   for (int i = 1; i < argc; i++) {
     if (std::strcmp(argv[i], "--rounds") == 0 && i + 1 < argc) {
       rounds = std::max(1, std::atoi(argv[++i]));
+    } else if (std::strcmp(argv[i], "--set") == 0) {
+      set = true;
+    } else if (std::strcmp(argv[i], "--repeat") == 0 && i + 1 < argc) {
+      repeat = std::max(1, std::atoi(argv[++i]));
+    } else if (fs::is_directory(argv[i])) {
+      for (const auto& entry : fs::recursive_directory_iterator(argv[i]))
+        if (entry.is_regular_file() && entry.path().extension() == ".obj")
+          files.push_back(entry.path().string());
     } else if (fs::exists(argv[i])) {
       files.push_back(argv[i]);
     } else {
@@ -223,7 +281,12 @@ int main(int argc, char** argv) {
     generate(dir, megabytes);
     files.push_back(dir + "/bench.obj");
   }
-  benchmark(files, rounds);
+  if (set) {
+    std::sort(files.begin(), files.end());
+    benchmarkSet(files, rounds, repeat);
+  } else {
+    benchmark(files, rounds);
+  }
   if (!dir.empty()) fs::remove_all(dir);
   return 0;
 }

@@ -98,13 +98,27 @@ bool readAll(const Source& source, Text& text, const char* operation) {
 
 namespace {
 std::atomic<std::size_t> windowBytes{std::size_t{1} << 18};
-}
+// The thread's last window, kept for its next read: a program that reads
+// many small files would otherwise clear a fresh one for each.
+thread_local Owned<char> spareWindow;
+thread_local std::size_t spareBytes = 0;
+}  // namespace
 
 void setWindowBytes(std::size_t bytes) { windowBytes = bytes ? bytes : std::size_t{1} << 18; }
 
 LineStream::LineStream(const Source& source, std::uint64_t from, std::uint64_t to, bool first)
     : source_(source), offset_(from), to_(to), first_(first) {
-  grow(windowBytes);
+  if (spareWindow && spareBytes == windowBytes) {
+    window_ = std::move(spareWindow);
+    capacity_ = spareBytes;
+  } else {
+    grow(windowBytes);
+  }
+}
+
+LineStream::~LineStream() {
+  spareWindow = std::move(window_);
+  spareBytes = capacity_;
 }
 
 void LineStream::grow(std::size_t capacity) {

