@@ -25,11 +25,13 @@
  *   that stay on in every build and quote the failed expression.
  * - A model is used by one thread at a time. glmReadOBJ reads a file of 8 MiB
  *   or more on two threads where there are two processor cores, and returns
- *   once both are done. The library's global state is the failure handler
- *   (install it before other threads use the library) and the reader's: the
- *   number of cores, counted once, and the size from which it reads on two
- *   threads (fixed; an internal hook lets the tests change it). Different
- *   models may be used on different threads at once.
+ *   once both are done. The library's global state is the failure and the
+ *   message handler (install them before other threads use the library) and
+ *   the reader's: the number of cores, counted once, and the size from which
+ *   it reads on two threads (fixed; an internal hook lets the tests change
+ *   it). Each thread keeps its last read's working memory (up to 64 MiB) for
+ *   its next read, released when the thread ends. Different models may be
+ *   read and used on different threads at once.
  * - The header serves C and C++ alike: C types, C linkage, bool from
  *   <stdbool.h>.
  */
@@ -188,20 +190,28 @@ void glmFreeModel(ObjModel* model);
 /* ------------------------------------------------------------------------ */
 
 /* Reads the OBJ file at `path` into a new model that the caller releases
- * with glmFreeModel; never returns null. Every byte of the file is read once
- * and parsed from that copy (a file that must be read again is copied whole,
- * and every pass reads that copy), so a file changed or cut short while it
- * is read gives the model of the text read; numbers read the same in every
- * locale. Every statement is one
- * line: its numbers and names are read from that line only (a number missing
- * from a "v", "vn" or "vt" line reads as 0), keywords are whole words, names
- * are kept whole, and a leading UTF-8 byte-order mark is skipped. Negative
- * face indices are resolved against the entries read before the face. Each
- * "mtllib" line appends its library's materials (glmReadMTL); the model's
- * mtllib names the first, and a line that names none is skipped. A file that cannot be opened or is
- * a device, a keyword starting with "v" other than v, vn and vt, a face index that is missing, 0 or
- * out of range is a fatal failure; a material library that cannot be read is only a warning (see
- * glmReadMTL). Each triangle records the material in force when its face was read. */
+ * with glmFreeModel; never returns null: a failure is printed (or handed to
+ * the message handler) and ends the program (see glmSetFailureHandler;
+ * glmReadOBJFrom hands it back instead). Every byte of the file is read
+ * once, in pieces of whole lines, so a file changed or cut short while it is
+ * read gives the model of the text read; numbers read the same in every
+ * locale. Every statement is one line: its numbers and names are read from
+ * that line only (a number missing from a "v", "vn" or "vt" line reads as
+ * 0), keywords are whole words, names are kept whole, and a leading UTF-8
+ * byte-order mark is skipped. Negative face indices are resolved against the
+ * entries read before the face; a positive one may name an entry read later.
+ * Each "mtllib" line appends its library's materials (glmReadMTL); the
+ * model's mtllib names the first, and a line that names none is skipped. A
+ * file that cannot be opened or is a device, a keyword starting with "v"
+ * other than v, vn and vt, a face index that is missing, 0 or out of range,
+ * and a count past 2^32 - 1 are fatal failures; a material library that
+ * cannot be read is only a warning (see glmReadMTL). Messages come in the
+ * order of a reader that first counts the file and then fills the model:
+ * library warnings and an unknown keyword, then a file too large, then
+ * unknown materials and index failures, in file order. Each triangle records
+ * the material in force when its face was read. A regular file of 8 MiB or
+ * more is read in two halves at once where there are two processor cores;
+ * a thread that reads again reuses its last read's working memory. */
 ObjModel* glmReadOBJ(const char* path);
 
 /* How a read gets its bytes. All zero (or a null pointer): files are opened
