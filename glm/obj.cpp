@@ -19,6 +19,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -40,59 +41,16 @@ struct ModelDeleter {
   void operator()(ObjModel* model) const { glmFreeModel(model); }
 };
 
-// Lookup by name in constant time, so files with very many groups or
-// materials are not read in quadratic time. A slot's `key` is the name its
-// group or material owns; null marks a free slot.
-template <typename Slot>
-struct NameTable {
-  std::unique_ptr<Slot, FreeDeleter> slots;
-  std::size_t mask = 0;
-  std::size_t used = 0;
-
-  struct Hasher {
-    std::size_t hash(std::string_view name) const {
-      std::uint64_t h = 1469598103934665603ull;  // FNV-1a
-      for (char c : name) h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ull;
-      return static_cast<std::size_t>(h);
-    }
-    bool equal(const Slot& slot, std::string_view name) const { return name == slot.key; }
-  };
-
-  // The slot holding `name`, or the free slot where it belongs; null while
-  // the table is empty.
-  Slot* find(std::string_view name) const {
-    return slots ? glm_internal::hashLookup(slots.get(), mask + 1, Hasher{}, name, Slot{})
-                 : nullptr;
-  }
-
-  // As find, making room for one more name first.
-  Slot* place(std::string_view name) {
-    if ((used + 1) * 2 > mask + 1) {
-      std::size_t size = slots ? (mask + 1) * 2 : 16;
-      std::unique_ptr<Slot, FreeDeleter> old(std::move(slots));
-      std::size_t oldSize = old ? mask + 1 : 0;
-      slots.reset(static_cast<Slot*>(glmAlloc(size, sizeof(Slot), "glmReadOBJ")));
-      mask = size - 1;
-      for (std::size_t i = 0; i < oldSize; i++)
-        if (old.get()[i].key) *find(old.get()[i].key) = old.get()[i];
-    }
-    return find(name);
-  }
+// A type of this file's own, so the maps keyed by name are instantiated
+// here and not exported with the library.
+struct NameHash {
+  std::size_t operator()(std::string_view name) const { return std::hash<std::string_view>{}(name); }
 };
 
-// A group, and the room of its list of triangles: what the count gave it,
-// which the filling must respect, or what has been allocated.
+// A group, and the room its list of triangles has.
 struct GroupSlot {
-  const char* key;
   ObjGroup* group;
   std::size_t capacity;
-  bool operator==(const GroupSlot&) const = default;
-};
-
-struct MaterialSlot {
-  const char* key;
-  unsigned index;
-  bool operator==(const MaterialSlot&) const = default;
 };
 
 // The corner forms a face can take, decided by its first corner.
@@ -142,27 +100,8 @@ template <Form form>
 [[gnu::always_inline]] inline Form firstCorner(const char* word, const char* limit, Corner& c) {
   const char* p = word;
   bool normalForm = false;
-#ifdef __SSE2__
-  if (limit - word < 32) {
-    // The usual word at once: a slash followed by a slash, within the word
-    // and before a NUL, where its C string ends.
-    auto is = [word](char ch) {
-      auto half = [ch](const char* at) {
-        __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
-        return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(ch))));
-      };
-      return half(word) | half(word + 16) << 16;
-    };
-    std::uint32_t slash = is('/'), nul = is('\0');
-    std::uint32_t within = (std::uint32_t{1} << (limit - word)) - 1;
-    std::uint32_t beforeNul = (nul & within) ? ((nul & within) & -(nul & within)) - 1 : within;
-    normalForm = (slash & (slash >> 1) & beforeNul) != 0;
-  } else
-#endif
-  {
-    for (const char* q = word; q + 1 < limit && *q && !normalForm; q++)
-      normalForm = q[0] == '/' && q[1] == '/';
-  }
+  for (const char* q = word; q + 1 < limit && *q && !normalForm; q++)
+    normalForm = q[0] == '/' && q[1] == '/';
   if (normalForm) {
     if (scanIntIn(p, limit, c.v, &c.vAt) && scanLiteral(p, '/') && scanLiteral(p, '/'))
       scanIntIn(p, limit, c.n, &c.nAt);
@@ -475,23 +414,24 @@ struct Reader {
   ObjModel* model;
   const char* path;
   const GLMreadoptions* options;
-  NameTable<GroupSlot> groups;
-  NameTable<MaterialSlot> materials;
+  // By name in constant time, so files with very many groups or materials
+  // are not read in quadratic time; the keys are the names the groups and
+  // materials own.
+  std::unordered_map<std::string_view, GroupSlot, NameHash> groups;
+  std::unordered_map<std::string_view, unsigned, NameHash> materials;
 
   // The group named `name`, created at the head of the model's group list
   // (as glmEnsureGroup does) when there is none.
   GroupSlot* ensureGroup(std::string_view name) {
-    GroupSlot* slot = groups.place(name);
-    if (slot->group) return slot;
+    auto found = groups.find(name);
+    if (found != groups.end()) return &found->second;
     OwnedString copy(copyText(name, "glmReadOBJ"));
     ObjGroup* group = static_cast<ObjGroup*>(glmAlloc(1, sizeof(ObjGroup), "glmReadOBJ"));
     group->name = copy.release();
     group->next = model->groups;
     model->groups = group;
     model->groupcount++;
-    *slot = {group->name, group, 0};
-    groups.used++;
-    return slot;
+    return &groups.try_emplace({group->name, name.size()}, GroupSlot{group, 0}).first->second;
   }
 
   // Every library's materials are kept; the model names the first. A line
@@ -505,21 +445,14 @@ struct Reader {
   // Makes the model's materials known to "usemtl", which takes the first
   // material of a name.
   void indexMaterials() {
-    for (unsigned i = 0; i < model->materialcount; i++) {
-      const char* name = model->materials[i].name;
-      if (!name) continue;
-      MaterialSlot* slot = materials.place(name);
-      if (!slot->key) {
-        *slot = {name, i};
-        materials.used++;
-      }
-    }
+    for (unsigned i = 0; i < model->materialcount; i++)
+      if (const char* name = model->materials[i].name) materials.try_emplace(name, i);
   }
 
   // The material a "usemtl" name selects; 0, told, for an unknown name.
   unsigned findMaterial(std::string_view name) const {
-    const MaterialSlot* slot = materials.find(name);
-    if (slot && slot->key) return slot->index;
+    auto found = materials.find(name);
+    if (found != materials.end()) return found->second;
     glmSay(stdout, "glmFindMaterial():  can't find material \"%.*s\".\n",
            static_cast<int>(name.size()), name.data());
     return 0;

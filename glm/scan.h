@@ -23,7 +23,6 @@
 #include <cstring>
 #include <string_view>
 
-
 #include <fast_float/fast_float.h>
 
 #ifdef __SSE2__
@@ -37,7 +36,6 @@
 // tests) and kept out of the global namespace.
 namespace glm_scan {
 
-using glm_internal::FreeDeleter;
 using glm_internal::glmAlloc;
 
 // Longest keyword quoted in a message.
@@ -144,14 +142,6 @@ inline const char* wordEnd(const char* p) {
 #endif
   while (!isSpace(*p)) ++p;
   return p;
-}
-
-// Copies at most kNameMax bytes of [begin, end) into name as a C string.
-inline void copyName(const char* begin, const char* end, char (&name)[kNameMax + 1]) {
-  std::size_t length = static_cast<std::size_t>(end - begin);
-  if (length > kNameMax) length = kNameMax;
-  std::memcpy(name, begin, length);
-  name[length] = '\0';
 }
 
 // The rest of the line from p (at most at its newline), without the line
