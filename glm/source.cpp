@@ -88,6 +88,7 @@ bool readAll(const Source& source, Text& text, const char* operation) {
     if (got < 0) return false;
     if (got == 0) break;
     size += static_cast<std::size_t>(got);
+    if (source.seekable() && size < capacity) break;
   }
   data.get()[size] = '\n';
   text.begin = data.get() + byteOrderMark(data.get(), size);
