@@ -219,7 +219,8 @@ ObjModel* glmReadOBJ(const char* path);
  * `open` set, the reader opens the OBJ file (for glmReadOBJFrom) and every
  * material library it names through these callbacks instead, by the path it
  * would open ("mtllib" names joined to the OBJ path's directory): `open`
- * returns a handle, or null when the file cannot be opened; `read` fills up
+ * returns a handle, or null when the file cannot be opened (errno, when it
+ * sets one, is the reason a warning gives); `read` (required) fills up
  * to `size` bytes and returns how many, 0 at the end, -1 on an error;
  * `close` (may be null) releases the handle. `user` is passed to each. A
  * source read through callbacks is read once, in order, on the calling

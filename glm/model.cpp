@@ -97,7 +97,7 @@ Catching::~Catching() {
 void glmHandBack(const Failure* failure, GLMerror* error) {
   if (!error) return;
   error->line = failure ? failure->line : 0;
-  std::string_view text = failure ? std::string_view(failure->message) : std::string_view();
+  std::string_view text = failure ? std::string_view(failure->message) : std::string_view("");
   if (!text.empty() && text.back() == '\n') text.remove_suffix(1);
   std::size_t length = std::min(text.size(), sizeof error->message - 1);
   std::memcpy(error->message, text.data(), length);

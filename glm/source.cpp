@@ -23,6 +23,7 @@ Source::~Source() {
 
 Source::Opened Source::open(const char* path, const GLMreadoptions* options, bool regularOnly) {
   if (options && options->open) {
+    GLM_ASSERT(options->read);
     errno = 0;
     file_ = options->open(path, options->user);
     if (!file_) return Opened::unreadable;
