@@ -335,8 +335,12 @@ void glmWriteOBJ(ObjModel* model, const char* filename, unsigned mode) {
 
   if (library && !finishOutput(mtl)) writeFailed("glmWriteMTL", mtl, obj);
   if (!finishOutput(obj)) writeFailed("glmWriteOBJ", obj, mtl);
-  // Both files are whole: the library goes first, so a model file in place
-  // always finds its library.
+  // Both files are whole. One written into the file itself needs its room
+  // there before either changes, or a full disk would leave a new library
+  // beside the old model.
+  if (library && !reserveOutput(mtl)) writeFailed("glmWriteMTL", mtl, obj);
+  if (!reserveOutput(obj)) writeFailed("glmWriteOBJ", obj, mtl);
+  // The library goes first, so a model file in place always finds its library.
   if (library && !commitOutput(mtl)) writeFailed("glmWriteMTL", mtl, obj);
   if (!commitOutput(obj)) writeFailed("glmWriteOBJ", obj, mtl);
 }
