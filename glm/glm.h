@@ -353,10 +353,12 @@ void glmMergeVertices(ObjModel* model, float epsilon);
  * of its indices of that kind are non-zero, a facet normal when facetnormidx
  * is. Numbers are "%f" text where that reads back as the same float, else the
  * shortest text that does. Groups are written in the order they were made,
- * the reader's own "default" (the first made) without a "g" line, and a name
- * that starts with a blank (as the reader gives names) directly after the
- * "g", so that reading the file gives the same groups and writing it again
- * the same text. With DRAW_MATERIAL a "usemtl" line follows each "g" line
+ * the reader's own "default" (the first made) without a "g" line. A name
+ * that is empty or starts with a blank (space, tab, VT, FF or CR, as the
+ * reader's names do) follows the "g" directly, any other after one blank, and
+ * one that ends in a carriage return is closed by a NUL byte, so that reading
+ * the file gives every group the reader can make back under its own name and
+ * writing it again the same text. With DRAW_MATERIAL a "usemtl" line follows each "g" line
  * and comes wherever a triangle's material changes (and after a group's
  * faces where the group's own material is another). With DRAW_MATERIAL and an mtllib it also writes
  * the MTL library beside it; a library name that is absolute or has a ".."
