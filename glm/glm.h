@@ -388,6 +388,14 @@ void glmWriteOBJ(ObjModel* model, const char* filename, unsigned mode);
  * failure are fatal. Asserts "model". */
 void glmWriteMTL(ObjModel* model, const char* modelpath, const char* mtllibname);
 
+/* glmWriteOBJ and glmWriteMTL that never end the program: true once the
+ * files are in place; on a failure false, both targets as they were, no
+ * temporary left, and `error` (may be null) holding the message the other
+ * would print, without its newline (line 0). The mode warnings are given as
+ * glmWriteOBJ gives them; a broken model is still an assertion. */
+bool glmWriteOBJTo(ObjModel* model, const char* filename, unsigned mode, GLMerror* error);
+bool glmWriteMTLTo(ObjModel* model, const char* modelpath, const char* mtllibname, GLMerror* error);
+
 /* ------------------------------------------------------------------------ */
 /* Images                                                                   */
 /* ------------------------------------------------------------------------ */
@@ -405,6 +413,13 @@ void glmWriteMTL(ObjModel* model, const char* modelpath, const char* mtllibname)
  * pixels follow the one whitespace byte (or CR LF) after maxval. */
 unsigned char* glmLoadPPM(const char* filename, int* width, int* height);
 
+/* glmLoadPPM that prints nothing: the pixels (the caller frees them) or null
+ * with `error` (may be null) holding the line glmLoadPPM would print, without
+ * its newline. An image of more than `maxpixels` pixels (0: no limit but
+ * glmLoadPPM's) is refused from its header, before any pixel is read. */
+unsigned char* glmLoadPPMFrom(const char* filename, int* width, int* height,
+                              unsigned long long maxpixels, GLMerror* error);
+
 /* Writes `pixels` (width x height x 3 bytes of RGB, top row first) as a raw
  * PPM file with maxval 255, the form glmLoadPPM reads back. The file is put
  * in place as glmWriteOBJ puts its files: a failure leaves an existing file
@@ -412,6 +427,12 @@ unsigned char* glmLoadPPM(const char* filename, int* width, int* height);
  * ..." with the system's reason on standard error. Asserts "filename",
  * "pixels" and a width and height above 0. */
 void glmWritePPM(const char* filename, const unsigned char* pixels, int width, int height);
+
+/* glmWritePPM that never ends the program: true once the file is in place,
+ * else false with an existing file as it was and `error` (may be null)
+ * holding glmWritePPM's message without its newline. Asserts as glmWritePPM. */
+bool glmWritePPMTo(const char* filename, const unsigned char* pixels, int width, int height,
+                   GLMerror* error);
 
 #ifdef __cplusplus
 }

@@ -367,3 +367,12 @@ void glmWriteMTL(ObjModel* model, const char* modelpath, const char* mtllibname)
   writeMaterials(mtl, model);
   if (!finishOutput(mtl) || !commitOutput(mtl)) writeFailed("glmWriteMTL", mtl, none);
 }
+
+bool glmWriteOBJTo(ObjModel* model, const char* filename, unsigned mode, GLMerror* error) {
+  return glm_internal::handingBack(error, [&] { glmWriteOBJ(model, filename, mode); });
+}
+
+bool glmWriteMTLTo(ObjModel* model, const char* modelpath, const char* mtllibname,
+                   GLMerror* error) {
+  return glm_internal::handingBack(error, [&] { glmWriteMTL(model, modelpath, mtllibname); });
+}

@@ -527,6 +527,27 @@ TEST_F(Writer, LibraryThatCannotBeCreatedLeavesTheModelFileAsItWas) {
   EXPECT_EQ(files(), std::vector<std::string>{"square.obj"});
 }
 
+// The variants that hand the failure back end nothing and print nothing;
+// the files are as the fatal ones leave them.
+TEST_F(Writer, HandedBackFailureLeavesTheFilesAndTheProgramRunning) {
+  std::ofstream(obj()) << "previous model";
+  free(model->mtllib);
+  model->mtllib = strdup("missing/square.mtl");
+  GLMerror error{};
+  ::testing::internal::CaptureStderr();
+  EXPECT_FALSE(glmWriteOBJTo(model, obj().c_str(), DRAW_MATERIAL, &error));
+  EXPECT_FALSE(glmWriteMTLTo(model, obj().c_str(), "../x.mtl", nullptr));
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+  EXPECT_EQ(std::string(error.message), "glmWriteMTL() failed: can't open file \"" + dir +
+                                            "/missing/square.mtl\": " + std::strerror(ENOENT) +
+                                            ".");
+  EXPECT_EQ(fileContents(obj()), "previous model");
+  EXPECT_EQ(files(), std::vector<std::string>{"square.obj"});
+  EXPECT_TRUE(glmWriteOBJTo(model, obj().c_str(), DRAW_NONE, &error));
+  EXPECT_EQ(std::string(error.message), "");
+  EXPECT_EQ(fileContents(obj()).rfind(kObjHeader, 0), 0u);
+}
+
 TEST_F(Writer, WriteFailureOnADeviceIsFatalNotSilent) {
   // /dev/full is not a regular file, so it is written in place: every write
   // fails with ENOSPC, which must surface at the latest when it is closed.
