@@ -227,6 +227,25 @@ void glmReadMTL(ObjModel* model, const char* name);
 unsigned glmFindMaterial(ObjModel* model, const char* name);
 
 /* ------------------------------------------------------------------------ */
+/* Material maps                                                            */
+/* ------------------------------------------------------------------------ */
+
+/* Finds the image file that `map` (a map name of one of the model's
+ * materials, such as diffusemap) means. Names are relative to the directory
+ * of the model's material library (that of model->path followed by that of
+ * model->mtllib); an absolute one stands as it is. Tried in order: the name
+ * as written; with every "\" read as "/"; its file name in any letter case
+ * in its directory; and, since exporters write absolute Windows paths, its
+ * file name in any letter case in the library's directory. Only a regular
+ * file that can be read is taken. Returns a new malloc'd path that the
+ * caller frees; else null, with `error` (may be null) holding the reason for
+ * the first candidate that exists but could not be taken ("a directory",
+ * "a FIFO", "a device", "not a regular file", or the system's text, such as
+ * for a loop of links or a file that cannot be read), or the system's text
+ * for a missing file. Prints nothing. Asserts "model" and "map". */
+char* glmFindMap(const ObjModel* model, const char* map, GLMerror* error);
+
+/* ------------------------------------------------------------------------ */
 /* Drawing (OpenGL 1.1 immediate mode; call with a current GL context)      */
 /* ------------------------------------------------------------------------ */
 
