@@ -289,8 +289,10 @@ void glmComputeFaceNormals(ObjModel* model);
  * share one averaged normal, the others keep a copy of their facet normal.
  * Every corner of every triangle gets a valid normalidx, also when a triangle
  * names one vertex at several corners. A vertex no triangle uses is reported
- * on standard error. Asserts "model", "model->facetnorms" and that every
- * vertexidx and facetnormidx is in range. */
+ * on standard error. A model of more than 1,431,655,764 triangles, whose
+ * corners could need more normals than an index holds, is a fatal failure
+ * ("too large") that changes nothing. Asserts "model", "model->facetnorms"
+ * and that every vertexidx and facetnormidx is in range. */
 void glmVertexNormals(ObjModel* model, float angle);
 
 /* ------------------------------------------------------------------------ */

@@ -168,6 +168,13 @@ void glmSetReadChunking(std::size_t fromBytes, std::size_t split);
 // anywhere. Default: on, 0.
 void glmSetReadOnePass(bool on, std::size_t window = 0);
 
+// glmVertexNormals refuses as too large a model whose corners, one normal
+// each at most, could number more than `most`: normal 1..count must fit an
+// unsigned index. Tests lower it to try that on small models. Default:
+// kMostNormals.
+inline constexpr std::size_t kMostNormals = 0xFFFFFFFEu;
+void glmSetNormalsBound(std::size_t most);
+
 // The number of the line that holds `at` in the text from `text` on: 1 and
 // one more for each newline before it. It counts past 2^32 lines.
 unsigned long long glmLineAt(const char* text, const char* at);
