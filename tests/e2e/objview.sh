@@ -270,14 +270,7 @@ pass "a missing image is one warning, and its material is drawn untextured"
 # costs about 30 MB a decode and upload. Each map that cannot be shown is one
 # warning with its reason: a FIFO, a short PPM.
 mkdir -p "$E2E_WORK/alias/m"
-python3 - "$E2E_WORK/alias/m/a.png" <<'PY'
-import struct, sys, zlib
-w = h = 2048
-chunk = lambda kind, data: struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
-rows = zlib.compress((b"\0" + b"\x80\x40\x20" * w) * h, 9)
-open(sys.argv[1], "wb").write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", w, h, 8, 2, 0, 0, 0)) +
-                              chunk(b"IDAT", rows) + chunk(b"IEND", b""))
-PY
+convert -size 2048x2048 xc:orange "$E2E_WORK/alias/m/a.png"
 mkfifo "$E2E_WORK/alias/m/fifo.png"
 printf 'P6\n4 4 255\nabc' >"$E2E_WORK/alias/m/short.ppm"
 aliases() {  # aliases NAME SPELLING...: a model of one quad per spelling
@@ -295,11 +288,14 @@ aliases one a.png
 aliases eight a.png ./a.png .//a.png A.PNG ../m/a.png 'm\..\a.png' "$E2E_WORK/alias/m/a.png" 'C:\Tex\A.png'
 aliases bad fifo.png short.ppm
 for name in one eight; do
-  /usr/bin/time -f %M -o "$E2E_WORK/alias/$name.kb" "$E2E_BIN" "$E2E_WORK/alias/m/$name.obj" --mode texture \
-    --screenshot "$E2E_WORK/alias/$name.ppm" --size 64x64 >"$E2E_WORK/alias/$name.err" 2>&1 || fail "objview $name.obj"
+  python3 -c 'import resource, subprocess, sys
+subprocess.run(sys.argv[2:], check=True, stderr=open(sys.argv[1], "w"))
+print(resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss)' "$E2E_WORK/alias/$name.err" "$E2E_BIN" \
+    "$E2E_WORK/alias/m/$name.obj" --mode texture --screenshot "$E2E_WORK/alias/$name.ppm" --size 64x64 \
+    >"$E2E_WORK/alias/$name.kb" || fail "objview $name.obj"
   ! grep -q warning "$E2E_WORK/alias/$name.err" || fail "$name.obj: $(cat "$E2E_WORK/alias/$name.err")"
 done
-one=$(tail -n 1 "$E2E_WORK/alias/one.kb") eight=$(tail -n 1 "$E2E_WORK/alias/eight.kb")
+one=$(<"$E2E_WORK/alias/one.kb") eight=$(<"$E2E_WORK/alias/eight.kb")
 ((eight < one + 20000)) || fail "eight spellings of one image took $eight KB, one $one KB"
 "$E2E_BIN" "$E2E_WORK/alias/m/bad.obj" --mode texture --screenshot "$E2E_WORK/alias/bad.ppm" --size 64x64 \
   >"$E2E_WORK/alias/bad.err" 2>&1 || fail "objview bad.obj"
