@@ -271,6 +271,25 @@ void glmReadMTL(ObjModel* model, const char* name);
 unsigned glmFindMaterial(ObjModel* model, const char* name);
 
 /* ------------------------------------------------------------------------ */
+/* Material maps                                                            */
+/* ------------------------------------------------------------------------ */
+
+/* Finds the image file that `map` (a map name of one of the model's
+ * materials, such as diffusemap) means. Names are relative to the directory
+ * of the model's material library (that of model->path followed by that of
+ * model->mtllib); an absolute one stands as it is. Tried in order: the name
+ * as written; with every "\" read as "/"; its file name in any letter case
+ * in its directory; and, since exporters write absolute Windows paths, its
+ * file name in any letter case in the library's directory. Only a regular
+ * file that can be read is taken. Returns a new malloc'd path that the
+ * caller frees; else null, with `error` (may be null) holding the reason for
+ * the first candidate that exists but could not be taken ("a directory",
+ * "a FIFO", "a device", "not a regular file", or the system's text, such as
+ * for a loop of links or a file that cannot be read), or the system's text
+ * for a missing file. Prints nothing. Asserts "model" and "map". */
+char* glmFindMap(const ObjModel* model, const char* map, GLMerror* error);
+
+/* ------------------------------------------------------------------------ */
 /* Drawing (OpenGL 1.1 immediate mode; call with a current GL context)      */
 /* ------------------------------------------------------------------------ */
 
@@ -314,8 +333,10 @@ void glmComputeFaceNormals(ObjModel* model);
  * share one averaged normal, the others keep a copy of their facet normal.
  * Every corner of every triangle gets a valid normalidx, also when a triangle
  * names one vertex at several corners. A vertex no triangle uses is reported
- * on standard error. Asserts "model", "model->facetnorms" and that every
- * vertexidx and facetnormidx is in range. */
+ * on standard error. A model of more than 1,431,655,764 triangles, whose
+ * corners could need more normals than an index holds, is a fatal failure
+ * ("too large") that changes nothing. Asserts "model", "model->facetnorms"
+ * and that every vertexidx and facetnormidx is in range. */
 void glmVertexNormals(ObjModel* model, float angle);
 
 /* ------------------------------------------------------------------------ */
@@ -397,10 +418,12 @@ void glmMergeVertices(ObjModel* model, float epsilon);
  * of its indices of that kind are non-zero, a facet normal when facetnormidx
  * is. Numbers are "%f" text where that reads back as the same float, else the
  * shortest text that does. Groups are written in the order they were made,
- * the reader's own "default" (the first made) without a "g" line, and a name
- * that starts with a blank (as the reader gives names) directly after the
- * "g", so that reading the file gives the same groups and writing it again
- * the same text. With DRAW_MATERIAL a "usemtl" line follows each "g" line
+ * the reader's own "default" (the first made) without a "g" line. A name
+ * that is empty or starts with a blank (space, tab, VT, FF or CR, as the
+ * reader's names do) follows the "g" directly, any other after one blank, and
+ * one that ends in a carriage return is closed by a NUL byte, so that reading
+ * the file gives every group the reader can make back under its own name and
+ * writing it again the same text. With DRAW_MATERIAL a "usemtl" line follows each "g" line
  * and comes wherever a triangle's material changes (and after a group's
  * faces where the group's own material is another). With DRAW_MATERIAL and an mtllib it also writes
  * the MTL library beside it; a library name that is absolute or has a ".."
@@ -430,6 +453,14 @@ void glmWriteOBJ(ObjModel* model, const char* filename, unsigned mode);
  * failure are fatal. Asserts "model". */
 void glmWriteMTL(ObjModel* model, const char* modelpath, const char* mtllibname);
 
+/* glmWriteOBJ and glmWriteMTL that never end the program: true once the
+ * files are in place; on a failure false, both targets as they were, no
+ * temporary left, and `error` (may be null) holding the message the other
+ * would print, without its newline (line 0). The mode warnings are given as
+ * glmWriteOBJ gives them; a broken model is still an assertion. */
+bool glmWriteOBJTo(ObjModel* model, const char* filename, unsigned mode, GLMerror* error);
+bool glmWriteMTLTo(ObjModel* model, const char* modelpath, const char* mtllibname, GLMerror* error);
+
 /* ------------------------------------------------------------------------ */
 /* Images                                                                   */
 /* ------------------------------------------------------------------------ */
@@ -447,6 +478,13 @@ void glmWriteMTL(ObjModel* model, const char* modelpath, const char* mtllibname)
  * pixels follow the one whitespace byte (or CR LF) after maxval. */
 unsigned char* glmLoadPPM(const char* filename, int* width, int* height);
 
+/* glmLoadPPM that prints nothing: the pixels (the caller frees them) or null
+ * with `error` (may be null) holding the line glmLoadPPM would print, without
+ * its newline. An image of more than `maxpixels` pixels (0: no limit but
+ * glmLoadPPM's) is refused from its header, before any pixel is read. */
+unsigned char* glmLoadPPMFrom(const char* filename, int* width, int* height,
+                              unsigned long long maxpixels, GLMerror* error);
+
 /* Writes `pixels` (width x height x 3 bytes of RGB, top row first) as a raw
  * PPM file with maxval 255, the form glmLoadPPM reads back. The file is put
  * in place as glmWriteOBJ puts its files: a failure leaves an existing file
@@ -454,6 +492,12 @@ unsigned char* glmLoadPPM(const char* filename, int* width, int* height);
  * ..." with the system's reason on standard error. Asserts "filename",
  * "pixels" and a width and height above 0. */
 void glmWritePPM(const char* filename, const unsigned char* pixels, int width, int height);
+
+/* glmWritePPM that never ends the program: true once the file is in place,
+ * else false with an existing file as it was and `error` (may be null)
+ * holding glmWritePPM's message without its newline. Asserts as glmWritePPM. */
+bool glmWritePPMTo(const char* filename, const unsigned char* pixels, int width, int height,
+                   GLMerror* error);
 
 #ifdef __cplusplus
 }

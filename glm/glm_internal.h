@@ -173,6 +173,13 @@ void glmSetReadLimit(std::uint64_t entries);
 // glmReadMTL for `name`, opened through `options` (null: by its name).
 void glmReadMaterials(ObjModel* model, const char* name, const GLMreadoptions* options);
 
+// glmVertexNormals refuses as too large a model whose corners, one normal
+// each at most, could number more than `most`: normal 1..count must fit an
+// unsigned index. Tests lower it to try that on small models. Default:
+// kMostNormals.
+inline constexpr std::size_t kMostNormals = 0xFFFFFFFEu;
+void glmSetNormalsBound(std::size_t most);
+
 // The number of the line that holds `at` in the text from `text` on: 1 and
 // one more for each newline before it. It counts past 2^32 lines.
 unsigned long long glmLineAt(const char* text, const char* at);

@@ -23,6 +23,8 @@
 
 namespace {
 
+using glm_internal::glmFailf;
+
 // Larger images are refused rather than allocated.
 constexpr std::uint64_t kMaxPixelBytes = std::uint64_t{1} << 31;
 
@@ -68,72 +70,52 @@ void skipToPixels(FILE* file, int c, std::string& lead) {
 // Reads the magic number and the header's width, height and maxval into
 // header[0..2]: whitespace-separated decimal numbers, on one line or many,
 // with comments anywhere between them. Overlong numbers are clamped, so they
-// are later refused instead of wrapping round to a plausible size. False
-// after a message.
-bool readHeader(FILE* file, const char* filename, long long header[3], std::string& lead) {
+// are later refused instead of wrapping round to a plausible size.
+void readHeader(FILE* file, const char* filename, long long header[3], std::string& lead) {
   const int p = std::getc(file), six = std::getc(file), after = std::getc(file);
-  if (p != 'P' || six != '6' || !(after == EOF || after == '#' || std::isspace(after))) {
-    glm_internal::glmSay(stderr, "%s: Not a raw PPM file\n", filename);
-    return false;
-  }
+  if (p != 'P' || six != '6' || !(after == EOF || after == '#' || std::isspace(after)))
+    glmFailf(stderr, "%s: Not a raw PPM file\n", filename);
   std::ungetc(after, file);
   for (int found = 0; found < 3; found++) {
     int c = skipBlanks(file);
-    if (c == EOF) {
-      glm_internal::glmSay(stderr, "%s: PPM header ends before width, height and maxval\n", filename);
-      return false;
-    }
+    if (c == EOF)
+      glmFailf(stderr, "%s: PPM header ends before width, height and maxval\n", filename);
     long long value = 0;
     bool digits = false;
     for (; c != EOF && std::isdigit(c); c = std::getc(file), digits = true)
       value = value > (LLONG_MAX - (c - '0')) / 10 ? LLONG_MAX : value * 10 + (c - '0');
     const bool last = found == 2;
-    if (!digits || !((!last && c == '#') || (c != EOF && std::isspace(c)))) {
-      glm_internal::glmSay(stderr, "%s: PPM header holds something other than width, height and maxval\n",
-                   filename);
-      return false;
-    }
+    if (!digits || !((!last && c == '#') || (c != EOF && std::isspace(c))))
+      glmFailf(stderr, "%s: PPM header holds something other than width, height and maxval\n",
+               filename);
     if (c == '#') std::ungetc(c, file);
     if (last) skipToPixels(file, c, lead);
     header[found] = value;
   }
-  return true;
 }
 
-// False after a message when the image has no pixels, too many, or samples
-// of more than one byte.
-bool headerAcceptable(const char* filename, long long w, long long h, long long maxval) {
-  if (w <= 0 || h <= 0) {
-    glm_internal::glmSay(stderr, "%s: bad PPM size %lld x %lld\n", filename, w, h);
-    return false;
-  }
+// Refuses an image without pixels, with more than `maxPixels`, or with
+// samples of more than one byte.
+void checkHeader(const char* filename, long long w, long long h, long long maxval,
+                 std::uint64_t maxPixels) {
+  if (w <= 0 || h <= 0) glmFailf(stderr, "%s: bad PPM size %lld x %lld\n", filename, w, h);
   if (w > INT_MAX || h > INT_MAX ||
-      static_cast<std::uint64_t>(w) * static_cast<std::uint64_t>(h) > kMaxPixelBytes / 3) {
-    glm_internal::glmSay(stderr, "%s: PPM image of %lld x %lld pixels is too large\n", filename, w, h);
-    return false;
-  }
-  if (maxval < 1 || maxval > 255) {
-    // Two bytes per sample would be misread as twice as many pixels.
-    glm_internal::glmSay(stderr, "%s: unsupported PPM maxval %lld (1 to 255 supported)\n", filename,
-                 maxval);
-    return false;
-  }
-  return true;
+      static_cast<std::uint64_t>(w) * static_cast<std::uint64_t>(h) > maxPixels)
+    glmFailf(stderr, "%s: PPM image of %lld x %lld pixels is too large\n", filename, w, h);
+  // Two bytes per sample would be misread as twice as many pixels.
+  if (maxval < 1 || maxval > 255)
+    glmFailf(stderr, "%s: unsupported PPM maxval %lld (1 to 255 supported)\n", filename, maxval);
 }
 
-// For a regular file the data still to come is known: false after a message
-// when it is shorter than `size`, so a short file is refused before the
-// pixels are allocated.
-bool fileHolds(FILE* file, const char* filename, std::size_t size) {
+// For a regular file the data still to come is known: a file shorter than
+// `size` is refused before the pixels are allocated.
+void checkFileHolds(FILE* file, const char* filename, std::size_t size) {
   struct stat status;
   long offset = std::ftell(file);
   if (offset >= 0 && fstat(fileno(file), &status) == 0 && S_ISREG(status.st_mode) &&
-      static_cast<std::uint64_t>(status.st_size) < static_cast<std::uint64_t>(offset) + size) {
-    glm_internal::glmSay(stderr, "%s: PPM pixel data is short: %lld of %zu bytes\n", filename,
-                 static_cast<long long>(status.st_size) - offset, size);
-    return false;
-  }
-  return true;
+      static_cast<std::uint64_t>(status.st_size) < static_cast<std::uint64_t>(offset) + size)
+    glmFailf(stderr, "%s: PPM pixel data is short: %lld of %zu bytes\n", filename,
+             static_cast<long long>(status.st_size) - offset, size);
 }
 
 // Spreads samples of 0..maxval over 0..255, so callers can take every image
@@ -148,36 +130,53 @@ void scaleSamples(unsigned char* samples, std::size_t count, unsigned maxval) {
 
 }  // namespace
 
-unsigned char* glmLoadPPM(const char* filename, int* width, int* height) {
+namespace {
+
+// The pixels of a raw PPM file, or a failure thrown for glmCatch.
+unsigned char* loadPPM(const char* filename, int* width, int* height,
+                       unsigned long long maxPixels) {
   File file(std::fopen(filename, "rb"));
-  if (!file) {
-    std::perror(filename);
-    return nullptr;
-  }
+  if (!file) glmFailf(stderr, "%s: %s\n", filename, std::strerror(errno));
   long long header[3] = {0, 0, 0};
   std::string lead;
-  if (!readHeader(file.get(), filename, header, lead)) return nullptr;
+  readHeader(file.get(), filename, header, lead);
   const long long w = header[0], h = header[1], maxval = header[2];
-  if (!headerAcceptable(filename, w, h, maxval)) return nullptr;
+  checkHeader(
+      filename, w, h, maxval,
+      maxPixels > 0 ? std::min<std::uint64_t>(maxPixels, kMaxPixelBytes / 3) : kMaxPixelBytes / 3);
   const std::size_t size = static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 3;
   const std::size_t early = std::min(lead.size(), size);
-  if (!fileHolds(file.get(), filename, size - early)) return nullptr;
+  checkFileHolds(file.get(), filename, size - early);
 
   glm_internal::Owned<unsigned char> pixels(static_cast<unsigned char*>(std::malloc(size)));
-  if (!pixels) {
-    glm_internal::glmSay(stderr, "%s: out of memory for %zu bytes of PPM pixels\n", filename, size);
-    return nullptr;
-  }
+  if (!pixels) glmFailf(stderr, "%s: out of memory for %zu bytes of PPM pixels\n", filename, size);
   std::memcpy(pixels.get(), lead.data(), early);
   std::size_t got = early + std::fread(pixels.get() + early, 1, size - early, file.get());
-  if (got != size) {
-    glm_internal::glmSay(stderr, "%s: PPM pixel data is short: %zu of %zu bytes\n", filename, got, size);
-    return nullptr;
-  }
+  if (got != size)
+    glmFailf(stderr, "%s: PPM pixel data is short: %zu of %zu bytes\n", filename, got, size);
   scaleSamples(pixels.get(), size, static_cast<unsigned>(maxval));
   *width = static_cast<int>(w);
   *height = static_cast<int>(h);
   return pixels.release();
+}
+
+}  // namespace
+
+unsigned char* glmLoadPPM(const char* filename, int* width, int* height) {
+  // A file that cannot be read is no reason to end the program: the
+  // message is given as a warning and null returned.
+  unsigned char* pixels = nullptr;
+  glm_internal::Failure failure;
+  if (!glm_internal::glmCatch(failure, [&] { pixels = loadPPM(filename, width, height, 0); }))
+    glm_internal::glmGive(failure.stream, failure.message, false);
+  return pixels;
+}
+
+unsigned char* glmLoadPPMFrom(const char* filename, int* width, int* height,
+                              unsigned long long maxpixels, GLMerror* error) {
+  unsigned char* pixels = nullptr;
+  glm_internal::handingBack(error, [&] { pixels = loadPPM(filename, width, height, maxpixels); });
+  return pixels;
 }
 
 void glmWritePPM(const char* filename, const unsigned char* pixels, int width, int height) {
@@ -195,4 +194,9 @@ void glmWritePPM(const char* filename, const unsigned char* pixels, int width, i
   out.printf("P6\n%d %d\n255\n", width, height);
   out.put(pixels, static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3);
   if (!finishOutput(out) || !commitOutput(out)) glm_internal::writeFailed("glmWritePPM", out, none);
+}
+
+bool glmWritePPMTo(const char* filename, const unsigned char* pixels, int width, int height,
+                   GLMerror* error) {
+  return glm_internal::handingBack(error, [&] { glmWritePPM(filename, pixels, width, height); });
 }

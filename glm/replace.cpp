@@ -3,9 +3,11 @@
 
 #include <fcntl.h>
 #include <sys/random.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -24,8 +26,14 @@ void Output::discard() {
   file = nullptr;
   std::free(memory);
   memory = nullptr;
-  if (inPlace >= 0) close(inPlace);
+  if (inPlace >= 0) {
+    // Room reserved by growing the file goes back; the old bytes never changed.
+    if (grownFrom >= 0 && ftruncate(inPlace, static_cast<off_t>(grownFrom)) != 0) {
+    }
+    close(inPlace);
+  }
   inPlace = -1;
+  grownFrom = -1;
   if (!temp.empty()) unlink(temp.c_str());
   temp.clear();
 }
@@ -115,11 +123,10 @@ int createTemporary(const std::string& target, std::string& temp) {
   return -1;
 }
 
-// Opens the target itself for writing, without creating or truncating it:
-// the text is collected in memory and written by commitOutput.
-bool openInPlace(Output& out, const char* path) {
-  out.inPlace = open(path, O_WRONLY | O_CLOEXEC);
-  if (out.inPlace < 0) return false;
+// Writes the text to `fd` once it is complete: it is collected in memory
+// and written by commitOutput. Takes `fd` over, also on failure.
+bool collectFor(Output& out, int fd) {
+  out.inPlace = fd;
   out.file = open_memstream(&out.memory, &out.memoryLength);
   if (!out.file) {
     int saved = errno;
@@ -130,18 +137,86 @@ bool openInPlace(Output& out, const char* path) {
   return true;
 }
 
-// Makes sure a regular file written in place has room for `length` bytes
-// before any of its old bytes is overwritten; only the part past its end is
-// reserved, so the old contents stay as they were when the room is not there.
-bool reserve(int fd, std::size_t length, int& error) {
+// Opens the target itself for writing, without creating or truncating it.
+bool openInPlace(Output& out, const char* path) {
+  int fd = open(path, O_WRONLY | O_CLOEXEC);
+  return fd >= 0 && collectFor(out, fd);
+}
+
+// The canonical path of a directory, or "".
+std::string canonicalDirectory(const std::string& directory) {
+  char* real = realpath(directory.empty() ? "." : directory.c_str(), nullptr);
+  std::string result = real ? real : "";
+  std::free(real);
+  return result;
+}
+
+// The descriptor of this process, open for writing, that `path` names
+// through /proc's fd directories, links followed (/dev/stdout, /dev/fd/N,
+// /proc/self/fd/N, /proc/thread-self/fd/N); -1 for any other path. Opening
+// such a name would open the file behind the descriptor anew, at its start
+// and without its appending.
+int namedDescriptor(const char* path) {
+  std::string step = path;
+  for (int followed = 0; followed <= kMaxLinks; followed++) {
+    const std::size_t slash = step.rfind('/');
+    const std::string directory = slash == std::string::npos ? "" : step.substr(0, slash + 1);
+    const std::string base = step.substr(slash == std::string::npos ? 0 : slash + 1);
+    if (!base.empty() && base.size() < 10 &&
+        base.find_first_not_of("0123456789") == std::string::npos) {
+      const std::string real = canonicalDirectory(directory);
+      if (!real.empty() && (real == canonicalDirectory("/proc/self/fd") ||
+                            real == canonicalDirectory("/proc/thread-self/fd"))) {
+        const int fd = std::atoi(base.c_str());
+        const int flags = fcntl(fd, F_GETFL);
+        return flags >= 0 && (flags & O_ACCMODE) != O_RDONLY ? fd : -1;
+      }
+    }
+    struct stat status;
+    if (lstat(step.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) return -1;
+    char buffer[PATH_MAX];
+    ssize_t length = readlink(step.c_str(), buffer, sizeof buffer);
+    if (length <= 0 || static_cast<std::size_t>(length) == sizeof buffer) return -1;
+    std::string link(buffer, static_cast<std::size_t>(length));
+    step = link[0] == '/' ? link : directory + link;
+  }
+  return -1;
+}
+
+// Makes sure a regular file has room for `length` bytes from `offset` on
+// before any of them is written, so a full disk or the file size limit
+// refuses here, with the old contents as they were. The room is reserved
+// past the file's end without changing its size; only where the file system
+// cannot do that, and `mayGrow` allows it, is the file grown, and
+// `grownFrom` keeps the old size so that a failure gives it back.
+bool reserve(int fd, off_t offset, std::size_t length, bool mayGrow, long long& grownFrom,
+             int& error) {
   struct stat status;
   if (fstat(fd, &status) != 0) {
     error = errno;
     return false;
   }
-  if (!S_ISREG(status.st_mode) || static_cast<std::uint64_t>(status.st_size) >= length) return true;
-  error = posix_fallocate(fd, status.st_size, static_cast<off_t>(length) - status.st_size);
-  if (error == 0) return true;
+  const std::uint64_t end = static_cast<std::uint64_t>(offset) + length;
+  if (!S_ISREG(status.st_mode) || end <= static_cast<std::uint64_t>(status.st_size)) return true;
+  // Reserving without growing is not held to the size limit; writing is.
+  struct rlimit limit;
+  if (getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
+      end > limit.rlim_cur) {
+    error = EFBIG;
+    return false;
+  }
+  const off_t from = std::max(offset, status.st_size);
+  if (fallocate(fd, FALLOC_FL_KEEP_SIZE, from, static_cast<off_t>(end) - from) == 0) return true;
+  if (errno != EOPNOTSUPP) {
+    error = errno;
+    return false;
+  }
+  if (!mayGrow) return true;  // nowhere to reserve: written as a pipe is
+  error = posix_fallocate(fd, status.st_size, static_cast<off_t>(end) - status.st_size);
+  if (error == 0) {
+    grownFrom = status.st_size;
+    return true;
+  }
   if (ftruncate(fd, status.st_size) != 0) {
     // The old bytes are intact; only zeros past them may remain.
   }
@@ -151,11 +226,10 @@ bool reserve(int fd, std::size_t length, int& error) {
 // "dir/name" with the directory's symbolic links and dot components resolved.
 bool canonicalPath(const std::string& path, std::string& canonical) {
   const std::size_t slash = path.rfind('/');
-  const std::string directory = slash == std::string::npos ? "." : path.substr(0, slash + 1);
-  char* real = realpath(directory.c_str(), nullptr);
-  if (!real) return false;
-  canonical = std::string(real) + "/" + path.substr(slash == std::string::npos ? 0 : slash + 1);
-  std::free(real);
+  const std::string real =
+      canonicalDirectory(slash == std::string::npos ? "" : path.substr(0, slash + 1));
+  if (real.empty()) return false;
+  canonical = real + "/" + path.substr(slash == std::string::npos ? 0 : slash + 1);
   return true;
 }
 
@@ -168,6 +242,12 @@ bool openOutput(Output& out, const char* path) {
   if (!*path) {
     errno = ENOENT;
     return false;
+  }
+  const int descriptor = namedDescriptor(path);
+  if (descriptor >= 0) {
+    out.shared = true;
+    int fd = fcntl(descriptor, F_DUPFD_CLOEXEC, 0);
+    return fd >= 0 && collectFor(out, fd);
   }
   // A device, a pipe or a terminal is written as its name opens: the kernel
   // follows the links (also /proc's links to pipes, which name no path).
@@ -216,9 +296,26 @@ bool finishOutput(Output& out) {
   return out.error == 0;
 }
 
+bool reserveOutput(Output& out) {
+  if (out.inPlace < 0 || out.reserved) return true;
+  off_t offset = 0;
+  if (out.shared) {
+    // Where the descriptor writes: its end when it appends, else its position.
+    const int flags = fcntl(out.inPlace, F_GETFL);
+    struct stat status;
+    if (flags >= 0 && (flags & O_APPEND) && fstat(out.inPlace, &status) == 0)
+      offset = status.st_size;
+    else if ((offset = lseek(out.inPlace, 0, SEEK_CUR)) < 0)
+      return out.reserved = true;  // a pipe or a terminal has no room to reserve
+  }
+  if (!reserve(out.inPlace, offset, out.memoryLength, !out.shared, out.grownFrom, out.error))
+    return false;
+  return out.reserved = true;
+}
+
 bool commitOutput(Output& out) {
   if (out.inPlace >= 0) {
-    if (!reserve(out.inPlace, out.memoryLength, out.error)) return false;
+    if (!reserveOutput(out)) return false;
     for (std::size_t done = 0; done < out.memoryLength;) {
       ssize_t written = write(out.inPlace, out.memory + done, out.memoryLength - done);
       if (written < 0 && errno == EINTR) continue;
@@ -229,13 +326,14 @@ bool commitOutput(Output& out) {
       done += static_cast<std::size_t>(written);
     }
     struct stat status;
-    if (fstat(out.inPlace, &status) == 0 && S_ISREG(status.st_mode) &&
+    if (!out.shared && fstat(out.inPlace, &status) == 0 && S_ISREG(status.st_mode) &&
         ftruncate(out.inPlace, static_cast<off_t>(out.memoryLength)) != 0) {
       out.error = errno;
       return false;
     }
     int fd = out.inPlace;
     out.inPlace = -1;
+    out.grownFrom = -1;
     if (close(fd) != 0) {
       out.error = errno;
       return false;

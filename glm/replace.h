@@ -8,9 +8,12 @@
 // directory) is an existing writable file written in place, and then the
 // room for the whole text is reserved before its old contents change. A
 // target that is not a regular file (a device, a pipe, a terminal) is opened
-// as its name opens, and written once the text is complete. Nothing is
-// created at the target before the text is complete, and the process umask
-// is never changed.
+// as its name opens, and written once the text is complete. A name of one of
+// this process's own descriptors (/dev/stdout, /dev/fd/N, /proc/self/fd/N)
+// opens that descriptor: the text goes where it points, appended when it
+// appends, never in place of the file behind it. Nothing is created at the
+// target before the text is complete, and the process umask is never
+// changed.
 #ifndef GLM_REPLACE_H
 #define GLM_REPLACE_H
 
@@ -18,7 +21,20 @@
 #include <cstdio>
 #include <string>
 
+#include "glm_internal.h"
+
 namespace glm_internal {
+
+// Runs `operation` so that a failure comes back in `error` (null: dropped)
+// instead of ending the program: the writers' and the PPM reader's variants
+// that hand their failures back. True on success.
+template <typename Operation>
+bool handingBack(GLMerror* error, Operation&& operation) {
+  Failure failure;
+  const bool done = glmCatch(failure, operation);
+  glmHandBack(done ? nullptr : &failure, error);
+  return done;
+}
 
 // One output file on its way to its target. The destructor (reached when a
 // failure handler throws) and discard() (called before a fatal exit, which
@@ -29,7 +45,11 @@ struct Output {
   std::string target;  // where the finished file goes
   std::string temp;    // the temporary file; empty when writing in place
   FILE* file = nullptr;
-  int inPlace = -1;  // the target's descriptor when writing in place
+  int inPlace = -1;          // the target's descriptor when writing in place
+  bool shared = false;       // inPlace is a copy of a descriptor the process holds:
+                             // written at its position, never truncated
+  bool reserved = false;     // the room for the text is reserved
+  long long grownFrom = -1;  // the size a reservation grew the target from
   char* memory = nullptr;
   std::size_t memoryLength = 0;
   int error = 0;  // errno of the first failure, or 0
@@ -52,7 +72,14 @@ bool openOutput(Output& out, const char* path);
 // flush, the sync or the close failed.
 bool finishOutput(Output& out);
 
-// Puts a finished text in its target; false with out.error set.
+// Makes sure a finished text written into an existing file (in place, or at
+// a descriptor's position) has room there before any byte of it changes;
+// false with out.error set. A writer of two files reserves both before
+// committing either.
+bool reserveOutput(Output& out);
+
+// Puts a finished text in its target (reserving first); false with
+// out.error set.
 bool commitOutput(Output& out);
 
 // Whether two paths name one file, existing or still to be created.

@@ -261,11 +261,24 @@ void writeFace(Output& out, const ObjTriangle& t, unsigned mode) {
     out.printf("f %u %u %u\n", v[0], v[1], v[2]);
 }
 
+// The "g" line that reads back as `name`. The reader takes the rest of the
+// line after "g", blanks included, up to a NUL and without the carriage
+// returns that end the line. So a name that starts with a blank (as all the
+// reader's names do, but the empty one) follows "g" directly, any other gets
+// one blank before it, and a name that ends in a carriage return is closed
+// by a NUL, which keeps the return its own.
+void writeGroupLine(Output& out, const char* name) {
+  const std::size_t length = std::strlen(name);
+  const bool blank = length == 0 || std::strchr(" \t\v\f\r", name[0]) != nullptr;
+  out.printf(blank ? "g%s" : "g %s", name);
+  if (length > 0 && name[length - 1] == '\r') out.put("", 1);
+  out.printf("\n");
+}
+
 // Groups in the order they were made, which is the order the reader makes
 // them again, so writing what was read writes the same text. The reader's own
 // "default" (the first group made) is the one its faces before any "g" line
-// go to: its faces come first, without a "g" line. A name as the reader gives
-// it already starts with the blank after "g". A "usemtl" line comes after
+// go to: its faces come first, without a "g" line. A "usemtl" line comes after
 // each "g" line and wherever a triangle's material changes, and one more
 // after a group's faces where its own material is another (the reader gives a
 // group the last material in force while it was current).
@@ -281,7 +294,7 @@ void writeGroups(Output& out, const ObjModel* model, unsigned mode) {
   for (auto at = groups.rbegin(); at != groups.rend(); ++at) {
     const ObjGroup* group = *at;
     const bool implicit = at == groups.rbegin() && std::strcmp(group->name, "default") == 0;
-    if (!implicit) out.printf(group->name[0] == ' ' ? "g%s\n" : "g %s\n", group->name);
+    if (!implicit) writeGroupLine(out, group->name);
     for (unsigned i = 0; i < group->trianglecount; i++) {
       const ObjTriangle& t = model->triangles[group->triangles[i]];
       if (materials && (t.material != current || (i == 0 && !implicit))) use(t.material);
@@ -335,8 +348,12 @@ void glmWriteOBJ(ObjModel* model, const char* filename, unsigned mode) {
 
   if (library && !finishOutput(mtl)) writeFailed("glmWriteMTL", mtl, obj);
   if (!finishOutput(obj)) writeFailed("glmWriteOBJ", obj, mtl);
-  // Both files are whole: the library goes first, so a model file in place
-  // always finds its library.
+  // Both files are whole. One written into the file itself needs its room
+  // there before either changes, or a full disk would leave a new library
+  // beside the old model.
+  if (library && !reserveOutput(mtl)) writeFailed("glmWriteMTL", mtl, obj);
+  if (!reserveOutput(obj)) writeFailed("glmWriteOBJ", obj, mtl);
+  // The library goes first, so a model file in place always finds its library.
   if (library && !commitOutput(mtl)) writeFailed("glmWriteMTL", mtl, obj);
   if (!commitOutput(obj)) writeFailed("glmWriteOBJ", obj, mtl);
 }
@@ -349,4 +366,13 @@ void glmWriteMTL(ObjModel* model, const char* modelpath, const char* mtllibname)
   openLibrary(mtl, none, modelpath, mtllibname);
   writeMaterials(mtl, model);
   if (!finishOutput(mtl) || !commitOutput(mtl)) writeFailed("glmWriteMTL", mtl, none);
+}
+
+bool glmWriteOBJTo(ObjModel* model, const char* filename, unsigned mode, GLMerror* error) {
+  return glm_internal::handingBack(error, [&] { glmWriteOBJ(model, filename, mode); });
+}
+
+bool glmWriteMTLTo(ObjModel* model, const char* modelpath, const char* mtllibname,
+                   GLMerror* error) {
+  return glm_internal::handingBack(error, [&] { glmWriteMTL(model, modelpath, mtllibname); });
 }

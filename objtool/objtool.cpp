@@ -37,7 +37,9 @@ DESCRIPTION
     created them) with its triangle count and material (the last one in
     force in it), every material with the number of triangles drawn in it
     and the image files of its maps (map_Kd, map_Ka, map_Ks, map_d, bump),
-    each found or missing beside the MTL file, and the bounding box: its
+    each found or missing beside the MTL file (as the viewer looks: as
+    written, with \ read as /, in any letter case, then by its file name
+    alone; only a readable regular file is found), and the bounding box: its
     least and greatest corner, size and centre. The materials counted
     include "default", which the library puts first whenever a model has a
     material library: a library of two materials counts 3. With --json it
@@ -216,26 +218,12 @@ std::vector<std::pair<const char*, const char*>> maps(const ObjMaterial& m) {
   return result;
 }
 
-// Whether a map's image is there: its name is relative to the directory of
-// the MTL file, which is the model's library's; names written on Windows
-// have backslashes.
+// Whether a map's image is there, found as every program of the library
+// finds it.
 bool mapFound(const ObjModel* model, const char* image) {
-  std::string name(image);
-  if (name.empty()) return false;
-  std::string base;
-  if (name[0] != '/') {
-    char* directory = glmPathDirectory(model->path);
-    base = directory;
-    std::free(directory);
-    if (model->mtllib != nullptr) {
-      directory = glmPathDirectory(model->mtllib);
-      base += directory;
-      std::free(directory);
-    }
-  }
-  if (access((base + name).c_str(), R_OK) == 0) return true;
-  std::replace(name.begin(), name.end(), '\\', '/');
-  return access((base + name).c_str(), R_OK) == 0;
+  char* path = glmFindMap(model, image, nullptr);
+  std::free(path);
+  return path != nullptr;
 }
 
 // Triangles per material index.

@@ -1,8 +1,6 @@
 #include "images.h"
 
-#include <dirent.h>
 #include <png.h>
-#include <strings.h>
 #include <sys/stat.h>
 #include <turbojpeg.h>
 
@@ -18,28 +16,6 @@
 namespace objview {
 
 namespace {
-
-bool regularFile(const std::string& path) {
-  struct stat info {};
-  return !path.empty() && stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
-
-// The entry of `directory` named `base` in some letter case.
-std::string anyCase(const std::string& directory, const std::string& base) {
-  std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(directory.empty() ? "." : directory.c_str()),
-                                          closedir);
-  if (!dir || base.empty()) return "";
-  while (const dirent* entry = readdir(dir.get()))
-    if (strcasecmp(entry->d_name, base.c_str()) == 0 && regularFile(directory + entry->d_name))
-      return directory + entry->d_name;
-  return "";
-}
-
-std::string split(const std::string& path, std::string& base) {
-  const std::size_t slash = path.find_last_of('/');
-  base = slash == std::string::npos ? path : path.substr(slash + 1);
-  return slash == std::string::npos ? "" : path.substr(0, slash + 1);
-}
 
 bool tooLarge(long long width, long long height, std::string& why) {
   if (width >= 1 && height >= 1 && width * height <= kMaxImagePixels) return false;
@@ -94,21 +70,6 @@ bool readJpeg(const std::vector<unsigned char>& data, Image& image, std::string&
 
 }  // namespace
 
-std::string findImage(const std::string& directory, const std::string& name) {
-  if (name.empty()) return "";
-  const auto at = [&](const std::string& n) { return n[0] == '/' ? n : directory + n; };
-  if (regularFile(at(name))) return at(name);
-  std::string slashed = name;
-  for (char& c : slashed)
-    if (c == '\\') c = '/';
-  if (regularFile(at(slashed))) return at(slashed);
-  std::string base;
-  const std::string dir = split(at(slashed), base);
-  std::string found = anyCase(dir, base);
-  if (found.empty() && dir != directory) found = anyCase(directory, base);
-  return found;
-}
-
 bool readImage(const std::string& path, Image& image, std::string& why) {
   image = Image{};
   std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
@@ -119,14 +80,15 @@ bool readImage(const std::string& path, Image& image, std::string& why) {
   }
   if (png_sig_cmp(magic, 0, sizeof magic) == 0) return readPng(path, image, why);
   if (magic[0] == 'P' && magic[1] == '6') {
+    // Refused on its header: a sparse file can claim any size cheaply.
     int width = 0, height = 0;
+    GLMerror error{};
     std::unique_ptr<unsigned char, void (*)(void*)> pixels(
-        glmLoadPPM(path.c_str(), &width, &height), std::free);
+        glmLoadPPMFrom(path.c_str(), &width, &height, kMaxImagePixels, &error), std::free);
     if (!pixels) {
-      why = "an unreadable PPM image";
+      why = error.message;
       return false;
     }
-    if (tooLarge(width, height, why)) return false;
     image.rgb.assign(pixels.get(), pixels.get() + static_cast<std::size_t>(width) * height * 3);
     image.width = width;
     image.height = height;

@@ -1,6 +1,6 @@
-// Texture images named by a model's materials: finding the file an exporter
-// meant, decoding it, and fitting it to the renderer's texture size. Free of
-// GL, so it can be tested without a window.
+// Texture images named by a model's materials (found by glmFindMap):
+// decoding them and fitting them to the renderer's texture size. Free of GL,
+// so it can be tested without a window.
 #ifndef OBJVIEW_IMAGES_H
 #define OBJVIEW_IMAGES_H
 
@@ -17,12 +17,6 @@ struct Image {
 // Larger images are refused before any pixel is allocated: no texture needs
 // them, and a hostile header can claim any size.
 constexpr long long kMaxImagePixels = 1LL << 26;
-
-// The regular file an MTL file in `directory` (ending in '/', or empty) means
-// by `name`: as written; with '\' read as '/'; with its file name in any
-// letter case; and, since exporters often write absolute Windows paths, its
-// base name in `directory`. Empty when none is found.
-std::string findImage(const std::string& directory, const std::string& name);
 
 // Decodes a PNG, JPEG or binary PPM file, told apart by their first bytes.
 // On failure returns false with the reason in `why`.

@@ -1,10 +1,14 @@
 #include "textures.h"
 
 #include <GL/glu.h>
+#include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <memory>
+#include <tuple>
 
 namespace objview {
 
@@ -31,29 +35,36 @@ GLuint uploadTexture(const Image& image) {
 void MaterialTextures::load(const ObjModel& model) {
   byMaterial_.assign(model.materialcount, 0);
   any_ = false;
-  if (model.materials == nullptr || model.mtllib == nullptr) return;
-  // Map names are relative to the material library's directory.
-  std::unique_ptr<char, void (*)(void*)> base(glmPathDirectory(model.path), std::free);
-  std::string directory = std::string(base.get()) + model.mtllib;
-  directory.erase(directory.find_last_of('/') + 1);
+  if (model.materials == nullptr) return;
   for (unsigned m = 0; m < model.materialcount; m++) {
     const ObjMaterial& material = model.materials[m];
     if (material.diffusemap == nullptr) continue;
-    const std::string name = material.diffusemap, file = findImage(directory, name);
-    auto known = byFile_.find(file);
-    std::string why = "no such file";
-    if (file.empty() || known == byFile_.end()) {
-      Image image;
-      const GLuint texture =
-          !file.empty() && readImage(file, image, why) ? uploadTexture(image) : 0;
-      if (!file.empty()) known = byFile_.emplace(file, texture).first;
-      if (texture == 0 && warned_.insert(name).second)
-        std::fprintf(stderr,
-                     "objview: warning: no texture from %s (%s); material %s drawn untextured\n",
-                     name.c_str(), why.c_str(), material.name);
+    GLMerror error{};
+    std::unique_ptr<char, void (*)(void*)> file(glmFindMap(&model, material.diffusemap, &error),
+                                                std::free);
+    std::string why = error.message;
+    struct stat info {};
+    if (file && stat(file.get(), &info) != 0) {
+      why = std::strerror(errno);
+      file.reset();
     }
-    byMaterial_[m] = known == byFile_.end() ? 0 : known->second;
-    any_ = any_ || byMaterial_[m] != 0;
+    GLuint texture = 0;
+    if (file) {
+      const auto key = std::make_pair(info.st_dev, info.st_ino);
+      auto known = byFile_.find(key);
+      if (known == byFile_.end()) {
+        Image image;
+        const GLuint made = readImage(file.get(), image, why) ? uploadTexture(image) : 0;
+        known = byFile_.emplace(key, std::make_pair(made, why)).first;
+      }
+      std::tie(texture, why) = known->second;
+    }
+    if (texture == 0 && warned_.insert(material.diffusemap).second)
+      std::fprintf(stderr,
+                   "objview: warning: no texture from %s (%s); material %s drawn untextured\n",
+                   material.diffusemap, why.c_str(), material.name);
+    byMaterial_[m] = texture;
+    any_ = any_ || texture != 0;
   }
 }
 

@@ -4,10 +4,12 @@
 #define OBJVIEW_TEXTURES_H
 
 #include <GL/gl.h>
+#include <sys/types.h>
 
 #include <map>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "glm.h"
@@ -20,9 +22,11 @@ GLuint uploadTexture(const Image& image);
 
 class MaterialTextures {
  public:
-  // The textures of `model`'s materials (with a current GL context). An image
-  // that cannot be shown is named in one warning, however often it is used
-  // or the model is read again; its materials draw in their colours.
+  // The textures of `model`'s materials (with a current GL context), each
+  // file found by glmFindMap and decoded once however many names lead to
+  // it. A map that cannot be shown is named in one warning with the reason,
+  // however often it is used or the model is read again; its materials draw
+  // in their colours.
   void load(const ObjModel& model);
   GLuint of(unsigned material) const {
     return material < byMaterial_.size() ? byMaterial_[material] : 0;
@@ -30,7 +34,9 @@ class MaterialTextures {
   bool any() const { return any_; }
 
  private:
-  std::map<std::string, GLuint> byFile_;  // 0: the file could not be read
+  // By device and inode, so every spelling of one file shares its texture;
+  // 0 and the reason when the file could not be read.
+  std::map<std::pair<dev_t, ino_t>, std::pair<GLuint, std::string>> byFile_;
   std::set<std::string> warned_;
   std::vector<GLuint> byMaterial_;
   bool any_ = false;

@@ -63,7 +63,15 @@ echo "ok: convert --fit --scale --normals --texcoords, then info"
 printf 'mtllib m.mtl\nv 0 0 0\nv 1 0 0\nv 0 1 0\ng a\nusemtl red\nf 1 2 3\nusemtl blue\nf 1 2 3\nf 1 3 2\n' \
   >"$work/two.obj"
 printf 'newmtl red\nmap_Kd -s 2 2 my red.png\nnewmtl blue\nmap_Kd gone.png\n' >"$work/m.mtl"
+# Found as the viewer finds it: another letter case, a Windows path; never a
+# FIFO, a directory or a device.
+printf 'newmtl upper\nmap_Kd GOOD.PNG\nnewmtl windows\nmap_Kd C:\\Tex\\Good.png\n' >>"$work/m.mtl"
+printf 'newmtl fifo\nmap_Kd fifo.png\nnewmtl dir\nmap_Kd dir.png\nnewmtl zero\nmap_Kd zero.png\n' >>"$work/m.mtl"
 : >"$work/my red.png"
+: >"$work/good.png"
+mkfifo "$work/fifo.png"
+mkdir "$work/dir.png"
+ln -s /dev/zero "$work/zero.png"
 "$tool" info "$work/two.obj" --json >"$work/two.json" || fail "info of two materials"
 python3 - "$work/two.json" <<'PY' || fail "materials of two.obj: $(cat "$work/two.json")"
 import json, sys
@@ -71,6 +79,8 @@ m = {x["name"]: x for x in json.load(open(sys.argv[1]))["materials"]}
 assert [m[n]["triangles"] for n in ("default", "red", "blue")] == [0, 1, 2]
 assert m["red"]["maps"] == {"map_Kd": {"file": "my red.png", "found": True}}
 assert m["blue"]["maps"]["map_Kd"]["found"] is False
+found = {n: m[n]["maps"]["map_Kd"]["found"] for n in ("upper", "windows", "fifo", "dir", "zero")}
+assert found == {"upper": True, "windows": True, "fifo": False, "dir": False, "zero": False}, found
 PY
 rm "$work/m.mtl"
 "$tool" convert "$work/two.obj" "$work/two-out.obj" 2>"$work/err" || fail "a missing library ended convert"

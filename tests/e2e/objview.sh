@@ -96,6 +96,12 @@ $check same "$E2E_WORK/smooth.ppm" "$E2E_WORK/$long.ppm" || fail "a 252-byte nam
   cat >"$E2E_WORK/piped.ppm"
 $check same "$E2E_WORK/smooth.ppm" "$E2E_WORK/piped.ppm" || fail "--screenshot /dev/stdout into a pipe"
 [[ -c /dev/stdout || -L /dev/stdout ]] || fail "/dev/stdout was replaced"
+# Appended to a file as the shell opened it: "objview ... /dev/stdout >> log".
+echo previous >"$E2E_WORK/log"
+"$E2E_BIN" "$E2E_WORK/sphere.obj" --screenshot /dev/stdout --size 400x300 2>>"$E2E_WORK/scene.log" \
+  >>"$E2E_WORK/log" || fail "--screenshot /dev/stdout appending"
+[[ "$(head -n 1 "$E2E_WORK/log")" == previous ]] || fail "--screenshot /dev/stdout replaced the file appended to"
+tail -c +10 "$E2E_WORK/log" | cmp -s - "$E2E_WORK/smooth.ppm" || fail "--screenshot /dev/stdout appended another picture"
 pass "the screenshot is written as the library writes files"
 
 # --bench with --screenshot does both.
@@ -259,6 +265,45 @@ shoot untextured "$quads" --mode texture
 (($(grep -c 'warning: no texture from photo.jpg' "$E2E_WORK/scene.log") == 1)) || fail "no warning for photo.jpg"
 $check colours "$E2E_WORK/untextured.ppm" 112,150=red 259,150=grey || fail "a missing image"
 pass "a missing image is one warning, and its material is drawn untextured"
+
+# One image file under eight spellings is decoded once: a 2048 x 2048 PNG
+# costs about 30 MB a decode and upload. Each map that cannot be shown is one
+# warning with its reason: a FIFO, a short PPM.
+mkdir -p "$E2E_WORK/alias/m"
+convert -size 2048x2048 xc:orange "$E2E_WORK/alias/m/a.png"
+mkfifo "$E2E_WORK/alias/m/fifo.png"
+printf 'P6\n4 4 255\nabc' >"$E2E_WORK/alias/m/short.ppm"
+aliases() {  # aliases NAME SPELLING...: a model of one quad per spelling
+  local name=$1 i=0 spelling
+  shift
+  : >"$E2E_WORK/alias/m/$name.mtl"
+  printf 'mtllib %s.mtl\nv 0 0 0\nv 1 0 0\nv 1 1 0\nvt 0 0\nvt 1 0\nvt 1 1\n' "$name" >"$E2E_WORK/alias/m/$name.obj"
+  for spelling; do
+    printf 'newmtl m%d\nmap_Kd %s\n' $i "$spelling" >>"$E2E_WORK/alias/m/$name.mtl"
+    printf 'usemtl m%d\nf 1/1 2/2 3/3\n' $i >>"$E2E_WORK/alias/m/$name.obj"
+    i=$((i + 1))
+  done
+}
+aliases one a.png
+aliases eight a.png ./a.png .//a.png A.PNG ../m/a.png 'm\..\a.png' "$E2E_WORK/alias/m/a.png" 'C:\Tex\A.png'
+aliases bad fifo.png short.ppm
+for name in one eight; do
+  python3 -c 'import resource, subprocess, sys
+subprocess.run(sys.argv[2:], check=True, stderr=open(sys.argv[1], "w"))
+print(resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss)' "$E2E_WORK/alias/$name.err" "$E2E_BIN" \
+    "$E2E_WORK/alias/m/$name.obj" --mode texture --screenshot "$E2E_WORK/alias/$name.ppm" --size 64x64 \
+    >"$E2E_WORK/alias/$name.kb" || fail "objview $name.obj"
+  ! grep -q warning "$E2E_WORK/alias/$name.err" || fail "$name.obj: $(cat "$E2E_WORK/alias/$name.err")"
+done
+one=$(<"$E2E_WORK/alias/one.kb") eight=$(<"$E2E_WORK/alias/eight.kb")
+((eight < one + 20000)) || fail "eight spellings of one image took $eight KB, one $one KB"
+"$E2E_BIN" "$E2E_WORK/alias/m/bad.obj" --mode texture --screenshot "$E2E_WORK/alias/bad.ppm" --size 64x64 \
+  >"$E2E_WORK/alias/bad.err" 2>&1 || fail "objview bad.obj"
+(($(wc -l <"$E2E_WORK/alias/bad.err") == 2)) &&
+  grep -q '^objview: warning: no texture from fifo.png (a FIFO); material m0' "$E2E_WORK/alias/bad.err" &&
+  grep -q "^objview: warning: no texture from short.ppm (.*short.ppm: PPM pixel data is short: 3 of 48 bytes)" \
+    "$E2E_WORK/alias/bad.err" || fail "the warnings for bad maps: $(cat "$E2E_WORK/alias/bad.err")"
+pass "an image under eight spellings is decoded once ($eight KB against $one KB); one warning a bad map"
 
 # A real model: a crate from Sweet Home 3D's furniture (CC0), its MTL naming a JPEG.
 crate=$(dirname "$E2E_SCRIPT")/../data/models/blendswap-cc-0/crate/crate.obj

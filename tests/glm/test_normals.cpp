@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "glm.h"
+#include "glm_internal.h"
 #include "model_util.h"
 
 namespace {
@@ -340,6 +341,27 @@ TEST(VertexNormals, EveryCornerOfATriangleNamingAVertexTwiceGetsANormal) {
     EXPECT_NE(computed->triangles[0].normalidx[0], computed->triangles[0].normalidx[1]);
     EXPECT_FALSE(std::isfinite(cornerNormal(computed.get(), 0, 1).z));
   }
+}
+
+// One normal per corner at most: a model whose corners outnumber what an
+// index holds (the bound lowered to 5 here for two triangles) is too large,
+// and is refused before any triangle changes.
+TEST(VertexNormals, ModelWithMoreCornersThanAnIndexHoldsIsTooLarge) {
+  ModelPtr model = flatSquare();
+  glmComputeFaceNormals(model.get());
+  glm_internal::glmSetNormalsBound(5);
+  glmSetFailureHandler(throwFailure);
+  ::testing::internal::CaptureStderr();
+  EXPECT_THROW(glmVertexNormals(model.get(), 90.0f), Failure);
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+            "glmVertexNormals() failed: a model of 2 triangles is too large.\n");
+  EXPECT_EQ(model->normals, nullptr);
+  EXPECT_EQ(model->triangles[0].normalidx[0], 0u);
+  glm_internal::glmSetNormalsBound(6);
+  glmVertexNormals(model.get(), 90.0f);
+  EXPECT_EQ(model->normalcount, 4u);
+  glm_internal::glmSetNormalsBound(glm_internal::kMostNormals);
+  glmSetFailureHandler(nullptr);
 }
 
 TEST(NormalsDeathTest, PreconditionsAreAsserted) {

@@ -247,4 +247,42 @@ TEST_F(PpmFile, WriteFailureIsFatalWithTheSystemsReason) {
                 std::strerror(ENOSPC) + "\n");
 }
 
+// The variants that hand their failure back print nothing and end nothing.
+TEST_F(PpmFile, HandedBackFailuresCarryTheMessageAndPrintNothing) {
+  GLMerror error{7, "stale"};
+  width = height = -7;
+  const std::string bad = write("P5\n2 1\n255\n" + kSixBytes);
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(glmLoadPPMFrom(bad.c_str(), &width, &height, 0, &error), nullptr);
+  EXPECT_EQ(glmLoadPPMFrom(bad.c_str(), &width, &height, 0, nullptr), nullptr);
+  const unsigned char black[3] = {0, 0, 0};
+  const std::string missing = dir + "/missing/shot.ppm";
+  GLMerror written{};
+  EXPECT_FALSE(glmWritePPMTo(missing.c_str(), black, 1, 1, &written));
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+  EXPECT_EQ(std::string(error.message), bad + ": Not a raw PPM file");
+  EXPECT_EQ(error.line, 0u);
+  EXPECT_EQ(width, -7);
+  EXPECT_EQ(std::string(written.message), "glmWritePPM() failed: can't open file \"" + missing +
+                                              "\" to write: " + std::strerror(ENOENT) + ".");
+
+  const std::string good = dir + "/good.ppm";
+  EXPECT_TRUE(glmWritePPMTo(good.c_str(), black, 1, 1, &written));
+  EXPECT_EQ(std::string(written.message), "");
+  unsigned char* pixels = glmLoadPPMFrom(good.c_str(), &width, &height, 1, &error);
+  ASSERT_NE(pixels, nullptr);
+  EXPECT_EQ(std::string(error.message), "");
+  EXPECT_EQ(width, 1);
+  std::free(pixels);
+}
+
+// A header larger than the caller takes is refused before any pixel is
+// read: here the file holds none, so a read would report them short.
+TEST_F(PpmFile, SizeLimitIsCheckedOnTheHeaderBeforeThePixels) {
+  const std::string path = write("P6\n3 3 255\n");
+  GLMerror error{};
+  EXPECT_EQ(glmLoadPPMFrom(path.c_str(), &width, &height, 8, &error), nullptr);
+  EXPECT_EQ(std::string(error.message), path + ": PPM image of 3 x 3 pixels is too large");
+}
+
 }  // namespace

@@ -209,6 +209,43 @@ TEST_F(RoundTrip, WriteReadWriteChangesNothing) {
   EXPECT_GE(compared, 15);
 }
 
+// Every group name the reader can make comes back as itself: "g" followed
+// by nothing, or by a blank and any bytes (NULs and carriage returns
+// included), each group with a face of its own. Seen in exporters' files: a
+// bare "g" beside "g ", a tab after "g".
+TEST_F(RoundTrip, EveryGroupNameTheReaderMakesComesBackAsItself) {
+  std::string text = "v 0 0 0\nv 1 0 0\nv 0 1 0\n";
+  std::vector<std::string> tails = {"", " ", "\tname", std::string(" a\r\0b", 5), " a\r\r"};
+  const char kBlanks[] = " \t\v\f\r";
+  const char kBytes[] = " \t\v\f\r\0a#\xff";
+  std::mt19937 random(26);
+  while (tails.size() < 400) {
+    std::string tail(1, kBlanks[random() % 5]);
+    for (unsigned n = random() % 5; n > 0; n--) tail += kBytes[random() % (sizeof kBytes - 1)];
+    tails.push_back(tail);
+  }
+  for (const std::string& tail : tails) text += "g" + tail + "\nf 1 2 3\n";
+  write("names.obj", text);
+  ObjModel* model = read("names.obj");
+  const std::vector<std::string> names = groupNames(model);
+  const std::string described = describe(model);
+  EXPECT_GT(names.size(), 100u);
+  std::string written[2];
+  for (int round = 0; round < 2; round++) {
+    SCOPED_TRACE(round);
+    ::testing::internal::CaptureStdout();
+    glmWriteOBJ(model, (dir + "/names" + std::to_string(round) + ".obj").c_str(), DRAW_NONE);
+    ::testing::internal::GetCapturedStdout();
+    written[round] = fileContents(dir + "/names" + std::to_string(round) + ".obj");
+    glmFreeModel(model);
+    model = read("names" + std::to_string(round) + ".obj");
+    EXPECT_EQ(groupNames(model), names);
+    EXPECT_EQ(describe(model), described);
+  }
+  glmFreeModel(model);
+  EXPECT_EQ(written[0], written[1]);
+}
+
 TEST_F(RoundTrip, SmoothModeKeepsNormalsAndTheirIndices) {
   writeAndRead(original, DRAW_SMOOTH);
   expectSameVertices();

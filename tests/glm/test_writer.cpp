@@ -1,6 +1,7 @@
 // OBJ and MTL writing: exact output text per mode, the mode warnings, and
 // what happens when a file cannot be created or written.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -526,6 +527,27 @@ TEST_F(Writer, LibraryThatCannotBeCreatedLeavesTheModelFileAsItWas) {
   EXPECT_EQ(files(), std::vector<std::string>{"square.obj"});
 }
 
+// The variants that hand the failure back end nothing and print nothing;
+// the files are as the fatal ones leave them.
+TEST_F(Writer, HandedBackFailureLeavesTheFilesAndTheProgramRunning) {
+  std::ofstream(obj()) << "previous model";
+  free(model->mtllib);
+  model->mtllib = strdup("missing/square.mtl");
+  GLMerror error{};
+  ::testing::internal::CaptureStderr();
+  EXPECT_FALSE(glmWriteOBJTo(model, obj().c_str(), DRAW_MATERIAL, &error));
+  EXPECT_FALSE(glmWriteMTLTo(model, obj().c_str(), "../x.mtl", nullptr));
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+  EXPECT_EQ(std::string(error.message), "glmWriteMTL() failed: can't open file \"" + dir +
+                                            "/missing/square.mtl\": " + std::strerror(ENOENT) +
+                                            ".");
+  EXPECT_EQ(fileContents(obj()), "previous model");
+  EXPECT_EQ(files(), std::vector<std::string>{"square.obj"});
+  EXPECT_TRUE(glmWriteOBJTo(model, obj().c_str(), DRAW_NONE, &error));
+  EXPECT_EQ(std::string(error.message), "");
+  EXPECT_EQ(fileContents(obj()).rfind(kObjHeader, 0), 0u);
+}
+
 TEST_F(Writer, WriteFailureOnADeviceIsFatalNotSilent) {
   // /dev/full is not a regular file, so it is written in place: every write
   // fails with ENOSPC, which must surface at the latest when it is closed.
@@ -597,23 +619,30 @@ TEST_F(Writer, FailedLibraryWriteLeavesBothFilesAsTheyWere) {
 // Hostile places: full disks, long names, other threads, odd targets
 
 TEST_F(Writer, InPlaceWriteReservesItsRoomBeforeTouchingTheOldFile) {
-  // A read-only directory leaves only the file itself to write; with room
-  // for 200 bytes the old contents must survive the failure whole.
+  // A read-only directory leaves only the files themselves to write; short of
+  // room the old contents must survive the failure whole. With the library
+  // in place too (about 330 bytes against the model's 460), room for the
+  // library alone must not change it either, or the old model would name
+  // materials its library lost.
   ASSERT_EQ(chmod(dir.c_str(), 0755), 0);
   fs::create_directory(dir + "/ro");
-  const std::string path = dir + "/ro/square.obj";
+  const std::string path = dir + "/ro/square.obj", library = dir + "/ro/square.mtl";
   std::ofstream(path) << "previous model";
-  ASSERT_EQ(chmod(path.c_str(), 0666), 0);
+  std::ofstream(library) << "previous library";
+  for (const std::string& file : {path, library}) ASSERT_EQ(chmod(file.c_str(), 0666), 0);
   ASSERT_EQ(chmod((dir + "/ro").c_str(), 0555), 0);
-  EXPECT_EXIT(withFileSizeLimit(200,
-                                [&] {
-                                  dropRoot();
-                                  glmWriteOBJ(model, path.c_str(), DRAW_NONE);
-                                }),
-              ::testing::ExitedWithCode(1),
-              "^glmWriteOBJ\\(\\) failed: can't write file \"" + path +
-                  "\": " + std::strerror(EFBIG) + "\n$");
-  EXPECT_EQ(fileContents(path), "previous model");
+  for (auto [mode, room] : {std::pair{DRAW_NONE, 200}, std::pair{DRAW_MATERIAL, 400}}) {
+    EXPECT_EXIT(withFileSizeLimit(room,
+                                  [&] {
+                                    dropRoot();
+                                    glmWriteOBJ(model, path.c_str(), mode);
+                                  }),
+                ::testing::ExitedWithCode(1),
+                "^glmWriteOBJ\\(\\) failed: can't write file \"" + path +
+                    "\": " + std::strerror(EFBIG) + "\n$");
+    EXPECT_EQ(fileContents(path), "previous model");
+    EXPECT_EQ(fileContents(library), "previous library");
+  }
 }
 
 TEST_F(Writer, LongNameGetsAShortTemporaryAndAFailureCreatesNothing) {
@@ -717,6 +746,29 @@ TEST_F(Writer, StandardOutputThatIsAPipeIsWrittenAsItOpens) {
   for (ssize_t n; (n = read(ends[0], buffer, sizeof buffer)) > 0;) got.append(buffer, n);
   close(ends[0]);
   EXPECT_EQ(got, expected);
+}
+
+// "PROGRAM >> log" with the model written to /dev/stdout: the text is
+// appended through the shell's descriptor, and log stays the same file.
+TEST_F(Writer, StandardOutputThatAppendsToAFileIsAppendedTo) {
+  const std::string expected = write(DRAW_NONE);
+  const std::string log = TempDirTest::write("log", "previous\n");
+  struct stat before, after;
+  ASSERT_EQ(stat(log.c_str(), &before), 0);
+  const int appending = open(log.c_str(), O_WRONLY | O_APPEND);
+  ASSERT_GE(appending, 0);
+  std::fflush(stdout);
+  const int saved = dup(STDOUT_FILENO);
+  dup2(appending, STDOUT_FILENO);
+  close(appending);
+  glmWriteOBJ(model, "/dev/stdout", DRAW_NONE);
+  const unsigned char pixel[3] = {1, 2, 3};
+  glmWritePPM("/dev/fd/1", pixel, 1, 1);
+  dup2(saved, STDOUT_FILENO);
+  close(saved);
+  ASSERT_EQ(stat(log.c_str(), &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino);
+  EXPECT_EQ(fileContents(log), "previous\n" + expected + "P6\n1 1\n255\n\x01\x02\x03");
 }
 
 TEST_F(Writer, FollowsAsManyLinksAsTheSystemDoes) {

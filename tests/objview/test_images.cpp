@@ -1,4 +1,4 @@
-// Texture images: finding the file a material names, decoding it, fitting it.
+// Texture images: decoding them, fitting them (glmFindMap finds them).
 #include <gtest/gtest.h>
 
 #include <png.h>
@@ -62,20 +62,6 @@ void writeSamples(const Dir& dir) {
 }
 
 }  // namespace
-
-TEST(ObjviewImages, FindsTheFileAnExporterMeant) {
-  const Dir dir;
-  const std::string mtlDir = dir.path.string() + "/";
-  dir.write("Tex/Wood.PNG", "x");
-  dir.write("bark.jpg", "x");
-  EXPECT_EQ(findImage(mtlDir, "Tex/Wood.PNG"), mtlDir + "Tex/Wood.PNG");
-  EXPECT_EQ(findImage(mtlDir, "Tex\\Wood.PNG"), mtlDir + "Tex/Wood.PNG");
-  EXPECT_EQ(findImage(mtlDir, "Tex\\wood.png"), mtlDir + "Tex/Wood.PNG");
-  EXPECT_EQ(findImage(mtlDir, "C:\\Models\\Bark.JPG"), mtlDir + "bark.jpg");
-  EXPECT_EQ(findImage(mtlDir, dir.at("bark.jpg")), dir.at("bark.jpg"));  // absolute
-  EXPECT_EQ(findImage(mtlDir, "leaf.png"), "");
-  EXPECT_EQ(findImage(mtlDir, "Tex"), "");  // a directory is no image
-}
 
 TEST(ObjviewImages, PngJpegAndPpmDecodeToTheSamePixels) {
   const Dir dir;

@@ -14,6 +14,10 @@ int main(int argc, char** argv) {
   /* bool crosses the boundary as C's _Bool. */
   const float a[3] = {0, 0, 0}, b[3] = {0.5f, 0, 0};
   if (glmVectorsClose(a, b, 0.25f) || !glmVectorsClose(a, b, 1.0f)) return 3;
+  /* A failure comes back instead of ending the program. */
+  GLMerror error;
+  if (glmWriteOBJTo(model, "/nonexistent/m.obj", DRAW_NONE, &error) || error.message[0] == '\0')
+    return 4;
   if (argc > 2) glmDraw(model, DRAW_SMOOTH);
   glmFreeModel(model);
   return 0;
