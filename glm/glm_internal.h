@@ -76,6 +76,17 @@ bool glmCatch(Failure& failure, Operation&& operation) {
 // fit and without its newline; an empty record after success.
 void glmHandBack(const Failure* failure, GLMerror* error);
 
+// Runs `operation` so that a failure comes back in `error` (null: dropped)
+// instead of ending the program: the variants of the readers and writers that
+// hand their failures back. True on success.
+template <typename Operation>
+bool handingBack(GLMerror* error, Operation&& operation) {
+  Failure failure;
+  const bool done = glmCatch(failure, operation);
+  glmHandBack(done ? nullptr : &failure, error);
+  return done;
+}
+
 // Zero-filled allocation of count * size bytes; on overflow or exhaustion
 // prints "<operation>() failed: out of memory" and fails. Release with free.
 void* glmAlloc(std::size_t count, std::size_t size, const char* operation);

@@ -675,16 +675,6 @@ ObjModel* readPath(const char* path, const GLMreadoptions* options) {
   return readSource(path, source, options);
 }
 
-// Runs a read so that its failure is handed back in `error`.
-template <typename Read>
-ObjModel* handBack(GLMerror* error, Read&& read) {
-  Failure failure;
-  ObjModel* model = nullptr;
-  bool done = glmCatch(failure, [&] { model = read(); });
-  glmHandBack(done ? nullptr : &failure, error);
-  return model;
-}
-
 }  // namespace
 
 unsigned long long glm_internal::glmLineAt(const char* text, const char* at) {
@@ -716,17 +706,21 @@ void glm_internal::glmSetReadLimit(std::uint64_t entries) { entryLimit = entries
 
 ObjModel* glmReadOBJFrom(const char* path, const GLMreadoptions* options, GLMerror* error) {
   GLM_ASSERT(path);
-  return handBack(error, [&] { return readPath(path, options); });
+  ObjModel* model = nullptr;
+  handingBack(error, [&] { model = readPath(path, options); });
+  return model;
 }
 
 ObjModel* glmReadOBJMemory(const char* text, unsigned long long size, const char* path,
                            const GLMreadoptions* options, GLMerror* error) {
   GLM_ASSERT(text || size == 0);
-  return handBack(error, [&] {
+  ObjModel* model = nullptr;
+  handingBack(error, [&] {
     Source source;
     source.openMemory(text ? text : "", size);
-    return readSource(path ? path : "", source, options);
+    model = readSource(path ? path : "", source, options);
   });
+  return model;
 }
 
 // The same read, with its failure given as glmReadOBJ has always given it:

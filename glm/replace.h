@@ -25,17 +25,6 @@
 
 namespace glm_internal {
 
-// Runs `operation` so that a failure comes back in `error` (null: dropped)
-// instead of ending the program: the writers' and the PPM reader's variants
-// that hand their failures back. True on success.
-template <typename Operation>
-bool handingBack(GLMerror* error, Operation&& operation) {
-  Failure failure;
-  const bool done = glmCatch(failure, operation);
-  glmHandBack(done ? nullptr : &failure, error);
-  return done;
-}
-
 // One output file on its way to its target. The destructor (reached when a
 // failure handler throws) and discard() (called before a fatal exit, which
 // runs no destructors) release everything and remove an unfinished
