@@ -163,8 +163,8 @@ void glmFreeMaterials(ObjMaterial* materials, unsigned count, unsigned firstOwne
 [[noreturn]] void glmAssertFailed(const char* expression, const char* file, int line,
                                   const char* function);
 
-// glmReadOBJ's one pass reads regular files of at least `fromBytes` bytes
-// on two threads where there are two cores, the second thread reading from
+// The OBJ reader reads regular files and texts in memory of at least
+// `fromBytes` bytes on two threads where there are two cores, the second thread reading from
 // the first line start at or after byte `split` on. A `split` of 0 takes the
 // middle; any other also splits on a single core, so tests can run every
 // input through two threads with their boundary anywhere. Default:

@@ -276,7 +276,7 @@ void ReaderDigests::checkEveryInput(Way readWay) {
       const Case& c = cases[i];
       // The second thread's half starts at the second line, or further on.
       if (way == Way::twoThreads) glm_internal::glmSetReadChunking(0, i % 2 ? 1 : i % 500);
-      // The one pass's pieces cut lines anywhere, as short as one byte.
+      // The reader's pieces cut lines anywhere, as short as one byte.
       if (way == Way::smallWindows) glm_internal::glmSetReadWindow(1 + i % 64);
       pieces = 1 + i % 7;
       inputs = fnv(c.name + c.text + c.mtl + (c.path.empty() ? "" : fileContents(c.path)), inputs);
