@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   options.read = [](void* file, void* buffer, unsigned long long room, void*) {
     Served* served = static_cast<Served*>(file);
     std::size_t got = std::min<std::size_t>(room, served->text.size() - served->at);
-    std::memcpy(buffer, served->text.data() + served->at, got);
+    if (got) std::memcpy(buffer, served->text.data() + served->at, got);
     served->at += got;
     return static_cast<long long>(got);
   };

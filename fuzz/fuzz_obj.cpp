@@ -39,7 +39,7 @@ GLMreadoptions callbacks(Files& files) {
   options.read = [](void* file, void* buffer, unsigned long long size, void*) {
     Open* o = static_cast<Open*>(file);
     std::size_t got = std::min({static_cast<std::size_t>(size), o->files->piece, o->text.size() - o->at});
-    std::memcpy(buffer, o->text.data() + o->at, got);
+    if (got) std::memcpy(buffer, o->text.data() + o->at, got);
     o->at += got;
     return static_cast<long long>(got);
   };
