@@ -129,7 +129,9 @@ Mesh simplifyMesh(const Mesh& mesh, std::size_t target, bool planes,
     meshopt_optimizeVertexCache(ordered.data(), out.data(), n, local.global.size());
     const auto first = static_cast<unsigned>(coarse.indices.size());
     for (unsigned c : ordered) coarse.indices.push_back(local.global[c]);
-    coarse.parts.push_back({first, static_cast<unsigned>(n), part.material, part.textured});
+    coarse.parts.push_back(part);
+    coarse.parts.back().first = first;
+    coarse.parts.back().count = static_cast<unsigned>(n);
   }
   if (planes) coarse.buildPlanes(mesh.corners);
   return coarse;

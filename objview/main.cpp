@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "glm.h"
@@ -34,6 +35,7 @@ Drag drag;
 Has has;
 ObjModel* model = nullptr;
 bool fileHasTexcoords = false;
+bool mapsNamed = false;        // some material names a map_Kd image, found or not
 Hidden hidden = Hidden::None;  // faces culled: none of them can show
 GLuint list = 0;               // the library's drawing, for the modes the mesh does not cover
 Mesh mesh;                     // indexed geometry, used when it has parts
@@ -46,6 +48,11 @@ MaterialTextures materialTextures;  // the model's own
 // welding starts from them, so it needs neither the file nor a second read.
 std::vector<float> fittedVertices;
 std::vector<unsigned> fittedCorners;
+// The file's normals, unit length, and each corner's: welding and the
+// crease angle replace the model's, and `n` brings these back.
+std::vector<float> fileNormals;
+std::vector<unsigned> fileNormalCorners;
+unsigned lonelyVertices = 0;  // the library's "vertex w/o a triangle", counted
 double startSeconds = 0, readSeconds = 0, prepareSeconds = 0,
        compileSeconds = 0;  // printed by --bench
 LevelBuilder builder;       // `mesh` in cache order and its coarse level, after the first picture
@@ -66,14 +73,88 @@ double cpuSeconds(clockid_t clock) {
   return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
+// Puts a kept array of vectors back in the model (`array`, `count` of them
+// after the unused entry 0), and each triangle's three indices into it.
+void restore(float*& array, unsigned& count, const std::vector<float>& values,
+             unsigned (ObjTriangle::*indices)[3], const std::vector<unsigned>& corners) {
+  auto* copy = static_cast<float*>(std::malloc(values.size() * sizeof(float)));
+  if (copy == nullptr) {
+    std::fprintf(stderr, "objview: out of memory\n");
+    std::exit(1);
+  }
+  std::memcpy(copy, values.data(), values.size() * sizeof(float));
+  std::free(array);
+  array = copy;
+  count = static_cast<unsigned>(values.size() / 3 - 1);
+  for (unsigned i = 0; i < model->trianglecount; i++)
+    std::memcpy(model->triangles[i].*indices, &corners[3 * i], 3 * sizeof(unsigned));
+}
+
 // Texture coordinates made from the positions or the normals, as the mode asks.
 void generateTexcoords() {
   if (modes.texture == Texture::Planar) glmPlanarTexCoords(model);
   if (modes.texture == Texture::Spherical) glmSphericalTexCoords(model);
 }
 
+// The library's messages: a vertex that no triangle uses is counted and said
+// once (a scan can have thousands), the rest go to standard error as they come.
+void libraryMessage(const char* message, bool, void*) {
+  if (std::strcmp(message, "glmVertexNormals(): vertex w/o a triangle") == 0)
+    lonelyVertices++;
+  else
+    std::fprintf(stderr, "%s\n", message);
+}
+
+// "1,097": a count as a person reads it.
+std::string grouped(unsigned n) {
+  const std::string digits = std::to_string(n);
+  std::string text;
+  for (std::size_t i = 0; i < digits.size(); i++) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) text += ',';
+    text += digits[i];
+  }
+  return text;
+}
+
+// Keeps the file's normals when every corner has one: a file that gives
+// them for some faces only has them computed for all, said once.
+void keepFileNormals() {
+  if (model->normals == nullptr) return;
+  unsigned without = 0;
+  for (unsigned i = 0; i < model->trianglecount; i++) {
+    const unsigned* n = model->triangles[i].normalidx;
+    without += n[0] == 0 || n[1] == 0 || n[2] == 0;
+  }
+  if (without > 0) {
+    std::fprintf(stderr, "objview: %s of %s triangles have no normals in the file; all computed\n",
+                 grouped(without).c_str(), grouped(model->trianglecount).c_str());
+    return;
+  }
+  fileNormals.assign(model->normals, model->normals + 3 * (model->normalcount + 1));
+  for (unsigned i = 1; i <= model->normalcount; i++) {
+    float* n = &fileNormals[3 * i];
+    const float length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+    if (length > 0)
+      for (int k = 0; k < 3; k++) n[k] /= length;
+  }
+  fileNormalCorners.resize(3 * static_cast<std::size_t>(model->trianglecount));
+  for (unsigned i = 0; i < model->trianglecount; i++)
+    std::memcpy(&fileNormalCorners[3 * i], model->triangles[i].normalidx, 3 * sizeof(unsigned));
+  has.normals = true;
+}
+
 void vertexNormals() {
-  glmVertexNormals(model, modes.angle);
+  if (modes.normals == Normals::File && has.normals) {
+    restore(model->normals, model->normalcount, fileNormals, &ObjTriangle::normalidx,
+            fileNormalCorners);
+  } else {
+    lonelyVertices = 0;
+    glmVertexNormals(model, modes.angle);
+    static bool said = false;  // the same vertices each time
+    if (lonelyVertices > 0 && !std::exchange(said, true))
+      std::fprintf(stderr, "objview: %s %s to no triangle\n", grouped(lonelyVertices).c_str(),
+                   lonelyVertices == 1 ? "vertex belongs" : "vertices belong");
+  }
   if (modes.texture == Texture::Spherical) generateTexcoords();
 }
 
@@ -89,17 +170,8 @@ void prepare() {
 
 // Welding switched: back to the fitted model as read, then prepared again.
 void reweld() {
-  auto* vertices = static_cast<float*>(std::malloc(fittedVertices.size() * sizeof(float)));
-  if (vertices == nullptr) {
-    std::fprintf(stderr, "objview: out of memory\n");
-    std::exit(1);
-  }
-  std::memcpy(vertices, fittedVertices.data(), fittedVertices.size() * sizeof(float));
-  std::free(model->vertices);
-  model->vertices = vertices;
-  model->vertexcount = static_cast<unsigned>(fittedVertices.size() / 3 - 1);
-  for (unsigned i = 0; i < model->trianglecount; i++)
-    std::memcpy(model->triangles[i].vertexidx, &fittedCorners[3 * i], 3 * sizeof(unsigned));
+  restore(model->vertices, model->vertexcount, fittedVertices, &ObjTriangle::vertexidx,
+          fittedCorners);
   prepare();
 }
 
@@ -110,6 +182,9 @@ double load() {
   model = glmReadOBJ(options.file.c_str());
   const double read = seconds() - start;
   fileHasTexcoords = model->texcoords != nullptr;
+  keepFileNormals();
+  for (unsigned m = 0; m < model->materialcount; m++)
+    mapsNamed = mapsNamed || model->materials[m].diffusemap != nullptr;
   // The fit measures each side as |max| + |min|, the true side only once the
   // model straddles the origin: the first pass centres it, the second scales it.
   glmFitToUnitCube(model);
@@ -125,7 +200,18 @@ double load() {
     radius = std::max(radius,
                       std::sqrt(glmDotProduct(&model->vertices[3 * i], &model->vertices[3 * i])));
   view.home = std::max(1.1f * radius / std::sin(0.2618f), 1.0f);
-  view.distance = view.home;
+  float size[3] = {}, azimuth = 0, elevation = 0;
+  glmMeasureExtents(model, size);
+  // A view asked for is taken whole: the angle not given is 0.
+  if (std::isnan(options.azimuth) && std::isnan(options.elevation)) {
+    openingView(size, azimuth, elevation);
+  } else {
+    azimuth = std::isnan(options.azimuth) ? 0 : options.azimuth;
+    elevation = std::isnan(options.elevation) ? 0 : options.elevation;
+  }
+  look(view, azimuth, elevation);
+  view.homeYaw = view.yaw;
+  view.homePitch = view.pitch;
   has.texcoords = fileHasTexcoords;
   has.materials = model->materials != nullptr;
   return read;
@@ -299,20 +385,74 @@ void drawHelp(int width, int height) {
   glMatrixMode(GL_MODELVIEW);
 }
 
-// A part's texture: its material's own image, or the one image of --texture
-// (or the checkerboard) for a model with none of its own. A part without
-// texture coordinates, or of a material without a usable image, is untextured.
-void bindTexture(const Mesh::Part& part) {
-  const GLuint chosen = !part.textured ? 0
-                        : !options.texture.empty() || !materialTextures.any()
-                            ? texture
-                            : materialTextures.of(part.material);
-  if (chosen == 0) {
+// A part's texture, 0 for none: its material's own image; for a model that
+// names no images, the one of --texture or the checkerboard (which shows the
+// coordinates). A part without texture coordinates, or of a material whose
+// image was not found, has none and draws in its colour.
+GLuint partTexture(const Mesh::Part& part) {
+  if (!part.textured) return 0;
+  if (!options.texture.empty() || !mapsNamed) return texture;
+  return materialTextures.of(part.material);
+}
+
+std::vector<const Mesh::Part*> back;  // this frame's transparent parts
+
+// One part in its material (or colour) and texture. A material's own image
+// takes the place of its diffuse colour: exporters write Kd as the colour
+// without the image (Blender's 0.64 or 0.8 grey), which would only darken it.
+void drawPart(const Mesh::Part& part, unsigned mode) {
+  const GLuint image = mode & DRAW_TEXTURE ? partTexture(part) : 0;
+  if (image != 0) {
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, image);
+  } else {
     glDisable(GL_TEXTURE_2D);
-    return;
   }
-  glEnable(GL_TEXTURE_2D);
-  glBindTexture(GL_TEXTURE_2D, chosen);
+  if (mode & (DRAW_COLOR | DRAW_MATERIAL)) {
+    const ObjMaterial& material = model->materials[part.material];
+    const bool own = image != 0 && image != texture;
+    const GLfloat diffuse[4] = {own ? 1 : material.diffuse[0], own ? 1 : material.diffuse[1],
+                                own ? 1 : material.diffuse[2], material.dissolve};
+    if (mode & DRAW_MATERIAL) {
+      glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, material.ambient);
+      glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, diffuse);
+      glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, material.specular);
+      glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, material.shininess);
+    }
+    if (mode & DRAW_COLOR) glColor4fv(diffuse);
+  }
+  glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(part.count), GL_UNSIGNED_INT,
+                 reinterpret_cast<const void*>(part.first * sizeof(unsigned)));
+}
+
+// The transparent parts, farthest first, blended over what is drawn and
+// leaving the depth buffer as the opaque parts made it, so a pane behind
+// another still shows through it.
+void drawTransparent(unsigned mode) {
+  GLfloat m[16];
+  glGetFloatv(GL_MODELVIEW_MATRIX, m);
+  const auto depth = [&m](const Mesh::Part* part) {  // along the eye's view, nearer is larger
+    return m[2] * part->center[0] + m[6] * part->center[1] + m[10] * part->center[2];
+  };
+  std::stable_sort(back.begin(), back.end(),
+                   [&](const Mesh::Part* a, const Mesh::Part* b) { return depth(a) < depth(b); });
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glDepthMask(GL_FALSE);
+  for (const Mesh::Part* part : back) drawPart(*part, mode);
+  glDepthMask(GL_TRUE);
+  glDisable(GL_BLEND);
+}
+
+// What drawMesh leaves as it found it.
+void finishMesh() {
+  glShadeModel(GL_SMOOTH);
+  glBindTexture(GL_TEXTURE_2D, texture);
+  glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+  glDisableClientState(GL_NORMAL_ARRAY);
+  glDisableClientState(GL_VERTEX_ARRAY);
+  glBindBuffer(GL_ARRAY_BUFFER, 0);
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
 }
 
 // The mesh with the colours and materials the library would set per group,
@@ -350,27 +490,16 @@ void drawMesh(unsigned mode) {
                  seen.data(), GL_STREAM_DRAW);
     parts = &seenParts;
   }
-  for (const Mesh::Part& part : *parts) {
-    const ObjMaterial* material =
-        model->materials != nullptr ? &model->materials[part.material] : nullptr;
-    if (mode & DRAW_TEXTURE) bindTexture(part);
-    if (mode & DRAW_MATERIAL) {
-      glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, material->ambient);
-      glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, material->diffuse);
-      glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, material->specular);
-      glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, material->shininess);
-    }
-    if (mode & DRAW_COLOR) glColor3fv(material->diffuse);
-    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(part.count), GL_UNSIGNED_INT,
-                   at(part.first * sizeof(unsigned)));
-  }
-  glShadeModel(GL_SMOOTH);
-  glBindTexture(GL_TEXTURE_2D, texture);
-  glDisableClientState(GL_TEXTURE_COORD_ARRAY);
-  glDisableClientState(GL_NORMAL_ARRAY);
-  glDisableClientState(GL_VERTEX_ARRAY);
-  glBindBuffer(GL_ARRAY_BUFFER, 0);
-  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+  // Opaque parts first, then the transparent ones over them.
+  const bool painted = mode & (DRAW_COLOR | DRAW_MATERIAL);
+  back.clear();
+  for (const Mesh::Part& part : *parts)
+    if (painted && model->materials[part.material].dissolve < 1)
+      back.push_back(&part);
+    else
+      drawPart(part, mode);
+  if (!back.empty()) drawTransparent(mode);
+  finishMesh();
 }
 
 void drawFrame() {
@@ -585,6 +714,7 @@ int main(int argc, char** argv) {
       return 0;
     }
   }
+  glmSetMessageHandler(libraryMessage, nullptr);
   std::string error;
   if (!parseOptions(argc, argv, options, error)) {
     std::fprintf(stderr, "objview: %s (try 'objview --help')\n", error.c_str());
@@ -617,6 +747,12 @@ int main(int argc, char** argv) {
   glutCreateWindow("objview");
   setUpGL();
   materialTextures.load(*model);
+  if (options.everything) {
+    // All the model has, where a --mode word left a choice open.
+    if (modes.texture == Texture::Off && fileHasTexcoords && materialTextures.any())
+      modes.texture = Texture::File;
+    if (modes.paint == Paint::Plain && has.materials) modes.paint = Paint::Material;
+  }
   const double compileStart = seconds();
   compile();
   glFinish();

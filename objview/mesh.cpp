@@ -101,6 +101,12 @@ bool buildMesh(const ObjModel& model, unsigned mode, Mesh& mesh) {
       }
     }
   }
+  for (Mesh::Part& part : mesh.parts) {
+    double sum[3] = {};
+    for (unsigned i = part.first; i < part.first + part.count; i++)
+      for (int k = 0; k < 3; k++) sum[k] += mesh.corners[Mesh::kStride * mesh.indices[i] + k];
+    for (int k = 0; k < 3; k++) part.center[k] = static_cast<float>(sum[k] / part.count);
+  }
   return true;
 }
 
@@ -141,7 +147,11 @@ void Mesh::facing(const float eye[3], bool front, std::vector<unsigned>& seen,
       }
     }
     const unsigned count = static_cast<unsigned>(out - seen.data()) - first;
-    if (count > 0) seenParts.push_back({first, count, part.material, part.textured});
+    if (count > 0) {
+      seenParts.push_back(part);
+      seenParts.back().first = first;
+      seenParts.back().count = count;
+    }
   }
   seen.resize(static_cast<std::size_t>(out - seen.data()));
 }

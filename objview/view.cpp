@@ -14,15 +14,32 @@ namespace objview {
 
 const char* const kUsage =
     "usage: objview FILE.obj [--texture IMAGE.ppm] [--angle DEGREES] [--weld EPSILON]\n"
+    "               [--normals file|compute] [--azimuth DEGREES] [--elevation DEGREES]\n"
     "               [--screenshot OUT.ppm] [--size WxH] [--mode MODE[,MODE...]] [--bench FRAMES]\n"
     "               [--library] [--no-lod]\n"
     "       objview --help | --version\n"
     "\n"
-    "--mode, the modes of the first picture (the keys change them later):\n"
+    "The model opens as its file has it: each material's colours, its map_Kd\n"
+    "image where one is found (in place of its diffuse colour), transparent\n"
+    "materials (d or Tr below 1) blended over the rest, and the file's own\n"
+    "normals when it gives one for every corner (crease-angle ones otherwise).\n"
+    "A material whose image is not found draws in its colour.\n"
+    "\n"
+    "--normals file   the file's normals (the default; computed when it has none)\n"
+    "--normals compute  crease-angle vertex normals (--angle, default 90)\n"
+    "--azimuth, --elevation  the opening view: degrees to the right of the front\n"
+    "                 and above it (the one not given is 0); without either, the\n"
+    "                 front, or for a model that would show edge-on (a rug, a\n"
+    "                 long truck) a three-quarter view from azimuth 30, elevation 40\n"
+    "\n"
+    "--mode, the modes of the first picture in place of all the model has\n"
+    "(the keys change them later):\n"
+    "  all            all the model has, as without --mode (with other words: the\n"
+    "                 rest of what they leave unset)\n"
     "  flat, smooth   facet or vertex normals (smooth is the default)\n"
     "  texture        the texture with the file's own coordinates (planar ones without):\n"
-    "                 each material's map_Kd image, or --texture's or a checkerboard\n"
-    "                 for a model without maps\n"
+    "                 each material's map_Kd image, or --texture's, or a checkerboard\n"
+    "                 for a model that names no maps\n"
     "  planar         the texture with coordinates made from the positions\n"
     "  spherical      the texture with coordinates made from the normals\n"
     "  color          each material's diffuse colour, lit (colour is accepted too)\n"
@@ -49,8 +66,10 @@ const char* const kHelpLines[] = {
     "c / m        colour / material",
     "o            outline",
     "w            weld vertices",
+    "n            file / computed normals",
     "[ / ]        crease angle -/+ 15",
     "arrows       turn 5 degrees",
+    "1 2 3 4 5 6  front back right left top bottom",
     "l            level of detail in the title",
     "r            reset the view",
     "h            this help",
@@ -86,6 +105,8 @@ bool applyMode(Modes& modes, const std::string& word) {
     modes.outline = true;
   else if (word == "help")
     modes.help = true;
+  else if (word == "all")
+    return true;  // the caller's: what the other words leave unset
   else
     return false;
   return true;
@@ -100,7 +121,8 @@ bool parseOptions(int argc, const char* const* argv, Options& options, std::stri
     const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
     const bool takesValue = arg == "--texture" || arg == "--angle" || arg == "--weld" ||
                             arg == "--screenshot" || arg == "--size" || arg == "--mode" ||
-                            arg == "--bench";
+                            arg == "--bench" || arg == "--normals" || arg == "--azimuth" ||
+                            arg == "--elevation";
     if (takesValue && value == nullptr) {
       error = arg + " needs a value";
       return false;
@@ -117,6 +139,15 @@ bool parseOptions(int argc, const char* const* argv, Options& options, std::stri
     } else if (arg == "--weld") {
       if (!number(value, 0, 1, options.weld)) error = "--weld needs a distance from 0 to 1";
       options.modes.weld = weldGiven = true;
+    } else if (arg == "--normals") {
+      if (std::string(value) != "file" && std::string(value) != "compute")
+        error = "--normals takes file or compute";
+      options.modes.normals = std::string(value) == "file" ? Normals::File : Normals::Compute;
+    } else if (arg == "--azimuth") {
+      if (!number(value, -360, 360, options.azimuth)) error = "--azimuth needs degrees";
+    } else if (arg == "--elevation") {
+      if (!number(value, -90, 90, options.elevation))
+        error = "--elevation needs degrees from -90 to 90";
     } else if (arg == "--bench") {
       if (!number(value, 1, 1e6f, f)) error = "--bench needs a number of frames";
       options.bench = static_cast<int>(f);
@@ -130,6 +161,7 @@ bool parseOptions(int argc, const char* const* argv, Options& options, std::stri
       options.height = static_cast<int>(h);
     } else if (arg == "--mode") {
       std::string rest = std::string(value) + ",";
+      options.everything = ("," + rest).find(",all,") != std::string::npos;
       for (std::size_t start = 0, comma; (comma = rest.find(',', start)) != std::string::npos;
            start = comma + 1) {
         if (!applyMode(options.modes, rest.substr(start, comma - start)))
@@ -189,12 +221,35 @@ Action onKey(Modes& modes, View& view, unsigned char key, const Has& has) {
     case '[':
     case ']': {
       const float angle = std::clamp(modes.angle + (key == ']' ? 15.0f : -15.0f), 0.0f, 180.0f);
-      if (angle == modes.angle) return Action::None;
+      // A crease angle means computed normals.
+      if (angle == modes.angle && modes.normals == Normals::Compute) return Action::None;
       modes.angle = angle;
+      modes.normals = Normals::Compute;
       return Action::Normals;
     }
+    case 'n':
+      if (!has.normals) return Action::None;  // computed already: there are no others
+      modes.normals = modes.normals == Normals::File ? Normals::Compute : Normals::File;
+      return Action::Normals;
+    case '1':
+    case '2':
+    case '3':
+    case '4':
+    case '5':
+    case '6': {
+      // Front, back, right, left, top, bottom.
+      static const float kAxisViews[6][2] = {{0, 0},   {180, 0}, {90, 0},
+                                             {-90, 0}, {0, 90},  {0, -90}};
+      look(view, kAxisViews[key - '1'][0], kAxisViews[key - '1'][1]);
+      return Action::Redraw;
+    }
     case 'r':
-      view = View{.distance = view.home, .home = view.home};
+      view = View{.yaw = view.homeYaw,
+                  .pitch = view.homePitch,
+                  .distance = view.home,
+                  .home = view.home,
+                  .homeYaw = view.homeYaw,
+                  .homePitch = view.homePitch};
       return Action::Redraw;
     case 'h':
       modes.help = !modes.help;
@@ -208,6 +263,23 @@ Action onKey(Modes& modes, View& view, unsigned char key, const Has& has) {
     default:
       return Action::None;
   }
+}
+
+void look(View& view, float azimuth, float elevation) {
+  // The model turns the other way about the up axis to show the eye its right side.
+  view.yaw = std::fmod(-azimuth, 360.0f);
+  view.pitch = std::clamp(elevation, -90.0f, 90.0f);
+  view.panX = view.panY = 0;
+  view.distance = view.home;
+}
+
+void openingView(const float size[3], float& azimuth, float& elevation) {
+  // Edge-on: the front's picture is much thinner one way than the model is
+  // large (a rug lying down, a board standing side on).
+  const float largest = std::max({size[0], size[1], size[2]});
+  const bool edgeOn = std::min(size[0], size[1]) < 0.2f * largest;
+  azimuth = edgeOn ? 30.0f : 0.0f;
+  elevation = edgeOn ? 40.0f : 0.0f;
 }
 
 bool onArrow(View& view, int key) {
@@ -286,7 +358,10 @@ std::string title(const std::string& file, unsigned vertices, unsigned triangles
   const unsigned mode = drawMode(modes, has);
   const std::size_t slash = file.find_last_of('/');
   char text[512];
-  std::snprintf(text, sizeof text, "%s - %u vertices, %u triangles - %s%s%s%s%s, crease %g%s",
+  char normals[32] = "file normals";
+  if (modes.normals == Normals::Compute || !has.normals)
+    std::snprintf(normals, sizeof normals, "crease %g", static_cast<double>(modes.angle));
+  std::snprintf(text, sizeof text, "%s - %u vertices, %u triangles - %s%s%s%s%s, %s%s",
                 file.c_str() + (slash == std::string::npos ? 0 : slash + 1), vertices, triangles,
                 mode & DRAW_SMOOTH ? "smooth" : "flat",
                 !(mode & DRAW_TEXTURE)                ? ""
@@ -294,8 +369,7 @@ std::string title(const std::string& file, unsigned vertices, unsigned triangles
                 : modes.texture == Texture::Spherical ? ", spherical texture"
                                                       : ", texture",
                 mode & DRAW_COLOR ? ", colour" : "", mode & DRAW_MATERIAL ? ", material" : "",
-                mode & DRAW_OUTLINE ? ", outline" : "", static_cast<double>(modes.angle),
-                modes.weld ? ", welded" : "");
+                mode & DRAW_OUTLINE ? ", outline" : "", normals, modes.weld ? ", welded" : "");
   return text;
 }
 

@@ -4,6 +4,7 @@
 #ifndef OBJVIEW_VIEW_H
 #define OBJVIEW_VIEW_H
 
+#include <cmath>
 #include <string>
 
 #include "glm.h"
@@ -13,6 +14,8 @@ namespace objview {
 enum class Texture { Off, File, Planar, Spherical };  // where the coordinates come from
 enum class Paint { Plain, Color, Material };          // per-group colour source
 
+enum class Normals { File, Compute };  // the file's own, or crease-angle ones
+
 struct Modes {
   bool smooth = true;  // false: flat
   Texture texture = Texture::Off;
@@ -20,16 +23,24 @@ struct Modes {
   bool outline = false;
   bool weld = false;
   float angle = 90;  // crease angle of the vertex normals, degrees
+  // The file's normals where it has them for every triangle; computed ones
+  // when it has none, or when asked.
+  Normals normals = Normals::File;
   bool help = false;
   bool level = false;  // the title names the level of detail drawn
 };
 
 struct View {
-  float yaw = 0, pitch = 0;  // orbit about the model's centre, degrees
-  float panX = 0, panY = 0;  // in the model's units
-  float distance = 4;        // from the eye to the centre
-  float home = 4;            // the distance that shows the whole model
+  float yaw = 0, pitch = 0;          // orbit about the model's centre, degrees
+  float panX = 0, panY = 0;          // in the model's units
+  float distance = 4;                // from the eye to the centre
+  float home = 4;                    // the distance that shows the whole model
+  float homeYaw = 0, homePitch = 0;  // the view a reset returns to
 };
+
+// The view from azimuth `azimuth` (degrees to the right of the front, about
+// the up axis) and elevation `elevation` (degrees above), at the home distance.
+void look(View& view, float azimuth, float elevation);
 
 struct Options {
   std::string file;
@@ -40,12 +51,17 @@ struct Options {
   int bench = 0;              // frames to time, 0: none
   bool library = false;       // draw every mode through the library's display list
   bool lod = true;            // a coarse level of a large model while the view moves
+  // Without --mode (or with its word "all") the first picture shows all the
+  // model has: its materials, and its textures where a map was found.
+  bool everything = true;
+  float azimuth = NAN, elevation = NAN;  // NAN: the opening view is chosen from the model
   Modes modes;
 };
 
 // What the model has, which decides the modes that can take effect.
 struct Has {
   bool texcoords = false;  // read from the file
+  bool normals = false;    // read from the file, for every triangle
   bool materials = false;
   bool image = true;  // a texture image was read (or built in)
 };
@@ -60,7 +76,7 @@ enum class Action {
   None,
   Redraw,     // only the view or the overlay changed
   Recompile,  // the draw mode changed: compile the display list again
-  Normals,    // the crease angle changed: vertex normals, then compile
+  Normals,    // the normals' source or crease angle changed: normals, then compile
   Texcoords,  // the texture coordinates must be generated again
   Reload,     // welding was switched: prepare the model again as it was read
   Quit,
@@ -97,6 +113,11 @@ std::string title(const std::string& file, unsigned vertices, unsigned triangles
 // or its front faces when that winding faces inwards. None for anything else.
 enum class Hidden { None, Back, Front };
 Hidden hiddenFaces(const ObjModel& model);
+
+// The opening view's azimuth and elevation for a model whose sides are
+// `size` (x, y, z): the front, unless that shows a flat model edge-on; then
+// a three-quarter view from above.
+void openingView(const float size[3], float& azimuth, float& elevation);
 
 // The help overlay's lines.
 extern const char* const kHelpLines[];

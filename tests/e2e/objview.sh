@@ -262,8 +262,88 @@ pass "a missing image is one warning, and its material is drawn untextured"
 
 # A real model: a crate from Sweet Home 3D's furniture (CC0), its MTL naming a JPEG.
 crate=$(dirname "$E2E_SCRIPT")/../data/models/blendswap-cc-0/crate/crate.obj
-shoot crate "$crate" --mode texture
+shoot crate "$crate"
 $check wood "$E2E_WORK/crate.ppm" 0.6 || fail "the crate's texture"
-shoot grey "$crate"
+shoot grey "$crate" --mode smooth
 ! $check wood "$E2E_WORK/grey.ppm" 0.05 >/dev/null 2>&1 || fail "the crate is brown untextured"
-pass "a real model shows its own texture"
+pass "a real model opens in its own texture"
+
+# A material whose map is not found draws in its colour: no checkerboard,
+# by default or in texture mode.
+sed -e 's/^map_Kd photo.jpg/map_Kd lost.png/' -e 's/^Kd 0.9 0.9 0.1/Kd 0.9 0.1 0.1/' \
+  "$E2E_WORK/textured/quads.mtl" | sed -n '/newmtl photo/,$p' >"$E2E_WORK/textured/lost.mtl"
+sed -e 's/quads.mtl/lost.mtl/' -e 's/^usemtl painted/usemtl photo/' "$quads" >"$E2E_WORK/textured/lost.obj"
+shoot lost "$E2E_WORK/textured/lost.obj"
+shoot lostmodes "$E2E_WORK/textured/lost.obj" --mode texture,material
+for shot in lost lostmodes; do
+  $check colours "$E2E_WORK/$shot.ppm" 112,150=red 259,150=red && $check spread "$E2E_WORK/$shot.ppm" 0 2 ||
+    fail "a missing map ($shot)"
+done
+pass "a material whose map is missing draws in its colour"
+
+# Transparency: a blue quad of d 0.5 in front of a red one, first in the file.
+cat >"$E2E_WORK/panes.mtl" <<'MTL'
+newmtl glass
+Kd 0 0 1
+d 0.5
+newmtl wall
+Kd 1 0 0
+MTL
+cat >"$E2E_WORK/panes.obj" <<'OBJ'
+mtllib panes.mtl
+v -1 -1 0.5
+v 1 -1 0.5
+v 1 1 0.5
+v -1 1 0.5
+v -1 -1 0
+v 1 -1 0
+v 1 1 0
+v -1 1 0
+usemtl glass
+f 1 2 3 4
+usemtl wall
+f 5 6 7 8
+OBJ
+shoot panes "$E2E_WORK/panes.obj"
+$check colours "$E2E_WORK/panes.ppm" 200,150=magenta || fail "the red quad does not show through"
+pass "a transparent material shows what is behind it"
+
+# The file's own normals: a quad whose normals tilt across it is lit
+# unevenly; with computed ones it is flat and lit evenly.
+cat >"$E2E_WORK/tilted.obj" <<'OBJ'
+v -1 -1 0
+v 1 -1 0
+v 1 1 0
+v -1 1 0
+vn -0.8 0 0.6
+vn 0.8 0 0.6
+f 1//1 2//2 3//2 4//1
+OBJ
+shoot tilted "$E2E_WORK/tilted.obj"
+$check spread "$E2E_WORK/tilted.ppm" 40 255 || fail "the file's normals were not used"
+shoot computed "$E2E_WORK/tilted.obj" --normals compute
+$check spread "$E2E_WORK/computed.ppm" 0 2 || fail "--normals compute"
+pass "the file's normals are drawn; --normals compute makes them anew"
+
+# A flat model: a rug lying down opens seen from above, and --elevation 90
+# shows it face-on: 2 x 1 at 4.75 from the eye, 118 pixels a unit.
+python3 - "$E2E_WORK/rug.obj" <<'PY'
+import sys
+with open(sys.argv[1], "w") as f:
+    for x, z in ((-1, -0.5), (1, -0.5), (1, 0.5), (-1, 0.5)):
+        f.write(f"v {x} 0 {z}\n")
+    f.write("f 4 3 2 1\n")
+PY
+shoot rug "$E2E_WORK/rug.obj"
+$check tall "$E2E_WORK/rug.ppm" 60 || fail "the rug opens edge-on"
+shoot rugtop "$E2E_WORK/rug.obj" --elevation 90
+$check rectangle "$E2E_WORK/rugtop.ppm" 236 118 || fail "--elevation 90"
+pass "a flat model opens seen from above; --elevation 90 shows it face-on"
+
+# The library's notes are counted: 2,000 vertices of no triangle are one line.
+{ cat "$E2E_WORK/sphere.obj"; for i in $(seq 2000); do echo "v 0 0 $((i % 7))"; done; } >"$E2E_WORK/lonely.obj"
+"$E2E_BIN" "$E2E_WORK/lonely.obj" --screenshot "$E2E_WORK/lonely.ppm" --size 400x300 >"$E2E_WORK/lonely.log" 2>&1 ||
+  fail "objview lonely.obj exited with status $?"
+(($(wc -l <"$E2E_WORK/lonely.log") <= 3)) && grep -q '^objview: 2,000 vertices belong to no triangle$' "$E2E_WORK/lonely.log" ||
+  fail "the lonely vertices: $(head -5 "$E2E_WORK/lonely.log")"
+pass "vertices of no triangle are said once, counted"

@@ -1,6 +1,8 @@
 // objview's modes, view and input handling, without a window.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "glm.h"
 #include "view.h"
 
@@ -85,6 +87,53 @@ TEST(ObjviewMouse, DragsOrbitPanAndZoomAndResetRestoresTheStart) {
   EXPECT_EQ(v.panX, 0);
 }
 
+TEST(ObjviewNormals, NSwitchesToTheFilesOnlyWhenItHasThemAndACreaseAngleMeansComputed) {
+  Modes m;
+  View v;
+  EXPECT_EQ(onKey(m, v, 'n', Has{}), Action::None);
+  EXPECT_EQ(m.normals, Normals::File);
+  const Has file{.normals = true};
+  EXPECT_EQ(title("a.obj", 3, 1, m, file),
+            "a.obj - 3 vertices, 1 triangles - smooth, file normals");
+  EXPECT_EQ(onKey(m, v, 'n', file), Action::Normals);
+  EXPECT_EQ(m.normals, Normals::Compute);
+  EXPECT_EQ(onKey(m, v, 'n', file), Action::Normals);
+  EXPECT_EQ(onKey(m, v, ']', file), Action::Normals);
+  EXPECT_EQ(m.normals, Normals::Compute);
+  EXPECT_EQ(title("a.obj", 3, 1, m, file), "a.obj - 3 vertices, 1 triangles - smooth, crease 105");
+}
+
+TEST(ObjviewViews, AxisKeysAndTheOpeningViewShowTheSideAskedForAndResetReturnsToIt) {
+  View v;
+  v.home = 5;
+  // Digits: front, back, right, left, top, bottom; seen from the right the
+  // model turns left about the up axis, from above it tips towards the eye.
+  const float want[6][2] = {{0, 0}, {-180, 0}, {-90, 0}, {90, 0}, {0, 90}, {0, -90}};
+  Modes m;
+  for (int k = 0; k < 6; k++) {
+    v.distance = 9;
+    EXPECT_EQ(onKey(m, v, static_cast<unsigned char>('1' + k), Has{}), Action::Redraw);
+    EXPECT_FLOAT_EQ(v.yaw, want[k][0]);
+    EXPECT_FLOAT_EQ(v.pitch, want[k][1]);
+    EXPECT_EQ(v.distance, 5);
+  }
+  float azimuth = 0, elevation = 0;
+  const float cube[3] = {2, 2, 2}, rug[3] = {2, 0.02f, 1}, board[3] = {0.1f, 2, 1.5f};
+  openingView(cube, azimuth, elevation);
+  EXPECT_EQ(azimuth * 100 + elevation, 0);
+  openingView(rug, azimuth, elevation);
+  EXPECT_GT(elevation, 0);
+  openingView(board, azimuth, elevation);
+  EXPECT_NE(azimuth, 0);
+  look(v, azimuth, elevation);
+  v.homeYaw = v.yaw;
+  v.homePitch = v.pitch;
+  onArrow(v, kArrowLeft);
+  onKey(m, v, 'r', Has{});
+  EXPECT_FLOAT_EQ(v.yaw, -azimuth);
+  EXPECT_FLOAT_EQ(v.pitch, elevation);
+}
+
 TEST(ObjviewOptions, ParsesTheCommandLineAndRejectsMistakes) {
   Options o;
   std::string error;
@@ -98,12 +147,23 @@ TEST(ObjviewOptions, ParsesTheCommandLineAndRejectsMistakes) {
   EXPECT_EQ(o.modes.angle, 45);
   EXPECT_TRUE(o.modes.weld && o.modes.outline && o.modes.help && !o.modes.smooth);
   EXPECT_EQ(o.width * 1000 + o.height, 640480);
+  EXPECT_FALSE(o.everything);  // --mode names the modes
+  EXPECT_TRUE(std::isnan(o.azimuth));
+  const char* more[] = {"objview", "m.obj",     "--mode", "help,all",    "--normals",
+                        "compute", "--azimuth", "-45",    "--elevation", "90"};
+  Options p;
+  ASSERT_TRUE(parseOptions(10, more, p, error)) << error;
+  EXPECT_TRUE(p.everything && p.modes.help);
+  EXPECT_EQ(p.modes.normals, Normals::Compute);
+  EXPECT_EQ(p.azimuth * 1000 + p.elevation, -44910);
   const std::vector<std::vector<const char*>> bad = {{"objview"},
                                                      {"objview", "a.obj", "b.obj"},
                                                      {"objview", "a.obj", "--angle", "181"},
                                                      {"objview", "a.obj", "--size", "640"},
                                                      {"objview", "a.obj", "--mode", "shiny"},
                                                      {"objview", "a.obj", "--frob"},
+                                                     {"objview", "a.obj", "--normals", "x"},
+                                                     {"objview", "a.obj", "--elevation", "91"},
                                                      {"objview", "a.obj", "--texture"}};
   for (const auto& args : bad) {
     Options fresh;
