@@ -142,7 +142,12 @@ std::size_t levelBytes(const Mesh& level) {
          level.parts.capacity() * sizeof(Mesh::Part);
 }
 
-void LevelBuilder::start(const Mesh& full, bool planes, bool coarse) {
+std::size_t coarseTarget(std::size_t triangles, bool closed) {
+  const std::size_t sent = closed ? triangles / 2 : triangles;
+  return sent > kLevelsFrom ? kMovingSent * triangles / sent : 0;
+}
+
+void LevelBuilder::start(const Mesh& full, bool planes, std::size_t coarse) {
   stop();
   cancel_ = false;
   done_ = reported_ = false;
@@ -152,7 +157,7 @@ void LevelBuilder::start(const Mesh& full, bool planes, bool coarse) {
     ordered.parts = full.parts;
     ordered.indices = cacheOrder(full);
     if (planes) ordered.buildPlanes(full.corners);
-    if (coarse) level = simplifyMesh(full, kCoarseTriangles, planes, cancel_);
+    if (coarse > 0) level = simplifyMesh(full, coarse, planes, cancel_);
     seconds = now() - start;
     done_ = true;
   });

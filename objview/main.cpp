@@ -262,8 +262,8 @@ void pollLevel(int) {
 void startLevel() {
   if (!levelsWanted) return;
   levelsWanted = false;
-  builder.start(mesh, hidden != Hidden::None,
-                detail.enabled && mesh.indices.size() / 3 >= kLevelsFrom);
+  const bool closed = hidden != Hidden::None;
+  builder.start(mesh, closed, detail.enabled ? coarseTarget(mesh.indices.size() / 3, closed) : 0);
   glutTimerFunc(100, pollLevel, 0);
 }
 

@@ -51,10 +51,12 @@ const char* const kUsage =
     "  --bench N      N frames turning the model as a left drag does (the coarse\n"
     "                 level drawn), then N still ones; the last line is\n"
     "                 'bench: moving F1 fps, still F2 fps'\n"
-    "  --no-lod       always full detail; otherwise a model of 250000 triangles or\n"
-    "                 more gets a coarse level of about 125000, built after the\n"
-    "                 first picture and drawn while the view moves (a still\n"
-    "                 picture is always full detail)\n";
+    "  --no-lod       always full detail; otherwise a model whose frames would\n"
+    "                 send more than 80000 triangles (an open one of that many, a\n"
+    "                 closed one of twice that: half face away) gets a coarse level\n"
+    "                 that sends about 60000, built after the first picture and\n"
+    "                 drawn while the view moves (a still picture is always full\n"
+    "                 detail)\n";
 
 const char* const kHelpLines[] = {
     "left drag    orbit",
