@@ -5,6 +5,7 @@
 #include <GL/glext.h>
 #include <GL/glu.h>
 #include <malloc.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -21,6 +22,7 @@
 #include "glm.h"
 #include "lod.h"
 #include "mesh.h"
+#include "screenshot.h"
 #include "textures.h"
 #include "view.h"
 
@@ -61,6 +63,7 @@ bool levelsWanted = false;  // `builder` is yet to start on `mesh`
 Level drawn = Level::Full;  // the level of the last frame
 bool settling = false;      // a timer will redraw in full detail once the view is still
 std::string shownTitle;
+bool screenshotWanted = false;  // the `p` key was pressed
 
 double seconds() {
   using namespace std::chrono;
@@ -552,9 +555,11 @@ void drawFrame() {
   if (modes.help) drawHelp(width, height);
 }
 
-// Writes the back buffer as a binary PPM, put in place by the library's
-// rules: a failure leaves no partial picture and touches no other file.
-void writeScreenshot() {
+// Writes the back buffer to `path`, a PNG by its name or else a binary PPM,
+// put in place by the library's rules: a failure leaves no partial picture
+// and touches no other file. A PPM that cannot be written ends the program
+// (the library's failure); a PNG returns false, said.
+bool writeScreenshot(const std::string& path) {
   const int width = glutGet(GLUT_WINDOW_WIDTH), height = glutGet(GLUT_WINDOW_HEIGHT);
   const std::size_t rowBytes = static_cast<std::size_t>(width) * 3;
   std::vector<unsigned char> pixels(rowBytes * height), image(rowBytes * height);
@@ -564,8 +569,28 @@ void writeScreenshot() {
   // GL's first row is the bottom one; the file's is the top.
   for (int row = 0; row < height; row++)
     std::memcpy(&image[rowBytes * row], &pixels[rowBytes * (height - 1 - row)], rowBytes);
-  glmWritePPM(options.screenshot.c_str(), image.data(), width, height);
-  std::exit(0);
+  if (!isPngName(path)) {
+    glmWritePPM(path.c_str(), image.data(), width, height);
+    return true;
+  }
+  std::string why = "cannot encode it";
+  const std::vector<unsigned char> png = encodePng(image.data(), width, height);
+  if (!png.empty() && putFile(path, png, why)) return true;
+  std::fprintf(stderr, "objview: can't write %s: %s\n", path.c_str(), why.c_str());
+  return false;
+}
+
+// The `p` key's picture: objview-NAME-N.png in the working directory, N the
+// first number not taken.
+void keyScreenshot() {
+  std::string stem = options.file.substr(options.file.find_last_of('/') + 1);
+  stem.erase(std::min(stem.find_last_of('.'), stem.size()));
+  for (int n = 1; n < 10000; n++) {
+    const std::string name = "objview-" + stem + "-" + std::to_string(n) + ".png";
+    if (access(name.c_str(), F_OK) == 0) continue;
+    if (writeScreenshot(name)) std::fprintf(stderr, "objview: wrote %s\n", name.c_str());
+    return;
+  }
 }
 
 // Frames while the view turns once round as a left drag turns it, with the
@@ -641,7 +666,7 @@ void bench() {
     view.yaw = 0;  // the picture shows the model as it starts, in full detail
     detail.lastInput = -1e9;
     drawFrame();
-    writeScreenshot();
+    std::exit(writeScreenshot(options.screenshot) ? 0 : 1);
   }
   std::exit(0);
 }
@@ -649,7 +674,8 @@ void bench() {
 void display() {
   if (options.bench > 0) bench();
   drawFrame();
-  if (!options.screenshot.empty()) writeScreenshot();
+  if (!options.screenshot.empty()) std::exit(writeScreenshot(options.screenshot) ? 0 : 1);
+  if (std::exchange(screenshotWanted, false)) keyScreenshot();
   glutSwapBuffers();
   if (modes.level) showTitle();
   startLevel();
@@ -678,6 +704,9 @@ void keyboard(unsigned char key, int, int) {
       break;
     case Action::Redraw:
       showTitle();
+      break;
+    case Action::Screenshot:
+      screenshotWanted = true;  // of the next frame, drawn in full
       break;
   }
   glutPostRedisplay();

@@ -15,8 +15,8 @@ namespace objview {
 const char* const kUsage =
     "usage: objview FILE.obj [--texture IMAGE.ppm] [--angle DEGREES] [--weld EPSILON]\n"
     "               [--normals file|compute] [--azimuth DEGREES] [--elevation DEGREES]\n"
-    "               [--screenshot OUT.ppm] [--size WxH] [--mode MODE[,MODE...]] [--bench FRAMES]\n"
-    "               [--library] [--no-lod]\n"
+    "               [--screenshot OUT.png|OUT.ppm] [--size WxH] [--mode MODE[,MODE...]]\n"
+    "               [--bench FRAMES] [--library] [--no-lod]\n"
     "       objview --help | --version\n"
     "\n"
     "The model opens as its file has it: each material's colours, its map_Kd\n"
@@ -25,6 +25,8 @@ const char* const kUsage =
     "normals when it gives one for every corner (crease-angle ones otherwise).\n"
     "A material whose image is not found draws in its colour.\n"
     "\n"
+    "--screenshot OUT  one frame (800x600 unless --size) to OUT, a PNG when its\n"
+    "                 name ends in .png, else a binary PPM; then exits\n"
     "--normals file   the file's normals (the default; computed when it has none)\n"
     "--normals compute  crease-angle vertex normals (--angle, default 90)\n"
     "--azimuth, --elevation  the opening view: degrees to the right of the front\n"
@@ -74,6 +76,7 @@ const char* const kHelpLines[] = {
     "1 2 3 4 5 6  front back right left top bottom",
     "l            level of detail in the title",
     "r            reset the view",
+    "p            screenshot: objview-NAME-N.png",
     "h            this help",
     "q, Escape    quit",
     nullptr,
@@ -259,6 +262,8 @@ Action onKey(Modes& modes, View& view, unsigned char key, const Has& has) {
     case 'l':
       modes.level = !modes.level;
       return Action::Redraw;
+    case 'p':
+      return Action::Screenshot;
     case 'q':
     case 27:  // Escape
       return Action::Quit;

@@ -74,11 +74,12 @@ extern const char* const kUsage;
 // The work a key or option leaves to the program, cheapest last.
 enum class Action {
   None,
-  Redraw,     // only the view or the overlay changed
-  Recompile,  // the draw mode changed: compile the display list again
-  Normals,    // the normals' source or crease angle changed: normals, then compile
-  Texcoords,  // the texture coordinates must be generated again
-  Reload,     // welding was switched: prepare the model again as it was read
+  Redraw,      // only the view or the overlay changed
+  Screenshot,  // a picture of the next frame to a PNG file
+  Recompile,   // the draw mode changed: compile the display list again
+  Normals,     // the normals' source or crease angle changed: normals, then compile
+  Texcoords,   // the texture coordinates must be generated again
+  Reload,      // welding was switched: prepare the model again as it was read
   Quit,
 };
 

@@ -98,6 +98,14 @@ $check same "$E2E_WORK/smooth.ppm" "$E2E_WORK/piped.ppm" || fail "--screenshot /
 [[ -c /dev/stdout || -L /dev/stdout ]] || fail "/dev/stdout was replaced"
 pass "the screenshot is written as the library writes files"
 
+# A screenshot named .png is a PNG of the same picture.
+"$E2E_BIN" "$E2E_WORK/sphere.obj" --screenshot "$E2E_WORK/shot.png" --size 400x300 2>>"$E2E_WORK/scene.log" ||
+  fail "--screenshot shot.png exited with status $?"
+[[ "$(head -c 8 "$E2E_WORK/shot.png" | od -An -tx1 | tr -d ' ')" == 89504e470d0a1a0a ]] &&
+  convert "$E2E_WORK/shot.png" -depth 8 "ppm:$E2E_WORK/frompng.ppm" &&
+  $check same "$E2E_WORK/smooth.ppm" "$E2E_WORK/frompng.ppm" || fail "--screenshot shot.png is not a PNG of the picture"
+pass "a .png screenshot is a PNG of the picture"
+
 # --bench with --screenshot does both.
 shoot bench "$E2E_WORK/sphere.obj" --bench 3
 grep -q '3 frames' "$E2E_WORK/scene.log" && $check same "$E2E_WORK/smooth.ppm" "$E2E_WORK/bench.ppm" ||
@@ -133,8 +141,9 @@ status=0
 ((status == 2)) || fail "a usage error gave status $status"
 pass "bad input and usage errors"
 
-# The window: keys reach the modes (the title shows them), q quits.
-"$E2E_BIN" "$E2E_WORK/sphere.obj" >>"$E2E_WORK/scene.log" 2>&1 &
+# The window: keys reach the modes (the title shows them), p writes a PNG
+# in the working directory, q quits.
+(cd "$E2E_WORK" && exec "$E2E_BIN" "$E2E_WORK/sphere.obj" >>"$E2E_WORK/scene.log" 2>&1) &
 SCENE_PID=$!
 title() { xprop -id "$WIN" WM_NAME 2>/dev/null; }
 viewer_window() {
@@ -146,9 +155,11 @@ title | grep -q '1200 vertices, 2304 triangles - smooth, crease 90"' || fail "ti
 xdotool mousemove --window "$WIN" 100 100 key o bracketright 2>/dev/null
 outlined() { title | grep -q 'smooth, outline, crease 105"'; }
 poll 10 outlined || fail "o and ] did not reach the modes: $(title)"
+xdotool key p 2>/dev/null
+poll 10 test -s "$E2E_WORK/objview-sphere-1.png" || fail "p wrote no objview-sphere-1.png"
 xdotool key q 2>/dev/null
 poll 10 eval '! scene_alive' || fail "q did not quit"
-pass "keys change the modes shown in the title; q quits"
+pass "keys change the modes shown in the title; p writes a PNG; q quits"
 
 # Welding works from the model in memory: the file may be gone by then.
 cp "$E2E_WORK/sphere.obj" "$E2E_WORK/gone.obj"

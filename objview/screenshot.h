@@ -1,0 +1,25 @@
+// Screenshots as PNG files, free of GL so they can be tested without a window.
+#ifndef OBJVIEW_SCREENSHOT_H
+#define OBJVIEW_SCREENSHOT_H
+
+#include <string>
+#include <vector>
+
+namespace objview {
+
+// Whether `path` names a PNG file (by its extension, in any letter case).
+bool isPngName(const std::string& path);
+
+// A PNG file of `rgb`, 3 bytes a pixel, top row first; empty on failure.
+std::vector<unsigned char> encodePng(const unsigned char* rgb, int width, int height);
+
+// Writes `bytes` to `path` as the library writes its files: a regular file
+// (or a link to one, which stays a link) is replaced only once every byte is
+// written and synced, through a new temporary file beside it, so a failure
+// leaves the old file whole and touches no other; a pipe or device is
+// written as it opens. On failure returns false with the reason in `why`.
+bool putFile(const std::string& path, const std::vector<unsigned char>& bytes, std::string& why);
+
+}  // namespace objview
+
+#endif
