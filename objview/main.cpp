@@ -5,6 +5,7 @@
 #include <GL/glext.h>
 #include <GL/glu.h>
 #include <malloc.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -55,6 +56,7 @@ std::vector<unsigned> fittedCorners;
 std::vector<float> fileNormals;
 std::vector<unsigned> fileNormalCorners;
 unsigned lonelyVertices = 0;  // the library's "vertex w/o a triangle", counted
+bool lonelySaid = false;      // and said, once a model: the same vertices each time
 double startSeconds = 0, readSeconds = 0, prepareSeconds = 0,
        compileSeconds = 0;  // printed by --bench
 LevelBuilder builder;       // `mesh` in cache order and its coarse level, after the first picture
@@ -153,8 +155,7 @@ void vertexNormals() {
   } else {
     lonelyVertices = 0;
     glmVertexNormals(model, modes.angle);
-    static bool said = false;  // the same vertices each time
-    if (lonelyVertices > 0 && !std::exchange(said, true))
+    if (lonelyVertices > 0 && !std::exchange(lonelySaid, true))
       std::fprintf(stderr, "objview: %s %s to no triangle\n", grouped(lonelyVertices).c_str(),
                    lonelyVertices == 1 ? "vertex belongs" : "vertices belong");
   }
@@ -178,12 +179,36 @@ void reweld() {
   prepare();
 }
 
-// Reads the file, fits it to the cube -1..1 and prepares it. Returns the
-// seconds spent reading.
-double load() {
-  const double start = seconds();
-  model = glmReadOBJ(options.file.c_str());
-  const double read = seconds() - start;
+// A failure of a file read while the viewer runs: the library's message is
+// said, and the model shown stays.
+struct ReadFailed {};
+void throwReadFailed() { throw ReadFailed{}; }
+
+// The file's identity for reloading: its time and size when read.
+struct FileState {
+  long long seconds = 0, nanoseconds = 0, size = -1;
+  bool operator==(const FileState&) const = default;
+};
+FileState fileState(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return {};
+  return {st.st_mtim.tv_sec, st.st_mtim.tv_nsec, st.st_size};
+}
+FileState shownState;       // of the file shown, when it was read
+std::size_t shownFile = 0;  // its place in options.files
+Modes givenModes;           // the modes the command line asked for, for each file anew
+
+// Takes `read` in place of the model shown: fitted to the cube -1..1 and
+// prepared, seen from the opening view unless `keepView` (the same file
+// read again).
+void adopt(ObjModel* read, bool keepView) {
+  builder.stop();
+  if (model != nullptr) glmFreeModel(model);
+  model = read;
+  fileNormals.clear();
+  fileNormalCorners.clear();
+  has = Has{};
+  mapsNamed = lonelySaid = false;
   fileHasTexcoords = model->texcoords != nullptr;
   keepFileNormals();
   for (unsigned m = 0; m < model->materialcount; m++)
@@ -197,11 +222,15 @@ double load() {
   for (unsigned i = 0; i < model->trianglecount; i++)
     std::memcpy(&fittedCorners[3 * i], model->triangles[i].vertexidx, 3 * sizeof(unsigned));
   prepare();
+  has.texcoords = fileHasTexcoords;
+  has.materials = model->materials != nullptr;
+  if (keepView) return;
   // Far enough for the sphere round the model to fit the 30-degree view.
   float radius = 0;
   for (unsigned i = 1; i <= model->vertexcount; i++)
     radius = std::max(radius,
                       std::sqrt(glmDotProduct(&model->vertices[3 * i], &model->vertices[3 * i])));
+  view = View{};
   view.home = std::max(1.1f * radius / std::sin(0.2618f), 1.0f);
   float size[3] = {}, azimuth = 0, elevation = 0;
   glmMeasureExtents(model, size);
@@ -215,9 +244,68 @@ double load() {
   look(view, azimuth, elevation);
   view.homeYaw = view.yaw;
   view.homePitch = view.pitch;
-  has.texcoords = fileHasTexcoords;
-  has.materials = model->materials != nullptr;
-  return read;
+}
+
+// Reads the first file; a failure ends the program with the library's
+// message and status 1. Returns the seconds spent reading.
+double load() {
+  const double start = seconds();
+  shownState = fileState(options.file);
+  ObjModel* read = glmReadOBJ(options.file.c_str());
+  const double spent = seconds() - start;
+  adopt(read, false);
+  return spent;
+}
+
+// With the model's textures loaded: what the modes can show of this model.
+void chooseModes() {
+  if (options.everything) {
+    // All the model has, where a --mode word left a choice open.
+    if (modes.texture == Texture::Off && fileHasTexcoords && materialTextures.any())
+      modes.texture = Texture::File;
+    if (modes.paint == Paint::Plain && has.materials) modes.paint = Paint::Material;
+  }
+  if (modes.texture == Texture::File && !fileHasTexcoords) {
+    modes.texture = Texture::Planar;
+    generateTexcoords();
+  }
+}
+
+void compile();
+void showTitle();
+
+// Shows file `index` of the command line, or the one shown read again; a
+// file that cannot be read is said, and the model shown stays.
+void show(std::size_t index) {
+  const std::string& path = options.files[index];
+  const bool again = index == shownFile;
+  const FileState state = fileState(path);
+  ObjModel* read = nullptr;
+  glmSetFailureHandler(throwReadFailed);
+  try {
+    read = glmReadOBJ(path.c_str());
+  } catch (const ReadFailed&) {
+    std::fprintf(stderr, "objview: %s not read; still showing %s\n", path.c_str(),
+                 options.file.c_str());
+  }
+  glmSetFailureHandler(nullptr);
+  if (again) shownState = state;  // a broken file is not tried again until it changes
+  if (read == nullptr) return;
+  shownFile = index;
+  shownState = state;
+  options.file = path;
+  if (!again) modes = givenModes;
+  adopt(read, again);
+  materialTextures.load(*model);
+  if (!again) chooseModes();
+  compile();
+  glutPostRedisplay();
+}
+
+// Reads the file shown again when its time or size has changed.
+void watchFile(int) {
+  if (!(fileState(options.file) == shownState)) show(shownFile);
+  glutTimerFunc(500, watchFile, 0);
 }
 
 // The title, with the level drawn when the `l` key asks for it.
@@ -714,6 +802,8 @@ void keyboard(unsigned char key, int, int) {
 
 void special(int key, int, int) {
   if (onArrow(view, key)) viewMoved();
+  const std::size_t file = fileKey(key, shownFile, options.files.size());
+  if (file != kNoFile) show(file);
 }
 
 void mouse(int button, int state, int x, int y) {
@@ -754,11 +844,8 @@ int main(int argc, char** argv) {
   // the library's message and status 1.
   const double start = startSeconds = seconds();
   detail.enabled = options.lod;
+  givenModes = modes;
   readSeconds = load();
-  if (modes.texture == Texture::File && !fileHasTexcoords) {
-    modes.texture = Texture::Planar;
-    generateTexcoords();
-  }
   prepareSeconds = seconds() - start - readSeconds;
 
   int glutArgc = 1;
@@ -776,12 +863,7 @@ int main(int argc, char** argv) {
   glutCreateWindow("objview");
   setUpGL();
   materialTextures.load(*model);
-  if (options.everything) {
-    // All the model has, where a --mode word left a choice open.
-    if (modes.texture == Texture::Off && fileHasTexcoords && materialTextures.any())
-      modes.texture = Texture::File;
-    if (modes.paint == Paint::Plain && has.materials) modes.paint = Paint::Material;
-  }
+  chooseModes();
   const double compileStart = seconds();
   compile();
   glFinish();
@@ -792,6 +874,7 @@ int main(int argc, char** argv) {
   glutSpecialFunc(special);
   glutMouseFunc(mouse);
   glutMotionFunc(motion);
+  if (options.screenshot.empty() && options.bench == 0) glutTimerFunc(500, watchFile, 0);
   glutMainLoop();
   return 0;
 }

@@ -13,7 +13,7 @@
 namespace objview {
 
 const char* const kUsage =
-    "usage: objview FILE.obj [--texture IMAGE.ppm] [--angle DEGREES] [--weld EPSILON]\n"
+    "usage: objview FILE.obj... [--texture IMAGE.ppm] [--angle DEGREES] [--weld EPSILON]\n"
     "               [--normals file|compute] [--azimuth DEGREES] [--elevation DEGREES]\n"
     "               [--screenshot OUT.png|OUT.ppm] [--size WxH] [--mode MODE[,MODE...]]\n"
     "               [--bench FRAMES] [--library] [--no-lod]\n"
@@ -25,8 +25,12 @@ const char* const kUsage =
     "normals when it gives one for every corner (crease-angle ones otherwise).\n"
     "A material whose image is not found draws in its colour.\n"
     "\n"
-    "--screenshot OUT  one frame (800x600 unless --size) to OUT, a PNG when its\n"
-    "                 name ends in .png, else a binary PPM; then exits\n"
+    "Several files are shown one at a time, Page Up and Page Down stepping\n"
+    "through them; the file shown is read again when it changes (or on F5).\n"
+    "\n"
+    "--screenshot OUT  one frame of the first file (800x600 unless --size) to\n"
+    "                 OUT, a PNG when its name ends in .png, else a binary PPM;\n"
+    "                 then exits\n"
     "--normals file   the file's normals (the default; computed when it has none)\n"
     "--normals compute  crease-angle vertex normals (--angle, default 90)\n"
     "--azimuth, --elevation  the opening view: degrees to the right of the front\n"
@@ -74,6 +78,8 @@ const char* const kHelpLines[] = {
     "[ / ]        crease angle -/+ 15",
     "arrows       turn 5 degrees",
     "1 2 3 4 5 6  front back right left top bottom",
+    "PgUp / PgDn  previous / next file",
+    "F5           read the file again",
     "l            level of detail in the title",
     "r            reset the view",
     "p            screenshot: objview-NAME-N.png",
@@ -180,14 +186,13 @@ bool parseOptions(int argc, const char* const* argv, Options& options, std::stri
       options.lod = false;
     } else if (arg.size() > 1 && arg[0] == '-') {
       error = "unknown option " + arg;
-    } else if (options.file.empty()) {
-      options.file = arg;
     } else {
-      error = "one model file at a time";
+      options.files.push_back(arg);
     }
     if (!error.empty()) return false;
   }
-  if (options.file.empty()) error = "no model file given";
+  if (options.files.empty()) error = "no model file given";
+  if (!options.files.empty()) options.file = options.files.front();
   return error.empty();
 }
 
@@ -287,6 +292,13 @@ void openingView(const float size[3], float& azimuth, float& elevation) {
   const bool edgeOn = std::min(size[0], size[1]) < 0.2f * largest;
   azimuth = edgeOn ? 30.0f : 0.0f;
   elevation = edgeOn ? 40.0f : 0.0f;
+}
+
+std::size_t fileKey(int key, std::size_t shown, std::size_t files) {
+  if (key == kF5) return shown;
+  if (key == kPageUp && shown > 0) return shown - 1;
+  if (key == kPageDown && shown + 1 < files) return shown + 1;
+  return kNoFile;
 }
 
 bool onArrow(View& view, int key) {

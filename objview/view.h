@@ -5,7 +5,9 @@
 #define OBJVIEW_VIEW_H
 
 #include <cmath>
+#include <cstddef>
 #include <string>
+#include <vector>
 
 #include "glm.h"
 
@@ -43,14 +45,15 @@ struct View {
 void look(View& view, float azimuth, float elevation);
 
 struct Options {
-  std::string file;
-  std::string texture;        // PPM image; empty: a built-in checkerboard
-  std::string screenshot;     // empty: interactive
-  int width = 0, height = 0;  // 0: chosen from the screen
-  float weld = 1e-4f;         // in the fitted model's units (it spans -1..1)
-  int bench = 0;              // frames to time, 0: none
-  bool library = false;       // draw every mode through the library's display list
-  bool lod = true;            // a coarse level of a large model while the view moves
+  std::string file;                // the one shown
+  std::vector<std::string> files;  // all the command line names, in order
+  std::string texture;             // PPM image; empty: a built-in checkerboard
+  std::string screenshot;          // empty: interactive
+  int width = 0, height = 0;       // 0: chosen from the screen
+  float weld = 1e-4f;              // in the fitted model's units (it spans -1..1)
+  int bench = 0;                   // frames to time, 0: none
+  bool library = false;            // draw every mode through the library's display list
+  bool lod = true;                 // a coarse level of a large model while the view moves
   // Without --mode (or with its word "all") the first picture shows all the
   // model has: its materials, and its textures where a map was found.
   bool everything = true;
@@ -88,6 +91,12 @@ Action onKey(Modes& modes, View& view, unsigned char key, const Has& has);
 // The arrow keys as GLUT numbers them; each turns the view 5 degrees.
 enum Arrow { kArrowLeft = 100, kArrowUp = 101, kArrowRight = 102, kArrowDown = 103 };
 bool onArrow(View& view, int key);  // whether the view changed
+
+// Page Up and Page Down step through the files (without wrapping), F5 reads
+// the one shown again: the file to show for GLUT's special `key`, or kNoFile.
+enum FileKey { kF5 = 5, kPageUp = 104, kPageDown = 105 };
+constexpr std::size_t kNoFile = ~std::size_t{0};
+std::size_t fileKey(int key, std::size_t shown, std::size_t files);
 
 // Mouse buttons as GLUT numbers them; 3 and 4 are the wheel.
 enum Button { kLeft = 0, kMiddle = 1, kRight = 2, kWheelUp = 3, kWheelDown = 4 };

@@ -183,6 +183,30 @@ xdotool key q 2>/dev/null
 poll 10 eval '! scene_alive' || fail "q did not quit"
 pass "w welds and unwelds the model in memory"
 
+# Several files: Page Down shows the next; the file shown is read again when
+# it changes, and one that no longer reads leaves the model shown.
+cp "$E2E_WORK/sphere.obj" "$E2E_WORK/first.obj"
+printf 'v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n' >"$E2E_WORK/second.obj"
+"$E2E_BIN" "$E2E_WORK/first.obj" "$E2E_WORK/second.obj" >>"$E2E_WORK/scene.log" 2>&1 &
+SCENE_PID=$!
+first_window() {
+  WIN=$(xwininfo -root -children 2>/dev/null | awk '/"first.obj - / {print $1; exit}')
+  [[ -n "$WIN" ]] && xwininfo -id "$WIN" 2>/dev/null | grep -q 'Map State: IsViewable'
+}
+poll 30 first_window || fail "no objview window for first.obj"
+xdotool mousemove --window "$WIN" 100 100 key Next 2>/dev/null
+second() { title | grep -q '"second.obj - 3 vertices, 1 triangles'; }
+poll 10 second || fail "Page Down did not show second.obj: $(title)"
+printf 'v 0 0 0\nv 1 0 0\nv 0 1 0\nv 1 1 0\nf 1 2 3\nf 2 4 3\n' >"$E2E_WORK/second.obj"
+grown() { title | grep -q '"second.obj - 4 vertices, 2 triangles'; }
+poll 10 grown || fail "the changed file was not read again: $(title)"
+printf 'v 0 0 0\nf 1 2 3\n' >"$E2E_WORK/second.obj"
+poll 10 grep -q 'second.obj not read; still showing' "$E2E_WORK/scene.log" || fail "no word of the broken file"
+scene_alive && grown || fail "a broken file ended the viewer or replaced the model: $(title)"
+xdotool key q 2>/dev/null
+poll 10 eval '! scene_alive' || fail "q did not quit"
+pass "Page Down steps through files; a changed file is read again, a broken one leaves the model"
+
 # Levels of detail, on a torus just large enough for a coarse level: --bench
 # draws the coarse level while turning and ends with its line; a still
 # picture after a drag that comes back to the start is the one before it.

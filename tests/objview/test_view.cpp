@@ -134,6 +134,21 @@ TEST(ObjviewViews, AxisKeysAndTheOpeningViewShowTheSideAskedForAndResetReturnsTo
   EXPECT_FLOAT_EQ(v.pitch, elevation);
 }
 
+TEST(ObjviewFiles, PageKeysStepThroughTheFilesWithoutWrappingAndF5ReadsTheShownOneAgain) {
+  EXPECT_EQ(fileKey(kPageDown, 0, 2), 1u);
+  EXPECT_EQ(fileKey(kPageDown, 1, 2), kNoFile);
+  EXPECT_EQ(fileKey(kPageUp, 1, 2), 0u);
+  EXPECT_EQ(fileKey(kPageUp, 0, 2), kNoFile);
+  EXPECT_EQ(fileKey(kF5, 1, 2), 1u);
+  EXPECT_EQ(fileKey(kArrowLeft, 1, 2), kNoFile);
+  Options o;
+  std::string error;
+  const char* two[] = {"objview", "a.obj", "--no-lod", "b.obj"};
+  ASSERT_TRUE(parseOptions(4, two, o, error)) << error;
+  EXPECT_EQ(o.files, (std::vector<std::string>{"a.obj", "b.obj"}));
+  EXPECT_EQ(o.file, "a.obj");
+}
+
 TEST(ObjviewOptions, ParsesTheCommandLineAndRejectsMistakes) {
   Options o;
   std::string error;
@@ -148,6 +163,7 @@ TEST(ObjviewOptions, ParsesTheCommandLineAndRejectsMistakes) {
   EXPECT_TRUE(o.modes.weld && o.modes.outline && o.modes.help && !o.modes.smooth);
   EXPECT_EQ(o.width * 1000 + o.height, 640480);
   EXPECT_FALSE(o.everything);  // --mode names the modes
+  EXPECT_EQ(o.files, std::vector<std::string>{"m.obj"});
   EXPECT_TRUE(std::isnan(o.azimuth));
   const char* more[] = {"objview", "m.obj",     "--mode", "help,all",    "--normals",
                         "compute", "--azimuth", "-45",    "--elevation", "90"};
@@ -157,7 +173,6 @@ TEST(ObjviewOptions, ParsesTheCommandLineAndRejectsMistakes) {
   EXPECT_EQ(p.modes.normals, Normals::Compute);
   EXPECT_EQ(p.azimuth * 1000 + p.elevation, -44910);
   const std::vector<std::vector<const char*>> bad = {{"objview"},
-                                                     {"objview", "a.obj", "b.obj"},
                                                      {"objview", "a.obj", "--angle", "181"},
                                                      {"objview", "a.obj", "--size", "640"},
                                                      {"objview", "a.obj", "--mode", "shiny"},
