@@ -146,11 +146,11 @@ pass "bad input and usage errors"
 (cd "$E2E_WORK" && exec "$E2E_BIN" "$E2E_WORK/sphere.obj" >>"$E2E_WORK/scene.log" 2>&1) &
 SCENE_PID=$!
 title() { xprop -id "$WIN" WM_NAME 2>/dev/null; }
-viewer_window() {
-  WIN=$(xwininfo -root -children 2>/dev/null | awk '/"sphere.obj - / {print $1; exit}')
+window_of() {  # window_of FILE: sets WIN to the shown window whose title names FILE
+  WIN=$(xwininfo -root -children 2>/dev/null | awk -v name="\"$1 - " 'index($0, name) {print $1; exit}')
   [[ -n "$WIN" ]] && xwininfo -id "$WIN" 2>/dev/null | grep -q 'Map State: IsViewable'
 }
-poll 30 viewer_window || fail "no objview window"
+poll 30 window_of sphere.obj || fail "no objview window"
 title | grep -q '1200 vertices, 2304 triangles - smooth, crease 90"' || fail "title $(title)"
 xdotool mousemove --window "$WIN" 100 100 key o bracketright 2>/dev/null
 outlined() { title | grep -q 'smooth, outline, crease 105"'; }
@@ -166,11 +166,7 @@ cp "$E2E_WORK/sphere.obj" "$E2E_WORK/gone.obj"
 "$E2E_BIN" "$E2E_WORK/gone.obj" >>"$E2E_WORK/scene.log" 2>&1 &
 SCENE_PID=$!
 WIN=
-gone_window() {
-  WIN=$(xwininfo -root -children 2>/dev/null | awk '/"gone.obj - / {print $1; exit}')
-  [[ -n "$WIN" ]] && xwininfo -id "$WIN" 2>/dev/null | grep -q 'Map State: IsViewable'
-}
-poll 30 gone_window || fail "no objview window for gone.obj"
+poll 30 window_of gone.obj || fail "no objview window for gone.obj"
 rm "$E2E_WORK/gone.obj"
 xdotool mousemove --window "$WIN" 100 100 key w 2>/dev/null
 welded() { title | grep -q ', welded'; }
@@ -189,11 +185,7 @@ cp "$E2E_WORK/sphere.obj" "$E2E_WORK/first.obj"
 printf 'v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n' >"$E2E_WORK/second.obj"
 "$E2E_BIN" "$E2E_WORK/first.obj" "$E2E_WORK/second.obj" >>"$E2E_WORK/scene.log" 2>&1 &
 SCENE_PID=$!
-first_window() {
-  WIN=$(xwininfo -root -children 2>/dev/null | awk '/"first.obj - / {print $1; exit}')
-  [[ -n "$WIN" ]] && xwininfo -id "$WIN" 2>/dev/null | grep -q 'Map State: IsViewable'
-}
-poll 30 first_window || fail "no objview window for first.obj"
+poll 30 window_of first.obj || fail "no objview window for first.obj"
 xdotool mousemove --window "$WIN" 100 100 key Next 2>/dev/null
 second() { title | grep -q '"second.obj - 3 vertices, 1 triangles'; }
 poll 10 second || fail "Page Down did not show second.obj: $(title)"
@@ -230,11 +222,7 @@ pass "--bench turns the coarse level and ends with its line"
 
 "$E2E_BIN" "$E2E_WORK/torus.obj" >>"$E2E_WORK/scene.log" 2>&1 &
 SCENE_PID=$!
-viewer_window() {
-  WIN=$(xwininfo -root -children 2>/dev/null | awk '/"torus.obj - / {print $1; exit}')
-  [[ -n "$WIN" ]] && xwininfo -id "$WIN" 2>/dev/null | grep -q 'Map State: IsViewable'
-}
-poll 60 viewer_window || fail "no objview window for the torus"
+poll 60 window_of torus.obj || fail "no objview window for the torus"
 xdotool mousemove --window "$WIN" 200 200 key l 2>/dev/null
 still() { title | grep -q 'full detail, [0-9]* triangles while moving"'; }
 poll 60 still || fail "no coarse level: $(title)"
