@@ -66,6 +66,7 @@ Level drawn = Level::Full;  // the level of the last frame
 bool settling = false;      // a timer will redraw in full detail once the view is still
 std::string shownTitle;
 bool screenshotWanted = false;  // the `p` key was pressed
+std::string sizeLine;           // the help overlay's first line: the model's size as read
 
 double seconds() {
   using namespace std::chrono;
@@ -213,6 +214,7 @@ void adopt(ObjModel* read, bool keepView) {
   keepFileNormals();
   for (unsigned m = 0; m < model->materialcount; m++)
     mapsNamed = mapsNamed || model->materials[m].diffusemap != nullptr;
+  sizeLine = sizeNote(*model);
   // The fit measures each side as |max| + |min|, the true side only once the
   // model straddles the origin: the first pass centres it, the second scales it.
   glmFitToUnitCube(model);
@@ -458,17 +460,18 @@ void drawHelp(int width, int height) {
   glDisable(GL_LIGHTING);
   glDisable(GL_DEPTH_TEST);
   glDisable(GL_TEXTURE_2D);
-  int lines = 0;
+  std::vector<const char*> text{sizeLine.c_str()};
+  for (int i = 0; kHelpLines[i] != nullptr; i++) text.push_back(kHelpLines[i]);
+  const int lines = static_cast<int>(text.size());
   std::size_t longest = 0;
-  for (; kHelpLines[lines] != nullptr; lines++)
-    longest = std::max(longest, std::strlen(kHelpLines[lines]));
+  for (const char* line : text) longest = std::max(longest, std::strlen(line));
   glColor3f(0, 0, 0);
   glRectf(10, static_cast<float>(height - 20 - 18 * lines), 30 + 9.0f * longest,
           static_cast<float>(height - 10));
   glColor3f(1, 1, 0.6f);
   for (int i = 0; i < lines; i++) {
     glRasterPos2i(20, height - 30 - 18 * i);
-    glutBitmapString(GLUT_BITMAP_9_BY_15, reinterpret_cast<const unsigned char*>(kHelpLines[i]));
+    glutBitmapString(GLUT_BITMAP_9_BY_15, reinterpret_cast<const unsigned char*>(text[i]));
   }
   glEnable(GL_DEPTH_TEST);
   glMatrixMode(GL_PROJECTION);

@@ -392,6 +392,20 @@ std::string title(const std::string& file, unsigned vertices, unsigned triangles
   return text;
 }
 
+std::string sizeNote(const ObjModel& model) {
+  float low[3] = {}, high[3] = {};
+  for (unsigned i = 1; i <= model.vertexcount; i++)
+    for (int k = 0; k < 3; k++) {
+      const float v = model.vertices[3 * i + k];
+      low[k] = i == 1 ? v : std::min(low[k], v);
+      high[k] = i == 1 ? v : std::max(high[k], v);
+    }
+  char text[96];
+  std::snprintf(text, sizeof text, "size %.4g x %.4g x %.4g", static_cast<double>(high[0] - low[0]),
+                static_cast<double>(high[1] - low[1]), static_cast<double>(high[2] - low[2]));
+  return text;
+}
+
 Hidden hiddenFaces(const ObjModel& model) {
   // Directed edges as (from << 32 | to): closed and consistent when none
   // repeats and the set equals the set of their reverses.

@@ -129,6 +129,9 @@ Hidden hiddenFaces(const ObjModel& model);
 // a three-quarter view from above.
 void openingView(const float size[3], float& azimuth, float& elevation);
 
+// The model's bounding box as "size X x Y x Z", in its own units.
+std::string sizeNote(const ObjModel& model);
+
 // The help overlay's lines.
 extern const char* const kHelpLines[];
 

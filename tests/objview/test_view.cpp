@@ -189,6 +189,14 @@ TEST(ObjviewOptions, ParsesTheCommandLineAndRejectsMistakes) {
   }
 }
 
+TEST(ObjviewSize, TheHelpOverlayGivesTheBoundingBoxAsRead) {
+  float vertices[] = {0, 0, 0, 2, -1, 5, 4.5f, 3, 5, 3, 0, 5.25f};  // entry 0 unused
+  ObjModel model{};
+  model.vertexcount = 3;
+  model.vertices = vertices;
+  EXPECT_EQ(sizeNote(model), "size 2.5 x 4 x 0.25");
+}
+
 TEST(ObjviewHiddenFaces, OnlyAClosedConsistentMeshHidesFacesAndItsWindingSaysWhich) {
   float vertices[] = {0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1};  // entry 0 unused
   ObjTriangle tetrahedron[] = {{{1, 3, 2}, {}, {}, 0, 0},
