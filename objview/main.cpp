@@ -66,6 +66,7 @@ Level drawn = Level::Full;  // the level of the last frame
 bool settling = false;      // a timer will redraw in full detail once the view is still
 std::string shownTitle;
 bool screenshotWanted = false;  // the `p` key was pressed
+float groundY = -1;             // the fitted model's lowest point, where the grid lies
 std::string sizeLine;           // the help overlay's first line: the model's size as read
 
 double seconds() {
@@ -220,6 +221,9 @@ void adopt(ObjModel* read, bool keepView) {
   glmFitToUnitCube(model);
   glmFitToUnitCube(model);
   fittedVertices.assign(model->vertices, model->vertices + 3 * (model->vertexcount + 1));
+  groundY = model->vertexcount > 0 ? model->vertices[4] : 0;
+  for (unsigned i = 1; i <= model->vertexcount; i++)
+    groundY = std::min(groundY, model->vertices[3 * i + 1]);
   fittedCorners.resize(3 * static_cast<std::size_t>(model->trianglecount));
   for (unsigned i = 0; i < model->trianglecount; i++)
     std::memcpy(&fittedCorners[3 * i], model->triangles[i].vertexidx, 3 * sizeof(unsigned));
@@ -450,6 +454,32 @@ void setUpGL() {
   loadTexture();
 }
 
+// A grid of tenths of the model's unit under it, and its axes from the
+// centre: unlit lines, drawn before the model so that it hides them where it
+// is in front and transparent parts blend over them.
+void drawGrid() {
+  glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT);
+  glDisable(GL_LIGHTING);
+  glDisable(GL_TEXTURE_2D);
+  glBegin(GL_LINES);
+  glColor3f(0.4f, 0.4f, 0.45f);
+  for (int i = -10; i <= 10; i++) {
+    const float at = 0.15f * static_cast<float>(i);
+    glVertex3f(at, groundY, -1.5f);
+    glVertex3f(at, groundY, 1.5f);
+    glVertex3f(-1.5f, groundY, at);
+    glVertex3f(1.5f, groundY, at);
+  }
+  static const GLfloat kAxes[3][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
+  for (const GLfloat* axis : kAxes) {
+    glColor3fv(axis);
+    glVertex3f(0, 0, 0);
+    glVertex3f(1.2f * axis[0], 1.2f * axis[1], 1.2f * axis[2]);
+  }
+  glEnd();
+  glPopAttrib();
+}
+
 void drawHelp(int width, int height) {
   glMatrixMode(GL_PROJECTION);
   glPushMatrix();
@@ -639,6 +669,7 @@ void drawFrame() {
   else
     glDisable(GL_TEXTURE_2D);
   drawn = Level::Full;
+  if (modes.grid) drawGrid();
   if (list != 0)
     glCallList(list);
   else

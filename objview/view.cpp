@@ -51,6 +51,8 @@ const char* const kUsage =
     "  color          each material's diffuse colour, lit (colour is accepted too)\n"
     "  material       each material's ambient, diffuse, specular and shininess\n"
     "  outline        each triangle's edges as unlit lines, in place of the fill\n"
+    "  grid           a ground grid under the model and its axes (x red, y green,\n"
+    "                 z blue)\n"
     "  help           the key overlay\n"
     "\n"
     "Levels of detail:\n"
@@ -73,6 +75,7 @@ const char* const kHelpLines[] = {
     "             spherical coordinates",
     "c / m        colour / material",
     "o            outline",
+    "g            ground grid and axes",
     "w            weld vertices",
     "n            file / computed normals",
     "[ / ]        crease angle -/+ 15",
@@ -116,6 +119,8 @@ bool applyMode(Modes& modes, const std::string& word) {
     modes.outline = true;
   else if (word == "help")
     modes.help = true;
+  else if (word == "grid")
+    modes.grid = true;
   else if (word == "all")
     return true;  // the caller's: what the other words leave unset
   else
@@ -177,8 +182,8 @@ bool parseOptions(int argc, const char* const* argv, Options& options, std::stri
            start = comma + 1) {
         if (!applyMode(options.modes, rest.substr(start, comma - start)))
           error =
-              "--mode takes flat, smooth, texture, planar, spherical, color, material, outline, "
-              "help";
+              "--mode takes all, flat, smooth, texture, planar, spherical, color, material, "
+              "outline, grid, help";
       }
     } else if (arg == "--library") {
       options.library = true;
@@ -269,6 +274,9 @@ Action onKey(Modes& modes, View& view, unsigned char key, const Has& has) {
       return Action::Redraw;
     case 'p':
       return Action::Screenshot;
+    case 'g':
+      modes.grid = !modes.grid;
+      return Action::Redraw;
     case 'q':
     case 27:  // Escape
       return Action::Quit;

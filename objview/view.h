@@ -30,6 +30,7 @@ struct Modes {
   Normals normals = Normals::File;
   bool help = false;
   bool level = false;  // the title names the level of detail drawn
+  bool grid = false;   // a ground grid under the model, and its axes
 };
 
 struct View {

@@ -363,6 +363,13 @@ shoot rugtop "$E2E_WORK/rug.obj" --elevation 90
 $check rectangle "$E2E_WORK/rugtop.ppm" 236 118 || fail "--elevation 90"
 pass "a flat model opens seen from above; --elevation 90 shows it face-on"
 
+# The grid and axes: the green y axis stands up from the rug, the blue z one
+# runs out past its edge.
+shoot ruggrid "$E2E_WORK/rug.obj" --mode all,grid
+$check count "$E2E_WORK/rug.ppm" green 0 0 && $check count "$E2E_WORK/ruggrid.ppm" green 20 2000 &&
+  $check count "$E2E_WORK/ruggrid.ppm" blue 20 2000 || fail "no axes"
+pass "g's grid and axes"
+
 # The library's notes are counted: 2,000 vertices of no triangle are one line.
 { cat "$E2E_WORK/sphere.obj"; for i in $(seq 2000); do echo "v 0 0 $((i % 7))"; done; } >"$E2E_WORK/lonely.obj"
 "$E2E_BIN" "$E2E_WORK/lonely.obj" --screenshot "$E2E_WORK/lonely.ppm" --size 400x300 >"$E2E_WORK/lonely.log" 2>&1 ||

@@ -15,6 +15,7 @@
   objview_check.py rectangle SHOT WIDTH HEIGHT   the model is a centred, filled
       rectangle of WIDTH x HEIGHT pixels (within 3 %)
   objview_check.py tall SHOT HEIGHT   the model is at least HEIGHT pixels high
+  objview_check.py count SHOT HUE LOW HIGH   LOW to HIGH pixels have the hue
   objview_check.py wood SHOT SHARE   at least SHARE of the model's pixels are
       wood brown (red over green over blue)"""
 import sys
@@ -43,6 +44,15 @@ def box(points):
 def check(ok, message):
     if not ok:
         sys.exit("FAIL: " + message)
+
+
+def hue(p):
+    low, high = min(p), max(p)
+    if high - low < 40:
+        return "grey"
+    strong = tuple(c > low + (high - low) / 2 for c in p)
+    return {(1, 0, 0): "red", (0, 1, 0): "green", (0, 0, 1): "blue", (1, 1, 0): "yellow",
+            (1, 0, 1): "magenta"}.get(strong, str(p))
 
 
 def centred_box(shot, want_w, want_h, name):
@@ -92,13 +102,6 @@ elif command == "overlay":
 elif command == "same":
     check(shots[0][2] == shots[1][2], "the pictures differ")
 elif command == "colours":
-    def hue(p):
-        low, high = min(p), max(p)
-        if high - low < 40:
-            return "grey"
-        strong = tuple(c > low + (high - low) / 2 for c in p)
-        return {(1, 0, 0): "red", (0, 1, 0): "green", (0, 0, 1): "blue", (1, 1, 0): "yellow",
-                (1, 0, 1): "magenta"}.get(strong, str(p))
     rows = shots[0][2]
     for sample in files[1:]:
         at, want = sample.split("=")
@@ -126,3 +129,7 @@ elif command == "tall":
     _, _, bw, bh = box(points)
     print(f"{bw}x{bh}")
     check(bh >= float(files[1]), f"less than {files[1]} pixels high")
+elif command == "count":
+    n = sum(1 for r in shots[0][2] for p in r if hue(p) == files[1])
+    print(f"{n} {files[1]} pixels")
+    check(float(files[2]) <= n <= float(files[3]), f"not {files[2]} to {files[3]} {files[1]} pixels")
