@@ -133,7 +133,7 @@ Mesh simplifyMesh(const Mesh& mesh, std::size_t target, bool planes,
     coarse.parts.back().first = first;
     coarse.parts.back().count = static_cast<unsigned>(n);
   }
-  if (planes) coarse.buildPlanes(mesh.corners);
+  if (planes) coarse.buildPlanes(mesh);
   return coarse;
 }
 
@@ -142,8 +142,8 @@ std::size_t levelBytes(const Mesh& level) {
          level.parts.capacity() * sizeof(Mesh::Part);
 }
 
-std::size_t coarseTarget(std::size_t triangles, bool closed) {
-  const std::size_t sent = closed ? triangles / 2 : triangles;
+std::size_t coarseTarget(std::size_t triangles, std::size_t hideable) {
+  const std::size_t sent = triangles - hideable / 2;
   return sent > kLevelsFrom ? kMovingSent * triangles / sent : 0;
 }
 
@@ -156,7 +156,7 @@ void LevelBuilder::start(const Mesh& full, bool planes, std::size_t coarse) {
     ordered.flat = full.flat;
     ordered.parts = full.parts;
     ordered.indices = cacheOrder(full);
-    if (planes) ordered.buildPlanes(full.corners);
+    if (planes) ordered.buildPlanes(full);
     if (coarse > 0) level = simplifyMesh(full, coarse, planes, cancel_);
     seconds = now() - start;
     done_ = true;

@@ -18,13 +18,14 @@ namespace objview {
 
 // A software renderer's cost goes with the triangles a frame sends, and a
 // closed mesh sends about half of its own (the rest face away and are left
-// out), an open one all. A mesh whose frames would send more than
-// kLevelsFrom gets a coarse level that sends about kMovingSent: below that,
-// the full mesh turns smoothly already.
+// out), an open one all; a mesh of closed and open pieces, between. A mesh whose frames would send
+// more than kLevelsFrom gets a coarse level that sends about kMovingSent: below that, the full mesh
+// turns smoothly already.
 constexpr std::size_t kMovingSent = 60000;
 constexpr std::size_t kLevelsFrom = 80000;
-// The coarse level's triangles for a mesh of `triangles`, 0 when it needs none.
-std::size_t coarseTarget(std::size_t triangles, bool closed);
+// The coarse level's triangles for a mesh of `triangles`, `hideable` of which
+// hide a side (half of those face away), 0 when it needs none.
+std::size_t coarseTarget(std::size_t triangles, std::size_t hideable);
 
 // `mesh`'s indices with each part's triangles ordered for the vertex cache,
 // unless most of them already share a corner with the one before. Each

@@ -38,12 +38,16 @@ Drag drag;
 Has has;
 ObjModel* model = nullptr;
 bool fileHasTexcoords = false;
-bool mapsNamed = false;        // some material names a map_Kd image, found or not
-Hidden hidden = Hidden::None;  // faces culled: none of them can show
-GLuint list = 0;               // the library's drawing, for the modes the mesh does not cover
-Mesh mesh;                     // indexed geometry, used when it has parts
-GLuint buffers[3];             // the mesh's corners and indices, the coarse level's indices
-std::vector<unsigned> seen;    // this frame's triangles that can face the eye
+bool mapsNamed = false;  // some material names a map_Kd image, found or not
+// The side of each triangle that can never show (the back of a closed
+// piece's), how many hide one, and the side all hide (GL culls it), if any.
+std::vector<Hidden> sides;
+std::size_t hideable = 0;
+Hidden hidden = Hidden::None;
+GLuint list = 0;             // the library's drawing, for the modes the mesh does not cover
+Mesh mesh;                   // indexed geometry, used when it has parts
+GLuint buffers[3];           // the mesh's corners and indices, the coarse level's indices
+std::vector<unsigned> seen;  // this frame's triangles that can face the eye
 std::vector<Mesh::Part> seenParts;
 GLuint texture = 0;                 // --texture's image or the checkerboard
 MaterialTextures materialTextures;  // the model's own
@@ -168,7 +172,10 @@ void vertexNormals() {
 // crease-angle vertex normals, generated texture coordinates.
 void prepare() {
   if (modes.weld) glmMergeVertices(model, options.weld);
-  hidden = hiddenFaces(*model);
+  sides = hiddenSides(*model);
+  hideable =
+      sides.size() - static_cast<std::size_t>(std::count(sides.begin(), sides.end(), Hidden::None));
+  hidden = hiddenFaces(sides);
   glmComputeFaceNormals(model);
   vertexNormals();
   if (modes.texture != Texture::Spherical) generateTexcoords();
@@ -359,8 +366,8 @@ void pollLevel(int) {
 void startLevel() {
   if (!levelsWanted) return;
   levelsWanted = false;
-  const bool closed = hidden != Hidden::None;
-  builder.start(mesh, closed, detail.enabled ? coarseTarget(mesh.indices.size() / 3, closed) : 0);
+  builder.start(mesh, hideable > 0,
+                detail.enabled ? coarseTarget(mesh.indices.size() / 3, hideable) : 0);
   glutTimerFunc(100, pollLevel, 0);
 }
 
@@ -388,7 +395,7 @@ void compile() {
   if (list != 0) glDeleteLists(list, 1);
   list = 0;
   const unsigned mode = drawMode(modes, has);
-  if (options.library || !buildMesh(*model, mode, mesh)) {
+  if (options.library || !buildMesh(*model, mode, mesh, hideable > 0 ? sides.data() : nullptr)) {
     list = glmCompileDisplayList(model, mode);
   } else {
     if (buffers[0] == 0) glGenBuffers(3, buffers);
@@ -397,7 +404,7 @@ void compile() {
                  mesh.corners.data(), GL_STATIC_DRAW);
     glBindBuffer(GL_ARRAY_BUFFER, 0);
     uploadIndices(buffers[1], mesh.indices);
-    if (hidden != Hidden::None) mesh.buildPlanes();
+    if (hideable > 0) mesh.buildPlanes();
     // A screenshot needs neither the cache order nor a coarse level: its
     // picture is the same. The builder reads the corners.
     levelsWanted = options.screenshot.empty() || options.bench > 0;
@@ -602,14 +609,14 @@ void drawMesh(unsigned mode) {
     glDisable(GL_COLOR_MATERIAL);
   glShadeModel(level.flat ? GL_FLAT : GL_SMOOTH);
   const std::vector<Mesh::Part>* parts = &level.parts;
-  if (glIsEnabled(GL_CULL_FACE)) {
+  if (hideable > 0) {
     // The eye in model coordinates: the model view matrix is a turn and a move.
     GLfloat m[16];
     glGetFloatv(GL_MODELVIEW_MATRIX, m);
     float eye[3];
     for (int k = 0; k < 3; k++)
       eye[k] = -(m[4 * k] * m[12] + m[4 * k + 1] * m[13] + m[4 * k + 2] * m[14]);
-    level.facing(eye, hidden == Hidden::Back, seen, seenParts);
+    level.facing(eye, seen, seenParts);
     glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(seen.size() * sizeof(unsigned)),
                  seen.data(), GL_STREAM_DRAW);
     parts = &seenParts;

@@ -414,29 +414,66 @@ std::string sizeNote(const ObjModel& model) {
   return text;
 }
 
-Hidden hiddenFaces(const ObjModel& model) {
-  // Directed edges as (from << 32 | to): closed and consistent when none
-  // repeats and the set equals the set of their reverses.
-  std::vector<std::uint64_t> edges;
-  edges.reserve(3 * static_cast<std::size_t>(model.trianglecount));
-  double volume = 0;  // six times the signed volume, positive when wound outwards
-  for (unsigned t = 0; t < model.trianglecount; t++) {
+std::vector<Hidden> hiddenSides(const ObjModel& model) {
+  // Each edge as (low << 32 | high) with its triangle and direction: a
+  // piece is closed and consistent when each of its edges is used exactly
+  // twice, once each way. Triangles sharing an edge are one piece.
+  struct Edge {
+    std::uint64_t key;
+    unsigned triangle;
+    bool up;  // from the lower vertex to the higher
+  };
+  const unsigned n = model.trianglecount;
+  std::vector<Edge> edges;
+  edges.reserve(3 * static_cast<std::size_t>(n));
+  for (unsigned t = 0; t < n; t++) {
     const unsigned* v = model.triangles[t].vertexidx;
-    for (int k = 0; k < 3; k++) edges.push_back(std::uint64_t{v[k]} << 32 | v[(k + 1) % 3]);
+    for (int k = 0; k < 3; k++) {
+      const unsigned a = v[k], b = v[(k + 1) % 3];
+      edges.push_back({std::uint64_t{std::min(a, b)} << 32 | std::max(a, b), t, a < b});
+    }
+  }
+  std::sort(edges.begin(), edges.end(), [](const Edge& x, const Edge& y) { return x.key < y.key; });
+  std::vector<unsigned> piece(n);
+  for (unsigned t = 0; t < n; t++) piece[t] = t;
+  const auto root = [&piece](unsigned t) {
+    while (piece[t] != t) t = piece[t] = piece[piece[t]];
+    return t;
+  };
+  std::vector<bool> open(n, false);
+  for (std::size_t i = 0, j; i < edges.size(); i = j) {
+    for (j = i + 1; j < edges.size() && edges[j].key == edges[i].key; j++)
+      piece[root(edges[j].triangle)] = root(edges[i].triangle);
+    const bool paired = j - i == 2 && edges[i].up != edges[i + 1].up &&
+                        edges[i].key >> 32 != (edges[i].key & 0xffffffffu);
+    if (!paired)
+      for (std::size_t k = i; k < j; k++) open[edges[k].triangle] = true;
+  }
+  std::vector<double> volume(n, 0);  // six times each piece's signed volume, positive outwards
+  for (unsigned t = 0; t < n; t++) {
+    const unsigned* v = model.triangles[t].vertexidx;
     const float *a = &model.vertices[3 * v[0]], *b = &model.vertices[3 * v[1]],
                 *c = &model.vertices[3 * v[2]];
-    volume += static_cast<double>(a[0]) * (b[1] * c[2] - b[2] * c[1]) +
-              static_cast<double>(a[1]) * (b[2] * c[0] - b[0] * c[2]) +
-              static_cast<double>(a[2]) * (b[0] * c[1] - b[1] * c[0]);
+    const unsigned r = root(t);
+    volume[r] += static_cast<double>(a[0]) * (b[1] * c[2] - b[2] * c[1]) +
+                 static_cast<double>(a[1]) * (b[2] * c[0] - b[0] * c[2]) +
+                 static_cast<double>(a[2]) * (b[0] * c[1] - b[1] * c[0]);
+    if (open[t]) open[r] = true;
   }
-  std::vector<std::uint64_t> reversed(edges.size());
-  for (std::size_t i = 0; i < edges.size(); i++) reversed[i] = edges[i] << 32 | edges[i] >> 32;
-  std::sort(edges.begin(), edges.end());
-  std::sort(reversed.begin(), reversed.end());
-  if (edges.empty() || std::adjacent_find(edges.begin(), edges.end()) != edges.end() ||
-      edges != reversed)
-    return Hidden::None;
-  return volume > 0 ? Hidden::Back : volume < 0 ? Hidden::Front : Hidden::None;
+  std::vector<Hidden> sides(n, Hidden::None);
+  for (unsigned t = 0; t < n; t++) {
+    const unsigned r = root(t);
+    if (!open[r])
+      sides[t] = volume[r] > 0 ? Hidden::Back : volume[r] < 0 ? Hidden::Front : Hidden::None;
+  }
+  return sides;
+}
+
+Hidden hiddenFaces(const std::vector<Hidden>& sides) {
+  if (sides.empty()) return Hidden::None;
+  for (Hidden side : sides)
+    if (side != sides.front()) return Hidden::None;
+  return sides.front();
 }
 
 }  // namespace objview

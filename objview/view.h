@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "glm.h"
+#include "mesh.h"
 
 namespace objview {
 
@@ -119,11 +120,13 @@ unsigned drawMode(const Modes& modes, const Has& has);
 std::string title(const std::string& file, unsigned vertices, unsigned triangles,
                   const Modes& modes, const Has& has);
 
-// Which faces can never be seen from outside the model: the back faces of a
-// closed, consistently wound mesh (every edge used once in each direction),
-// or its front faces when that winding faces inwards. None for anything else.
-enum class Hidden { None, Back, Front };
-Hidden hiddenFaces(const ObjModel& model);
+// Which side of each triangle can never be seen from outside its piece (the
+// triangles joined through shared edges): the back of a closed, consistently
+// wound piece's triangles (each of its edges used once each way), or their
+// front when that winding faces inwards; none for an open piece's.
+std::vector<Hidden> hiddenSides(const ObjModel& model);
+// The side every triangle hides, or None.
+Hidden hiddenFaces(const std::vector<Hidden>& sides);
 
 // The opening view's azimuth and elevation for a model whose sides are
 // `size` (x, y, z): the front, unless that shows a flat model edge-on; then

@@ -65,10 +65,12 @@ shoot texture "$E2E_WORK/sphere.obj" --mode texture
 pass "an unreadable texture is a warning"
 
 # The indexed drawing gives the library's picture in every filled mode, on a
-# closed model (faces turned away left out) and on an open one with materials.
+# closed model (faces turned away left out), on an open one with materials,
+# and on one of a closed piece (its faces turned away left out) and an open one.
 cornell=$corpus/tinyobjloader/models/cornell_box.obj
+{ cat "$E2E_WORK/sphere.obj"; printf 'v 1 -1 1\nv 2 -1 1\nv 2 1 -1\nf 1201 1202 1203\n'; } >"$E2E_WORK/mixed.obj"
 for model_modes in "$E2E_WORK/sphere.obj smooth flat planar flat,spherical" \
-  "$cornell color material flat,material planar,color"; do
+  "$cornell color material flat,material planar,color" "$E2E_WORK/mixed.obj smooth flat"; do
   read -r model modes <<<"$model_modes"
   for mode in $modes; do
     shoot fast "$model" --mode "$mode"

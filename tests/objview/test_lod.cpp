@@ -91,10 +91,11 @@ TEST(ObjviewLevel, CoarseLevelIsNearItsAimAndKeepsEachPartsCornersAndMaterial) {
 
 TEST(ObjviewLevel,
      AFrameThatWouldSendManyTrianglesGetsACoarseLevelSendingAFewAsAnOpenOrClosedMesh) {
-  EXPECT_EQ(coarseTarget(kLevelsFrom, false), 0u);
-  EXPECT_EQ(coarseTarget(2 * kLevelsFrom, true), 0u);  // a closed mesh sends half
-  EXPECT_EQ(coarseTarget(116501, false), kMovingSent);
-  EXPECT_EQ(coarseTarget(1000000, true), 2 * kMovingSent);
+  EXPECT_EQ(coarseTarget(kLevelsFrom, 0), 0u);
+  EXPECT_EQ(coarseTarget(2 * kLevelsFrom, 2 * kLevelsFrom), 0u);  // a closed mesh sends half
+  EXPECT_EQ(coarseTarget(116501, 0), kMovingSent);
+  EXPECT_EQ(coarseTarget(1000000, 1000000), 2 * kMovingSent);
+  EXPECT_EQ(coarseTarget(300000, 200000), kMovingSent * 3 / 2);
 }
 
 TEST(ObjviewLevel, BuilderOrdersShuffledPartsForTheCacheKeepingTheirTrianglesAndHandsOverOnce) {

@@ -208,12 +208,35 @@ TEST(ObjviewHiddenFaces, OnlyAClosedConsistentMeshHidesFacesAndItsWindingSaysWhi
   model.vertices = vertices;
   model.trianglecount = 4;
   model.triangles = tetrahedron;
-  EXPECT_EQ(hiddenFaces(model), Hidden::Back);
+  EXPECT_EQ(hiddenFaces(hiddenSides(model)), Hidden::Back);
   for (ObjTriangle& t : tetrahedron) std::swap(t.vertexidx[0], t.vertexidx[2]);
-  EXPECT_EQ(hiddenFaces(model), Hidden::Front);
+  EXPECT_EQ(hiddenFaces(hiddenSides(model)), Hidden::Front);
   model.trianglecount = 3;  // open
-  EXPECT_EQ(hiddenFaces(model), Hidden::None);
+  EXPECT_EQ(hiddenFaces(hiddenSides(model)), Hidden::None);
   std::swap(tetrahedron[3].vertexidx[0], tetrahedron[3].vertexidx[2]);
   model.trianglecount = 4;  // closed, one face wound the other way
-  EXPECT_EQ(hiddenFaces(model), Hidden::None);
+  EXPECT_EQ(hiddenFaces(hiddenSides(model)), Hidden::None);
+}
+
+TEST(ObjviewHiddenFaces, EachClosedPieceHidesItsOwnSideAndAnOpenOneNone) {
+  // A tetrahedron wound outwards, one wound inwards, and a lone triangle
+  // touching each at a corner only.
+  float vertices[3 * 10] = {};
+  for (int p = 0; p < 2; p++)
+    for (int k = 0; k < 3; k++)
+      vertices[3 * (2 + 4 * p + k) + k] = 1;                  // 2 3 4 and 6 7 8 on the axes
+  for (int k = 0; k < 3; k++) vertices[3 * (5 + 4) + k] = 2;  // 9, off the first
+  ObjTriangle triangles[] = {
+      {{1, 3, 2}, {}, {}, 0, 0}, {{1, 2, 4}, {}, {}, 0, 0}, {{1, 4, 3}, {}, {}, 0, 0},
+      {{2, 3, 4}, {}, {}, 0, 0}, {{6, 7, 5}, {}, {}, 0, 0}, {{8, 6, 5}, {}, {}, 0, 0},
+      {{7, 8, 5}, {}, {}, 0, 0}, {{8, 7, 6}, {}, {}, 0, 0}, {{2, 9, 7}, {}, {}, 0, 0}};
+  ObjModel model{};
+  model.vertexcount = 9;
+  model.vertices = vertices;
+  model.trianglecount = 9;
+  model.triangles = triangles;
+  const std::vector<Hidden> sides = hiddenSides(model);
+  using enum Hidden;
+  EXPECT_EQ(sides, (std::vector<Hidden>{Back, Back, Back, Back, Front, Front, Front, Front, None}));
+  EXPECT_EQ(hiddenFaces(sides), None);
 }
