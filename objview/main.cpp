@@ -792,7 +792,7 @@ void bench() {
   std::printf("bench: moving %.1f fps, still %.1f fps\n", moving, still);
   if (!options.screenshot.empty()) {
     std::fflush(stdout);
-    view.yaw = 0;  // the picture shows the model as it starts, in full detail
+    view.yaw = view.homeYaw;  // the picture shows the model as it opens, in full detail
     detail.lastInput = -1e9;
     drawFrame();
     std::exit(writeScreenshot(options.screenshot) ? 0 : 1);

@@ -361,6 +361,8 @@ with open(sys.argv[1], "w") as f:
 PY
 shoot rug "$E2E_WORK/rug.obj"
 $check tall "$E2E_WORK/rug.ppm" 60 || fail "the rug opens edge-on"
+shoot rugbench "$E2E_WORK/rug.obj" --bench 3
+$check same "$E2E_WORK/rug.ppm" "$E2E_WORK/rugbench.ppm" || fail "--bench's picture is not the opening view"
 shoot rugtop "$E2E_WORK/rug.obj" --elevation 90
 $check rectangle "$E2E_WORK/rugtop.ppm" 236 118 || fail "--elevation 90"
 pass "a flat model opens seen from above; --elevation 90 shows it face-on"
