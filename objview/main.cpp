@@ -45,6 +45,7 @@ std::vector<Hidden> sides;
 std::size_t hideable = 0;
 Hidden hidden = Hidden::None;
 GLuint list = 0;             // the library's drawing, for the modes the mesh does not cover
+GLuint normalsList = 0;      // the normals as lines, when shown
 Mesh mesh;                   // indexed geometry, used when it has parts
 GLuint buffers[3];           // the mesh's corners and indices, the coarse level's indices
 std::vector<unsigned> seen;  // this frame's triangles that can face the eye
@@ -389,11 +390,43 @@ void viewMoved() {
 }
 
 // The geometry for the current modes: indexed, or else the library's list.
+// The normals drawn, as short lines from where they apply: a corner's from
+// its vertex, a facet's from the triangle's centre. A list, rebuilt with the
+// geometry, since a large model has millions.
+void compileNormals(unsigned mode) {
+  if (normalsList != 0) glDeleteLists(normalsList, 1);
+  normalsList = 0;
+  if (!modes.showNormals || !(mode & (DRAW_SMOOTH | DRAW_FLAT))) return;
+  normalsList = glGenLists(1);
+  glNewList(normalsList, GL_COMPILE);
+  glBegin(GL_LINES);
+  const float length = 0.1f;  // a twentieth of the fitted model
+  for (unsigned i = 0; i < model->trianglecount; i++) {
+    const ObjTriangle& t = model->triangles[i];
+    float from[3] = {};
+    for (int k = 0; k < 3 && (mode & DRAW_SMOOTH); k++) {
+      const float *p = &model->vertices[3 * t.vertexidx[k]],
+                  *n = &model->normals[3 * t.normalidx[k]];
+      glVertex3fv(p);
+      glVertex3f(p[0] + length * n[0], p[1] + length * n[1], p[2] + length * n[2]);
+    }
+    if (mode & DRAW_SMOOTH) continue;
+    for (int k = 0; k < 3; k++)
+      for (int d = 0; d < 3; d++) from[d] += model->vertices[3 * t.vertexidx[k] + d] / 3;
+    const float* n = &model->facetnorms[3 * t.facetnormidx];
+    glVertex3fv(from);
+    glVertex3f(from[0] + length * n[0], from[1] + length * n[1], from[2] + length * n[2]);
+  }
+  glEnd();
+  glEndList();
+}
+
 void compile() {
   builder.stop();
   detail.built = levelsWanted = false;
   if (list != 0) glDeleteLists(list, 1);
   list = 0;
+  compileNormals(drawMode(modes, has));
   const unsigned mode = drawMode(modes, has);
   if (options.library || !buildMesh(*model, mode, mesh, hideable > 0 ? sides.data() : nullptr)) {
     list = glmCompileDisplayList(model, mode);
@@ -681,6 +714,14 @@ void drawFrame() {
     glCallList(list);
   else
     drawMesh(mode);
+  if (normalsList != 0) {
+    glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT);
+    glDisable(GL_LIGHTING);
+    glDisable(GL_TEXTURE_2D);
+    glColor3f(0, 0.9f, 0.9f);
+    glCallList(normalsList);
+    glPopAttrib();
+  }
   if (modes.help) drawHelp(width, height);
 }
 

@@ -53,6 +53,7 @@ const char* const kUsage =
     "  outline        each triangle's edges as unlit lines, in place of the fill\n"
     "  grid           a ground grid under the model and its axes (x red, y green,\n"
     "                 z blue)\n"
+    "  normals        the normals drawn as short cyan lines\n"
     "  help           the key overlay\n"
     "\n"
     "Levels of detail:\n"
@@ -76,6 +77,7 @@ const char* const kHelpLines[] = {
     "c / m        colour / material",
     "o            outline",
     "g            ground grid and axes",
+    "v            normals as lines",
     "w            weld vertices",
     "n            file / computed normals",
     "[ / ]        crease angle -/+ 15",
@@ -121,6 +123,8 @@ bool applyMode(Modes& modes, const std::string& word) {
     modes.help = true;
   else if (word == "grid")
     modes.grid = true;
+  else if (word == "normals")
+    modes.showNormals = true;
   else if (word == "all")
     return true;  // the caller's: what the other words leave unset
   else
@@ -183,7 +187,7 @@ bool parseOptions(int argc, const char* const* argv, Options& options, std::stri
         if (!applyMode(options.modes, rest.substr(start, comma - start)))
           error =
               "--mode takes all, flat, smooth, texture, planar, spherical, color, material, "
-              "outline, grid, help";
+              "outline, grid, normals, help";
       }
     } else if (arg == "--library") {
       options.library = true;
@@ -277,6 +281,9 @@ Action onKey(Modes& modes, View& view, unsigned char key, const Has& has) {
     case 'g':
       modes.grid = !modes.grid;
       return Action::Redraw;
+    case 'v':
+      modes.showNormals = !modes.showNormals;
+      return Action::Recompile;
     case 'q':
     case 27:  // Escape
       return Action::Quit;

@@ -30,8 +30,9 @@ struct Modes {
   // when it has none, or when asked.
   Normals normals = Normals::File;
   bool help = false;
-  bool level = false;  // the title names the level of detail drawn
-  bool grid = false;   // a ground grid under the model, and its axes
+  bool level = false;        // the title names the level of detail drawn
+  bool grid = false;         // a ground grid under the model, and its axes
+  bool showNormals = false;  // the normals drawn as lines
 };
 
 struct View {

@@ -374,6 +374,12 @@ $check count "$E2E_WORK/rug.ppm" green 0 0 && $check count "$E2E_WORK/ruggrid.pp
   $check count "$E2E_WORK/ruggrid.ppm" blue 20 2000 || fail "no axes"
 pass "g's grid and axes"
 
+# The normals as lines: the rug's stand up from its corners.
+shoot rugnormals "$E2E_WORK/rug.obj" --mode normals
+$check count "$E2E_WORK/rug.ppm" cyan 0 0 && $check count "$E2E_WORK/rugnormals.ppm" cyan 20 200 ||
+  fail "no normals drawn"
+pass "the normals drawn as lines"
+
 # The library's notes are counted: 2,000 vertices of no triangle are one line.
 { cat "$E2E_WORK/sphere.obj"; for i in $(seq 2000); do echo "v 0 0 $((i % 7))"; done; } >"$E2E_WORK/lonely.obj"
 "$E2E_BIN" "$E2E_WORK/lonely.obj" --screenshot "$E2E_WORK/lonely.ppm" --size 400x300 >"$E2E_WORK/lonely.log" 2>&1 ||

@@ -9,7 +9,7 @@
   objview_check.py overlay PLAIN HELP   the help text appears in the top left
   objview_check.py same A B   the pictures are identical
   objview_check.py colours SHOT X,Y=HUE...   the pixel at (X, Y) has the hue
-      (red, green, blue, yellow, magenta, or grey where no channel stands out)
+      (red, green, blue, yellow, magenta, cyan, or grey where no channel stands out)
   objview_check.py spread SHOT LOW HIGH   the model's pixels' brightest channels
       differ by LOW to HIGH levels: lit evenly, or unevenly, or one flat colour
   objview_check.py rectangle SHOT WIDTH HEIGHT   the model is a centred, filled
@@ -52,7 +52,7 @@ def hue(p):
         return "grey"
     strong = tuple(c > low + (high - low) / 2 for c in p)
     return {(1, 0, 0): "red", (0, 1, 0): "green", (0, 0, 1): "blue", (1, 1, 0): "yellow",
-            (1, 0, 1): "magenta"}.get(strong, str(p))
+            (1, 0, 1): "magenta", (0, 1, 1): "cyan"}.get(strong, str(p))
 
 
 def centred_box(shot, want_w, want_h, name):
