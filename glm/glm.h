@@ -499,6 +499,16 @@ void glmWritePPM(const char* filename, const unsigned char* pixels, int width, i
 bool glmWritePPMTo(const char* filename, const unsigned char* pixels, int width, int height,
                    GLMerror* error);
 
+/* Writes the `size` bytes at `data` to `filename`, put in place as
+ * glmWritePPM puts its file (see glmWriteOBJ: replaced only once complete, a
+ * link followed, /dev/stdout and its kin written through the descriptor, as
+ * it appends): for files a program encodes itself, such as PNG images.
+ * Prints nothing: true once in place, else false with an existing file as it
+ * was and `error` (may be null) holding "glmWriteFileTo() failed: ..."
+ * without its newline. Asserts "filename" and data when size > 0. */
+bool glmWriteFileTo(const char* filename, const void* data, unsigned long long size,
+                    GLMerror* error);
+
 #ifdef __cplusplus
 }
 #endif

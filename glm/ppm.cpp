@@ -179,21 +179,41 @@ unsigned char* glmLoadPPMFrom(const char* filename, int* width, int* height,
   return pixels;
 }
 
-void glmWritePPM(const char* filename, const unsigned char* pixels, int width, int height) {
-  GLM_ASSERT(filename);
-  GLM_ASSERT(pixels);
-  GLM_ASSERT(width > 0 && height > 0);
+namespace {
+
+// Puts `header` and then `size` bytes of `data` in place at `filename`, as
+// every writer of the library puts its files.
+void writeFile(const char* operation, const char* filename, const std::string& header,
+               const void* data, std::size_t size) {
   using glm_internal::Output;
   Output out, none;
   if (!openOutput(out, filename)) {
     int error = errno;
-    glm_internal::failWith(out, none,
-                           "glmWritePPM() failed: can't open file \"%s\" to write: %s.\n", filename,
-                           std::strerror(error));
+    glm_internal::failWith(out, none, "%s() failed: can't open file \"%s\" to write: %s.\n",
+                           operation, filename, std::strerror(error));
   }
-  out.printf("P6\n%d %d\n255\n", width, height);
-  out.put(pixels, static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3);
-  if (!finishOutput(out) || !commitOutput(out)) glm_internal::writeFailed("glmWritePPM", out, none);
+  out.put(header.data(), header.size());
+  if (size) out.put(data, size);
+  if (!finishOutput(out) || !commitOutput(out)) glm_internal::writeFailed(operation, out, none);
+}
+
+}  // namespace
+
+void glmWritePPM(const char* filename, const unsigned char* pixels, int width, int height) {
+  GLM_ASSERT(filename);
+  GLM_ASSERT(pixels);
+  GLM_ASSERT(width > 0 && height > 0);
+  char header[64];
+  std::snprintf(header, sizeof header, "P6\n%d %d\n255\n", width, height);
+  writeFile("glmWritePPM", filename, header, pixels,
+            static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3);
+}
+
+bool glmWriteFileTo(const char* filename, const void* data, unsigned long long size, GLMerror* error) {
+  GLM_ASSERT(filename);
+  GLM_ASSERT(data || size == 0);
+  return glm_internal::handingBack(
+      error, [&] { writeFile("glmWriteFileTo", filename, "", data, static_cast<std::size_t>(size)); });
 }
 
 bool glmWritePPMTo(const char* filename, const unsigned char* pixels, int width, int height,

@@ -129,9 +129,11 @@ Mesh simplifyMesh(const Mesh& mesh, std::size_t target, bool planes,
     meshopt_optimizeVertexCache(ordered.data(), out.data(), n, local.global.size());
     const auto first = static_cast<unsigned>(coarse.indices.size());
     for (unsigned c : ordered) coarse.indices.push_back(local.global[c]);
-    coarse.parts.push_back({first, static_cast<unsigned>(n), part.material, part.textured});
+    coarse.parts.push_back(part);
+    coarse.parts.back().first = first;
+    coarse.parts.back().count = static_cast<unsigned>(n);
   }
-  if (planes) coarse.buildPlanes(mesh.corners);
+  if (planes) coarse.buildPlanes(mesh);
   return coarse;
 }
 
@@ -140,7 +142,12 @@ std::size_t levelBytes(const Mesh& level) {
          level.parts.capacity() * sizeof(Mesh::Part);
 }
 
-void LevelBuilder::start(const Mesh& full, bool planes, bool coarse) {
+std::size_t coarseTarget(std::size_t triangles, std::size_t hideable) {
+  const std::size_t sent = triangles - hideable / 2;
+  return sent > kLevelsFrom ? kMovingSent * triangles / sent : 0;
+}
+
+void LevelBuilder::start(const Mesh& full, bool planes, std::size_t coarse) {
   stop();
   cancel_ = false;
   done_ = reported_ = false;
@@ -149,8 +156,8 @@ void LevelBuilder::start(const Mesh& full, bool planes, bool coarse) {
     ordered.flat = full.flat;
     ordered.parts = full.parts;
     ordered.indices = cacheOrder(full);
-    if (planes) ordered.buildPlanes(full.corners);
-    if (coarse) level = simplifyMesh(full, kCoarseTriangles, planes, cancel_);
+    if (planes) ordered.buildPlanes(full);
+    if (coarse > 0) level = simplifyMesh(full, coarse, planes, cancel_);
     seconds = now() - start;
     done_ = true;
   });

@@ -16,10 +16,16 @@
 
 namespace objview {
 
-// About the triangles a moving frame should draw, and the size from which a
-// mesh gets a coarse level (below it, the full mesh turns smoothly already).
-constexpr std::size_t kCoarseTriangles = 125000;
-constexpr std::size_t kLevelsFrom = 2 * kCoarseTriangles;
+// A software renderer's cost goes with the triangles a frame sends, and a
+// closed mesh sends about half of its own (the rest face away and are left
+// out), an open one all; a mesh of closed and open pieces, between. A mesh whose frames would send
+// more than kLevelsFrom gets a coarse level that sends about kMovingSent: below that, the full mesh
+// turns smoothly already.
+constexpr std::size_t kMovingSent = 60000;
+constexpr std::size_t kLevelsFrom = 80000;
+// The coarse level's triangles for a mesh of `triangles`, `hideable` of which
+// hide a side (half of those face away), 0 when it needs none.
+std::size_t coarseTarget(std::size_t triangles, std::size_t hideable);
 
 // `mesh`'s indices with each part's triangles ordered for the vertex cache,
 // unless most of them already share a corner with the one before. Each
@@ -44,7 +50,8 @@ std::size_t levelBytes(const Mesh& level);
 class LevelBuilder {
  public:
   ~LevelBuilder() { stop(); }
-  void start(const Mesh& full, bool planes, bool coarse);
+  // `coarse`: the coarse level's triangles, 0 for none.
+  void start(const Mesh& full, bool planes, std::size_t coarse);
   bool running() const { return thread_.joinable(); }
   // True once when the work is done: `ordered` holds the full mesh's indices
   // in cache order (and their planes when asked), `level` the coarse level

@@ -5,6 +5,8 @@
 #include <GL/glext.h>
 #include <GL/glu.h>
 #include <malloc.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -15,11 +17,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "glm.h"
 #include "lod.h"
 #include "mesh.h"
+#include "screenshot.h"
 #include "textures.h"
 #include "view.h"
 
@@ -34,11 +38,17 @@ Drag drag;
 Has has;
 ObjModel* model = nullptr;
 bool fileHasTexcoords = false;
-Hidden hidden = Hidden::None;  // faces culled: none of them can show
-GLuint list = 0;               // the library's drawing, for the modes the mesh does not cover
-Mesh mesh;                     // indexed geometry, used when it has parts
-GLuint buffers[3];             // the mesh's corners and indices, the coarse level's indices
-std::vector<unsigned> seen;    // this frame's triangles that can face the eye
+bool mapsNamed = false;  // some material names a map_Kd image, found or not
+// The side of each triangle that can never show (the back of a closed
+// piece's), how many hide one, and the side all hide (GL culls it), if any.
+std::vector<Hidden> sides;
+std::size_t hideable = 0;
+Hidden hidden = Hidden::None;
+GLuint list = 0;             // the library's drawing, for the modes the mesh does not cover
+GLuint normalsList = 0;      // the normals as lines, when shown
+Mesh mesh;                   // indexed geometry, used when it has parts
+GLuint buffers[3];           // the mesh's corners and indices, the coarse level's indices
+std::vector<unsigned> seen;  // this frame's triangles that can face the eye
 std::vector<Mesh::Part> seenParts;
 GLuint texture = 0;                 // --texture's image or the checkerboard
 MaterialTextures materialTextures;  // the model's own
@@ -46,6 +56,12 @@ MaterialTextures materialTextures;  // the model's own
 // welding starts from them, so it needs neither the file nor a second read.
 std::vector<float> fittedVertices;
 std::vector<unsigned> fittedCorners;
+// The file's normals, unit length, and each corner's: welding and the
+// crease angle replace the model's, and `n` brings these back.
+std::vector<float> fileNormals;
+std::vector<unsigned> fileNormalCorners;
+unsigned lonelyVertices = 0;  // the library's "vertex w/o a triangle", counted
+bool lonelySaid = false;      // and said, once a model: the same vertices each time
 double startSeconds = 0, readSeconds = 0, prepareSeconds = 0,
        compileSeconds = 0;  // printed by --bench
 LevelBuilder builder;       // `mesh` in cache order and its coarse level, after the first picture
@@ -54,6 +70,9 @@ bool levelsWanted = false;  // `builder` is yet to start on `mesh`
 Level drawn = Level::Full;  // the level of the last frame
 bool settling = false;      // a timer will redraw in full detail once the view is still
 std::string shownTitle;
+bool screenshotWanted = false;  // the `p` key was pressed
+float groundY = -1;             // the fitted model's lowest point, where the grid lies
+std::string sizeLine;           // the help overlay's first line: the model's size as read
 
 double seconds() {
   using namespace std::chrono;
@@ -66,14 +85,87 @@ double cpuSeconds(clockid_t clock) {
   return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
+// Puts a kept array of vectors back in the model (`array`, `count` of them
+// after the unused entry 0), and each triangle's three indices into it.
+void restore(float*& array, unsigned& count, const std::vector<float>& values,
+             unsigned (ObjTriangle::*indices)[3], const std::vector<unsigned>& corners) {
+  auto* copy = static_cast<float*>(std::malloc(values.size() * sizeof(float)));
+  if (copy == nullptr) {
+    std::fprintf(stderr, "objview: out of memory\n");
+    std::exit(1);
+  }
+  std::memcpy(copy, values.data(), values.size() * sizeof(float));
+  std::free(array);
+  array = copy;
+  count = static_cast<unsigned>(values.size() / 3 - 1);
+  for (unsigned i = 0; i < model->trianglecount; i++)
+    std::memcpy(model->triangles[i].*indices, &corners[3 * i], 3 * sizeof(unsigned));
+}
+
 // Texture coordinates made from the positions or the normals, as the mode asks.
 void generateTexcoords() {
   if (modes.texture == Texture::Planar) glmPlanarTexCoords(model);
   if (modes.texture == Texture::Spherical) glmSphericalTexCoords(model);
 }
 
+// The library's messages: a vertex that no triangle uses is counted and said
+// once (a scan can have thousands), the rest go to standard error as they come.
+void libraryMessage(const char* message, bool, void*) {
+  if (std::strcmp(message, "glmVertexNormals(): vertex w/o a triangle") == 0)
+    lonelyVertices++;
+  else
+    std::fprintf(stderr, "%s\n", message);
+}
+
+// "1,097": a count as a person reads it.
+std::string grouped(unsigned n) {
+  const std::string digits = std::to_string(n);
+  std::string text;
+  for (std::size_t i = 0; i < digits.size(); i++) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) text += ',';
+    text += digits[i];
+  }
+  return text;
+}
+
+// Keeps the file's normals when every corner has one: a file that gives
+// them for some faces only has them computed for all, said once.
+void keepFileNormals() {
+  if (model->normals == nullptr) return;
+  unsigned without = 0;
+  for (unsigned i = 0; i < model->trianglecount; i++) {
+    const unsigned* n = model->triangles[i].normalidx;
+    without += n[0] == 0 || n[1] == 0 || n[2] == 0;
+  }
+  if (without > 0) {
+    std::fprintf(stderr, "objview: %s of %s triangles have no normals in the file; all computed\n",
+                 grouped(without).c_str(), grouped(model->trianglecount).c_str());
+    return;
+  }
+  fileNormals.assign(model->normals, model->normals + 3 * (model->normalcount + 1));
+  for (unsigned i = 1; i <= model->normalcount; i++) {
+    float* n = &fileNormals[3 * i];
+    const float length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+    if (length > 0)
+      for (int k = 0; k < 3; k++) n[k] /= length;
+  }
+  fileNormalCorners.resize(3 * static_cast<std::size_t>(model->trianglecount));
+  for (unsigned i = 0; i < model->trianglecount; i++)
+    std::memcpy(&fileNormalCorners[3 * i], model->triangles[i].normalidx, 3 * sizeof(unsigned));
+  has.normals = true;
+}
+
 void vertexNormals() {
-  glmVertexNormals(model, modes.angle);
+  if (modes.normals == Normals::File && has.normals) {
+    restore(model->normals, model->normalcount, fileNormals, &ObjTriangle::normalidx,
+            fileNormalCorners);
+  } else {
+    lonelyVertices = 0;
+    glmVertexNormals(model, modes.angle);
+    if (lonelyVertices > 0 && !std::exchange(lonelySaid, true))
+      std::fprintf(stderr, "objview: %s %s to no triangle\n", grouped(lonelyVertices).c_str(),
+                   lonelyVertices == 1 ? "vertex belongs" : "vertices belong");
+  }
   if (modes.texture == Texture::Spherical) generateTexcoords();
 }
 
@@ -81,7 +173,10 @@ void vertexNormals() {
 // crease-angle vertex normals, generated texture coordinates.
 void prepare() {
   if (modes.weld) glmMergeVertices(model, options.weld);
-  hidden = hiddenFaces(*model);
+  sides = hiddenSides(*model);
+  hideable =
+      sides.size() - static_cast<std::size_t>(std::count(sides.begin(), sides.end(), Hidden::None));
+  hidden = hiddenFaces(sides);
   glmComputeFaceNormals(model);
   vertexNormals();
   if (modes.texture != Texture::Spherical) generateTexcoords();
@@ -89,46 +184,142 @@ void prepare() {
 
 // Welding switched: back to the fitted model as read, then prepared again.
 void reweld() {
-  auto* vertices = static_cast<float*>(std::malloc(fittedVertices.size() * sizeof(float)));
-  if (vertices == nullptr) {
-    std::fprintf(stderr, "objview: out of memory\n");
-    std::exit(1);
-  }
-  std::memcpy(vertices, fittedVertices.data(), fittedVertices.size() * sizeof(float));
-  std::free(model->vertices);
-  model->vertices = vertices;
-  model->vertexcount = static_cast<unsigned>(fittedVertices.size() / 3 - 1);
-  for (unsigned i = 0; i < model->trianglecount; i++)
-    std::memcpy(model->triangles[i].vertexidx, &fittedCorners[3 * i], 3 * sizeof(unsigned));
+  restore(model->vertices, model->vertexcount, fittedVertices, &ObjTriangle::vertexidx,
+          fittedCorners);
   prepare();
 }
 
-// Reads the file, fits it to the cube -1..1 and prepares it. Returns the
-// seconds spent reading.
-double load() {
-  const double start = seconds();
-  model = glmReadOBJ(options.file.c_str());
-  const double read = seconds() - start;
+// A failure of a file read while the viewer runs: the library's message is
+// said, and the model shown stays.
+struct ReadFailed {};
+void throwReadFailed() { throw ReadFailed{}; }
+
+// The file's identity for reloading: its time and size when read.
+struct FileState {
+  long long seconds = 0, nanoseconds = 0, size = -1;
+  bool operator==(const FileState&) const = default;
+};
+FileState fileState(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return {};
+  return {st.st_mtim.tv_sec, st.st_mtim.tv_nsec, st.st_size};
+}
+FileState shownState;       // of the file shown, when it was read
+std::size_t shownFile = 0;  // its place in options.files
+Modes givenModes;           // the modes the command line asked for, for each file anew
+
+// Takes `read` in place of the model shown: fitted to the cube -1..1 and
+// prepared, seen from the opening view unless `keepView` (the same file
+// read again).
+void adopt(ObjModel* read, bool keepView) {
+  builder.stop();
+  if (model != nullptr) glmFreeModel(model);
+  model = read;
+  fileNormals.clear();
+  fileNormalCorners.clear();
+  has = Has{};
+  mapsNamed = lonelySaid = false;
   fileHasTexcoords = model->texcoords != nullptr;
+  keepFileNormals();
+  for (unsigned m = 0; m < model->materialcount; m++)
+    mapsNamed = mapsNamed || model->materials[m].diffusemap != nullptr;
+  sizeLine = sizeNote(*model);
   // The fit measures each side as |max| + |min|, the true side only once the
   // model straddles the origin: the first pass centres it, the second scales it.
   glmFitToUnitCube(model);
   glmFitToUnitCube(model);
   fittedVertices.assign(model->vertices, model->vertices + 3 * (model->vertexcount + 1));
+  groundY = model->vertexcount > 0 ? model->vertices[4] : 0;
+  for (unsigned i = 1; i <= model->vertexcount; i++)
+    groundY = std::min(groundY, model->vertices[3 * i + 1]);
   fittedCorners.resize(3 * static_cast<std::size_t>(model->trianglecount));
   for (unsigned i = 0; i < model->trianglecount; i++)
     std::memcpy(&fittedCorners[3 * i], model->triangles[i].vertexidx, 3 * sizeof(unsigned));
   prepare();
+  has.texcoords = fileHasTexcoords;
+  has.materials = model->materials != nullptr;
+  if (keepView) return;
   // Far enough for the sphere round the model to fit the 30-degree view.
   float radius = 0;
   for (unsigned i = 1; i <= model->vertexcount; i++)
     radius = std::max(radius,
                       std::sqrt(glmDotProduct(&model->vertices[3 * i], &model->vertices[3 * i])));
+  view = View{};
   view.home = std::max(1.1f * radius / std::sin(0.2618f), 1.0f);
-  view.distance = view.home;
-  has.texcoords = fileHasTexcoords;
-  has.materials = model->materials != nullptr;
-  return read;
+  float size[3] = {}, azimuth = 0, elevation = 0;
+  glmMeasureExtents(model, size);
+  // A view asked for is taken whole: the angle not given is 0.
+  if (std::isnan(options.azimuth) && std::isnan(options.elevation)) {
+    openingView(size, azimuth, elevation);
+  } else {
+    azimuth = std::isnan(options.azimuth) ? 0 : options.azimuth;
+    elevation = std::isnan(options.elevation) ? 0 : options.elevation;
+  }
+  look(view, azimuth, elevation);
+  view.homeYaw = view.yaw;
+  view.homePitch = view.pitch;
+}
+
+// Reads the first file; a failure ends the program with the library's
+// message and status 1. Returns the seconds spent reading.
+double load() {
+  const double start = seconds();
+  shownState = fileState(options.file);
+  ObjModel* read = glmReadOBJ(options.file.c_str());
+  const double spent = seconds() - start;
+  adopt(read, false);
+  return spent;
+}
+
+// With the model's textures loaded: what the modes can show of this model.
+void chooseModes() {
+  if (options.everything) {
+    // All the model has, where a --mode word left a choice open.
+    if (modes.texture == Texture::Off && fileHasTexcoords && materialTextures.any())
+      modes.texture = Texture::File;
+    if (modes.paint == Paint::Plain && has.materials) modes.paint = Paint::Material;
+  }
+  if (modes.texture == Texture::File && !fileHasTexcoords) {
+    modes.texture = Texture::Planar;
+    generateTexcoords();
+  }
+}
+
+void compile();
+void showTitle();
+
+// Shows file `index` of the command line, or the one shown read again; a
+// file that cannot be read is said, and the model shown stays.
+void show(std::size_t index) {
+  const std::string& path = options.files[index];
+  const bool again = index == shownFile;
+  const FileState state = fileState(path);
+  ObjModel* read = nullptr;
+  glmSetFailureHandler(throwReadFailed);
+  try {
+    read = glmReadOBJ(path.c_str());
+  } catch (const ReadFailed&) {
+    std::fprintf(stderr, "objview: %s not read; still showing %s\n", path.c_str(),
+                 options.file.c_str());
+  }
+  glmSetFailureHandler(nullptr);
+  if (again) shownState = state;  // a broken file is not tried again until it changes
+  if (read == nullptr) return;
+  shownFile = index;
+  shownState = state;
+  options.file = path;
+  if (!again) modes = givenModes;
+  adopt(read, again);
+  materialTextures.load(*model);
+  if (!again) chooseModes();
+  compile();
+  glutPostRedisplay();
+}
+
+// Reads the file shown again when its time or size has changed.
+void watchFile(int) {
+  if (!(fileState(options.file) == shownState)) show(shownFile);
+  glutTimerFunc(500, watchFile, 0);
 }
 
 // The title, with the level drawn when the `l` key asks for it.
@@ -176,8 +367,8 @@ void pollLevel(int) {
 void startLevel() {
   if (!levelsWanted) return;
   levelsWanted = false;
-  builder.start(mesh, hidden != Hidden::None,
-                detail.enabled && mesh.indices.size() / 3 >= kLevelsFrom);
+  builder.start(mesh, hideable > 0,
+                detail.enabled ? coarseTarget(mesh.indices.size() / 3, hideable) : 0);
   glutTimerFunc(100, pollLevel, 0);
 }
 
@@ -199,13 +390,45 @@ void viewMoved() {
 }
 
 // The geometry for the current modes: indexed, or else the library's list.
+// The normals drawn, as short lines from where they apply: a corner's from
+// its vertex, a facet's from the triangle's centre. A list, rebuilt with the
+// geometry, since a large model has millions.
+void compileNormals(unsigned mode) {
+  if (normalsList != 0) glDeleteLists(normalsList, 1);
+  normalsList = 0;
+  if (!modes.showNormals || !(mode & (DRAW_SMOOTH | DRAW_FLAT))) return;
+  normalsList = glGenLists(1);
+  glNewList(normalsList, GL_COMPILE);
+  glBegin(GL_LINES);
+  const float length = 0.1f;  // a twentieth of the fitted model
+  for (unsigned i = 0; i < model->trianglecount; i++) {
+    const ObjTriangle& t = model->triangles[i];
+    float from[3] = {};
+    for (int k = 0; k < 3 && (mode & DRAW_SMOOTH); k++) {
+      const float *p = &model->vertices[3 * t.vertexidx[k]],
+                  *n = &model->normals[3 * t.normalidx[k]];
+      glVertex3fv(p);
+      glVertex3f(p[0] + length * n[0], p[1] + length * n[1], p[2] + length * n[2]);
+    }
+    if (mode & DRAW_SMOOTH) continue;
+    for (int k = 0; k < 3; k++)
+      for (int d = 0; d < 3; d++) from[d] += model->vertices[3 * t.vertexidx[k] + d] / 3;
+    const float* n = &model->facetnorms[3 * t.facetnormidx];
+    glVertex3fv(from);
+    glVertex3f(from[0] + length * n[0], from[1] + length * n[1], from[2] + length * n[2]);
+  }
+  glEnd();
+  glEndList();
+}
+
 void compile() {
   builder.stop();
   detail.built = levelsWanted = false;
   if (list != 0) glDeleteLists(list, 1);
   list = 0;
+  compileNormals(drawMode(modes, has));
   const unsigned mode = drawMode(modes, has);
-  if (options.library || !buildMesh(*model, mode, mesh)) {
+  if (options.library || !buildMesh(*model, mode, mesh, hideable > 0 ? sides.data() : nullptr)) {
     list = glmCompileDisplayList(model, mode);
   } else {
     if (buffers[0] == 0) glGenBuffers(3, buffers);
@@ -214,7 +437,7 @@ void compile() {
                  mesh.corners.data(), GL_STATIC_DRAW);
     glBindBuffer(GL_ARRAY_BUFFER, 0);
     uploadIndices(buffers[1], mesh.indices);
-    if (hidden != Hidden::None) mesh.buildPlanes();
+    if (hideable > 0) mesh.buildPlanes();
     // A screenshot needs neither the cache order nor a coarse level: its
     // picture is the same. The builder reads the corners.
     levelsWanted = options.screenshot.empty() || options.bench > 0;
@@ -271,6 +494,32 @@ void setUpGL() {
   loadTexture();
 }
 
+// A grid of tenths of the model's unit under it, and its axes from the
+// centre: unlit lines, drawn before the model so that it hides them where it
+// is in front and transparent parts blend over them.
+void drawGrid() {
+  glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT);
+  glDisable(GL_LIGHTING);
+  glDisable(GL_TEXTURE_2D);
+  glBegin(GL_LINES);
+  glColor3f(0.4f, 0.4f, 0.45f);
+  for (int i = -10; i <= 10; i++) {
+    const float at = 0.15f * static_cast<float>(i);
+    glVertex3f(at, groundY, -1.5f);
+    glVertex3f(at, groundY, 1.5f);
+    glVertex3f(-1.5f, groundY, at);
+    glVertex3f(1.5f, groundY, at);
+  }
+  static const GLfloat kAxes[3][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
+  for (const GLfloat* axis : kAxes) {
+    glColor3fv(axis);
+    glVertex3f(0, 0, 0);
+    glVertex3f(1.2f * axis[0], 1.2f * axis[1], 1.2f * axis[2]);
+  }
+  glEnd();
+  glPopAttrib();
+}
+
 void drawHelp(int width, int height) {
   glMatrixMode(GL_PROJECTION);
   glPushMatrix();
@@ -281,17 +530,18 @@ void drawHelp(int width, int height) {
   glDisable(GL_LIGHTING);
   glDisable(GL_DEPTH_TEST);
   glDisable(GL_TEXTURE_2D);
-  int lines = 0;
+  std::vector<const char*> text{sizeLine.c_str()};
+  for (int i = 0; kHelpLines[i] != nullptr; i++) text.push_back(kHelpLines[i]);
+  const int lines = static_cast<int>(text.size());
   std::size_t longest = 0;
-  for (; kHelpLines[lines] != nullptr; lines++)
-    longest = std::max(longest, std::strlen(kHelpLines[lines]));
+  for (const char* line : text) longest = std::max(longest, std::strlen(line));
   glColor3f(0, 0, 0);
   glRectf(10, static_cast<float>(height - 20 - 18 * lines), 30 + 9.0f * longest,
           static_cast<float>(height - 10));
   glColor3f(1, 1, 0.6f);
   for (int i = 0; i < lines; i++) {
     glRasterPos2i(20, height - 30 - 18 * i);
-    glutBitmapString(GLUT_BITMAP_9_BY_15, reinterpret_cast<const unsigned char*>(kHelpLines[i]));
+    glutBitmapString(GLUT_BITMAP_9_BY_15, reinterpret_cast<const unsigned char*>(text[i]));
   }
   glEnable(GL_DEPTH_TEST);
   glMatrixMode(GL_PROJECTION);
@@ -299,20 +549,74 @@ void drawHelp(int width, int height) {
   glMatrixMode(GL_MODELVIEW);
 }
 
-// A part's texture: its material's own image, or the one image of --texture
-// (or the checkerboard) for a model with none of its own. A part without
-// texture coordinates, or of a material without a usable image, is untextured.
-void bindTexture(const Mesh::Part& part) {
-  const GLuint chosen = !part.textured ? 0
-                        : !options.texture.empty() || !materialTextures.any()
-                            ? texture
-                            : materialTextures.of(part.material);
-  if (chosen == 0) {
+// A part's texture, 0 for none: its material's own image; for a model that
+// names no images, the one of --texture or the checkerboard (which shows the
+// coordinates). A part without texture coordinates, or of a material whose
+// image was not found, has none and draws in its colour.
+GLuint partTexture(const Mesh::Part& part) {
+  if (!part.textured) return 0;
+  if (!options.texture.empty() || !mapsNamed) return texture;
+  return materialTextures.of(part.material);
+}
+
+std::vector<const Mesh::Part*> back;  // this frame's transparent parts
+
+// One part in its material (or colour) and texture. A material's own image
+// takes the place of its diffuse colour: exporters write Kd as the colour
+// without the image (Blender's 0.64 or 0.8 grey), which would only darken it.
+void drawPart(const Mesh::Part& part, unsigned mode) {
+  const GLuint image = mode & DRAW_TEXTURE ? partTexture(part) : 0;
+  if (image != 0) {
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, image);
+  } else {
     glDisable(GL_TEXTURE_2D);
-    return;
   }
-  glEnable(GL_TEXTURE_2D);
-  glBindTexture(GL_TEXTURE_2D, chosen);
+  if (mode & (DRAW_COLOR | DRAW_MATERIAL)) {
+    const ObjMaterial& material = model->materials[part.material];
+    const bool own = image != 0 && image != texture;
+    const GLfloat diffuse[4] = {own ? 1 : material.diffuse[0], own ? 1 : material.diffuse[1],
+                                own ? 1 : material.diffuse[2], material.dissolve};
+    if (mode & DRAW_MATERIAL) {
+      glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, material.ambient);
+      glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, diffuse);
+      glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, material.specular);
+      glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, material.shininess);
+    }
+    if (mode & DRAW_COLOR) glColor4fv(diffuse);
+  }
+  glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(part.count), GL_UNSIGNED_INT,
+                 reinterpret_cast<const void*>(part.first * sizeof(unsigned)));
+}
+
+// The transparent parts, farthest first, blended over what is drawn and
+// leaving the depth buffer as the opaque parts made it, so a pane behind
+// another still shows through it.
+void drawTransparent(unsigned mode) {
+  GLfloat m[16];
+  glGetFloatv(GL_MODELVIEW_MATRIX, m);
+  const auto depth = [&m](const Mesh::Part* part) {  // along the eye's view, nearer is larger
+    return m[2] * part->center[0] + m[6] * part->center[1] + m[10] * part->center[2];
+  };
+  std::stable_sort(back.begin(), back.end(),
+                   [&](const Mesh::Part* a, const Mesh::Part* b) { return depth(a) < depth(b); });
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glDepthMask(GL_FALSE);
+  for (const Mesh::Part* part : back) drawPart(*part, mode);
+  glDepthMask(GL_TRUE);
+  glDisable(GL_BLEND);
+}
+
+// What drawMesh leaves as it found it.
+void finishMesh() {
+  glShadeModel(GL_SMOOTH);
+  glBindTexture(GL_TEXTURE_2D, texture);
+  glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+  glDisableClientState(GL_NORMAL_ARRAY);
+  glDisableClientState(GL_VERTEX_ARRAY);
+  glBindBuffer(GL_ARRAY_BUFFER, 0);
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
 }
 
 // The mesh with the colours and materials the library would set per group,
@@ -338,39 +642,28 @@ void drawMesh(unsigned mode) {
     glDisable(GL_COLOR_MATERIAL);
   glShadeModel(level.flat ? GL_FLAT : GL_SMOOTH);
   const std::vector<Mesh::Part>* parts = &level.parts;
-  if (glIsEnabled(GL_CULL_FACE)) {
+  if (hideable > 0) {
     // The eye in model coordinates: the model view matrix is a turn and a move.
     GLfloat m[16];
     glGetFloatv(GL_MODELVIEW_MATRIX, m);
     float eye[3];
     for (int k = 0; k < 3; k++)
       eye[k] = -(m[4 * k] * m[12] + m[4 * k + 1] * m[13] + m[4 * k + 2] * m[14]);
-    level.facing(eye, hidden == Hidden::Back, seen, seenParts);
+    level.facing(eye, seen, seenParts);
     glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(seen.size() * sizeof(unsigned)),
                  seen.data(), GL_STREAM_DRAW);
     parts = &seenParts;
   }
-  for (const Mesh::Part& part : *parts) {
-    const ObjMaterial* material =
-        model->materials != nullptr ? &model->materials[part.material] : nullptr;
-    if (mode & DRAW_TEXTURE) bindTexture(part);
-    if (mode & DRAW_MATERIAL) {
-      glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, material->ambient);
-      glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, material->diffuse);
-      glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, material->specular);
-      glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, material->shininess);
-    }
-    if (mode & DRAW_COLOR) glColor3fv(material->diffuse);
-    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(part.count), GL_UNSIGNED_INT,
-                   at(part.first * sizeof(unsigned)));
-  }
-  glShadeModel(GL_SMOOTH);
-  glBindTexture(GL_TEXTURE_2D, texture);
-  glDisableClientState(GL_TEXTURE_COORD_ARRAY);
-  glDisableClientState(GL_NORMAL_ARRAY);
-  glDisableClientState(GL_VERTEX_ARRAY);
-  glBindBuffer(GL_ARRAY_BUFFER, 0);
-  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+  // Opaque parts first, then the transparent ones over them.
+  const bool painted = mode & (DRAW_COLOR | DRAW_MATERIAL);
+  back.clear();
+  for (const Mesh::Part& part : *parts)
+    if (painted && model->materials[part.material].dissolve < 1)
+      back.push_back(&part);
+    else
+      drawPart(part, mode);
+  if (!back.empty()) drawTransparent(mode);
+  finishMesh();
 }
 
 void drawFrame() {
@@ -416,16 +709,27 @@ void drawFrame() {
   else
     glDisable(GL_TEXTURE_2D);
   drawn = Level::Full;
+  if (modes.grid) drawGrid();
   if (list != 0)
     glCallList(list);
   else
     drawMesh(mode);
+  if (normalsList != 0) {
+    glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT);
+    glDisable(GL_LIGHTING);
+    glDisable(GL_TEXTURE_2D);
+    glColor3f(0, 0.9f, 0.9f);
+    glCallList(normalsList);
+    glPopAttrib();
+  }
   if (modes.help) drawHelp(width, height);
 }
 
-// Writes the back buffer as a binary PPM, put in place by the library's
-// rules: a failure leaves no partial picture and touches no other file.
-void writeScreenshot() {
+// Writes the back buffer to `path`, a PNG by its name or else a binary PPM,
+// put in place by the library's rules: a failure leaves no partial picture
+// and touches no other file. A PPM that cannot be written ends the program
+// (the library's failure); a PNG returns false, said.
+bool writeScreenshot(const std::string& path) {
   const int width = glutGet(GLUT_WINDOW_WIDTH), height = glutGet(GLUT_WINDOW_HEIGHT);
   const std::size_t rowBytes = static_cast<std::size_t>(width) * 3;
   std::vector<unsigned char> pixels(rowBytes * height), image(rowBytes * height);
@@ -435,8 +739,28 @@ void writeScreenshot() {
   // GL's first row is the bottom one; the file's is the top.
   for (int row = 0; row < height; row++)
     std::memcpy(&image[rowBytes * row], &pixels[rowBytes * (height - 1 - row)], rowBytes);
-  glmWritePPM(options.screenshot.c_str(), image.data(), width, height);
-  std::exit(0);
+  if (!isPngName(path)) {
+    glmWritePPM(path.c_str(), image.data(), width, height);
+    return true;
+  }
+  std::string why = "cannot encode it";
+  const std::vector<unsigned char> png = encodePng(image.data(), width, height);
+  if (!png.empty() && putFile(path, png, why)) return true;
+  std::fprintf(stderr, "objview: can't write %s: %s\n", path.c_str(), why.c_str());
+  return false;
+}
+
+// The `p` key's picture: objview-NAME-N.png in the working directory, N the
+// first number not taken.
+void keyScreenshot() {
+  std::string stem = options.file.substr(options.file.find_last_of('/') + 1);
+  stem.erase(std::min(stem.find_last_of('.'), stem.size()));
+  for (int n = 1; n < 10000; n++) {
+    const std::string name = "objview-" + stem + "-" + std::to_string(n) + ".png";
+    if (access(name.c_str(), F_OK) == 0) continue;
+    if (writeScreenshot(name)) std::fprintf(stderr, "objview: wrote %s\n", name.c_str());
+    return;
+  }
 }
 
 // Frames while the view turns once round as a left drag turns it, with the
@@ -509,10 +833,10 @@ void bench() {
   std::printf("bench: moving %.1f fps, still %.1f fps\n", moving, still);
   if (!options.screenshot.empty()) {
     std::fflush(stdout);
-    view.yaw = 0;  // the picture shows the model as it starts, in full detail
+    view.yaw = view.homeYaw;  // the picture shows the model as it opens, in full detail
     detail.lastInput = -1e9;
     drawFrame();
-    writeScreenshot();
+    std::exit(writeScreenshot(options.screenshot) ? 0 : 1);
   }
   std::exit(0);
 }
@@ -520,7 +844,8 @@ void bench() {
 void display() {
   if (options.bench > 0) bench();
   drawFrame();
-  if (!options.screenshot.empty()) writeScreenshot();
+  if (!options.screenshot.empty()) std::exit(writeScreenshot(options.screenshot) ? 0 : 1);
+  if (std::exchange(screenshotWanted, false)) keyScreenshot();
   glutSwapBuffers();
   if (modes.level) showTitle();
   startLevel();
@@ -550,12 +875,17 @@ void keyboard(unsigned char key, int, int) {
     case Action::Redraw:
       showTitle();
       break;
+    case Action::Screenshot:
+      screenshotWanted = true;  // of the next frame, drawn in full
+      break;
   }
   glutPostRedisplay();
 }
 
 void special(int key, int, int) {
   if (onArrow(view, key)) viewMoved();
+  const std::size_t file = fileKey(key, shownFile, options.files.size());
+  if (file != kNoFile) show(file);
 }
 
 void mouse(int button, int state, int x, int y) {
@@ -585,6 +915,7 @@ int main(int argc, char** argv) {
       return 0;
     }
   }
+  glmSetMessageHandler(libraryMessage, nullptr);
   std::string error;
   if (!parseOptions(argc, argv, options, error)) {
     std::fprintf(stderr, "objview: %s (try 'objview --help')\n", error.c_str());
@@ -595,11 +926,8 @@ int main(int argc, char** argv) {
   // the library's message and status 1.
   const double start = startSeconds = seconds();
   detail.enabled = options.lod;
+  givenModes = modes;
   readSeconds = load();
-  if (modes.texture == Texture::File && !fileHasTexcoords) {
-    modes.texture = Texture::Planar;
-    generateTexcoords();
-  }
   prepareSeconds = seconds() - start - readSeconds;
 
   int glutArgc = 1;
@@ -617,6 +945,7 @@ int main(int argc, char** argv) {
   glutCreateWindow("objview");
   setUpGL();
   materialTextures.load(*model);
+  chooseModes();
   const double compileStart = seconds();
   compile();
   glFinish();
@@ -627,6 +956,7 @@ int main(int argc, char** argv) {
   glutSpecialFunc(special);
   glutMouseFunc(mouse);
   glutMotionFunc(motion);
+  if (options.screenshot.empty() && options.bench == 0) glutTimerFunc(500, watchFile, 0);
   glutMainLoop();
   return 0;
 }

@@ -48,7 +48,7 @@ class Corners {
 
 }  // namespace
 
-bool buildMesh(const ObjModel& model, unsigned mode, Mesh& mesh) {
+bool buildMesh(const ObjModel& model, unsigned mode, Mesh& mesh, const Hidden* sides) {
   mesh = Mesh{};
   const bool flat = mode & DRAW_FLAT, smooth = mode & DRAW_SMOOTH, texture = mode & DRAW_TEXTURE;
   if ((mode & DRAW_OUTLINE) || flat == smooth || (flat && !model.facetnorms) ||
@@ -98,34 +98,60 @@ bool buildMesh(const ObjModel& model, unsigned mode, Mesh& mesh) {
           c = flat ? corners.add(v, uv, model.facetnorms, t.facetnormidx)
                    : corners.add(v, uv, model.normals, n);
         mesh.indices.push_back(c);
+        if (sides != nullptr) {
+          const Hidden side = sides[group->triangles[i]];
+          if (c >= mesh.cornerSides.size())
+            mesh.cornerSides.resize(c + 1, side);
+          else if (mesh.cornerSides[c] != side)
+            mesh.cornerSides[c] = Hidden::None;
+        }
       }
     }
+  }
+  for (Mesh::Part& part : mesh.parts) {
+    double sum[3] = {};
+    for (unsigned i = part.first; i < part.first + part.count; i++)
+      for (int k = 0; k < 3; k++) sum[k] += mesh.corners[Mesh::kStride * mesh.indices[i] + k];
+    for (int k = 0; k < 3; k++) part.center[k] = static_cast<float>(sum[k] / part.count);
   }
   return true;
 }
 
-void Mesh::buildPlanes(const std::vector<float>& from) {
+void Mesh::buildPlanes(const Mesh& from) {
+  const std::vector<Hidden>& sides = from.cornerSides;
   planes.resize(indices.size() / 3 * 4);
   for (std::size_t t = 0; t < indices.size() / 3; t++) {
-    const float* a = &from[kStride * indices[3 * t]];
-    const float* b = &from[kStride * indices[3 * t + 1]];
-    const float* c = &from[kStride * indices[3 * t + 2]];
+    const unsigned* corner = &indices[3 * t];
+    float* plane = &planes[4 * t];
+    const Hidden side = sides.empty() || sides[corner[0]] != sides[corner[1]] ||
+                                sides[corner[0]] != sides[corner[2]]
+                            ? Hidden::None
+                            : sides[corner[0]];
+    if (side == Hidden::None) {
+      plane[0] = plane[1] = plane[2] = 0;
+      plane[3] = -1;
+      continue;
+    }
+    const float* a = &from.corners[kStride * corner[0]];
+    const float* b = &from.corners[kStride * corner[1]];
+    const float* c = &from.corners[kStride * corner[2]];
     const float u[3] = {b[0] - a[0], b[1] - a[1], b[2] - a[2]};
     const float v[3] = {c[0] - a[0], c[1] - a[1], c[2] - a[2]};
     const float n[3] = {u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2],
                         u[0] * v[1] - u[1] * v[0]};
     const float length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
-    float* plane = &planes[4 * t];
-    for (int k = 0; k < 3; k++) plane[k] = length > 0 ? n[k] / length : 0;  // degenerate: kept
+    const float sign = side == Hidden::Back ? 1.0f : -1.0f;
+    for (int k = 0; k < 3; k++)
+      plane[k] = length > 0 ? sign * n[k] / length : 0;  // degenerate: kept
     plane[3] = plane[0] * a[0] + plane[1] * a[1] + plane[2] * a[2];
+    if (length == 0) plane[3] = -1;
   }
 }
 
-void Mesh::facing(const float eye[3], bool front, std::vector<unsigned>& seen,
+void Mesh::facing(const float eye[3], std::vector<unsigned>& seen,
                   std::vector<Part>& seenParts) const {
   seen.resize(indices.size());
   seenParts.clear();
-  const float sign = front ? 1.0f : -1.0f;
   // Rounding in the transform can turn a triangle a little towards the eye.
   const float margin = 1e-3f * (1 + std::sqrt(eye[0] * eye[0] + eye[1] * eye[1] + eye[2] * eye[2]));
   unsigned* out = seen.data();
@@ -133,7 +159,7 @@ void Mesh::facing(const float eye[3], bool front, std::vector<unsigned>& seen,
     const unsigned first = static_cast<unsigned>(out - seen.data());
     for (unsigned i = part.first; i < part.first + part.count; i += 3) {
       const float* p = &planes[i / 3 * 4];
-      if (sign * (p[0] * eye[0] + p[1] * eye[1] + p[2] * eye[2] - p[3]) > -margin) {
+      if (p[0] * eye[0] + p[1] * eye[1] + p[2] * eye[2] - p[3] > -margin) {
         out[0] = indices[i];
         out[1] = indices[i + 1];
         out[2] = indices[i + 2];
@@ -141,7 +167,11 @@ void Mesh::facing(const float eye[3], bool front, std::vector<unsigned>& seen,
       }
     }
     const unsigned count = static_cast<unsigned>(out - seen.data()) - first;
-    if (count > 0) seenParts.push_back({first, count, part.material, part.textured});
+    if (count > 0) {
+      seenParts.push_back(part);
+      seenParts.back().first = first;
+      seenParts.back().count = count;
+    }
   }
   seen.resize(static_cast<std::size_t>(out - seen.data()));
 }

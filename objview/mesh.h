@@ -11,6 +11,9 @@
 
 namespace objview {
 
+// The side of a triangle that can never be seen (see hiddenSides).
+enum class Hidden : unsigned char { None, Back, Front };
+
 struct Mesh {
   static constexpr int kStride = 8;  // floats per corner: position 3, normal 3, texcoord 2
   std::vector<float> corners;        // distinct corners, kStride floats each
@@ -22,6 +25,7 @@ struct Mesh {
     unsigned first, count;  // range of `indices`
     unsigned material;
     bool textured = true;  // false: the triangles have no texture coordinates
+    float center[3] = {};  // the mean of its corners' positions, to sort by depth
   };
   std::vector<Part> parts;
   // Flat shading: a corner's normal is only that of the one triangle whose
@@ -30,22 +34,28 @@ struct Mesh {
   bool flat = false;
   unsigned cornerCount() const { return static_cast<unsigned>(corners.size() / kStride); }
 
-  // Each triangle's plane (unit normal of its winding, distance from the
-  // origin), for `facing`; filled by `buildPlanes`.
+  // Each corner's hidden side: that of the triangles using it, None where
+  // they differ; empty when no triangle hides a side.
+  std::vector<Hidden> cornerSides;
+
+  // Each triangle's plane, turned to face the side that can be seen (unit
+  // normal, distance from the origin), or (0, 0, 0, -1) for a triangle seen
+  // from both sides, for `facing`; filled by `buildPlanes`. A triangle's
+  // hidden side is its corners' when all three agree.
   std::vector<float> planes;
-  void buildPlanes() { buildPlanes(corners); }
-  void buildPlanes(const std::vector<float>& from);  // `from`: the corners indexed
-  // The triangles whose front (`front`) or back the eye at `eye` (model
-  // coordinates) may see, in drawing order, as indices and parts. Culling
-  // rejects the others anyway, but only after they have been sent, shaded
-  // and set up; a triangle seen nearly edge-on is kept for GL to decide.
-  void facing(const float eye[3], bool front, std::vector<unsigned>& seen,
-              std::vector<Part>& seenParts) const;
+  void buildPlanes() { buildPlanes(*this); }
+  void buildPlanes(const Mesh& from);  // `from`: the mesh whose corners are indexed
+  // The triangles that may show a side the eye at `eye` (model coordinates)
+  // can see, in drawing order, as indices and parts. Culling would reject
+  // the others, but only after they have been sent, shaded and set up; a
+  // triangle seen nearly edge-on is kept for GL to decide.
+  void facing(const float eye[3], std::vector<unsigned>& seen, std::vector<Part>& seenParts) const;
 };
 
-// Builds `mesh` for the DRAW_* `mode`; false (mesh left empty) for an outline,
-// or a mode the model lacks the data for, which the library's drawing handles.
-bool buildMesh(const ObjModel& model, unsigned mode, Mesh& mesh);
+// Builds `mesh` for the DRAW_* `mode`, with each triangle's hidden side from
+// `sides` (null: none hidden); false (mesh left empty) for an outline, or a
+// mode the model lacks the data for, which the library's drawing handles.
+bool buildMesh(const ObjModel& model, unsigned mode, Mesh& mesh, const Hidden* sides = nullptr);
 
 }  // namespace objview
 

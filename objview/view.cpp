@@ -13,31 +13,59 @@
 namespace objview {
 
 const char* const kUsage =
-    "usage: objview FILE.obj [--texture IMAGE.ppm] [--angle DEGREES] [--weld EPSILON]\n"
-    "               [--screenshot OUT.ppm] [--size WxH] [--mode MODE[,MODE...]] [--bench FRAMES]\n"
-    "               [--library] [--no-lod]\n"
+    "usage: objview FILE.obj... [--texture IMAGE.ppm] [--angle DEGREES] [--weld EPSILON]\n"
+    "               [--normals file|compute] [--azimuth DEGREES] [--elevation DEGREES]\n"
+    "               [--screenshot OUT.png|OUT.ppm] [--size WxH] [--mode MODE[,MODE...]]\n"
+    "               [--bench FRAMES] [--library] [--no-lod]\n"
     "       objview --help | --version\n"
     "\n"
-    "--mode, the modes of the first picture (the keys change them later):\n"
+    "The model opens as its file has it: each material's colours, its map_Kd\n"
+    "image where one is found (in place of its diffuse colour), transparent\n"
+    "materials (d or Tr below 1) blended over the rest, and the file's own\n"
+    "normals when it gives one for every corner (crease-angle ones otherwise).\n"
+    "A material whose image is not found draws in its colour.\n"
+    "\n"
+    "Several files are shown one at a time, Page Up and Page Down stepping\n"
+    "through them; the file shown is read again when it changes (or on F5).\n"
+    "\n"
+    "--screenshot OUT  one frame of the first file (800x600 unless --size) to\n"
+    "                 OUT, a PNG when its name ends in .png, else a binary PPM;\n"
+    "                 then exits\n"
+    "--normals file   the file's normals (the default; computed when it has none)\n"
+    "--normals compute  crease-angle vertex normals (--angle, default 90)\n"
+    "--azimuth, --elevation  the opening view: degrees to the right of the front\n"
+    "                 and above it (the one not given is 0); without either, the\n"
+    "                 front, or for a model that would show edge-on (a rug, a\n"
+    "                 long truck) a three-quarter view from azimuth 30, elevation 40\n"
+    "\n"
+    "--mode, the modes of the first picture in place of all the model has\n"
+    "(the keys change them later):\n"
+    "  all            all the model has, as without --mode (with other words: the\n"
+    "                 rest of what they leave unset)\n"
     "  flat, smooth   facet or vertex normals (smooth is the default)\n"
     "  texture        the texture with the file's own coordinates (planar ones without):\n"
-    "                 each material's map_Kd image, or --texture's or a checkerboard\n"
-    "                 for a model without maps\n"
+    "                 each material's map_Kd image, or --texture's, or a checkerboard\n"
+    "                 for a model that names no maps\n"
     "  planar         the texture with coordinates made from the positions\n"
     "  spherical      the texture with coordinates made from the normals\n"
     "  color          each material's diffuse colour, lit (colour is accepted too)\n"
     "  material       each material's ambient, diffuse, specular and shininess\n"
     "  outline        each triangle's edges as unlit lines, in place of the fill\n"
+    "  grid           a ground grid under the model and its axes (x red, y green,\n"
+    "                 z blue)\n"
+    "  normals        the normals drawn as short cyan lines\n"
     "  help           the key overlay\n"
     "\n"
     "Levels of detail:\n"
     "  --bench N      N frames turning the model as a left drag does (the coarse\n"
     "                 level drawn), then N still ones; the last line is\n"
     "                 'bench: moving F1 fps, still F2 fps'\n"
-    "  --no-lod       always full detail; otherwise a model of 250000 triangles or\n"
-    "                 more gets a coarse level of about 125000, built after the\n"
-    "                 first picture and drawn while the view moves (a still\n"
-    "                 picture is always full detail)\n";
+    "  --no-lod       always full detail; otherwise a model whose frames would\n"
+    "                 send more than 80000 triangles (an open one of that many, a\n"
+    "                 closed one of twice that: half face away) gets a coarse level\n"
+    "                 that sends about 60000, built after the first picture and\n"
+    "                 drawn while the view moves (a still picture is always full\n"
+    "                 detail)\n";
 
 const char* const kHelpLines[] = {
     "left drag    orbit",
@@ -48,11 +76,18 @@ const char* const kHelpLines[] = {
     "             spherical coordinates",
     "c / m        colour / material",
     "o            outline",
+    "g            ground grid and axes",
+    "v            normals as lines",
     "w            weld vertices",
+    "n            file / computed normals",
     "[ / ]        crease angle -/+ 15",
     "arrows       turn 5 degrees",
+    "1 2 3 4 5 6  front back right left top bottom",
+    "PgUp / PgDn  previous / next file",
+    "F5           read the file again",
     "l            level of detail in the title",
     "r            reset the view",
+    "p            screenshot: objview-NAME-N.png",
     "h            this help",
     "q, Escape    quit",
     nullptr,
@@ -86,6 +121,12 @@ bool applyMode(Modes& modes, const std::string& word) {
     modes.outline = true;
   else if (word == "help")
     modes.help = true;
+  else if (word == "grid")
+    modes.grid = true;
+  else if (word == "normals")
+    modes.showNormals = true;
+  else if (word == "all")
+    return true;  // the caller's: what the other words leave unset
   else
     return false;
   return true;
@@ -100,7 +141,8 @@ bool parseOptions(int argc, const char* const* argv, Options& options, std::stri
     const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
     const bool takesValue = arg == "--texture" || arg == "--angle" || arg == "--weld" ||
                             arg == "--screenshot" || arg == "--size" || arg == "--mode" ||
-                            arg == "--bench";
+                            arg == "--bench" || arg == "--normals" || arg == "--azimuth" ||
+                            arg == "--elevation";
     if (takesValue && value == nullptr) {
       error = arg + " needs a value";
       return false;
@@ -117,6 +159,15 @@ bool parseOptions(int argc, const char* const* argv, Options& options, std::stri
     } else if (arg == "--weld") {
       if (!number(value, 0, 1, options.weld)) error = "--weld needs a distance from 0 to 1";
       options.modes.weld = weldGiven = true;
+    } else if (arg == "--normals") {
+      if (std::string(value) != "file" && std::string(value) != "compute")
+        error = "--normals takes file or compute";
+      options.modes.normals = std::string(value) == "file" ? Normals::File : Normals::Compute;
+    } else if (arg == "--azimuth") {
+      if (!number(value, -360, 360, options.azimuth)) error = "--azimuth needs degrees";
+    } else if (arg == "--elevation") {
+      if (!number(value, -90, 90, options.elevation))
+        error = "--elevation needs degrees from -90 to 90";
     } else if (arg == "--bench") {
       if (!number(value, 1, 1e6f, f)) error = "--bench needs a number of frames";
       options.bench = static_cast<int>(f);
@@ -130,12 +181,13 @@ bool parseOptions(int argc, const char* const* argv, Options& options, std::stri
       options.height = static_cast<int>(h);
     } else if (arg == "--mode") {
       std::string rest = std::string(value) + ",";
+      options.everything = ("," + rest).find(",all,") != std::string::npos;
       for (std::size_t start = 0, comma; (comma = rest.find(',', start)) != std::string::npos;
            start = comma + 1) {
         if (!applyMode(options.modes, rest.substr(start, comma - start)))
           error =
-              "--mode takes flat, smooth, texture, planar, spherical, color, material, outline, "
-              "help";
+              "--mode takes all, flat, smooth, texture, planar, spherical, color, material, "
+              "outline, grid, normals, help";
       }
     } else if (arg == "--library") {
       options.library = true;
@@ -143,14 +195,13 @@ bool parseOptions(int argc, const char* const* argv, Options& options, std::stri
       options.lod = false;
     } else if (arg.size() > 1 && arg[0] == '-') {
       error = "unknown option " + arg;
-    } else if (options.file.empty()) {
-      options.file = arg;
     } else {
-      error = "one model file at a time";
+      options.files.push_back(arg);
     }
     if (!error.empty()) return false;
   }
-  if (options.file.empty()) error = "no model file given";
+  if (options.files.empty()) error = "no model file given";
+  if (!options.files.empty()) options.file = options.files.front();
   return error.empty();
 }
 
@@ -189,12 +240,35 @@ Action onKey(Modes& modes, View& view, unsigned char key, const Has& has) {
     case '[':
     case ']': {
       const float angle = std::clamp(modes.angle + (key == ']' ? 15.0f : -15.0f), 0.0f, 180.0f);
-      if (angle == modes.angle) return Action::None;
+      // A crease angle means computed normals.
+      if (angle == modes.angle && modes.normals == Normals::Compute) return Action::None;
       modes.angle = angle;
+      modes.normals = Normals::Compute;
       return Action::Normals;
     }
+    case 'n':
+      if (!has.normals) return Action::None;  // computed already: there are no others
+      modes.normals = modes.normals == Normals::File ? Normals::Compute : Normals::File;
+      return Action::Normals;
+    case '1':
+    case '2':
+    case '3':
+    case '4':
+    case '5':
+    case '6': {
+      // Front, back, right, left, top, bottom.
+      static const float kAxisViews[6][2] = {{0, 0},   {180, 0}, {90, 0},
+                                             {-90, 0}, {0, 90},  {0, -90}};
+      look(view, kAxisViews[key - '1'][0], kAxisViews[key - '1'][1]);
+      return Action::Redraw;
+    }
     case 'r':
-      view = View{.distance = view.home, .home = view.home};
+      view = View{.yaw = view.homeYaw,
+                  .pitch = view.homePitch,
+                  .distance = view.home,
+                  .home = view.home,
+                  .homeYaw = view.homeYaw,
+                  .homePitch = view.homePitch};
       return Action::Redraw;
     case 'h':
       modes.help = !modes.help;
@@ -202,12 +276,44 @@ Action onKey(Modes& modes, View& view, unsigned char key, const Has& has) {
     case 'l':
       modes.level = !modes.level;
       return Action::Redraw;
+    case 'p':
+      return Action::Screenshot;
+    case 'g':
+      modes.grid = !modes.grid;
+      return Action::Redraw;
+    case 'v':
+      modes.showNormals = !modes.showNormals;
+      return Action::Recompile;
     case 'q':
     case 27:  // Escape
       return Action::Quit;
     default:
       return Action::None;
   }
+}
+
+void look(View& view, float azimuth, float elevation) {
+  // The model turns the other way about the up axis to show the eye its right side.
+  view.yaw = std::fmod(-azimuth, 360.0f);
+  view.pitch = std::clamp(elevation, -90.0f, 90.0f);
+  view.panX = view.panY = 0;
+  view.distance = view.home;
+}
+
+void openingView(const float size[3], float& azimuth, float& elevation) {
+  // Edge-on: the front's picture is much thinner one way than the model is
+  // large (a rug lying down, a board standing side on).
+  const float largest = std::max({size[0], size[1], size[2]});
+  const bool edgeOn = std::min(size[0], size[1]) < 0.2f * largest;
+  azimuth = edgeOn ? 30.0f : 0.0f;
+  elevation = edgeOn ? 40.0f : 0.0f;
+}
+
+std::size_t fileKey(int key, std::size_t shown, std::size_t files) {
+  if (key == kF5) return shown;
+  if (key == kPageUp && shown > 0) return shown - 1;
+  if (key == kPageDown && shown + 1 < files) return shown + 1;
+  return kNoFile;
 }
 
 bool onArrow(View& view, int key) {
@@ -286,7 +392,10 @@ std::string title(const std::string& file, unsigned vertices, unsigned triangles
   const unsigned mode = drawMode(modes, has);
   const std::size_t slash = file.find_last_of('/');
   char text[512];
-  std::snprintf(text, sizeof text, "%s - %u vertices, %u triangles - %s%s%s%s%s, crease %g%s",
+  char normals[32] = "file normals";
+  if (modes.normals == Normals::Compute || !has.normals)
+    std::snprintf(normals, sizeof normals, "crease %g", static_cast<double>(modes.angle));
+  std::snprintf(text, sizeof text, "%s - %u vertices, %u triangles - %s%s%s%s%s, %s%s",
                 file.c_str() + (slash == std::string::npos ? 0 : slash + 1), vertices, triangles,
                 mode & DRAW_SMOOTH ? "smooth" : "flat",
                 !(mode & DRAW_TEXTURE)                ? ""
@@ -294,34 +403,84 @@ std::string title(const std::string& file, unsigned vertices, unsigned triangles
                 : modes.texture == Texture::Spherical ? ", spherical texture"
                                                       : ", texture",
                 mode & DRAW_COLOR ? ", colour" : "", mode & DRAW_MATERIAL ? ", material" : "",
-                mode & DRAW_OUTLINE ? ", outline" : "", static_cast<double>(modes.angle),
-                modes.weld ? ", welded" : "");
+                mode & DRAW_OUTLINE ? ", outline" : "", normals, modes.weld ? ", welded" : "");
   return text;
 }
 
-Hidden hiddenFaces(const ObjModel& model) {
-  // Directed edges as (from << 32 | to): closed and consistent when none
-  // repeats and the set equals the set of their reverses.
-  std::vector<std::uint64_t> edges;
-  edges.reserve(3 * static_cast<std::size_t>(model.trianglecount));
-  double volume = 0;  // six times the signed volume, positive when wound outwards
-  for (unsigned t = 0; t < model.trianglecount; t++) {
+std::string sizeNote(const ObjModel& model) {
+  float low[3] = {}, high[3] = {};
+  for (unsigned i = 1; i <= model.vertexcount; i++)
+    for (int k = 0; k < 3; k++) {
+      const float v = model.vertices[3 * i + k];
+      low[k] = i == 1 ? v : std::min(low[k], v);
+      high[k] = i == 1 ? v : std::max(high[k], v);
+    }
+  char text[96];
+  std::snprintf(text, sizeof text, "size %.4g x %.4g x %.4g", static_cast<double>(high[0] - low[0]),
+                static_cast<double>(high[1] - low[1]), static_cast<double>(high[2] - low[2]));
+  return text;
+}
+
+std::vector<Hidden> hiddenSides(const ObjModel& model) {
+  // Each edge as (low << 32 | high) with its triangle and direction: a
+  // piece is closed and consistent when each of its edges is used exactly
+  // twice, once each way. Triangles sharing an edge are one piece.
+  struct Edge {
+    std::uint64_t key;
+    unsigned triangle;
+    bool up;  // from the lower vertex to the higher
+  };
+  const unsigned n = model.trianglecount;
+  std::vector<Edge> edges;
+  edges.reserve(3 * static_cast<std::size_t>(n));
+  for (unsigned t = 0; t < n; t++) {
     const unsigned* v = model.triangles[t].vertexidx;
-    for (int k = 0; k < 3; k++) edges.push_back(std::uint64_t{v[k]} << 32 | v[(k + 1) % 3]);
+    for (int k = 0; k < 3; k++) {
+      const unsigned a = v[k], b = v[(k + 1) % 3];
+      edges.push_back({std::uint64_t{std::min(a, b)} << 32 | std::max(a, b), t, a < b});
+    }
+  }
+  std::sort(edges.begin(), edges.end(), [](const Edge& x, const Edge& y) { return x.key < y.key; });
+  std::vector<unsigned> piece(n);
+  for (unsigned t = 0; t < n; t++) piece[t] = t;
+  const auto root = [&piece](unsigned t) {
+    while (piece[t] != t) t = piece[t] = piece[piece[t]];
+    return t;
+  };
+  std::vector<bool> open(n, false);
+  for (std::size_t i = 0, j; i < edges.size(); i = j) {
+    for (j = i + 1; j < edges.size() && edges[j].key == edges[i].key; j++)
+      piece[root(edges[j].triangle)] = root(edges[i].triangle);
+    const bool paired = j - i == 2 && edges[i].up != edges[i + 1].up &&
+                        edges[i].key >> 32 != (edges[i].key & 0xffffffffu);
+    if (!paired)
+      for (std::size_t k = i; k < j; k++) open[edges[k].triangle] = true;
+  }
+  std::vector<double> volume(n, 0);  // six times each piece's signed volume, positive outwards
+  for (unsigned t = 0; t < n; t++) {
+    const unsigned* v = model.triangles[t].vertexidx;
     const float *a = &model.vertices[3 * v[0]], *b = &model.vertices[3 * v[1]],
                 *c = &model.vertices[3 * v[2]];
-    volume += static_cast<double>(a[0]) * (b[1] * c[2] - b[2] * c[1]) +
-              static_cast<double>(a[1]) * (b[2] * c[0] - b[0] * c[2]) +
-              static_cast<double>(a[2]) * (b[0] * c[1] - b[1] * c[0]);
+    const unsigned r = root(t);
+    volume[r] += static_cast<double>(a[0]) * (b[1] * c[2] - b[2] * c[1]) +
+                 static_cast<double>(a[1]) * (b[2] * c[0] - b[0] * c[2]) +
+                 static_cast<double>(a[2]) * (b[0] * c[1] - b[1] * c[0]);
+    if (open[t]) open[r] = true;
   }
-  std::vector<std::uint64_t> reversed(edges.size());
-  for (std::size_t i = 0; i < edges.size(); i++) reversed[i] = edges[i] << 32 | edges[i] >> 32;
-  std::sort(edges.begin(), edges.end());
-  std::sort(reversed.begin(), reversed.end());
-  if (edges.empty() || std::adjacent_find(edges.begin(), edges.end()) != edges.end() ||
-      edges != reversed)
-    return Hidden::None;
-  return volume > 0 ? Hidden::Back : volume < 0 ? Hidden::Front : Hidden::None;
+  std::vector<Hidden> sides(n, Hidden::None);
+  for (unsigned t = 0; t < n; t++) {
+    const unsigned r = root(t);
+    if (!open[r])
+      sides[t] = volume[r] > 0 ? Hidden::Back : volume[r] < 0 ? Hidden::Front : Hidden::None;
+  }
+  return sides;
+}
+
+Hidden hiddenFaces(const std::vector<Hidden>& sides) {
+  if (sides.empty()) return Hidden::None;
+  for (Hidden side : sides)
+    if (side != sides.front()) return Hidden::None;
+  return sides.front();
 }
 
 }  // namespace objview

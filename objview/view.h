@@ -4,14 +4,20 @@
 #ifndef OBJVIEW_VIEW_H
 #define OBJVIEW_VIEW_H
 
+#include <cmath>
+#include <cstddef>
 #include <string>
+#include <vector>
 
 #include "glm.h"
+#include "mesh.h"
 
 namespace objview {
 
 enum class Texture { Off, File, Planar, Spherical };  // where the coordinates come from
 enum class Paint { Plain, Color, Material };          // per-group colour source
+
+enum class Normals { File, Compute };  // the file's own, or crease-angle ones
 
 struct Modes {
   bool smooth = true;  // false: flat
@@ -20,32 +26,48 @@ struct Modes {
   bool outline = false;
   bool weld = false;
   float angle = 90;  // crease angle of the vertex normals, degrees
+  // The file's normals where it has them for every triangle; computed ones
+  // when it has none, or when asked.
+  Normals normals = Normals::File;
   bool help = false;
-  bool level = false;  // the title names the level of detail drawn
+  bool level = false;        // the title names the level of detail drawn
+  bool grid = false;         // a ground grid under the model, and its axes
+  bool showNormals = false;  // the normals drawn as lines
 };
 
 struct View {
-  float yaw = 0, pitch = 0;  // orbit about the model's centre, degrees
-  float panX = 0, panY = 0;  // in the model's units
-  float distance = 4;        // from the eye to the centre
-  float home = 4;            // the distance that shows the whole model
+  float yaw = 0, pitch = 0;          // orbit about the model's centre, degrees
+  float panX = 0, panY = 0;          // in the model's units
+  float distance = 4;                // from the eye to the centre
+  float home = 4;                    // the distance that shows the whole model
+  float homeYaw = 0, homePitch = 0;  // the view a reset returns to
 };
 
+// The view from azimuth `azimuth` (degrees to the right of the front, about
+// the up axis) and elevation `elevation` (degrees above), at the home distance.
+void look(View& view, float azimuth, float elevation);
+
 struct Options {
-  std::string file;
-  std::string texture;        // PPM image; empty: a built-in checkerboard
-  std::string screenshot;     // empty: interactive
-  int width = 0, height = 0;  // 0: chosen from the screen
-  float weld = 1e-4f;         // in the fitted model's units (it spans -1..1)
-  int bench = 0;              // frames to time, 0: none
-  bool library = false;       // draw every mode through the library's display list
-  bool lod = true;            // a coarse level of a large model while the view moves
+  std::string file;                // the one shown
+  std::vector<std::string> files;  // all the command line names, in order
+  std::string texture;             // PPM image; empty: a built-in checkerboard
+  std::string screenshot;          // empty: interactive
+  int width = 0, height = 0;       // 0: chosen from the screen
+  float weld = 1e-4f;              // in the fitted model's units (it spans -1..1)
+  int bench = 0;                   // frames to time, 0: none
+  bool library = false;            // draw every mode through the library's display list
+  bool lod = true;                 // a coarse level of a large model while the view moves
+  // Without --mode (or with its word "all") the first picture shows all the
+  // model has: its materials, and its textures where a map was found.
+  bool everything = true;
+  float azimuth = NAN, elevation = NAN;  // NAN: the opening view is chosen from the model
   Modes modes;
 };
 
 // What the model has, which decides the modes that can take effect.
 struct Has {
   bool texcoords = false;  // read from the file
+  bool normals = false;    // read from the file, for every triangle
   bool materials = false;
   bool image = true;  // a texture image was read (or built in)
 };
@@ -58,11 +80,12 @@ extern const char* const kUsage;
 // The work a key or option leaves to the program, cheapest last.
 enum class Action {
   None,
-  Redraw,     // only the view or the overlay changed
-  Recompile,  // the draw mode changed: compile the display list again
-  Normals,    // the crease angle changed: vertex normals, then compile
-  Texcoords,  // the texture coordinates must be generated again
-  Reload,     // welding was switched: prepare the model again as it was read
+  Redraw,      // only the view or the overlay changed
+  Screenshot,  // a picture of the next frame to a PNG file
+  Recompile,   // the draw mode changed: compile the display list again
+  Normals,     // the normals' source or crease angle changed: normals, then compile
+  Texcoords,   // the texture coordinates must be generated again
+  Reload,      // welding was switched: prepare the model again as it was read
   Quit,
 };
 
@@ -71,6 +94,12 @@ Action onKey(Modes& modes, View& view, unsigned char key, const Has& has);
 // The arrow keys as GLUT numbers them; each turns the view 5 degrees.
 enum Arrow { kArrowLeft = 100, kArrowUp = 101, kArrowRight = 102, kArrowDown = 103 };
 bool onArrow(View& view, int key);  // whether the view changed
+
+// Page Up and Page Down step through the files (without wrapping), F5 reads
+// the one shown again: the file to show for GLUT's special `key`, or kNoFile.
+enum FileKey { kF5 = 5, kPageUp = 104, kPageDown = 105 };
+constexpr std::size_t kNoFile = ~std::size_t{0};
+std::size_t fileKey(int key, std::size_t shown, std::size_t files);
 
 // Mouse buttons as GLUT numbers them; 3 and 4 are the wheel.
 enum Button { kLeft = 0, kMiddle = 1, kRight = 2, kWheelUp = 3, kWheelDown = 4 };
@@ -92,11 +121,21 @@ unsigned drawMode(const Modes& modes, const Has& has);
 std::string title(const std::string& file, unsigned vertices, unsigned triangles,
                   const Modes& modes, const Has& has);
 
-// Which faces can never be seen from outside the model: the back faces of a
-// closed, consistently wound mesh (every edge used once in each direction),
-// or its front faces when that winding faces inwards. None for anything else.
-enum class Hidden { None, Back, Front };
-Hidden hiddenFaces(const ObjModel& model);
+// Which side of each triangle can never be seen from outside its piece (the
+// triangles joined through shared edges): the back of a closed, consistently
+// wound piece's triangles (each of its edges used once each way), or their
+// front when that winding faces inwards; none for an open piece's.
+std::vector<Hidden> hiddenSides(const ObjModel& model);
+// The side every triangle hides, or None.
+Hidden hiddenFaces(const std::vector<Hidden>& sides);
+
+// The opening view's azimuth and elevation for a model whose sides are
+// `size` (x, y, z): the front, unless that shows a flat model edge-on; then
+// a three-quarter view from above.
+void openingView(const float size[3], float& azimuth, float& elevation);
+
+// The model's bounding box as "size X x Y x Z", in its own units.
+std::string sizeNote(const ObjModel& model);
 
 // The help overlay's lines.
 extern const char* const kHelpLines[];

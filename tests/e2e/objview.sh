@@ -65,10 +65,12 @@ shoot texture "$E2E_WORK/sphere.obj" --mode texture
 pass "an unreadable texture is a warning"
 
 # The indexed drawing gives the library's picture in every filled mode, on a
-# closed model (faces turned away left out) and on an open one with materials.
+# closed model (faces turned away left out), on an open one with materials,
+# and on one of a closed piece (its faces turned away left out) and an open one.
 cornell=$corpus/tinyobjloader/models/cornell_box.obj
+{ cat "$E2E_WORK/sphere.obj"; printf 'v 1 -1 1\nv 2 -1 1\nv 2 1 -1\nf 1201 1202 1203\n'; } >"$E2E_WORK/mixed.obj"
 for model_modes in "$E2E_WORK/sphere.obj smooth flat planar flat,spherical" \
-  "$cornell color material flat,material planar,color"; do
+  "$cornell color material flat,material planar,color" "$E2E_WORK/mixed.obj smooth flat"; do
   read -r model modes <<<"$model_modes"
   for mode in $modes; do
     shoot fast "$model" --mode "$mode"
@@ -103,6 +105,14 @@ echo previous >"$E2E_WORK/log"
 [[ "$(head -n 1 "$E2E_WORK/log")" == previous ]] || fail "--screenshot /dev/stdout replaced the file appended to"
 tail -c +10 "$E2E_WORK/log" | cmp -s - "$E2E_WORK/smooth.ppm" || fail "--screenshot /dev/stdout appended another picture"
 pass "the screenshot is written as the library writes files"
+
+# A screenshot named .png is a PNG of the same picture.
+"$E2E_BIN" "$E2E_WORK/sphere.obj" --screenshot "$E2E_WORK/shot.png" --size 400x300 2>>"$E2E_WORK/scene.log" ||
+  fail "--screenshot shot.png exited with status $?"
+[[ "$(head -c 8 "$E2E_WORK/shot.png" | od -An -tx1 | tr -d ' ')" == 89504e470d0a1a0a ]] &&
+  convert "$E2E_WORK/shot.png" -depth 8 "ppm:$E2E_WORK/frompng.ppm" &&
+  $check same "$E2E_WORK/smooth.ppm" "$E2E_WORK/frompng.ppm" || fail "--screenshot shot.png is not a PNG of the picture"
+pass "a .png screenshot is a PNG of the picture"
 
 # --bench with --screenshot does both.
 shoot bench "$E2E_WORK/sphere.obj" --bench 3
@@ -139,33 +149,32 @@ status=0
 ((status == 2)) || fail "a usage error gave status $status"
 pass "bad input and usage errors"
 
-# The window: keys reach the modes (the title shows them), q quits.
-"$E2E_BIN" "$E2E_WORK/sphere.obj" >>"$E2E_WORK/scene.log" 2>&1 &
+# The window: keys reach the modes (the title shows them), p writes a PNG
+# in the working directory, q quits.
+(cd "$E2E_WORK" && exec "$E2E_BIN" "$E2E_WORK/sphere.obj" >>"$E2E_WORK/scene.log" 2>&1) &
 SCENE_PID=$!
 title() { xprop -id "$WIN" WM_NAME 2>/dev/null; }
-viewer_window() {
-  WIN=$(xwininfo -root -children 2>/dev/null | awk '/"sphere.obj - / {print $1; exit}')
+window_of() {  # window_of FILE: sets WIN to the shown window whose title names FILE
+  WIN=$(xwininfo -root -children 2>/dev/null | awk -v name="\"$1 - " 'index($0, name) {print $1; exit}')
   [[ -n "$WIN" ]] && xwininfo -id "$WIN" 2>/dev/null | grep -q 'Map State: IsViewable'
 }
-poll 30 viewer_window || fail "no objview window"
+poll 30 window_of sphere.obj || fail "no objview window"
 title | grep -q '1200 vertices, 2304 triangles - smooth, crease 90"' || fail "title $(title)"
 xdotool mousemove --window "$WIN" 100 100 key o bracketright 2>/dev/null
 outlined() { title | grep -q 'smooth, outline, crease 105"'; }
 poll 10 outlined || fail "o and ] did not reach the modes: $(title)"
+xdotool key p 2>/dev/null
+poll 10 test -s "$E2E_WORK/objview-sphere-1.png" || fail "p wrote no objview-sphere-1.png"
 xdotool key q 2>/dev/null
 poll 10 eval '! scene_alive' || fail "q did not quit"
-pass "keys change the modes shown in the title; q quits"
+pass "keys change the modes shown in the title; p writes a PNG; q quits"
 
 # Welding works from the model in memory: the file may be gone by then.
 cp "$E2E_WORK/sphere.obj" "$E2E_WORK/gone.obj"
 "$E2E_BIN" "$E2E_WORK/gone.obj" >>"$E2E_WORK/scene.log" 2>&1 &
 SCENE_PID=$!
 WIN=
-gone_window() {
-  WIN=$(xwininfo -root -children 2>/dev/null | awk '/"gone.obj - / {print $1; exit}')
-  [[ -n "$WIN" ]] && xwininfo -id "$WIN" 2>/dev/null | grep -q 'Map State: IsViewable'
-}
-poll 30 gone_window || fail "no objview window for gone.obj"
+poll 30 window_of gone.obj || fail "no objview window for gone.obj"
 rm "$E2E_WORK/gone.obj"
 xdotool mousemove --window "$WIN" 100 100 key w 2>/dev/null
 welded() { title | grep -q ', welded'; }
@@ -177,6 +186,26 @@ poll 10 unwelded || fail "w again did not bring the model back as read: $(title)
 xdotool key q 2>/dev/null
 poll 10 eval '! scene_alive' || fail "q did not quit"
 pass "w welds and unwelds the model in memory"
+
+# Several files: Page Down shows the next; the file shown is read again when
+# it changes, and one that no longer reads leaves the model shown.
+cp "$E2E_WORK/sphere.obj" "$E2E_WORK/first.obj"
+printf 'v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n' >"$E2E_WORK/second.obj"
+"$E2E_BIN" "$E2E_WORK/first.obj" "$E2E_WORK/second.obj" >>"$E2E_WORK/scene.log" 2>&1 &
+SCENE_PID=$!
+poll 30 window_of first.obj || fail "no objview window for first.obj"
+xdotool mousemove --window "$WIN" 100 100 key Next 2>/dev/null
+second() { title | grep -q '"second.obj - 3 vertices, 1 triangles'; }
+poll 10 second || fail "Page Down did not show second.obj: $(title)"
+printf 'v 0 0 0\nv 1 0 0\nv 0 1 0\nv 1 1 0\nf 1 2 3\nf 2 4 3\n' >"$E2E_WORK/second.obj"
+grown() { title | grep -q '"second.obj - 4 vertices, 2 triangles'; }
+poll 10 grown || fail "the changed file was not read again: $(title)"
+printf 'v 0 0 0\nf 1 2 3\n' >"$E2E_WORK/second.obj"
+poll 10 grep -q 'second.obj not read; still showing' "$E2E_WORK/scene.log" || fail "no word of the broken file"
+scene_alive && grown || fail "a broken file ended the viewer or replaced the model: $(title)"
+xdotool key q 2>/dev/null
+poll 10 eval '! scene_alive' || fail "q did not quit"
+pass "Page Down steps through files; a changed file is read again, a broken one leaves the model"
 
 # Levels of detail, on a torus just large enough for a coarse level: --bench
 # draws the coarse level while turning and ends with its line; a still
@@ -201,11 +230,7 @@ pass "--bench turns the coarse level and ends with its line"
 
 "$E2E_BIN" "$E2E_WORK/torus.obj" >>"$E2E_WORK/scene.log" 2>&1 &
 SCENE_PID=$!
-viewer_window() {
-  WIN=$(xwininfo -root -children 2>/dev/null | awk '/"torus.obj - / {print $1; exit}')
-  [[ -n "$WIN" ]] && xwininfo -id "$WIN" 2>/dev/null | grep -q 'Map State: IsViewable'
-}
-poll 60 viewer_window || fail "no objview window for the torus"
+poll 60 window_of torus.obj || fail "no objview window for the torus"
 xdotool mousemove --window "$WIN" 200 200 key l 2>/dev/null
 still() { title | grep -q 'full detail, [0-9]* triangles while moving"'; }
 poll 60 still || fail "no coarse level: $(title)"
@@ -307,8 +332,103 @@ pass "an image under eight spellings is decoded once ($eight KB against $one KB)
 
 # A real model: a crate from Sweet Home 3D's furniture (CC0), its MTL naming a JPEG.
 crate=$(dirname "$E2E_SCRIPT")/../data/models/blendswap-cc-0/crate/crate.obj
-shoot crate "$crate" --mode texture
+shoot crate "$crate"
 $check wood "$E2E_WORK/crate.ppm" 0.6 || fail "the crate's texture"
-shoot grey "$crate"
+shoot grey "$crate" --mode smooth
 ! $check wood "$E2E_WORK/grey.ppm" 0.05 >/dev/null 2>&1 || fail "the crate is brown untextured"
-pass "a real model shows its own texture"
+pass "a real model opens in its own texture"
+
+# A material whose map is not found draws in its colour: no checkerboard,
+# by default or in texture mode.
+sed -e 's/^map_Kd photo.jpg/map_Kd lost.png/' -e 's/^Kd 0.9 0.9 0.1/Kd 0.9 0.1 0.1/' \
+  "$E2E_WORK/textured/quads.mtl" | sed -n '/newmtl photo/,$p' >"$E2E_WORK/textured/lost.mtl"
+sed -e 's/quads.mtl/lost.mtl/' -e 's/^usemtl painted/usemtl photo/' "$quads" >"$E2E_WORK/textured/lost.obj"
+shoot lost "$E2E_WORK/textured/lost.obj"
+shoot lostmodes "$E2E_WORK/textured/lost.obj" --mode texture,material
+for shot in lost lostmodes; do
+  $check colours "$E2E_WORK/$shot.ppm" 112,150=red 259,150=red && $check spread "$E2E_WORK/$shot.ppm" 0 2 ||
+    fail "a missing map ($shot)"
+done
+pass "a material whose map is missing draws in its colour"
+
+# Transparency: a blue quad of d 0.5 in front of a red one, first in the file.
+cat >"$E2E_WORK/panes.mtl" <<'MTL'
+newmtl glass
+Kd 0 0 1
+d 0.5
+newmtl wall
+Kd 1 0 0
+MTL
+cat >"$E2E_WORK/panes.obj" <<'OBJ'
+mtllib panes.mtl
+v -1 -1 0.5
+v 1 -1 0.5
+v 1 1 0.5
+v -1 1 0.5
+v -1 -1 0
+v 1 -1 0
+v 1 1 0
+v -1 1 0
+usemtl glass
+f 1 2 3 4
+usemtl wall
+f 5 6 7 8
+OBJ
+shoot panes "$E2E_WORK/panes.obj"
+$check colours "$E2E_WORK/panes.ppm" 200,150=magenta || fail "the red quad does not show through"
+pass "a transparent material shows what is behind it"
+
+# The file's own normals: a quad whose normals tilt across it is lit
+# unevenly; with computed ones it is flat and lit evenly.
+cat >"$E2E_WORK/tilted.obj" <<'OBJ'
+v -1 -1 0
+v 1 -1 0
+v 1 1 0
+v -1 1 0
+vn -0.8 0 0.6
+vn 0.8 0 0.6
+f 1//1 2//2 3//2 4//1
+OBJ
+shoot tilted "$E2E_WORK/tilted.obj"
+$check spread "$E2E_WORK/tilted.ppm" 40 255 || fail "the file's normals were not used"
+shoot computed "$E2E_WORK/tilted.obj" --normals compute
+$check spread "$E2E_WORK/computed.ppm" 0 2 || fail "--normals compute"
+pass "the file's normals are drawn; --normals compute makes them anew"
+
+# A flat model: a rug lying down opens seen from above, and --elevation 90
+# shows it face-on: 2 x 1 at 4.75 from the eye, 118 pixels a unit.
+python3 - "$E2E_WORK/rug.obj" <<'PY'
+import sys
+with open(sys.argv[1], "w") as f:
+    for x, z in ((-1, -0.5), (1, -0.5), (1, 0.5), (-1, 0.5)):
+        f.write(f"v {x} 0 {z}\n")
+    f.write("f 4 3 2 1\n")
+PY
+shoot rug "$E2E_WORK/rug.obj"
+$check tall "$E2E_WORK/rug.ppm" 60 || fail "the rug opens edge-on"
+shoot rugbench "$E2E_WORK/rug.obj" --bench 3
+$check same "$E2E_WORK/rug.ppm" "$E2E_WORK/rugbench.ppm" || fail "--bench's picture is not the opening view"
+shoot rugtop "$E2E_WORK/rug.obj" --elevation 90
+$check rectangle "$E2E_WORK/rugtop.ppm" 236 118 || fail "--elevation 90"
+pass "a flat model opens seen from above; --elevation 90 shows it face-on"
+
+# The grid and axes: the green y axis stands up from the rug, the blue z one
+# runs out past its edge.
+shoot ruggrid "$E2E_WORK/rug.obj" --mode all,grid
+$check count "$E2E_WORK/rug.ppm" green 0 0 && $check count "$E2E_WORK/ruggrid.ppm" green 20 2000 &&
+  $check count "$E2E_WORK/ruggrid.ppm" blue 20 2000 || fail "no axes"
+pass "g's grid and axes"
+
+# The normals as lines: the rug's stand up from its corners.
+shoot rugnormals "$E2E_WORK/rug.obj" --mode normals
+$check count "$E2E_WORK/rug.ppm" cyan 0 0 && $check count "$E2E_WORK/rugnormals.ppm" cyan 20 200 ||
+  fail "no normals drawn"
+pass "the normals drawn as lines"
+
+# The library's notes are counted: 2,000 vertices of no triangle are one line.
+{ cat "$E2E_WORK/sphere.obj"; for i in $(seq 2000); do echo "v 0 0 $((i % 7))"; done; } >"$E2E_WORK/lonely.obj"
+"$E2E_BIN" "$E2E_WORK/lonely.obj" --screenshot "$E2E_WORK/lonely.ppm" --size 400x300 >"$E2E_WORK/lonely.log" 2>&1 ||
+  fail "objview lonely.obj exited with status $?"
+(($(wc -l <"$E2E_WORK/lonely.log") <= 3)) && grep -q '^objview: 2,000 vertices belong to no triangle$' "$E2E_WORK/lonely.log" ||
+  fail "the lonely vertices: $(head -5 "$E2E_WORK/lonely.log")"
+pass "vertices of no triangle are said once, counted"

@@ -9,7 +9,13 @@
   objview_check.py overlay PLAIN HELP   the help text appears in the top left
   objview_check.py same A B   the pictures are identical
   objview_check.py colours SHOT X,Y=HUE...   the pixel at (X, Y) has the hue
-      (red, green, blue, yellow, or grey where no channel stands out)
+      (red, green, blue, yellow, magenta, cyan, or grey where no channel stands out)
+  objview_check.py spread SHOT LOW HIGH   the model's pixels' brightest channels
+      differ by LOW to HIGH levels: lit evenly, or unevenly, or one flat colour
+  objview_check.py rectangle SHOT WIDTH HEIGHT   the model is a centred, filled
+      rectangle of WIDTH x HEIGHT pixels (within 3 %)
+  objview_check.py tall SHOT HEIGHT   the model is at least HEIGHT pixels high
+  objview_check.py count SHOT HUE LOW HIGH   LOW to HIGH pixels have the hue
   objview_check.py wood SHOT SHARE   at least SHARE of the model's pixels are
       wood brown (red over green over blue)"""
 import sys
@@ -40,16 +46,31 @@ def check(ok, message):
         sys.exit("FAIL: " + message)
 
 
+def hue(p):
+    low, high = min(p), max(p)
+    if high - low < 40:
+        return "grey"
+    strong = tuple(c > low + (high - low) / 2 for c in p)
+    return {(1, 0, 0): "red", (0, 1, 0): "green", (0, 0, 1): "blue", (1, 1, 0): "yellow",
+            (1, 0, 1): "magenta", (0, 1, 1): "cyan"}.get(strong, str(p))
+
+
+def centred_box(shot, want_w, want_h, name):
+    """The model's pixels and box, checked to be centred and want_w x want_h (within 3 %)."""
+    w, h, _ = shot
+    points, _ = model_pixels(shot)
+    x, y, bw, bh = box(points)
+    print(f"{name} {bw}x{bh} at ({x}, {y}) in {w}x{h}, fill {len(points) / (bw * bh):.3f}")
+    check(abs(x + bw / 2 - w / 2) <= 2 and abs(y + bh / 2 - h / 2) <= 2, "not centred")
+    check(abs(bw - want_w) <= 0.03 * want_w and abs(bh - want_h) <= 0.03 * want_h, f"not {want_w}x{want_h}")
+    return points, bw, bh
+
+
 command, files = sys.argv[1], sys.argv[2:]
 shots = [read(f) for f in files[:2] if f.endswith(".ppm")]
 if command == "silhouette":
-    w, h, _ = shots[0]
-    points, _ = model_pixels(shots[0])
-    x, y, bw, bh = box(points)
     diameter, fill = float(files[1]), float(files[2])
-    print(f"silhouette {bw}x{bh} at ({x}, {y}) in {w}x{h}, fill {len(points) / (bw * bh):.3f}")
-    check(abs(x + bw / 2 - w / 2) <= 2 and abs(y + bh / 2 - h / 2) <= 2, "not centred")
-    check(abs(bw - diameter) <= 0.03 * diameter and abs(bh - diameter) <= 0.03 * diameter, f"not {diameter} wide")
+    points, bw, bh = centred_box(shots[0], diameter, diameter, "silhouette")
     check(abs(len(points) / (bw * bh) - fill) <= 0.04, f"does not fill {fill} of its box")
 elif command == "shading":
     def gradual(shot):  # neighbours inside the model that differ by a level or two
@@ -81,12 +102,6 @@ elif command == "overlay":
 elif command == "same":
     check(shots[0][2] == shots[1][2], "the pictures differ")
 elif command == "colours":
-    def hue(p):
-        low, high = min(p), max(p)
-        if high - low < 40:
-            return "grey"
-        strong = tuple(c > low + (high - low) / 2 for c in p)
-        return {(1, 0, 0): "red", (0, 1, 0): "green", (0, 0, 1): "blue", (1, 1, 0): "yellow"}.get(strong, str(p))
     rows = shots[0][2]
     for sample in files[1:]:
         at, want = sample.split("=")
@@ -99,3 +114,22 @@ elif command == "wood":
     brown = sum(1 for x, y in points if rows[y][x][0] > rows[y][x][1] > rows[y][x][2] and rows[y][x][0] - rows[y][x][2] > 30)
     print(f"wood brown: {brown} of {len(points)} pixels")
     check(brown >= float(files[1]) * len(points), f"less than {files[1]} of the model is wood brown")
+elif command == "spread":
+    points, _ = model_pixels(shots[0])
+    rows = shots[0][2]
+    levels = [max(rows[y][x]) for x, y in points]
+    spread = max(levels) - min(levels)
+    print(f"brightness {min(levels)}..{max(levels)} over {len(points)} pixels")
+    check(float(files[1]) <= spread <= float(files[2]), f"a spread of {spread}, not {files[1]} to {files[2]}")
+elif command == "rectangle":
+    points, bw, bh = centred_box(shots[0], float(files[1]), float(files[2]), "rectangle")
+    check(len(points) >= 0.95 * bw * bh, "not a filled rectangle")
+elif command == "tall":
+    points, _ = model_pixels(shots[0])
+    _, _, bw, bh = box(points)
+    print(f"{bw}x{bh}")
+    check(bh >= float(files[1]), f"less than {files[1]} pixels high")
+elif command == "count":
+    n = sum(1 for r in shots[0][2] for p in r if hue(p) == files[1])
+    print(f"{n} {files[1]} pixels")
+    check(float(files[2]) <= n <= float(files[3]), f"not {files[2]} to {files[3]} {files[1]} pixels")

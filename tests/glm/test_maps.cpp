@@ -28,7 +28,7 @@ class MapLookup : public testutil::TempDirTest {
   std::string find(const std::string& map) {
     GLMerror error{};
     char* path = glmFindMap(model.get(), map.c_str(), &error);
-    std::string result = path ? path : "!" + std::string(error.message);
+    std::string result = path ? std::string(path) : std::string("!").append(error.message);
     EXPECT_EQ(path ? std::string(error.message) : "", "");
     std::free(path);
     return result;
@@ -47,8 +47,8 @@ TEST_F(MapLookup, FindsTheFileAnExporterMeant) {
   EXPECT_EQ(find("BARK.JPG"), lib + "bark.jpg");
   EXPECT_EQ(find("C:\\Models\\Bark.JPG"), lib + "bark.jpg");
   EXPECT_EQ(find(lib + "bark.jpg"), lib + "bark.jpg");  // absolute
-  EXPECT_EQ(find("leaf.png"), "!" + std::string(std::strerror(ENOENT)));
-  EXPECT_EQ(find(""), "!" + std::string(std::strerror(ENOENT)));
+  EXPECT_EQ(find("leaf.png"), std::string("!").append(std::strerror(ENOENT)));
+  EXPECT_EQ(find(""), std::string("!").append(std::strerror(ENOENT)));
 }
 
 // Only a regular file is an image; anything else is named for what it is.
@@ -59,7 +59,7 @@ TEST_F(MapLookup, AnythingButARegularFileIsRefusedWithItsReason) {
   EXPECT_EQ(find("Tex"), "!a directory");
   EXPECT_EQ(find("pipe.png"), "!a FIFO");
   EXPECT_EQ(find("zero.png"), "!a device");
-  EXPECT_EQ(find("loop.png"), "!" + std::string(std::strerror(ELOOP)));
+  EXPECT_EQ(find("loop.png"), std::string("!").append(std::strerror(ELOOP)));
   // A later candidate that is there gives the reason when the name as
   // written is missing.
   EXPECT_EQ(find("C:\\x\\Pipe.png"), "!a FIFO");

@@ -89,6 +89,15 @@ TEST(ObjviewLevel, CoarseLevelIsNearItsAimAndKeepsEachPartsCornersAndMaterial) {
   EXPECT_TRUE(simplifyMesh(full, 30000, true, cancel).indices.empty());
 }
 
+TEST(ObjviewLevel,
+     AFrameThatWouldSendManyTrianglesGetsACoarseLevelSendingAFewAsAnOpenOrClosedMesh) {
+  EXPECT_EQ(coarseTarget(kLevelsFrom, 0), 0u);
+  EXPECT_EQ(coarseTarget(2 * kLevelsFrom, 2 * kLevelsFrom), 0u);  // a closed mesh sends half
+  EXPECT_EQ(coarseTarget(116501, 0), kMovingSent);
+  EXPECT_EQ(coarseTarget(1000000, 1000000), 2 * kMovingSent);
+  EXPECT_EQ(coarseTarget(300000, 200000), kMovingSent * 3 / 2);
+}
+
 TEST(ObjviewLevel, BuilderOrdersShuffledPartsForTheCacheKeepingTheirTrianglesAndHandsOverOnce) {
   Mesh full = grid(40);
   // The first part's triangles shuffled (each keeps its corners); the second
@@ -98,7 +107,7 @@ TEST(ObjviewLevel, BuilderOrdersShuffledPartsForTheCacheKeepingTheirTrianglesAnd
     std::swap_ranges(&full.indices[3 * t], &full.indices[3 * t + 3],
                      &full.indices[3 * ((t * 7919) % (shuffled.count / 3))]);
   LevelBuilder builder;
-  builder.start(full, true, true);
+  builder.start(full, true, full.indices.size() / 6);
   builder.wait();
   EXPECT_TRUE(builder.ready());
   EXPECT_FALSE(builder.ready());
@@ -109,7 +118,7 @@ TEST(ObjviewLevel, BuilderOrdersShuffledPartsForTheCacheKeepingTheirTrianglesAnd
   EXPECT_EQ(triangles(builder.ordered, full.parts[0]), triangles(full, full.parts[0]));
   EXPECT_EQ(builder.ordered.planes.size(), full.indices.size() / 3 * 4);
   EXPECT_FALSE(builder.level.indices.empty());
-  builder.start(full, false, false);  // only the order
+  builder.start(full, false, 0);  // only the order
   builder.wait();
   EXPECT_TRUE(builder.ready() && builder.level.indices.empty());
   builder.stop();

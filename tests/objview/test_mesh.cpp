@@ -68,17 +68,26 @@ TEST(ObjviewMesh, EachTriangleKeepsItsCornersAndEachDistinctCornerIsStoredOnce) 
     else
       EXPECT_EQ(mesh.cornerCount(), distinct.size());
 
-    // Seen from below the face z = 0, only that face is turned to the eye.
-    mesh.buildPlanes();
+    // Seen from below the face z = 0, only that face is turned to the eye;
+    // with fronts hidden, only the other three show; where the triangles
+    // sharing a corner hide different sides, all of them may show.
     const float eye[] = {0.2f, 0.2f, -10};
     std::vector<unsigned> seen;
     std::vector<Mesh::Part> parts;
-    mesh.facing(eye, true, seen, parts);
-    ASSERT_EQ(parts.size(), 1u);
-    EXPECT_EQ(parts[0].material, 0u);
-    EXPECT_TRUE(std::equal(seen.begin(), seen.end(), mesh.indices.begin() + 9));
-    mesh.facing(eye, false, seen, parts);
-    EXPECT_EQ(seen.size(), 9u);
+    for (Hidden side : {Hidden::Back, Hidden::Front, Hidden::None}) {
+      const Hidden last = side == Hidden::None ? Hidden::Front : side;
+      const Hidden sides[] = {side == Hidden::None ? Hidden::Back : side, last, last, last};
+      Mesh hiding;
+      ASSERT_TRUE(buildMesh(model, mode, hiding, sides));
+      hiding.buildPlanes();
+      hiding.facing(eye, seen, parts);
+      if (side == Hidden::Back) {
+        ASSERT_EQ(parts.size(), 1u);
+        EXPECT_EQ(parts[0].material, 0u);
+        EXPECT_TRUE(std::equal(seen.begin(), seen.end(), hiding.indices.begin() + 9));
+      }
+      EXPECT_EQ(seen.size(), side == Hidden::Back ? 3u : side == Hidden::Front ? 9u : 12u);
+    }
   }
   Mesh none;
   EXPECT_FALSE(buildMesh(model, DRAW_SMOOTH | DRAW_OUTLINE, none));

@@ -1,6 +1,8 @@
 // objview's modes, view and input handling, without a window.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "glm.h"
 #include "view.h"
 
@@ -85,6 +87,68 @@ TEST(ObjviewMouse, DragsOrbitPanAndZoomAndResetRestoresTheStart) {
   EXPECT_EQ(v.panX, 0);
 }
 
+TEST(ObjviewNormals, NSwitchesToTheFilesOnlyWhenItHasThemAndACreaseAngleMeansComputed) {
+  Modes m;
+  View v;
+  EXPECT_EQ(onKey(m, v, 'n', Has{}), Action::None);
+  EXPECT_EQ(m.normals, Normals::File);
+  const Has file{.normals = true};
+  EXPECT_EQ(title("a.obj", 3, 1, m, file),
+            "a.obj - 3 vertices, 1 triangles - smooth, file normals");
+  EXPECT_EQ(onKey(m, v, 'n', file), Action::Normals);
+  EXPECT_EQ(m.normals, Normals::Compute);
+  EXPECT_EQ(onKey(m, v, 'n', file), Action::Normals);
+  EXPECT_EQ(onKey(m, v, ']', file), Action::Normals);
+  EXPECT_EQ(m.normals, Normals::Compute);
+  EXPECT_EQ(title("a.obj", 3, 1, m, file), "a.obj - 3 vertices, 1 triangles - smooth, crease 105");
+}
+
+TEST(ObjviewViews, AxisKeysAndTheOpeningViewShowTheSideAskedForAndResetReturnsToIt) {
+  View v;
+  v.home = 5;
+  // Digits: front, back, right, left, top, bottom; seen from the right the
+  // model turns left about the up axis, from above it tips towards the eye.
+  const float want[6][2] = {{0, 0}, {-180, 0}, {-90, 0}, {90, 0}, {0, 90}, {0, -90}};
+  Modes m;
+  for (int k = 0; k < 6; k++) {
+    v.distance = 9;
+    EXPECT_EQ(onKey(m, v, static_cast<unsigned char>('1' + k), Has{}), Action::Redraw);
+    EXPECT_FLOAT_EQ(v.yaw, want[k][0]);
+    EXPECT_FLOAT_EQ(v.pitch, want[k][1]);
+    EXPECT_EQ(v.distance, 5);
+  }
+  float azimuth = 0, elevation = 0;
+  const float cube[3] = {2, 2, 2}, rug[3] = {2, 0.02f, 1}, board[3] = {0.1f, 2, 1.5f};
+  openingView(cube, azimuth, elevation);
+  EXPECT_EQ(azimuth * 100 + elevation, 0);
+  openingView(rug, azimuth, elevation);
+  EXPECT_GT(elevation, 0);
+  openingView(board, azimuth, elevation);
+  EXPECT_NE(azimuth, 0);
+  look(v, azimuth, elevation);
+  v.homeYaw = v.yaw;
+  v.homePitch = v.pitch;
+  onArrow(v, kArrowLeft);
+  onKey(m, v, 'r', Has{});
+  EXPECT_FLOAT_EQ(v.yaw, -azimuth);
+  EXPECT_FLOAT_EQ(v.pitch, elevation);
+}
+
+TEST(ObjviewFiles, PageKeysStepThroughTheFilesWithoutWrappingAndF5ReadsTheShownOneAgain) {
+  EXPECT_EQ(fileKey(kPageDown, 0, 2), 1u);
+  EXPECT_EQ(fileKey(kPageDown, 1, 2), kNoFile);
+  EXPECT_EQ(fileKey(kPageUp, 1, 2), 0u);
+  EXPECT_EQ(fileKey(kPageUp, 0, 2), kNoFile);
+  EXPECT_EQ(fileKey(kF5, 1, 2), 1u);
+  EXPECT_EQ(fileKey(kArrowLeft, 1, 2), kNoFile);
+  Options o;
+  std::string error;
+  const char* two[] = {"objview", "a.obj", "--no-lod", "b.obj"};
+  ASSERT_TRUE(parseOptions(4, two, o, error)) << error;
+  EXPECT_EQ(o.files, (std::vector<std::string>{"a.obj", "b.obj"}));
+  EXPECT_EQ(o.file, "a.obj");
+}
+
 TEST(ObjviewOptions, ParsesTheCommandLineAndRejectsMistakes) {
   Options o;
   std::string error;
@@ -98,12 +162,23 @@ TEST(ObjviewOptions, ParsesTheCommandLineAndRejectsMistakes) {
   EXPECT_EQ(o.modes.angle, 45);
   EXPECT_TRUE(o.modes.weld && o.modes.outline && o.modes.help && !o.modes.smooth);
   EXPECT_EQ(o.width * 1000 + o.height, 640480);
+  EXPECT_FALSE(o.everything);  // --mode names the modes
+  EXPECT_EQ(o.files, std::vector<std::string>{"m.obj"});
+  EXPECT_TRUE(std::isnan(o.azimuth));
+  const char* more[] = {"objview", "m.obj",     "--mode", "help,all",    "--normals",
+                        "compute", "--azimuth", "-45",    "--elevation", "90"};
+  Options p;
+  ASSERT_TRUE(parseOptions(10, more, p, error)) << error;
+  EXPECT_TRUE(p.everything && p.modes.help);
+  EXPECT_EQ(p.modes.normals, Normals::Compute);
+  EXPECT_EQ(p.azimuth * 1000 + p.elevation, -44910);
   const std::vector<std::vector<const char*>> bad = {{"objview"},
-                                                     {"objview", "a.obj", "b.obj"},
                                                      {"objview", "a.obj", "--angle", "181"},
                                                      {"objview", "a.obj", "--size", "640"},
                                                      {"objview", "a.obj", "--mode", "shiny"},
                                                      {"objview", "a.obj", "--frob"},
+                                                     {"objview", "a.obj", "--normals", "x"},
+                                                     {"objview", "a.obj", "--elevation", "91"},
                                                      {"objview", "a.obj", "--texture"}};
   for (const auto& args : bad) {
     Options fresh;
@@ -112,6 +187,14 @@ TEST(ObjviewOptions, ParsesTheCommandLineAndRejectsMistakes) {
         << args.back();
     EXPECT_FALSE(error.empty());
   }
+}
+
+TEST(ObjviewSize, TheHelpOverlayGivesTheBoundingBoxAsRead) {
+  float vertices[] = {0, 0, 0, 2, -1, 5, 4.5f, 3, 5, 3, 0, 5.25f};  // entry 0 unused
+  ObjModel model{};
+  model.vertexcount = 3;
+  model.vertices = vertices;
+  EXPECT_EQ(sizeNote(model), "size 2.5 x 4 x 0.25");
 }
 
 TEST(ObjviewHiddenFaces, OnlyAClosedConsistentMeshHidesFacesAndItsWindingSaysWhich) {
@@ -125,12 +208,35 @@ TEST(ObjviewHiddenFaces, OnlyAClosedConsistentMeshHidesFacesAndItsWindingSaysWhi
   model.vertices = vertices;
   model.trianglecount = 4;
   model.triangles = tetrahedron;
-  EXPECT_EQ(hiddenFaces(model), Hidden::Back);
+  EXPECT_EQ(hiddenFaces(hiddenSides(model)), Hidden::Back);
   for (ObjTriangle& t : tetrahedron) std::swap(t.vertexidx[0], t.vertexidx[2]);
-  EXPECT_EQ(hiddenFaces(model), Hidden::Front);
+  EXPECT_EQ(hiddenFaces(hiddenSides(model)), Hidden::Front);
   model.trianglecount = 3;  // open
-  EXPECT_EQ(hiddenFaces(model), Hidden::None);
+  EXPECT_EQ(hiddenFaces(hiddenSides(model)), Hidden::None);
   std::swap(tetrahedron[3].vertexidx[0], tetrahedron[3].vertexidx[2]);
   model.trianglecount = 4;  // closed, one face wound the other way
-  EXPECT_EQ(hiddenFaces(model), Hidden::None);
+  EXPECT_EQ(hiddenFaces(hiddenSides(model)), Hidden::None);
+}
+
+TEST(ObjviewHiddenFaces, EachClosedPieceHidesItsOwnSideAndAnOpenOneNone) {
+  // A tetrahedron wound outwards, one wound inwards, and a lone triangle
+  // touching each at a corner only.
+  float vertices[3 * 10] = {};
+  for (int p = 0; p < 2; p++)
+    for (int k = 0; k < 3; k++)
+      vertices[3 * (2 + 4 * p + k) + k] = 1;                  // 2 3 4 and 6 7 8 on the axes
+  for (int k = 0; k < 3; k++) vertices[3 * (5 + 4) + k] = 2;  // 9, off the first
+  ObjTriangle triangles[] = {
+      {{1, 3, 2}, {}, {}, 0, 0}, {{1, 2, 4}, {}, {}, 0, 0}, {{1, 4, 3}, {}, {}, 0, 0},
+      {{2, 3, 4}, {}, {}, 0, 0}, {{6, 7, 5}, {}, {}, 0, 0}, {{8, 6, 5}, {}, {}, 0, 0},
+      {{7, 8, 5}, {}, {}, 0, 0}, {{8, 7, 6}, {}, {}, 0, 0}, {{2, 9, 7}, {}, {}, 0, 0}};
+  ObjModel model{};
+  model.vertexcount = 9;
+  model.vertices = vertices;
+  model.trianglecount = 9;
+  model.triangles = triangles;
+  const std::vector<Hidden> sides = hiddenSides(model);
+  using enum Hidden;
+  EXPECT_EQ(sides, (std::vector<Hidden>{Back, Back, Back, Back, Front, Front, Front, Front, None}));
+  EXPECT_EQ(hiddenFaces(sides), None);
 }
