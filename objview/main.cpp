@@ -189,11 +189,6 @@ void reweld() {
   prepare();
 }
 
-// A failure of a file read while the viewer runs: the library's message is
-// said, and the model shown stays.
-struct ReadFailed {};
-void throwReadFailed() { throw ReadFailed{}; }
-
 // The file's identity for reloading: its time and size when read.
 struct FileState {
   long long seconds = 0, nanoseconds = 0, size = -1;
@@ -294,15 +289,11 @@ void show(std::size_t index) {
   const std::string& path = options.files[index];
   const bool again = index == shownFile;
   const FileState state = fileState(path);
-  ObjModel* read = nullptr;
-  glmSetFailureHandler(throwReadFailed);
-  try {
-    read = glmReadOBJ(path.c_str());
-  } catch (const ReadFailed&) {
-    std::fprintf(stderr, "objview: %s not read; still showing %s\n", path.c_str(),
-                 options.file.c_str());
-  }
-  glmSetFailureHandler(nullptr);
+  GLMerror error;
+  ObjModel* read = glmReadOBJFrom(path.c_str(), nullptr, &error);
+  if (!read)
+    std::fprintf(stderr, "%s\nobjview: %s not read; still showing %s\n", error.message,
+                 path.c_str(), options.file.c_str());
   if (again) shownState = state;  // a broken file is not tried again until it changes
   if (read == nullptr) return;
   shownFile = index;
