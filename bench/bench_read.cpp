@@ -10,8 +10,9 @@
 //   bench_read [megabytes]                a generated file (default 60)
 //   bench_read --set [--repeat N] FILE.obj... DIR...
 //                                         every file (and every .obj under
-//                                         DIR) read N times a round in one
-//                                         process, against one per process
+//                                         DIR) read N times a round, each
+//                                         reader in a process of its own,
+//                                         against one read per process
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -137,9 +138,8 @@ double median(std::vector<double> values) {
   return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
-// Peak resident megabytes of one read in a child process of its own, and
-// the processor time it took there (a read in a fresh process).
-double peakMegabytes(const Peer& peer, const std::string& path, double* cpu = nullptr) {
+// Peak resident megabytes of one read in a child process of its own.
+double peakMegabytes(const Peer& peer, const std::string& path) {
   std::fflush(stdout);
   pid_t pid = fork();
   if (pid == 0) {
@@ -149,47 +149,47 @@ double peakMegabytes(const Peer& peer, const std::string& path, double* cpu = nu
   int status = 0;
   struct rusage usage {};
   wait4(pid, &status, 0, &usage);
-  if (cpu)
-    *cpu = usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
   return usage.ru_maxrss / 1024.0;
 }
 
+// The processor seconds `work` takes in a child process of its own.
+double inChild(const std::function<void()>& work) {
+  std::fflush(stdout);
+  pid_t pid = fork();
+  if (pid == 0) {
+    work();
+    _exit(0);
+  }
+  int status = 0;
+  struct rusage usage {};
+  wait4(pid, &status, 0, &usage);
+  return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+         (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
 // Many files in one process, as an asset pipeline or a viewer reads them:
-// each round every reader reads every file `repeat` times in a row of its
-// own, the readers in a rotating order. Prints each reader's processor time
-// per round and the median per-round ratios against glmReadOBJ on one
-// thread, and the same for one read per process (each file read once in a
-// fresh child).
+// each reader in a process of its own (so the heap is shaped by that reader
+// alone, as in a program that uses it), reading every file `repeat` times a
+// round; and, for comparison, one read per fresh process.
 void benchmarkSet(const std::vector<std::string>& files, int rounds, int repeat) {
   std::vector<Peer> list = peers();
   list.erase(list.begin() + 1);  // files this size read on one thread anyway
-  std::vector<double> fresh(list.size());
-  for (std::size_t k = 0; k < list.size(); k++)
-    for (const std::string& path : files) {
-      double cpu = 0;
-      peakMegabytes(list[k], path, &cpu);
-      fresh[k] += cpu;
-    }
-  std::vector<std::vector<double>> seconds(list.size());
-  for (int round = 0; round < rounds; round++)
-    for (std::size_t k = 0; k < list.size(); k++) {
-      std::size_t which = (k + round) % list.size();
-      double before = cpuSeconds();
-      for (const std::string& path : files)
-        for (int i = 0; i < repeat; i++) list[which].read(path);
-      seconds[which].push_back(cpuSeconds() - before);
-    }
-  std::printf("%zu files, each read %d times a round, %d rounds, all in one process\n",
-              files.size(), repeat, rounds);
+  std::vector<double> many(list.size()), fresh(list.size());
   for (std::size_t k = 0; k < list.size(); k++) {
-    std::vector<double> ratios;
-    for (int round = 0; round < rounds; round++) ratios.push_back(seconds[k][round] / seconds[0][round]);
-    std::printf("%-14s cpu ms/round %9.2f  glmReadOBJ is %.2fx its speed in one process; "
-                "one read per process: cpu ms %8.2f, glmReadOBJ %.2fx\n",
-                list[k].name, 1e3 * median(seconds[k]), median(ratios), 1e3 * fresh[k],
-                fresh[k] / fresh[0]);
+    many[k] = inChild([&] {
+      for (int round = 0; round < rounds; round++)
+        for (const std::string& path : files)
+          for (int i = 0; i < repeat; i++) list[k].read(path);
+    });
+    for (const std::string& path : files) fresh[k] += inChild([&] { list[k].read(path); });
   }
+  std::printf("%zu files, each read %d times a round, %d rounds, each reader in a process of its own\n",
+              files.size(), repeat, rounds);
+  for (std::size_t k = 0; k < list.size(); k++)
+    std::printf("%-14s cpu ms/round %9.2f  glmReadOBJ %.2fx its speed; one read per process: cpu ms "
+                "%8.2f, glmReadOBJ %.2fx\n",
+                list[k].name, 1e3 * many[k] / rounds, many[k] / many[0], 1e3 * fresh[k],
+                fresh[k] / fresh[0]);
 }
 
 void benchmark(const std::vector<std::string>& files, int rounds) {
