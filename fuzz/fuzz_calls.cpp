@@ -130,12 +130,14 @@ std::vector<const ObjGroup*> madeOrder(const ObjModel* model) {
 }
 
 // The name a written group reads back with: the reader's own "default" (made
-// first) as it is, a name that starts with the blank after "g" as it is, any
-// other with that blank in front.
+// first) as it is; the writer puts a name that is empty or starts with a
+// blank directly after "g", which keeps it as it is, and any other after one
+// blank, which the reader keeps in front.
 std::string readBackName(const ObjModel* model, const ObjGroup* group) {
   std::string_view name(group->name);
   if (name == "default" && madeOrder(model).front() == group) return "default";
-  return name.starts_with(' ') ? std::string(name) : std::string(" ").append(name);
+  bool blank = name.empty() || std::string_view(" \t\v\f\r").find(name[0]) != std::string_view::npos;
+  return blank ? std::string(name) : std::string(" ").append(name);
 }
 
 // Group names that read back as one group each: one line, short enough for
