@@ -76,11 +76,15 @@ void generate(const std::string& dir, double megabytes) {
   std::fclose(obj);
 }
 
+double cpuOf(const struct rusage& usage) {
+  return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+         (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
 double cpuSeconds() {
   struct rusage usage;
   getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-         (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+  return cpuOf(usage);
 }
 
 struct Peer {
@@ -138,22 +142,8 @@ double median(std::vector<double> values) {
   return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
-// Peak resident megabytes of one read in a child process of its own.
-double peakMegabytes(const Peer& peer, const std::string& path) {
-  std::fflush(stdout);
-  pid_t pid = fork();
-  if (pid == 0) {
-    peer.read(path);
-    _exit(0);
-  }
-  int status = 0;
-  struct rusage usage {};
-  wait4(pid, &status, 0, &usage);
-  return usage.ru_maxrss / 1024.0;
-}
-
-// The processor seconds `work` takes in a child process of its own.
-double inChild(const std::function<void()>& work) {
+// What `work` used in a child process of its own.
+struct rusage inChild(const std::function<void()>& work) {
   std::fflush(stdout);
   pid_t pid = fork();
   if (pid == 0) {
@@ -163,8 +153,12 @@ double inChild(const std::function<void()>& work) {
   int status = 0;
   struct rusage usage {};
   wait4(pid, &status, 0, &usage);
-  return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-         (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+  return usage;
+}
+
+// Peak resident megabytes of one read in a child process of its own.
+double peakMegabytes(const Peer& peer, const std::string& path) {
+  return inChild([&] { peer.read(path); }).ru_maxrss / 1024.0;
 }
 
 // Many files in one process, as an asset pipeline or a viewer reads them:
@@ -176,12 +170,12 @@ void benchmarkSet(const std::vector<std::string>& files, int rounds, int repeat)
   list.erase(list.begin() + 1);  // files this size read on one thread anyway
   std::vector<double> many(list.size()), fresh(list.size());
   for (std::size_t k = 0; k < list.size(); k++) {
-    many[k] = inChild([&] {
+    many[k] = cpuOf(inChild([&] {
       for (int round = 0; round < rounds; round++)
         for (const std::string& path : files)
           for (int i = 0; i < repeat; i++) list[k].read(path);
-    });
-    for (const std::string& path : files) fresh[k] += inChild([&] { list[k].read(path); });
+    }));
+    for (const std::string& path : files) fresh[k] += cpuOf(inChild([&] { list[k].read(path); }));
   }
   std::printf("%zu files, each read %d times a round, %d rounds, each reader in a process of its own\n",
               files.size(), repeat, rounds);

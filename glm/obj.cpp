@@ -17,6 +17,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <span>
 #include <string_view>
 #include <thread>
 #include <unordered_map>
@@ -484,13 +485,13 @@ void* place(void*& one, std::uint64_t n1, const void* two, std::uint64_t n2, std
 // and the groups, materials and indices settled in file order.
 void settle(Reader& r, Part& first, Part* second) {
   ObjModel* m = r.model;
-  Part* parts[] = {&first, second};
+  Part* both[] = {&first, second};
+  const std::span<Part* const> parts(both, second ? 2 : 1);
   auto lineIn = [&first](const Part* part, const Event& e) -> unsigned long long {
     return e.line + (part == &first ? 0 : first.lines);
   };
   for (Part* part : parts)
-    for (std::size_t i = 0; part && i < part->events.size(); i++) {
-      const Event& e = part->events[i];
+    for (const Event& e : part->events) {
       if (e.kind == Event::library) r.readLibrary(e.text);
       if (e.kind == Event::unknown)
         glmFailAt(lineIn(part, e), stdout, "glmFirstPass(): Unknown token \"%s\".\n", e.text.c_str());
@@ -510,8 +511,7 @@ void settle(Reader& r, Part& first, Part* second) {
   // before anything is built.
   r.indexMaterials();
   for (Part* part : parts)
-    for (std::size_t i = 0; part && i < part->events.size(); i++) {
-      Event& e = part->events[i];
+    for (Event& e : part->events) {
       if (e.kind == Event::usemtl) e.value = r.findMaterial(e.text);
       if (e.kind == Event::badIndex && e.text.empty())
         glmFailAt(lineIn(part, e), stderr, "glmReadOBJ() failed: \"%s\" line %llu: %s index is missing.\n",
@@ -543,11 +543,9 @@ void settle(Reader& r, Part& first, Part* second) {
   m->texcoordcount = static_cast<unsigned>(totals[1]);
   m->normalcount = static_cast<unsigned>(totals[2]);
   m->trianglecount = static_cast<unsigned>(triangles);
-  for (int i = 0; i < 2; i++)
-    if (parts[i] && !take && parts[i]->a.bytes() <= kKeepBytes) {
-      kept.sets[i].release();
-      kept.sets[i] = std::exchange(parts[i]->a, {});
-    }
+  for (std::size_t i = 0; i < parts.size(); i++)
+    if (!take && parts[i]->a.bytes() <= kKeepBytes)
+      kept.sets[i] = std::exchange(parts[i]->a, {});  // the parts took what was kept
 
   GroupSlot* current = r.ensureGroup("default");
   unsigned material = 0;
@@ -569,7 +567,6 @@ void settle(Reader& r, Part& first, Part* second) {
     from = to;
   };
   for (Part* part : parts) {
-    if (!part) continue;
     std::uint64_t before = part == &first ? 0 : first.triangles;
     for (const Event& e : part->events) {
       if (e.kind != Event::group && e.kind != Event::usemtl) continue;
