@@ -20,6 +20,8 @@ const char* const kDrawWarnings[7] = {
     "glmDraw() warning: material render mode requested with no materials defined.\n",
     "glmDraw() warning: color and material render mode requested using only material mode.\n",
 };
+const char* const kVertexColorWarning =
+    "glmDraw() warning: vertex color render mode requested with no vertex colors defined.\n";
 
 void drawTriangle(const ObjModel* model, const ObjTriangle& t, unsigned mode) {
   if (mode & DRAW_OUTLINE) glBegin(GL_LINE_LOOP);
@@ -27,6 +29,7 @@ void drawTriangle(const ObjModel* model, const ObjTriangle& t, unsigned mode) {
   for (int k = 0; k < 3; k++) {
     if (mode & DRAW_SMOOTH) glNormal3fv(&model->normals[3 * t.normalidx[k]]);
     if (mode & DRAW_TEXTURE) glTexCoord2fv(&model->texcoords[2 * t.texcoordidx[k]]);
+    if (mode & DRAW_VERTEXCOLOR) glColor3fv(&model->colors[3 * t.vertexidx[k]]);
     glVertex3fv(&model->vertices[3 * t.vertexidx[k]]);
   }
   if (mode & DRAW_OUTLINE) glEnd();
@@ -45,14 +48,51 @@ void applyMaterial(const ObjModel* model, unsigned index, unsigned mode) {
   if (mode & DRAW_COLOR) glColor3fv(material->diffuse);
 }
 
+// A vertex of a line or a point, in its colour where the mode asks.
+void lineVertex(const ObjModel* model, unsigned vertex, unsigned texcoord, unsigned mode) {
+  if ((mode & DRAW_TEXTURE) && texcoord) glTexCoord2fv(&model->texcoords[2 * texcoord]);
+  if (mode & DRAW_VERTEXCOLOR) glColor3fv(&model->colors[3 * vertex]);
+  glVertex3fv(&model->vertices[3 * vertex]);
+}
+
+// Lines and points have no normals to light them by: they are drawn unlit,
+// in their material's diffuse colour (or their vertices' colours).
+void drawLinesAndPoints(const ObjModel* model, unsigned mode) {
+  glPushAttrib(GL_ENABLE_BIT);
+  glDisable(GL_LIGHTING);
+  const bool coloured = (mode & (DRAW_COLOR | DRAW_MATERIAL)) != 0;
+  if (model->linecount) {
+    unsigned current = model->lines[0].material;
+    if (coloured) applyMaterial(model, current, DRAW_COLOR);
+    glBegin(GL_LINES);
+    for (unsigned i = 0; i < model->linecount; i++) {
+      const ObjLine& line = model->lines[i];
+      if (coloured && line.material != current) {
+        glEnd();
+        applyMaterial(model, current = line.material, DRAW_COLOR);
+        glBegin(GL_LINES);
+      }
+      for (int k = 0; k < 2; k++) lineVertex(model, line.vertexidx[k], line.texcoordidx[k], mode);
+    }
+    glEnd();
+  }
+  if (model->pointcount) {
+    glBegin(GL_POINTS);
+    for (unsigned i = 0; i < model->pointcount; i++) lineVertex(model, model->points[i], 0, mode);
+    glEnd();
+  }
+  glPopAttrib();
+}
+
 }  // namespace
 
 void glmDraw(ObjModel* model, unsigned mode) {
   GLM_ASSERT(model);
   GLM_ASSERT(model->vertices);
-  mode = glmCorrectMode(model, mode, kDrawWarnings);
+  mode = glmCorrectVertexColor(model, glmCorrectMode(model, mode, kDrawWarnings), kVertexColorWarning);
 
-  if (mode & DRAW_COLOR)
+  // Vertex colours are seen lit only where the material follows them.
+  if (mode & (DRAW_COLOR | DRAW_VERTEXCOLOR))
     glEnable(GL_COLOR_MATERIAL);
   else if (mode & DRAW_MATERIAL)
     glDisable(GL_COLOR_MATERIAL);
@@ -73,6 +113,7 @@ void glmDraw(ObjModel* model, unsigned mode) {
     }
     if (!(mode & DRAW_OUTLINE)) glEnd();
   }
+  if (model->linecount || model->pointcount) drawLinesAndPoints(model, mode);
 }
 
 unsigned glmCompileDisplayList(ObjModel* model, unsigned mode) {

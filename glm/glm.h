@@ -54,13 +54,16 @@ extern "C" {
 /* Records                                                                  */
 /* ------------------------------------------------------------------------ */
 
-/* One material of a model's material library. */
+/* One material of a model's material library. A material made by hand is
+ * unset where it holds what the reader gives before any statement: ior 1,
+ * illum -1, transmission 1 1 1, the rest 0 (zeros there are written as
+ * values). */
 typedef struct ObjMaterial {
   char* name;        /* owned; "default" for entry 0 */
   float diffuse[4];  /* RGBA; read from "Kd", alpha stays 1 */
   float ambient[4];  /* RGBA; read from "Ka", alpha stays 1 */
   float specular[4]; /* RGBA; read from "Ks", alpha stays 1 */
-  float emissive[4]; /* reserved: never set by the reader, never read */
+  float emissive[4]; /* RGBA; read from "Ke", alpha stays 1; 0 0 0 when unset */
   float shininess;   /* on GL_SHININESS's 0..128 scale ("Ns" 0..1000 converted) */
   /* Image files of the material's maps, owned, null when the library names
    * none: the name as the "map_..." line writes it after its options (it may
@@ -72,6 +75,25 @@ typedef struct ObjMaterial {
   char* bumpmap;     /* bump or map_Bump */
   float dissolve;    /* opacity 0..1 from "d" (or 1 - "Tr"); 1 when unset.
                       * The diffuse alpha stays 1: drawing does not blend. */
+  float ior;             /* "Ni", the index of refraction; 1 when unset */
+  int illum;             /* "illum", the illumination model; -1 when unset */
+  float transmission[3]; /* "Tf", the transmission filter; 1 1 1 when unset */
+  /* The physically based parameters; 0 when unset. */
+  float roughness;          /* "Pr" */
+  float metallic;           /* "Pm" */
+  float sheen;              /* "Ps" */
+  float clearcoat;          /* "Pc" */
+  float clearcoatroughness; /* "Pcr" */
+  float anisotropy;         /* "aniso" */
+  float anisotropyrotation; /* "anisor" */
+  /* More maps, named as the ones above. */
+  char* emissivemap;     /* map_Ke */
+  char* roughnessmap;    /* map_Pr */
+  char* metallicmap;     /* map_Pm */
+  char* sheenmap;        /* map_Ps */
+  char* normalmap;       /* norm */
+  char* displacementmap; /* disp */
+  char* reflectionmap;   /* refl */
 } ObjMaterial;
 
 /* One triangle. Index fields no operation has written hold 0. */
@@ -95,6 +117,21 @@ typedef struct ObjGroup {
                            * triangle carries its own */
   struct ObjGroup* next;  /* next group in the list, null at the end */
 } ObjGroup;
+
+/* The triangles read from one "o" line to the next: a run in triangle
+ * order. Objects stand beside groups and change none of them. */
+typedef struct ObjObject {
+  char* name;              /* owned; the rest of the "o" line without the blanks around it */
+  unsigned firsttriangle;  /* 0-based index of its first triangle */
+  unsigned trianglecount;  /* its triangles: firsttriangle .. firsttriangle + trianglecount - 1 */
+} ObjObject;
+
+/* One segment of an "l" polyline; a polyline of n vertices gives n - 1. */
+typedef struct ObjLine {
+  unsigned vertexidx[2];   /* 1-based vertex indices */
+  unsigned texcoordidx[2]; /* 1-based texture-coordinate indices, 0 where none */
+  unsigned material;       /* 0-based index into the model's materials, as a triangle's */
+} ObjLine;
 
 /* A loaded model. The list of groups runs from the most recently created
  * group to the first; a model read from a file always ends it with "default". */
@@ -124,6 +161,21 @@ typedef struct ObjModel {
   ObjGroup* groups; /* head of the group list */
 
   float position[3]; /* (0, 0, 0) on creation; no operation reads or changes it */
+
+  float* colors; /* 3 floats (RGB) per vertex, entries 1..vertexcount, from "v x y z r g b";
+                  * null when no vertex has one; 1 1 1 for a vertex without one */
+
+  unsigned objectcount;
+  ObjObject* objects; /* objectcount entries in file order; null when none */
+
+  unsigned* smoothing; /* trianglecount entries: the "s" group in force when the face was
+                        * read, 0 for "s off" or "s 0"; null when no "s" names a group */
+
+  unsigned linecount;
+  ObjLine* lines; /* linecount segments of the "l" lines, in file order; null when none */
+
+  unsigned pointcount;
+  unsigned* points; /* pointcount 1-based vertex indices of the "p" lines; null when none */
 } ObjModel;
 
 /* ------------------------------------------------------------------------ */
@@ -137,6 +189,7 @@ typedef struct ObjModel {
 #define DRAW_COLOR 8u     /* each triangle's material's diffuse colour as the current colour */
 #define DRAW_MATERIAL 16u /* each triangle's material as the front-and-back GL material */
 #define DRAW_OUTLINE 32u  /* each triangle as its own GL_LINE_LOOP (drawing only) */
+#define DRAW_VERTEXCOLOR 64u /* each corner's vertex colour as the current colour (drawing only) */
 
 /* ------------------------------------------------------------------------ */
 /* Messages and failures                                                    */
@@ -209,7 +262,13 @@ void glmFreeModel(ObjModel* model);
  * order of a reader that first counts the file and then fills the model:
  * library warnings and an unknown keyword, then a file too large, then
  * unknown materials and index failures, in file order. Each triangle records
- * the material in force when its face was read. A regular file of 8 MiB or
+ * the material in force when its face was read. Beside groups and materials
+ * the model keeps: a vertex's colour from "v x y z r g b" (six numbers or
+ * more); each "o" object as the run of triangles up to the next; the
+ * smoothing group ("s N", "s off") of each triangle; each "l" polyline as
+ * its segments ("v" or "v/t" corners) in the material in force; and the
+ * vertices of "p" lines. Their indices are checked and resolved as face
+ * indices are. A regular file of 8 MiB or
  * more is read in two halves at once where there are two processor cores;
  * a thread that reads again reuses its last read's working memory. */
 ObjModel* glmReadOBJ(const char* path);
@@ -257,8 +316,10 @@ char* glmPathDirectory(const char* path);
  * when the model has none; statements before a library's first "newmtl"
  * apply to it), so every material index already held stays valid. A number
  * missing from its line leaves that component unchanged. Reads Ka, Kd, Ks,
- * Ns, d and Tr, and the image names of map_Kd, map_Ka, map_Ks, map_d and
- * bump/map_Bump (their options skipped). A library that cannot be opened or
+ * Ke, Ns, d and Tr, Ni, illum, Tf, Pr, Pm, Ps, Pc, Pcr, aniso and anisor,
+ * and the image names of map_Kd, map_Ka, map_Ks, map_d, bump/map_Bump,
+ * map_Ke, map_Pr, map_Pm, map_Ps, norm, disp and refl (their options
+ * skipped). A library that cannot be opened or
  * is not a regular file (a directory, FIFO or device) prints
  * "glmReadMTL() warning: can't open material file "PATH": REASON." on
  * standard output and leaves the model's materials as they were; the
@@ -300,7 +361,15 @@ char* glmFindMap(const ObjModel* model, const char* map, GLMerror* error);
  * either, each group starts with its first triangle's material (an empty
  * group with its own) and each triangle is drawn in its own material, the GL
  * calls issued again only where it changes. A material index past the
- * material array draws with material 0.
+ * material array draws with material 0. DRAW_VERTEXCOLOR (on a model with
+ * colors; else corrected with a warning) gives each corner its vertex's
+ * colour and enables GL_COLOR_MATERIAL, so ambient and diffuse follow it.
+ * Lines and points, when the model has them, come after the triangles, as
+ * GL_LINES and GL_POINTS, unlit (GL_LIGHTING disabled between
+ * glPushAttrib(GL_ENABLE_BIT) and glPopAttrib), each line in its material's
+ * diffuse colour with DRAW_COLOR or DRAW_MATERIAL, with texture coordinates
+ * where it has them and DRAW_TEXTURE asks, and in vertex colours with
+ * DRAW_VERTEXCOLOR. A model without them draws no other call.
  * Asserts "model" and "model->vertices". */
 void glmDraw(ObjModel* model, unsigned mode);
 
@@ -338,6 +407,16 @@ void glmComputeFaceNormals(ObjModel* model);
  * ("too large") that changes nothing. Asserts "model", "model->facetnorms"
  * and that every vertexidx and facetnormidx is in range. */
 void glmVertexNormals(ObjModel* model, float angle);
+
+/* Replaces normals with the normals the file's smoothing groups mean: at each
+ * vertex, the corners of the triangles of one smoothing group share the
+ * normalized sum of their facet normals (a degenerate triangle's left out),
+ * and every triangle of group 0 (or of a model without smoothing) has its
+ * facet normal at its three corners. Every corner gets a valid normalidx.
+ * Computes the facet normals first when the model has none. Fails as
+ * glmVertexNormals does for a model too large. Asserts "model",
+ * "model->vertices" and that every index it reads is in range. */
+void glmSmoothingGroupNormals(ObjModel* model);
 
 /* ------------------------------------------------------------------------ */
 /* Extents and transforms                                                   */
@@ -402,8 +481,9 @@ bool glmVectorsClose(const float* a, const float* b, float epsilon);
 float* glmMergeVectors(float* vectors, unsigned* count, float epsilon);
 
 /* Welds the model's vertices with glmMergeVectors and re-points every
- * triangle's vertexidx; exact for any number of vertices. Asserts "model" and
- * that every vertexidx is in 1..vertexcount. */
+ * triangle's vertexidx, and those of lines and points; a kept vertex keeps
+ * its colour. Exact for any number of vertices. Asserts "model" and that
+ * every vertex index is in 1..vertexcount. */
 void glmMergeVertices(ObjModel* model, float epsilon);
 
 /* ------------------------------------------------------------------------ */
@@ -423,7 +503,13 @@ void glmMergeVertices(ObjModel* model, float epsilon);
  * reader's names do) follows the "g" directly, any other after one blank, and
  * one that ends in a carriage return is closed by a NUL byte, so that reading
  * the file gives every group the reader can make back under its own name and
- * writing it again the same text. With DRAW_MATERIAL a "usemtl" line follows each "g" line
+ * writing it again the same text. Vertex colours follow their vertices on
+ * "v" lines; an "o" line comes before an object's first face and an "s"
+ * line where the smoothing group changes (objects without triangles where
+ * they stand); lines follow the faces as "l" lines (segments that continue
+ * one another join), then points as "p" lines. Where groups interleave,
+ * triangles are written group by group and an object may come back as
+ * several runs of its name. With DRAW_MATERIAL a "usemtl" line follows each "g" line
  * and comes wherever a triangle's material changes (and after a group's
  * faces where the group's own material is another). With DRAW_MATERIAL and an mtllib it also writes
  * the MTL library beside it; a library name that is absolute or has a ".."
@@ -446,7 +532,9 @@ void glmWriteOBJ(ObjModel* model, const char* filename, unsigned mode);
 
 /* Writes every material of the model as the MTL library `mtllibname` in the
  * directory of `modelpath` (as glmPathDirectory gives it): colours, Ns, d
- * where the dissolve is not 1, and the map names. Material 0 named "default"
+ * where the dissolve is not 1, every other field where it is not at its
+ * unset value (Ke, illum, Tf, Ni, Pr, Pm, Ps, Pc, Pcr, aniso, anisor), and
+ * the map names. Material 0 named "default"
  * is the reader's own: its values go before the first "newmtl", and nothing
  * is written for it while they are the reader's initial ones. Put in place as
  * glmWriteOBJ does; a name that is absolute or has a ".." component and any

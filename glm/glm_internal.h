@@ -94,6 +94,37 @@ void* glmAlloc(std::size_t count, std::size_t size, const char* operation);
 // Checked strdup.
 char* glmStrdup(const char* text, const char* operation);
 
+// Every map of a material: its MTL keyword and its field, in the order the
+// writer writes them.
+struct MapField {
+  const char* keyword;
+  char* ObjMaterial::*field;
+};
+inline constexpr MapField kMapFields[] = {
+    {"map_Ka", &ObjMaterial::ambientmap},   {"map_Kd", &ObjMaterial::diffusemap},
+    {"map_Ks", &ObjMaterial::specularmap},  {"map_d", &ObjMaterial::alphamap},
+    {"bump", &ObjMaterial::bumpmap},        {"map_Ke", &ObjMaterial::emissivemap},
+    {"map_Pr", &ObjMaterial::roughnessmap}, {"map_Pm", &ObjMaterial::metallicmap},
+    {"map_Ps", &ObjMaterial::sheenmap},     {"norm", &ObjMaterial::normalmap},
+    {"disp", &ObjMaterial::displacementmap}, {"refl", &ObjMaterial::reflectionmap},
+};
+
+// The material's numbers of one keyword each, and the value each has unset.
+struct NumberField {
+  const char* keyword;
+  float ObjMaterial::*field;
+  float unset;
+};
+inline constexpr NumberField kNumberFields[] = {
+    {"Ni", &ObjMaterial::ior, 1.0f},          {"Pr", &ObjMaterial::roughness, 0.0f},
+    {"Pm", &ObjMaterial::metallic, 0.0f},     {"Ps", &ObjMaterial::sheen, 0.0f},
+    {"Pc", &ObjMaterial::clearcoat, 0.0f},    {"Pcr", &ObjMaterial::clearcoatroughness, 0.0f},
+    {"aniso", &ObjMaterial::anisotropy, 0.0f}, {"anisor", &ObjMaterial::anisotropyrotation, 0.0f},
+};
+
+// Sets a new material to the values it has before its library says anything.
+void glmInitMaterial(ObjMaterial& material);
+
 // Clears the mode bits the model cannot honour, printing warnings[i] on
 // standard output for each step i that clears one, in this order: flat
 // without facet normals, smooth without normals, texture without texture
@@ -101,6 +132,8 @@ char* glmStrdup(const char* text, const char* operation);
 // materials, colour with material. Missing data is checked first, so the
 // conflict warnings only appear when both sides of a conflict are possible.
 unsigned glmCorrectMode(const ObjModel* model, unsigned mode, const char* const warnings[7]);
+// And DRAW_VERTEXCOLOR without vertex colours, with `warning`.
+unsigned glmCorrectVertexColor(const ObjModel* model, unsigned mode, const char* warning);
 
 // Owns a block from glmAlloc, glmStrdup or malloc: a temporary held this way
 // is released when a failure handler leaves by throwing.

@@ -138,6 +138,30 @@ unsigned glmCorrectMode(const ObjModel* model, unsigned mode, const char* const 
   return mode;
 }
 
+unsigned glmCorrectVertexColor(const ObjModel* model, unsigned mode, const char* warning) {
+  if ((mode & DRAW_VERTEXCOLOR) && !model->colors) {
+    glmSay(stdout, "%s", warning);
+    mode &= ~DRAW_VERTEXCOLOR;
+  }
+  return mode;
+}
+
+void glmInitMaterial(ObjMaterial& material) {
+  auto set = [](float* color, float value) {
+    color[0] = color[1] = color[2] = value;
+    color[3] = 1.0f;
+  };
+  set(material.diffuse, 0.8f);
+  set(material.ambient, 0.2f);
+  set(material.specular, 0.0f);
+  set(material.emissive, 0.0f);
+  material.shininess = 65.0f;
+  material.dissolve = 1.0f;
+  for (const NumberField& number : kNumberFields) material.*number.field = number.unset;
+  material.illum = -1;
+  for (float& t : material.transmission) t = 1.0f;
+}
+
 void glmAssertFailed(const char* expression, const char* file, int line, const char* function) {
   std::fflush(stdout);
   std::fprintf(stderr, "%s:%d: %s: Assertion `%s' failed.\n", file, line, function, expression);
@@ -176,8 +200,8 @@ void glm_internal::glmFreeMaterials(ObjMaterial* materials, unsigned count, unsi
   if (!materials) return;
   for (unsigned i = firstOwned; i < count; i++) {
     ObjMaterial& m = materials[i];
-    for (char* text : {m.name, m.diffusemap, m.ambientmap, m.specularmap, m.alphamap, m.bumpmap})
-      std::free(text);
+    std::free(m.name);
+    for (const MapField& map : kMapFields) std::free(m.*map.field);
   }
   std::free(materials);
 }
@@ -192,6 +216,12 @@ void glmFreeModel(ObjModel* model) {
   std::free(model->facetnorms);
   std::free(model->triangles);
   glmFreeMaterials(model->materials, model->materialcount);
+  std::free(model->colors);
+  for (unsigned i = 0; model->objects && i < model->objectcount; i++) std::free(model->objects[i].name);
+  std::free(model->objects);
+  std::free(model->smoothing);
+  std::free(model->lines);
+  std::free(model->points);
   while (ObjGroup* group = model->groups) {
     model->groups = group->next;
     std::free(group->name);

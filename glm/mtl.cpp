@@ -29,13 +29,6 @@ struct MaterialArray {
   ~MaterialArray() { glmFreeMaterials(materials, count, owned); }
 };
 
-void setColor(float* color, float r, float g, float b) {
-  color[0] = r;
-  color[1] = g;
-  color[2] = b;
-  color[3] = 1.0f;
-}
-
 // The arguments each texture-map option takes; "-o", "-s" and "-t" take one
 // to three numbers.
 struct MapOption {
@@ -90,11 +83,15 @@ std::string_view mapImage(const char* p) {
 
 // The map field a keyword sets, or null.
 char** mapField(ObjMaterial& material, std::string_view word) {
-  if (word == "map_Kd") return &material.diffusemap;
-  if (word == "map_Ka") return &material.ambientmap;
-  if (word == "map_Ks") return &material.specularmap;
-  if (word == "map_d") return &material.alphamap;
-  if (word == "bump" || word == "map_Bump" || word == "map_bump") return &material.bumpmap;
+  if (word == "map_Bump" || word == "map_bump") return &material.bumpmap;
+  for (const MapField& map : kMapFields)
+    if (word == map.keyword) return &(material.*map.field);
+  return nullptr;
+}
+
+float* numberField(ObjMaterial& material, std::string_view word) {
+  for (const NumberField& number : kNumberFields)
+    if (word == number.keyword) return &(material.*number.field);
   return nullptr;
 }
 
@@ -130,8 +127,16 @@ unsigned readLibrary(const Text& text, MaterialArray& array, unsigned first) {
       float* color = word[1] == 'a'   ? material->ambient
                      : word[1] == 'd' ? material->diffuse
                      : word[1] == 's' ? material->specular
+                     : word[1] == 'e' ? material->emissive
                                       : nullptr;
       if (color) scanFloats(p, color, 3);
+    } else if (Fill && word == "Tf") {
+      scanFloats(p, material->transmission, 3);
+    } else if (Fill && word == "illum") {
+      long long model;
+      if (scanInt(p, model) && model >= 0 && model <= INT32_MAX) material->illum = static_cast<int>(model);
+    } else if (float* number = Fill ? numberField(*material, word) : nullptr) {
+      scanFloat(p, *number);
     } else if (Fill && (word == "d" || word == "Tr")) {
       const char* at = skipBlanks(p);
       if (std::string_view(at, 5) == "-halo") at += 5;  // a dissolve that fades at the edges
@@ -145,7 +150,7 @@ unsigned readLibrary(const Text& text, MaterialArray& array, unsigned first) {
         *field = copy;
       }
     }
-    // Comments, Ni, Ke, illum and the like have no meaning here.
+    // Comments and statements without a field (sharpness, Km) are passed over.
     p = nextLine(p);
   }
   return defined;
@@ -201,12 +206,7 @@ void glm_internal::glmReadMaterials(ObjModel* model, const char* name,
   array.count = static_cast<unsigned>(count);
   array.owned = have;
   for (unsigned i = array.owned; i < array.count; i++) {
-    ObjMaterial& material = array.materials[i];
-    setColor(material.diffuse, 0.8f, 0.8f, 0.8f);
-    setColor(material.ambient, 0.2f, 0.2f, 0.2f);
-    setColor(material.specular, 0.0f, 0.0f, 0.0f);
-    material.shininess = 65.0f;
-    material.dissolve = 1.0f;
+    glmInitMaterial(array.materials[i]);
   }
   if (have)
     std::memcpy(array.materials, model->materials, have * sizeof(ObjMaterial));

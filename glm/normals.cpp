@@ -1,4 +1,5 @@
 // Vector helpers, facet normals and crease-angle vertex normals.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -195,6 +196,76 @@ void glmVertexNormals(ObjModel* model, float angle) {
       normalsOfVertex(model, first, last, cosAngle, owner.get(), numnormals);
   }
   // Give back the room reserved for one normal per corner.
+  glm_internal::replaceArray(model->normals,
+                             glm_internal::shrinkVectors(std::move(owner), numnormals - 1));
+  model->normalcount = numnormals - 1;
+}
+
+void glmSmoothingGroupNormals(ObjModel* model) {
+  GLM_ASSERT(model);
+  GLM_ASSERT(model->vertices);
+  if (3 * static_cast<std::size_t>(model->trianglecount) > normalsBound)
+    glm_internal::glmFailf(stderr,
+                           "glmSmoothingGroupNormals() failed: a model of %u triangles is too large.\n",
+                           model->trianglecount);
+  if (!model->facetnorms) glmComputeFaceNormals(model);
+
+  const std::size_t corners = 3 * static_cast<std::size_t>(model->trianglecount);
+  glm_internal::Owned<float> owner =
+      glm_internal::allocOwned<float>(3 * (corners + 1), "glmSmoothingGroupNormals");
+  float* normals = owner.get();
+  CornerLists lists = cornerLists(model);
+  std::vector<unsigned> flat(model->trianglecount, 0);  // a group-0 triangle's one normal
+  std::vector<ObjCornerNode> run;
+  const unsigned* smoothing = model->smoothing;
+  auto groupOf = [smoothing](const ObjCornerNode& node) {
+    return smoothing ? smoothing[node.triangleidx] : 0u;
+  };
+  auto facetNormal = [model](unsigned triangleidx) {
+    return &model->facetnorms[3 * static_cast<std::size_t>(model->triangles[triangleidx].facetnormidx)];
+  };
+
+  // Normals are computed in full before any triangle points at them.
+  std::vector<unsigned> given(corners, 0);
+  unsigned numnormals = 1;
+  for (unsigned v = 1; v <= model->vertexcount; v++) {
+    run.assign(lists.nodes.begin() + static_cast<std::ptrdiff_t>(lists.start[v]),
+               lists.nodes.begin() + static_cast<std::ptrdiff_t>(lists.start[v + 1]));
+    std::stable_sort(run.begin(), run.end(), [&](const ObjCornerNode& a, const ObjCornerNode& b) {
+      return groupOf(a) < groupOf(b);
+    });
+    for (std::size_t from = 0; from < run.size();) {
+      const unsigned group = groupOf(run[from]);
+      std::size_t to = from;
+      while (to < run.size() && groupOf(run[to]) == group) to++;
+      if (group == 0) {  // no smoothing: each triangle its facet normal
+        for (std::size_t i = from; i < to; i++) {
+          unsigned& own = flat[run[i].triangleidx];
+          if (!own) {
+            std::memcpy(&normals[3 * static_cast<std::size_t>(numnormals)],
+                        facetNormal(run[i].triangleidx), 3 * sizeof(float));
+            own = numnormals++;
+          }
+          given[3 * static_cast<std::size_t>(run[i].triangleidx) + run[i].corner] = own;
+        }
+      } else {  // one averaged normal for the group's corners here
+        float sum[3] = {0.0f, 0.0f, 0.0f};
+        for (std::size_t i = from; i < to; i++) {
+          const float* n = facetNormal(run[i].triangleidx);
+          if (!std::isfinite(n[0]) || !std::isfinite(n[1]) || !std::isfinite(n[2])) continue;
+          for (int k = 0; k < 3; k++) sum[k] += n[k];
+        }
+        glmNormalizeVector(sum);
+        std::memcpy(&normals[3 * static_cast<std::size_t>(numnormals)], sum, sizeof sum);
+        for (std::size_t i = from; i < to; i++)
+          given[3 * static_cast<std::size_t>(run[i].triangleidx) + run[i].corner] = numnormals;
+        numnormals++;
+      }
+      from = to;
+    }
+  }
+  for (unsigned i = 0; i < model->trianglecount; i++)
+    for (int k = 0; k < 3; k++) model->triangles[i].normalidx[k] = given[3 * static_cast<std::size_t>(i) + k];
   glm_internal::replaceArray(model->normals,
                              glm_internal::shrinkVectors(std::move(owner), numnormals - 1));
   model->normalcount = numnormals - 1;

@@ -117,11 +117,11 @@ template <Form form>
 // What a part records for settling, with the number of the part's triangles
 // read before it and, for what is reported, its line in the part.
 struct Event {
-  enum Kind : std::uint8_t { group, usemtl, library, unknown, badIndex, forward } kind;
+  enum Kind : std::uint8_t { group, usemtl, library, unknown, badIndex, forward, object, smooth } kind;
   std::uint8_t of = 0;          // an index's kind: vertex, texture coordinate, normal
   std::uint64_t triangles = 0;
   std::uint64_t line = 0;
-  std::uint64_t value = 0;      // a forward reference's index
+  std::uint64_t value = 0;      // a forward reference's index, a smoothing group, a material
   std::string text;             // the name, the keyword, or the index as written ("": missing)
 };
 constexpr const char* kKindNames[] = {"vertex", "texture coordinate", "normal"};
@@ -180,6 +180,23 @@ std::string quoted(const char* written) {
 // fetches it unasked.
 inline void prefetchAhead(const char* p) { __builtin_prefetch(p + 1024); }
 
+// A vertex's colour, kept apart from the vertices: most files have none,
+// and their vertices then cost nothing more.
+struct Colour {
+  std::uint64_t vertex;  // the part's own entry
+  float rgb[3];
+};
+
+// The group an "s" line names: "off", 0 and anything but a number are none.
+std::uint64_t smoothingGroup(std::string_view word) {
+  std::uint64_t group = 0;
+  for (char c : word) {
+    if (!isDigit(c)) return 0;
+    group = std::min<std::uint64_t>(group * 10 + digitValue(c), UINT32_MAX);
+  }
+  return group;
+}
+
 // One part of the file: parses its lines, records, never reports.
 struct Part {
   Arrays a;
@@ -188,6 +205,10 @@ struct Part {
   std::uint64_t highest[3] = {};      // the largest positive index of each kind
   std::uint64_t recorded[3] = {};     // the largest forward reference recorded
   std::vector<Event> events;
+  std::vector<Colour> colours;
+  std::vector<ObjLine> segments;   // each segment's material: the "usemtl" lines before it
+  std::vector<unsigned> points;
+  std::uint64_t usemtls = 0;       // the part's "usemtl" lines so far
   bool atStart;          // no entries come before it
   std::uint64_t guess;   // the bytes it reads, for its arrays' first room
   bool failed = false;   // an index failure is recorded: nothing later can fail first
@@ -255,6 +276,20 @@ struct Part {
       record(Event::library, firstWord(p, nextLine(p)));
     } else if (word == "usemtl") {
       record(Event::usemtl, firstWord(p, nextLine(p)));
+      usemtls++;
+    } else if (word == "o") {  // the name without the blanks around it
+      const char *begin, *stop;
+      restOfLine(p, &begin, &stop);
+      while (begin < stop && isBlank(*begin)) ++begin;
+      std::string_view name = cString(begin, stop);
+      while (!name.empty() && isBlank(name.back())) name.remove_suffix(1);
+      record(Event::object, name);
+    } else if (word == "s") {
+      record(Event::smooth, {}).value = smoothingGroup(firstWord(p, nextLine(p)));
+    } else if (word == "l") {
+      return polyline(p);
+    } else if (word == "p") {
+      return pointList(p);
     } else if (!word.empty() && word[0] == 'v') {
       record(Event::unknown, word.substr(0, kNameMax), keyword);
       stopped = true;
@@ -299,7 +334,53 @@ struct Part {
     if (next[kind] >= a.room[kind]) makeRoom(kind, next[kind]);
     float* values = a.entries[kind] + kWidth[kind] * next[kind]++;
     for (int i = 0; i < kWidth[kind]; i++) values[i] = 0.0f;
-    scanFloats(p, values, kWidth[kind]);
+    if (scanFloats(p, values, kWidth[kind]) == 3 && kind == 0 && *skipBlanks(p) != '\n')
+      colour(p);
+    return p;
+  }
+
+  // "v x y z r g b": three more numbers are the vertex's colour.
+  [[gnu::noinline]] void colour(const char*& p) {
+    Colour c{next[0] - 1, {}};
+    if (scanFloats(p, c.rgb, 3) == 3) colours.push_back(c);
+  }
+
+  // "l": a polyline of corners "v" or "v/t", kept as its segments.
+  const char* polyline(const char* p) {
+    ObjLine segment{};
+    for (int corners = 0;; corners++) {
+      const char* at = skipBlanks(p);
+      Corner c;
+      if (!scanInt(p, c.v, &c.vAt)) break;
+      const unsigned v = index<0>(c.v, c.vAt, at);
+      unsigned t = 0;
+      if (*p == '/') {
+        ++p;
+        if (!scanInt(p, c.t, &c.tAt)) c.t = 0;
+        t = index<1>(c.t, c.tAt, at);
+      }
+      if (corners > 0) {
+        segment.vertexidx[1] = v;
+        segment.texcoordidx[1] = t;
+        segment.material = static_cast<unsigned>(usemtls);
+        segments.push_back(segment);
+      }
+      segment.vertexidx[0] = v;
+      segment.texcoordidx[0] = t;
+    }
+    return p;
+  }
+
+  // "p": vertices, each as "v" (anything after a "/" passed over).
+  const char* pointList(const char* p) {
+    for (;;) {
+      const char* at = skipBlanks(p);
+      long long v;
+      const char* written = nullptr;
+      if (!scanInt(p, v, &written)) break;
+      points.push_back(index<0>(v, written, at));
+      while (!isSpace(*p) && *p) ++p;
+    }
     return p;
   }
 
@@ -480,6 +561,81 @@ void* place(void*& one, std::uint64_t n1, const void* two, std::uint64_t n2, std
   return block;
 }
 
+template <typename T>
+T* allocRecords(std::uint64_t count) {
+  return static_cast<T*>(glmAlloc(static_cast<std::size_t>(count), sizeof(T), "glmReadOBJ"));
+}
+
+// The records beside groups and materials: vertex colours, objects,
+// smoothing groups, lines and points. `firstVertices` is the number of
+// vertices the first part read (a part numbers its colours from its own).
+void settleRecords(ObjModel* m, std::span<Part* const> parts, std::uint64_t firstVertices,
+                   std::uint64_t segments, std::uint64_t points) {
+  const std::uint64_t triangles = m->trianglecount;
+  std::uint64_t objects = 0;
+  bool smoothed = false, coloured = false;
+  for (const Part* part : parts) {
+    coloured |= !part->colours.empty();
+    for (const Event& e : part->events) {
+      objects += e.kind == Event::object;
+      smoothed |= e.kind == Event::smooth && e.value != 0;
+    }
+  }
+  if (coloured) {
+    m->colors = allocRecords<float>(3 * (std::uint64_t{m->vertexcount} + 1));
+    std::fill(m->colors + 3, m->colors + 3 * (std::uint64_t{m->vertexcount} + 1), 1.0f);
+    for (const Part* part : parts)
+      for (const Colour& c : part->colours)
+        std::copy(c.rgb, c.rgb + 3, m->colors + 3 * (c.vertex + (part == parts[0] ? 0 : firstVertices)));
+  }
+  if (objects) m->objects = allocRecords<ObjObject>(objects);
+  if (smoothed) m->smoothing = allocRecords<unsigned>(std::max<std::uint64_t>(triangles, 1));
+  if (segments) m->lines = allocRecords<ObjLine>(segments);
+  if (points) m->points = allocRecords<unsigned>(points);
+
+  std::uint64_t smoothFrom = 0, group = 0, before = 0;
+  auto smoothTo = [&](std::uint64_t to) {
+    if (m->smoothing) std::fill(m->smoothing + smoothFrom, m->smoothing + to, static_cast<unsigned>(group));
+    smoothFrom = to;
+  };
+  std::vector<unsigned> materials;  // in force after each "usemtl" line, from the first part's start
+  materials.push_back(0);
+  for (const Part* part : parts) {
+    const std::size_t usedBefore = materials.size() - 1;
+    for (const Event& e : part->events) {
+      const std::uint64_t at = before + e.triangles;
+      if (e.kind == Event::usemtl) materials.push_back(static_cast<unsigned>(e.value));
+      if (e.kind == Event::smooth) {
+        smoothTo(at);
+        group = e.value;
+      }
+      if (e.kind == Event::object) {
+        if (m->objectcount) {
+          ObjObject& last = m->objects[m->objectcount - 1];
+          last.trianglecount = static_cast<unsigned>(at - last.firsttriangle);
+        }
+        ObjObject& o = m->objects[m->objectcount];
+        o.name = copyText(e.text, "glmReadOBJ");
+        o.firsttriangle = static_cast<unsigned>(at);
+        m->objectcount++;
+      }
+    }
+    for (const ObjLine& line : part->segments) {
+      ObjLine& settled = m->lines[m->linecount++] = line;
+      settled.material = materials[usedBefore + line.material];
+    }
+    if (!part->points.empty())
+      std::copy(part->points.begin(), part->points.end(), m->points + m->pointcount);
+    m->pointcount += static_cast<unsigned>(part->points.size());
+    before += part->triangles;
+  }
+  smoothTo(triangles);
+  if (m->objectcount) {
+    ObjObject& last = m->objects[m->objectcount - 1];
+    last.trianglecount = static_cast<unsigned>(triangles - last.firsttriangle);
+  }
+}
+
 // Makes the parts a model: every library is read, in file order, and an
 // unknown keyword reported; then the counts are checked, the arrays joined,
 // and the groups, materials and indices settled in file order.
@@ -504,7 +660,12 @@ void settle(Reader& r, Part& first, Part* second) {
     tooLarge |= totals[k] >= limit;
   }
   const std::uint64_t triangles = first.triangles + (second ? second->triangles : 0);
-  if (tooLarge || triangles > limit)
+  std::uint64_t segments = 0, points = 0;
+  for (const Part* part : parts) {
+    segments += part->segments.size();
+    points += part->points.size();
+  }
+  if (tooLarge || triangles > limit || segments > limit || points > limit)
     glmFailf(stderr, "glmReadOBJ() failed: \"%s\" is too large.\n", r.path);
 
   // Unknown materials are told and index failures found in file order,
@@ -584,6 +745,7 @@ void settle(Reader& r, Part& first, Part* second) {
     if (!list) glmFailf(stderr, "glmReadOBJ() failed: out of memory\n");
     group->triangles = static_cast<unsigned*>(list);
   }
+  settleRecords(m, parts, first.next[0] - 1, segments, points);
 }
 
 std::atomic<std::size_t> twoThreadsFrom{kReadTwoThreadsFrom};

@@ -244,6 +244,11 @@ void glmMergeVertices(ObjModel* model, float epsilon) {
     for (unsigned k = 0; k < 3; k++)
       GLM_ASSERT(model->triangles[i].vertexidx[k] >= 1 &&
                  model->triangles[i].vertexidx[k] <= model->vertexcount);
+  for (unsigned i = 0; i < model->linecount; i++)
+    for (unsigned k = 0; k < 2; k++)
+      GLM_ASSERT(model->lines[i].vertexidx[k] >= 1 && model->lines[i].vertexidx[k] <= model->vertexcount);
+  for (unsigned i = 0; i < model->pointcount; i++)
+    GLM_ASSERT(model->points[i] >= 1 && model->points[i] <= model->vertexcount);
 
   // Everything that can fail (allocations, with a failure handler that
   // throws) happens before the model changes, so a failure leaves it whole.
@@ -256,12 +261,26 @@ void glmMergeVertices(ObjModel* model, float epsilon) {
       vertexcount == 0 ? 0
                        : weld(model->vertices, vertexcount, epsilon, distinct.get(), remap.data());
 
+  // A kept vertex keeps its colour.
+  glm_internal::Owned<float> colors;
+  if (model->colors) {
+    colors = glm_internal::allocOwned<float>(3 * (static_cast<std::size_t>(keptcount) + 1),
+                                             "glmMergeVertices");
+    for (unsigned i = vertexcount; i >= 1; i--)
+      std::memcpy(&colors.get()[3 * static_cast<std::size_t>(remap[i])],
+                  &model->colors[3 * static_cast<std::size_t>(i)], 3 * sizeof(float));
+  }
+
   for (unsigned i = 0; i < model->trianglecount; i++)
     for (unsigned k = 0; k < 3; k++) {
       unsigned& index = model->triangles[i].vertexidx[k];
       index = remap[index];
     }
+  for (unsigned i = 0; i < model->linecount; i++)
+    for (unsigned& index : model->lines[i].vertexidx) index = remap[index];
+  for (unsigned i = 0; i < model->pointcount; i++) model->points[i] = remap[model->points[i]];
   glm_internal::replaceArray(model->vertices,
                              glm_internal::shrinkVectors(std::move(distinct), keptcount));
+  if (colors) glm_internal::replaceArray(model->colors, std::move(colors));
   model->vertexcount = keptcount;
 }

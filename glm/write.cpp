@@ -6,6 +6,7 @@
 // could stop the writer (its preconditions, a library name that would leave
 // the model's directory or name the model file itself, a target that cannot
 // be opened) is settled before the first byte reaches either target.
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -103,12 +104,22 @@ void writeHeader(Output& out, const char* format) {
 // Whether a material is the reader's own "default" as it makes it, before
 // any statement of a library has changed it.
 bool untouchedDefault(const ObjMaterial& m) {
-  static const float kDiffuse[4] = {0.8f, 0.8f, 0.8f, 1.0f}, kAmbient[4] = {0.2f, 0.2f, 0.2f, 1.0f},
-                     kSpecular[4] = {0.0f, 0.0f, 0.0f, 1.0f};
-  return std::strcmp(m.name, "default") == 0 && std::memcmp(m.diffuse, kDiffuse, 16) == 0 &&
-         std::memcmp(m.ambient, kAmbient, 16) == 0 && std::memcmp(m.specular, kSpecular, 16) == 0 &&
-         sameFloat(m.shininess, 65.0f) && sameFloat(m.dissolve, 1.0f) && !m.diffusemap &&
-         !m.ambientmap && !m.specularmap && !m.alphamap && !m.bumpmap;
+  ObjMaterial initial{};
+  glm_internal::glmInitMaterial(initial);
+  auto same = [](const float* a, const float* b, int n) {
+    for (int i = 0; i < n; i++)
+      if (!sameFloat(a[i], b[i])) return false;
+    return true;
+  };
+  bool maps = false;
+  for (const glm_internal::MapField& map : glm_internal::kMapFields) maps |= m.*map.field != nullptr;
+  return std::strcmp(m.name, "default") == 0 && !maps && same(m.diffuse, initial.diffuse, 4) &&
+         same(m.ambient, initial.ambient, 4) && same(m.specular, initial.specular, 4) &&
+         same(m.emissive, initial.emissive, 3) && same(m.transmission, initial.transmission, 3) &&
+         same(&m.shininess, &initial.shininess, 1) && same(&m.dissolve, &initial.dissolve, 1) &&
+         m.illum == initial.illum &&
+         std::all_of(std::begin(glm_internal::kNumberFields), std::end(glm_internal::kNumberFields),
+                     [&](const glm_internal::NumberField& n) { return sameFloat(m.*n.field, n.unset); });
 }
 
 // Writes the material library into `out`, already opened by the caller. The
@@ -129,13 +140,19 @@ void writeMaterials(Output& out, const ObjModel* model) {
     // Back from GL_SHININESS's 0..128 to the file's 0..1000 scale.
     putShininess(out, material.shininess);
     if (!sameFloat(material.dissolve, 1.0f)) putNumbers(out, "d", &material.dissolve, 1);
-    const std::pair<const char*, const char*> maps[] = {{"map_Ka", material.ambientmap},
-                                                        {"map_Kd", material.diffusemap},
-                                                        {"map_Ks", material.specularmap},
-                                                        {"map_d", material.alphamap},
-                                                        {"bump", material.bumpmap}};
-    for (const auto& [keyword, image] : maps)
-      if (image) out.printf("%s %s\n", keyword, image);
+    // The rest only where it is not what an unset statement leaves.
+    const float* e = material.emissive;
+    if (!sameFloat(e[0], 0.0f) || !sameFloat(e[1], 0.0f) || !sameFloat(e[2], 0.0f))
+      putNumbers(out, "Ke", e, 3);
+    if (material.illum != -1) out.printf("illum %d\n", material.illum);
+    const float* tf = material.transmission;
+    if (!sameFloat(tf[0], 1.0f) || !sameFloat(tf[1], 1.0f) || !sameFloat(tf[2], 1.0f))
+      putNumbers(out, "Tf", tf, 3);
+    for (const glm_internal::NumberField& number : glm_internal::kNumberFields)
+      if (!sameFloat(material.*number.field, number.unset))
+        putNumbers(out, number.keyword, &(material.*number.field), 1);
+    for (const glm_internal::MapField& map : glm_internal::kMapFields)
+      if (const char* image = material.*map.field) out.printf("%s %s\n", map.keyword, image);
     out.printf("\n");
   }
 }
@@ -211,6 +228,19 @@ void writeVectors(Output& out, const char* keyword, const char* what, unsigned c
   for (std::size_t i = 1; i <= count; i++) putNumbers(out, keyword, &values[size * i], size);
 }
 
+// The vertices, each with its colour when the model has colours.
+void writeVertices(Output& out, const ObjModel* model) {
+  if (!model->colors) return writeVectors(out, "v", "vertices", model->vertexcount, model->vertices, 3);
+  out.printf("\n");
+  out.printf("# %u vertices with colors\n", model->vertexcount);
+  for (std::size_t i = 1; i <= model->vertexcount; i++) {
+    float values[6];
+    std::memcpy(values, &model->vertices[3 * i], sizeof(float) * 3);
+    std::memcpy(values + 3, &model->colors[3 * i], sizeof(float) * 3);
+    putNumbers(out, "v", values, 6);
+  }
+}
+
 // Whether a triangle carries an index kind: every corner names an entry (an
 // index of 0 is one the reader or the operations never wrote).
 bool named(const unsigned* index) { return index[0] != 0 && index[1] != 0 && index[2] != 0; }
@@ -233,6 +263,21 @@ void checkGroups(const ObjModel* model, unsigned mode) {
       if (mode & DRAW_FLAT) GLM_ASSERT(t.facetnormidx <= model->facetnormcount);
     }
   }
+  for (unsigned i = 0; i < model->objectcount; i++) {
+    const ObjObject& o = model->objects[i];
+    GLM_ASSERT(o.name);
+    GLM_ASSERT(o.firsttriangle <= model->trianglecount &&
+               o.trianglecount <= model->trianglecount - o.firsttriangle);
+  }
+  for (unsigned i = 0; i < model->linecount; i++)
+    for (int k = 0; k < 2; k++) {
+      const ObjLine& line = model->lines[i];
+      GLM_ASSERT(line.vertexidx[k] >= 1 && line.vertexidx[k] <= model->vertexcount);
+      if (mode & DRAW_TEXTURE) GLM_ASSERT(line.texcoordidx[k] <= model->texcoordcount);
+      if (mode & DRAW_MATERIAL) GLM_ASSERT(line.material < model->materialcount);
+    }
+  for (unsigned i = 0; i < model->pointcount; i++)
+    GLM_ASSERT(model->points[i] >= 1 && model->points[i] <= model->vertexcount);
 }
 
 // One face line in the form this triangle's data allows: "v", "v/t", "v//n"
@@ -275,6 +320,42 @@ void writeGroupLine(Output& out, const char* name) {
   out.printf("\n");
 }
 
+// Lines after the faces: each polyline as one "l" line (segments that
+// continue one another in the same material join), in its material when
+// `use` is given (it writes a "usemtl" line where the material changes);
+// then the points.
+template <typename Use>
+void writeLinesAndPoints(Output& out, const ObjModel* model, unsigned mode, Use* use) {
+  const bool texture = (mode & DRAW_TEXTURE) != 0;
+  auto corner = [&](unsigned v, unsigned t) {
+    if (texture && t)
+      out.printf(" %u/%u", v, t);
+    else
+      out.printf(" %u", v);
+  };
+  for (unsigned i = 0; i < model->linecount; i++) {
+    const ObjLine& line = model->lines[i];
+    if (use) (*use)(line.material);
+    out.printf("l");
+    corner(line.vertexidx[0], line.texcoordidx[0]);
+    corner(line.vertexidx[1], line.texcoordidx[1]);
+    for (; i + 1 < model->linecount; i++) {
+      const ObjLine &at = model->lines[i], &next = model->lines[i + 1];
+      if (next.vertexidx[0] != at.vertexidx[1] || next.texcoordidx[0] != at.texcoordidx[1] ||
+          (use && next.material != at.material))
+        break;
+      corner(next.vertexidx[1], next.texcoordidx[1]);
+    }
+    out.printf("\n");
+  }
+  constexpr unsigned kPointsPerLine = 16;
+  for (unsigned i = 0; i < model->pointcount; i++) {
+    if (i && i % kPointsPerLine == 0) out.printf("\n");
+    out.printf(i % kPointsPerLine == 0 ? "p %u" : " %u", model->points[i]);
+  }
+  if (model->pointcount) out.printf("\n");
+}
+
 // Groups in the order they were made, which is the order the reader makes
 // them again, so writing what was read writes the same text. The reader's own
 // "default" (the first group made) is the one its faces before any "g" line
@@ -282,6 +363,11 @@ void writeGroupLine(Output& out, const char* name) {
 // each "g" line and wherever a triangle's material changes, and one more
 // after a group's faces where its own material is another (the reader gives a
 // group the last material in force while it was current).
+//
+// An "o" line comes before the first face of each object and an "s" line
+// wherever the smoothing group changes, so each triangle reads back in its
+// object and smoothing group. Where groups interleave, triangles are written
+// group by group, and an object comes back as several of the same name.
 void writeGroups(Output& out, const ObjModel* model, unsigned mode) {
   std::vector<const ObjGroup*> groups;
   for (const ObjGroup* group = model->groups; group; group = group->next) groups.push_back(group);
@@ -291,6 +377,32 @@ void writeGroups(Output& out, const ObjModel* model, unsigned mode) {
     out.printf("usemtl %s\n", model->materials[material].name);
     current = material;
   };
+  std::vector<unsigned> objectOf;  // each triangle's object + 1; 0 before the first
+  for (unsigned i = 0; i < model->objectcount; i++) {
+    const ObjObject& o = model->objects[i];
+    if (objectOf.empty()) objectOf.assign(model->trianglecount, 0);
+    std::fill_n(objectOf.begin() + o.firsttriangle, o.trianglecount, i + 1);
+  }
+  unsigned object = 0;     // the object written last, + 1
+  unsigned smoothing = 0;  // the group in force as the file is read
+  // Objects up to `to` (+ 1): those without triangles on the way, then `to`.
+  auto objectsTo = [&](unsigned to) {
+    for (unsigned o = object + 1; o < to; o++)
+      if (model->objects[o - 1].trianglecount == 0) out.printf("o %s\n", model->objects[o - 1].name);
+    if (to) out.printf("o %s\n", model->objects[to - 1].name);
+    object = to;
+  };
+  auto face = [&](unsigned index) {
+    if (!objectOf.empty() && objectOf[index] != object && objectOf[index]) objectsTo(objectOf[index]);
+    if (model->smoothing && model->smoothing[index] != smoothing) {
+      smoothing = model->smoothing[index];
+      if (smoothing)
+        out.printf("s %u\n", smoothing);
+      else
+        out.printf("s off\n");
+    }
+    writeFace(out, model->triangles[index], mode);
+  };
   for (auto at = groups.rbegin(); at != groups.rend(); ++at) {
     const ObjGroup* group = *at;
     const bool implicit = at == groups.rbegin() && std::strcmp(group->name, "default") == 0;
@@ -298,12 +410,24 @@ void writeGroups(Output& out, const ObjModel* model, unsigned mode) {
     for (unsigned i = 0; i < group->trianglecount; i++) {
       const ObjTriangle& t = model->triangles[group->triangles[i]];
       if (materials && (t.material != current || (i == 0 && !implicit))) use(t.material);
-      writeFace(out, t, mode);
+      face(group->triangles[i]);
     }
     if (materials && (group->material != current || (group->trianglecount == 0 && !implicit)))
       use(group->material);
     if (!implicit || group->trianglecount > 0) out.printf("\n");
   }
+  if (model->objectcount && object < model->objectcount) {
+    for (unsigned o = object + 1; o <= model->objectcount; o++)
+      if (model->objects[o - 1].trianglecount == 0) out.printf("o %s\n", model->objects[o - 1].name);
+    out.printf("\n");
+  }
+  auto lineMaterial = [&](unsigned material) {
+    if (material != current) use(material);
+  };
+  writeLinesAndPoints(out, model, mode, materials ? &lineMaterial : nullptr);
+  // The last group's own material is the last in force while it was current.
+  if (materials && model->linecount && !groups.empty() && current != groups.front()->material)
+    use(groups.front()->material);
 }
 
 }  // namespace
@@ -333,7 +457,7 @@ void glmWriteOBJ(ObjModel* model, const char* filename, unsigned mode) {
     obj.printf("\nmtllib %s\n\n", model->mtllib);
     writeMaterials(mtl, model);
   }
-  writeVectors(obj, "v", "vertices", model->vertexcount, model->vertices, 3);
+  writeVertices(obj, model);
   if (mode & DRAW_SMOOTH)
     writeVectors(obj, "vn", "normals", model->normalcount, model->normals, 3);
   else if (mode & DRAW_FLAT)

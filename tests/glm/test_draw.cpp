@@ -293,7 +293,7 @@ TEST(Draw, UnknownBitsAreIgnored) {
   Model m = makeModel(false, false, false, false);
   std::string warnings;
   Names plain = draw(m.get(), DRAW_NONE, &warnings);
-  Names unknown = draw(m.get(), 64 | 128, &warnings);
+  Names unknown = draw(m.get(), 128 | 256, &warnings);
   EXPECT_EQ(unknown, plain);
   EXPECT_EQ(warnings, "");
 }

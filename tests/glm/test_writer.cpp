@@ -52,6 +52,9 @@ ObjMaterial material(const char* name, float r, float g, float b, float shinines
   std::memcpy(m.specular, specular, sizeof specular);
   m.shininess = shininess;
   m.dissolve = 1.0f;
+  m.ior = 1.0f;
+  m.illum = -1;
+  for (float& t : m.transmission) t = 1.0f;
   return m;
 }
 

@@ -102,6 +102,7 @@ struct State {
   int overflows = 0;
   float color[4] = {1, 1, 1, 1};
   std::set<unsigned> enabled;
+  std::vector<std::set<unsigned>> attribStack;
   unsigned nextList = 1;
   bool nextListForced = false;
   unsigned forcedList = 0;
@@ -277,6 +278,19 @@ void glEnable(GLenum cap) {
 void glDisable(GLenum cap) {
   record("glDisable", {double(cap)});
   state().enabled.erase(cap);
+}
+
+// Only the enable bits are kept: what the library pushes.
+void glPushAttrib(GLbitfield mask) {
+  record("glPushAttrib", {double(mask)});
+  state().attribStack.push_back(state().enabled);
+}
+void glPopAttrib() {
+  record("glPopAttrib", {});
+  if (!state().attribStack.empty()) {
+    state().enabled = state().attribStack.back();
+    state().attribStack.pop_back();
+  }
 }
 
 // ---- GL: colour and geometry ---------------------------------------------
