@@ -94,6 +94,22 @@ std::string randomText(std::mt19937& random, bool library) {
   return text;
 }
 
+// Random files of the records beside faces: coloured vertices, objects,
+// smoothing groups, lines and points, among faces and materials.
+std::string recordsText(std::mt19937& random) {
+  static const char* const kLines[] = {
+      "v 1 2 3 0.5 0.25 1\n", "v 1 2 3\n", "v 0 1 0 1\n", "v 1 1 1 0 0 0 1\n", "vt 0.5 1\n",
+      "f 1 2 3\n",            "f -1 -2 -3\n", "o box\n",  "o  two words \n",  "o\n",
+      "s 1\n",                "s off\n",  "s 2\n",      "s x\n",            "usemtl m1\n",
+      "usemtl red\n",         "g part\n", "l 1 2 3\n",  "l 1/1 -1/-1\n",   "l 2\n",
+      "p 1 -1 2\n",           "p 1/1 3\n"};
+  static const char* const kBroken[] = {"l 1 0\n", "l 1/\n", "p 99\n", "l 1/9\n", "p -99\n"};
+  std::string text = "mtllib m.mtl\nv 0 0 0\nv 1 0 0\nv 1 1 0\nvt 0 0\n";
+  for (unsigned line = 0, lines = random() % 24; line < lines; line++)
+    text += random() % 32 ? kLines[random() % std::size(kLines)] : kBroken[random() % std::size(kBroken)];
+  return text;
+}
+
 // Flips, inserts, deletes and duplicates bytes of `text`.
 std::string mutate(std::string text, std::mt19937& random) {
   static const char kBytes[] = "0123456789/ -+.eEx\n\r\tvfgnu#";
@@ -154,6 +170,8 @@ std::vector<Case> allCases() {
     if (seed.size() > 4000) seed = seed.substr(random() % (seed.size() - 4000), 4000);
     cases.push_back({"mutant " + std::to_string(i), "", mutate(seed, random), ""});
   }
+  for (int i = 0; i < 1000; i++)
+    cases.push_back({"records " + std::to_string(i), "", recordsText(random), ""});
   // The model files last, in a block of their own.
   while (cases.size() % kBlock) cases.push_back({"empty", "", "", ""});
   std::vector<std::string> models;
@@ -204,7 +222,23 @@ class ReaderDigests : public FileTest {
                                 mat.bumpmap})
           text << (map ? map : "(none)") << "|";
         bytes(&mat.dissolve, sizeof(float));
+        text << mat.illum << "|";
+        bytes(&mat.emissive, sizeof(float) * 4);
+        for (float value : {mat.ior, mat.transmission[0], mat.transmission[1], mat.transmission[2],
+                            mat.roughness, mat.metallic, mat.sheen, mat.clearcoat,
+                            mat.clearcoatroughness, mat.anisotropy, mat.anisotropyrotation})
+          bytes(&value, sizeof value);
+        for (const char* map : {mat.emissivemap, mat.roughnessmap, mat.metallicmap, mat.sheenmap,
+                                mat.normalmap, mat.displacementmap, mat.reflectionmap})
+          text << (map ? map : "(none)") << "|";
       }
+      bytes(m->colors ? m->colors + 3 : nullptr, 3 * sizeof(float) * m->vertexcount);
+      for (unsigned i = 0; i < m->objectcount; i++)
+        text << m->objects[i].name << "|" << m->objects[i].firsttriangle << " "
+             << m->objects[i].trianglecount << "\n";
+      bytes(m->smoothing, sizeof(unsigned) * (m->smoothing ? m->trianglecount : 0));
+      bytes(m->lines, sizeof(ObjLine) * m->linecount);
+      bytes(m->points, sizeof(unsigned) * m->pointcount);
     }
     std::string result = text.str();
     replaceAll(result, dir, "DIR");
