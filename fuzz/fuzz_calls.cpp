@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "fuzz_common.h"
+#include "glm_internal.h"
 #include "glfake.h"
 
 namespace {
@@ -153,6 +154,14 @@ bool plainGroupNames(const ObjModel* model) {
 }
 
 // The written copy against the model it was written from.
+// The name of the object triangle `t` belongs to, or null.
+const char* objectOf(const ObjModel* m, unsigned t) {
+  for (unsigned i = 0; i < m->objectcount; i++)
+    if (t >= m->objects[i].firsttriangle && t - m->objects[i].firsttriangle < m->objects[i].trianglecount)
+      return m->objects[i].name;
+  return nullptr;
+}
+
 void compare(const ObjModel* model, const ObjModel* copy, unsigned mode, bool library) {
   FUZZ_CHECK(copy->vertexcount == model->vertexcount);
   FUZZ_CHECK(sameEntries(copy->vertices, model->vertices, 3, model->vertexcount));
@@ -196,7 +205,29 @@ void compare(const ObjModel* model, const ObjModel* copy, unsigned mode, bool li
                              model->materials[before.material].name) == 0);
     else
       FUZZ_CHECK(after.material == 0);
+    // Each triangle keeps its smoothing group and its object's name (one
+    // before any object stays outside objects until one has been written).
+    auto smoothing = [](const ObjModel* m, unsigned t) { return m->smoothing ? m->smoothing[t] : 0u; };
+    FUZZ_CHECK(smoothing(copy, static_cast<unsigned>(i)) == smoothing(model, order[i]));
+    const char* objectBefore = objectOf(model, order[i]);
+    const char* objectAfter = objectOf(copy, static_cast<unsigned>(i));
+    if (objectBefore) FUZZ_CHECK(objectAfter && std::strcmp(objectAfter, objectBefore) == 0);
+    if (!objectBefore && objectAfter) FUZZ_CHECK(copy->objects[0].firsttriangle < i);
   }
+  FUZZ_CHECK((copy->colors == nullptr) == (model->colors == nullptr));
+  if (model->colors) FUZZ_CHECK(sameEntries(copy->colors, model->colors, 3, model->vertexcount));
+  FUZZ_CHECK(copy->linecount == model->linecount && copy->pointcount == model->pointcount);
+  for (unsigned i = 0; i < model->linecount; i++) {
+    const ObjLine &before = model->lines[i], &after = copy->lines[i];
+    for (int k = 0; k < 2; k++) {
+      FUZZ_CHECK(after.vertexidx[k] == before.vertexidx[k]);
+      FUZZ_CHECK(after.texcoordidx[k] == ((mode & DRAW_TEXTURE) ? before.texcoordidx[k] : 0));
+    }
+    if (library)
+      FUZZ_CHECK(std::strcmp(copy->materials[after.material].name,
+                             model->materials[before.material].name) == 0);
+  }
+  for (unsigned i = 0; i < model->pointcount; i++) FUZZ_CHECK(copy->points[i] == model->points[i]);
 
   if (library) {
     FUZZ_CHECK(copy->mtllib && std::strcmp(copy->mtllib, model->mtllib) == 0);
@@ -216,6 +247,14 @@ void compare(const ObjModel* model, const ObjModel* copy, unsigned mode, bool li
       FUZZ_CHECK(sameFloats(after.ambient, before.ambient, 3));
       FUZZ_CHECK(sameFloats(after.diffuse, before.diffuse, 3));
       FUZZ_CHECK(sameFloats(after.specular, before.specular, 3));
+      FUZZ_CHECK(sameFloats(after.emissive, before.emissive, 3));
+      FUZZ_CHECK(sameFloats(after.transmission, before.transmission, 3));
+      FUZZ_CHECK(after.illum == before.illum);
+      for (const glm_internal::NumberField& n : glm_internal::kNumberFields)
+        FUZZ_CHECK(sameFloats(&(after.*n.field), &(before.*n.field), 1));
+      for (const glm_internal::MapField& map : glm_internal::kMapFields)
+        FUZZ_CHECK(before.*map.field ? after.*map.field && std::strcmp(after.*map.field, before.*map.field) == 0
+                                     : !(after.*map.field));
       // Two roundings on reading "Ns" leave some values a few units off in
       // their last place.
       const float s = before.shininess;

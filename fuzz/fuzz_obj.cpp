@@ -72,6 +72,24 @@ void checkModel(const ObjModel* model) {
   FUZZ_CHECK(std::strcmp(last->name, "default") == 0);
   fuzz::checkTriangles(model);
   for (unsigned i = 0; i < model->materialcount; i++) FUZZ_CHECK(model->materials[i].name);
+  // Objects are runs in triangle order; lines and points name read vertices.
+  unsigned next = 0;
+  for (unsigned i = 0; i < model->objectcount; i++) {
+    const ObjObject& o = model->objects[i];
+    FUZZ_CHECK(o.name && o.firsttriangle >= next && o.firsttriangle <= model->trianglecount);
+    FUZZ_CHECK(o.trianglecount <= model->trianglecount - o.firsttriangle);
+    next = o.firsttriangle + o.trianglecount;
+  }
+  FUZZ_CHECK((model->objectcount == 0) == (model->objects == nullptr));
+  for (unsigned i = 0; i < model->linecount; i++)
+    for (int k = 0; k < 2; k++) {
+      const ObjLine& l = model->lines[i];
+      FUZZ_CHECK(l.vertexidx[k] >= 1 && l.vertexidx[k] <= model->vertexcount);
+      FUZZ_CHECK(l.texcoordidx[k] <= model->texcoordcount);
+      FUZZ_CHECK(l.material == 0 || l.material < model->materialcount);
+    }
+  for (unsigned i = 0; i < model->pointcount; i++)
+    FUZZ_CHECK(model->points[i] >= 1 && model->points[i] <= model->vertexcount);
 }
 
 // Everything a read gives, as text: the messages, then the model's counts,
@@ -120,6 +138,15 @@ std::string readAndDescribe(Files files, std::size_t split, std::size_t window, 
       model += m->materials[i].name;
       bytes(m->materials[i].diffuse, sizeof m->materials[i].diffuse);
     }
+    bytes(m->colors, m->colors ? 3 * sizeof(float) * (m->vertexcount + 1) : 0);
+    for (unsigned i = 0; i < m->objectcount; i++) {
+      model += m->objects[i].name;
+      const unsigned run[] = {m->objects[i].firsttriangle, m->objects[i].trianglecount};
+      bytes(run, sizeof run);
+    }
+    bytes(m->smoothing, m->smoothing ? sizeof(unsigned) * m->trianglecount : 0);
+    bytes(m->lines, sizeof(ObjLine) * m->linecount);
+    bytes(m->points, sizeof(unsigned) * m->pointcount);
     glmFreeModel(m);
   } else {
     text += std::string(error.message) + "\n";

@@ -169,7 +169,7 @@ typedef struct ObjModel {
   ObjObject* objects; /* objectcount entries in file order; null when none */
 
   unsigned* smoothing; /* trianglecount entries: the "s" group in force when the face was
-                        * read, 0 for "s off" or "s 0"; null when no "s" names a group */
+                        * read, 0 for "s off" or "s 0"; null when no triangle is in a group */
 
   unsigned linecount;
   ObjLine* lines; /* linecount segments of the "l" lines, in file order; null when none */

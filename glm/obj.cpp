@@ -630,6 +630,11 @@ void settleRecords(ObjModel* m, std::span<Part* const> parts, std::uint64_t firs
     before += part->triangles;
   }
   smoothTo(triangles);
+  if (m->smoothing &&
+      std::all_of(m->smoothing, m->smoothing + triangles, [](unsigned group) { return group == 0; })) {
+    std::free(m->smoothing);  // the groups named no triangle
+    m->smoothing = nullptr;
+  }
   if (m->objectcount) {
     ObjObject& last = m->objects[m->objectcount - 1];
     last.trianglecount = static_cast<unsigned>(triangles - last.firsttriangle);
