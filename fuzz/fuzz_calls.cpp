@@ -387,7 +387,8 @@ class Run {
 
  private:
   // Draws (or compiles, with the high bit) in any mode, unknown bits
-  // included: every grouped triangle sends its three corners.
+  // included: every grouped triangle sends its three corners, then every
+  // line its two ends and every point itself.
   void draw(ObjModel* model, std::uint8_t mode) {
     glfake::reset();
     if (mode & 0x80)
@@ -395,7 +396,8 @@ class Run {
     else
       glmDraw(model, mode);
     FUZZ_CHECK(static_cast<std::size_t>(glfake::count("glVertex3fv")) ==
-               3 * std::size_t{model->trianglecount});
+               3 * std::size_t{model->trianglecount} + 2 * std::size_t{model->linecount} +
+                   model->pointcount);
     glfake::reset();
   }
 
