@@ -231,18 +231,11 @@ void jsonString(FILE* out, const char* s) {
 // The maps a material names, with the keywords of their MTL lines.
 std::vector<std::pair<const char*, const char*>> maps(const ObjMaterial& m) {
   std::vector<std::pair<const char*, const char*>> result;
-  const std::pair<const char*, const char*> all[] = {{"map_Kd", m.diffusemap},
-                                                     {"map_Ka", m.ambientmap},
-                                                     {"map_Ks", m.specularmap},
-                                                     {"map_d", m.alphamap},
-                                                     {"bump", m.bumpmap},
-                                                     {"map_Ke", m.emissivemap},
-                                                     {"map_Pr", m.roughnessmap},
-                                                     {"map_Pm", m.metallicmap},
-                                                     {"map_Ps", m.sheenmap},
-                                                     {"norm", m.normalmap},
-                                                     {"disp", m.displacementmap},
-                                                     {"refl", m.reflectionmap}};
+  const std::pair<const char*, const char*> all[] = {
+      {"map_Kd", m.diffusemap},   {"map_Ka", m.ambientmap},    {"map_Ks", m.specularmap},
+      {"map_d", m.alphamap},      {"bump", m.bumpmap},         {"map_Ke", m.emissivemap},
+      {"map_Pr", m.roughnessmap}, {"map_Pm", m.metallicmap},   {"map_Ps", m.sheenmap},
+      {"norm", m.normalmap},      {"disp", m.displacementmap}, {"refl", m.reflectionmap}};
   for (const auto& map : all)
     if (map.second != nullptr) result.push_back(map);
   return result;
@@ -314,7 +307,6 @@ void moreLine(FILE* out, std::size_t all, const char* what) {
   if (all > kListed)
     std::fprintf(out, "  ... and %zu more %s (--json lists them all)\n", all - kListed, what);
 }
-
 
 // Whether a map's image is there, found as every program of the library
 // finds it.

@@ -45,9 +45,9 @@ bool mapsNamed = false;  // some material names a map_Kd image, found or not
 std::vector<Hidden> sides;
 std::size_t hideable = 0;
 Hidden hidden = Hidden::None;
-GLuint list = 0;             // the library's drawing, for the modes the mesh does not cover
-GLuint normalsList = 0;      // the normals as lines, when shown
-Mesh mesh;                   // indexed geometry, used when it has parts
+GLuint list = 0;         // the library's drawing, for the modes the mesh does not cover
+GLuint normalsList = 0;  // the normals as lines, when shown
+Mesh mesh;               // indexed geometry, used when it has parts
 // The mesh's corners (then their colours, at colorOffset) and indices, the
 // coarse level's indices, the strokes' vertices (then their colours).
 GLuint buffers[4];
@@ -463,7 +463,8 @@ void compileNormals(unsigned mode) {
   glNewList(normalsList, GL_COMPILE);
   glBegin(GL_LINES);
   const float length = 0.1f;  // a twentieth of the fitted model
-  unsigned first = 0, end = model->trianglecount;  // the triangles shown
+  // The triangles shown: all, or one object's.
+  unsigned first = 0, end = model->trianglecount;
   if (modes.object != kAllObjects) {
     first = model->objects[modes.object].firsttriangle;
     end = first + model->objects[modes.object].trianglecount;
@@ -790,7 +791,8 @@ void drawStrokes(unsigned mode) {
   }
   if (!strokesColored) glColor3fv(kPlain);
   if (strokePoints > 0)
-    glDrawArrays(GL_POINTS, static_cast<GLint>(strokeFirstPoint), static_cast<GLsizei>(strokePoints));
+    glDrawArrays(GL_POINTS, static_cast<GLint>(strokeFirstPoint),
+                 static_cast<GLsizei>(strokePoints));
   glDisableClientState(GL_COLOR_ARRAY);
   glDisableClientState(GL_VERTEX_ARRAY);
   glBindBuffer(GL_ARRAY_BUFFER, 0);

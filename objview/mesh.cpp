@@ -103,9 +103,7 @@ bool buildMesh(const ObjModel& model, unsigned mode, Mesh& mesh, const Hidden* s
       for (int step = 1; step <= 3; step++) {
         const int j = (k + step) % 3;
         const unsigned v = t.vertexidx[j], uv = t.texcoordidx[j];
-        const unsigned n = !flat                   ? t.normalidx[j]
-                           : lastCorner && j != k ? kNone
-                                                  : t.facetnormidx;
+        const unsigned n = !flat ? t.normalidx[j] : lastCorner && j != k ? kNone : t.facetnormidx;
         unsigned c = corners.find(v, uv, n);
         if (c == kNone)
           c = flat ? corners.add(v, uv, model.facetnorms, t.facetnormidx)
@@ -137,7 +135,8 @@ Strokes buildStrokes(const ObjModel& model, unsigned mode) {
   const auto add = [&](unsigned v) {
     const float* p = &model.vertices[3 * v];
     strokes.positions.insert(strokes.positions.end(), p, p + 3);
-    if (colored) strokes.colors.insert(strokes.colors.end(), &model.colors[3 * v], &model.colors[3 * v + 3]);
+    if (colored)
+      strokes.colors.insert(strokes.colors.end(), &model.colors[3 * v], &model.colors[3 * v + 3]);
   };
   for (unsigned i = 0; i < model.linecount; i++) {
     const ObjLine& line = model.lines[i];

@@ -275,13 +275,13 @@ Action onKey(Modes& modes, View& view, unsigned char key, const Has& has) {
       // A cycle through every object and back to all of them.
       if (has.objects == 0) return Action::None;
       if (key == '.' || key == '>')
-        modes.object = modes.object == kAllObjects ? 0
+        modes.object = modes.object == kAllObjects      ? 0
                        : modes.object + 1 < has.objects ? modes.object + 1
                                                         : kAllObjects;
       else
         modes.object = modes.object == kAllObjects ? has.objects - 1
-                       : modes.object > 0             ? modes.object - 1
-                                                      : kAllObjects;
+                       : modes.object > 0          ? modes.object - 1
+                                                   : kAllObjects;
       return Action::Recompile;
     case 'a':
       if (modes.object == kAllObjects) return Action::None;
@@ -432,7 +432,9 @@ unsigned drawMode(const Modes& modes, const Has& has) {
 
 NormalSource normalSource(const Modes& modes, const Has& has) {
   if (modes.normals == Normals::Compute) return NormalSource::Crease;
-  return has.normals ? NormalSource::File : has.smoothing ? NormalSource::Smoothing : NormalSource::Crease;
+  return has.normals     ? NormalSource::File
+         : has.smoothing ? NormalSource::Smoothing
+                         : NormalSource::Crease;
 }
 
 std::string title(const std::string& file, unsigned vertices, unsigned triangles,

@@ -35,9 +35,9 @@ struct Modes {
   // when it has none, or when asked.
   Normals normals = Normals::File;
   bool help = false;
-  bool level = false;        // the title names the level of detail drawn
-  bool grid = false;         // a ground grid under the model, and its axes
-  bool showNormals = false;  // the normals drawn as lines
+  bool level = false;             // the title names the level of detail drawn
+  bool grid = false;              // a ground grid under the model, and its axes
+  bool showNormals = false;       // the normals drawn as lines
   bool vertexColors = false;      // each vertex in its own colour, where the file gives them
   unsigned object = kAllObjects;  // the one object shown, from 0
 };

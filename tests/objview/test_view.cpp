@@ -108,7 +108,8 @@ TEST(ObjviewNormals, NSwitchesToTheFilesOnlyWhenItHasThemAndACreaseAngleMeansCom
   EXPECT_EQ(normalSource(s, smoothing), NormalSource::Smoothing);
   EXPECT_EQ(normalSource(s, both), NormalSource::File);
   EXPECT_EQ(normalSource(s, Has{}), NormalSource::Crease);
-  EXPECT_EQ(title("s.obj", 3, 1, s, smoothing), "s.obj - 3 vertices, 1 triangles - smooth, smoothing groups");
+  EXPECT_EQ(title("s.obj", 3, 1, s, smoothing),
+            "s.obj - 3 vertices, 1 triangles - smooth, smoothing groups");
   EXPECT_EQ(onKey(s, v, 'n', smoothing), Action::Normals);
   EXPECT_EQ(normalSource(s, smoothing), NormalSource::Crease);
 }
@@ -295,8 +296,9 @@ TEST(ObjviewObjects, TheObjectKeysStepThroughEveryObjectAndBackAndTheMeshHoldsOn
   Mesh mesh;
   ASSERT_TRUE(buildMesh(roof.model(), DRAW_SMOOTH, mesh));
   std::vector<float> drawn;
-  for (unsigned c : mesh.indices) drawn.insert(drawn.end(), &mesh.corners[Mesh::kStride * c],
-                                               &mesh.corners[Mesh::kStride * c + 3]);
+  for (unsigned c : mesh.indices)
+    drawn.insert(drawn.end(), &mesh.corners[Mesh::kStride * c],
+                 &mesh.corners[Mesh::kStride * c + 3]);
   EXPECT_EQ(drawn, (std::vector<float>{0, 0, 0, 1, 0, 0, 1, 1, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0}));
   EXPECT_EQ(roof.model().linecount, 0u);
   ASSERT_TRUE(buildMesh(ObjectModel(o.model, 1).model(), DRAW_SMOOTH, mesh));
@@ -341,7 +343,8 @@ TEST(ObjviewColours, KTurnsVertexColoursOnAndOffWhereTheModelHasThem) {
   EXPECT_EQ(onKey(m, v, 'k', colours), Action::Recompile);
   EXPECT_EQ(drawMode(m, colours), DRAW_SMOOTH | DRAW_VERTEXCOLOR);
   EXPECT_EQ(drawMode(m, Has{}), DRAW_SMOOTH);
-  EXPECT_EQ(title("c.obj", 4, 2, m, colours), "c.obj - 4 vertices, 2 triangles - smooth, vertex colours, crease 90");
+  EXPECT_EQ(title("c.obj", 4, 2, m, colours),
+            "c.obj - 4 vertices, 2 triangles - smooth, vertex colours, crease 90");
   onKey(m, v, 'k', colours);
   EXPECT_EQ(drawMode(m, colours), DRAW_SMOOTH);
   Options o;
