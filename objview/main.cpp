@@ -44,6 +44,7 @@ bool mapsNamed = false;  // some material names a map_Kd image, found or not
 // piece's), how many hide one, and the side all hide (GL culls it), if any.
 std::vector<Hidden> sides;
 std::size_t hideable = 0;
+std::size_t hideableShown = 0;  // of the triangles shown: all, or one object's
 Hidden hidden = Hidden::None;
 GLuint list = 0;         // the library's drawing, for the modes the mesh does not cover
 GLuint normalsList = 0;  // the normals as lines, when shown
@@ -430,7 +431,7 @@ void startLevel() {
   if (!levelsWanted) return;
   levelsWanted = false;
   builder.start(mesh, hideable > 0,
-                detail.enabled ? coarseTarget(mesh.indices.size() / 3, hideable) : 0);
+                detail.enabled ? coarseTarget(mesh.indices.size() / 3, hideableShown) : 0);
   glutTimerFunc(100, pollLevel, 0);
 }
 
@@ -514,6 +515,13 @@ void compile() {
   std::unique_ptr<ObjectModel> alone;
   if (modes.object != kAllObjects) alone = std::make_unique<ObjectModel>(*model, modes.object);
   const ObjModel& shown = alone ? alone->model() : *model;
+  hideableShown = hideable;
+  if (alone) {
+    const ObjObject& object = model->objects[modes.object];
+    const auto first = sides.begin() + object.firsttriangle;
+    hideableShown = object.trianglecount - static_cast<std::size_t>(std::count(
+                                               first, first + object.trianglecount, Hidden::None));
+  }
   strokeLines.clear();
   strokePoints = 0;
   if (options.library || !buildMesh(shown, mode, mesh, hideable > 0 ? sides.data() : nullptr)) {
