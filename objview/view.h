@@ -65,7 +65,8 @@ struct Options {
   bool library = false;            // draw every mode through the library's display list
   bool lod = true;                 // a coarse level of a large model while the view moves
   // Without --mode (or with its word "all") the first picture shows all the
-  // model has: its materials, and its textures where a map was found.
+  // model has: its materials, its vertex colours, and its textures where a
+  // map was found.
   bool everything = true;
   float azimuth = NAN, elevation = NAN;  // NAN: the opening view is chosen from the model
   Modes modes;
