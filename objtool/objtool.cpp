@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -35,15 +36,26 @@ DESCRIPTION
     info prints the counts of vertices, normals, texture coordinates,
     triangles, groups and materials, every group (in the order the file
     created them) with its triangle count and material (the last one in
-    force in it), every material with the number of triangles drawn in it
-    and the image files of its maps (map_Kd, map_Ka, map_Ks, map_d, bump),
-    each found or missing beside the MTL file (as the viewer looks: as
-    written, with \ read as /, in any letter case, then by its file name
-    alone; only a readable regular file is found), and the bounding box: its
-    least and greatest corner, size and centre. The materials counted
-    include "default", which the library puts first whenever a model has a
-    material library: a library of two materials counts 3. With --json it
-    prints the same as one JSON object (see JSON OUTPUT).
+    force in it), every material with the number of triangles drawn in it,
+    the parameters it sets beyond its colours (Ke, Ni, illum, Tf, Pr, Pm,
+    Ps, Pc, Pcr, aniso, anisor; those at their unset values are left out)
+    and the image files of its maps (map_Kd, map_Ka, map_Ks, map_d, bump,
+    map_Ke, map_Pr, map_Pm, map_Ps, norm, disp, refl), each found or missing
+    beside the MTL file (as the viewer looks: as written, with \ read as /,
+    in any letter case, then by its file name alone; only a readable regular
+    file is found), and the bounding box: its least and greatest corner,
+    size and centre. The materials counted include "default", which the
+    library puts first whenever a model has a material library: a library
+    of two materials counts 3.
+
+    Where the file has them, it also says: its objects ("o" lines, each with
+    its triangle count, in file order), its smoothing groups ("s" lines: how
+    many distinct groups other than "off" (0), and how many of the triangles
+    they smooth, then each group with its triangle count), the segments of
+    its "l" polylines, the vertices of its "p" lines, and whether its
+    vertices carry colours ("v x y z r g b"). The text lists the first 20
+    objects and smoothing groups and says how many more there are. With
+    --json it prints all of it as one JSON object (see JSON OUTPUT).
 
     convert reads IN, applies the operations asked for in this fixed order,
     whatever the order of the options, and writes OUT:
@@ -85,13 +97,24 @@ JSON OUTPUT
      "counts": {"vertices": 8, "normals": 0, "texcoords": 0,
                 "triangles": 12, "groups": 1, "materials": 2},
      "groups": [{"name": "default", "triangles": 12, "material": "red"}],
-     "materials": [{"name": "default", "triangles": 0, "maps": {}},
-                   {"name": "red", "triangles": 12,
+     "objects": [{"name": "box", "first": 0, "triangles": 12}],
+     "smoothing": {"groups": [{"group": 1, "triangles": 12}],
+                   "smoothed": 12, "unsmoothed": 0},
+     "lines": 0, "points": 0, "vertexcolors": false,
+     "materials": [{"name": "default", "triangles": 0, "Ke": [0, 0, 0],
+                    "Ni": 1, "illum": null, "Tf": [1, 1, 1], "Pr": 0,
+                    "Pm": 0, "Ps": 0, "Pc": 0, "Pcr": 0, "aniso": 0,
+                    "anisor": 0, "maps": {}},
+                   {"name": "red", "triangles": 12, "Ke": [0, 0, 0], ...,
                     "maps": {"map_Kd": {"file": "red.png", "found": true}}}],
      "bounds": {"min": [-1, -1, -1], "max": [1, 1, 1],
                 "size": [2, 2, 2], "centre": [0, 0, 0]}}
     "material" is null when the model has no material library; "bounds" is
     null when it has no vertices; a coordinate that is not finite is null.
+    "objects" is [] and "smoothing" null when the file has none; "first" is
+    the index (from 0) of an object's first triangle; "lines" counts
+    segments; "illum" is null when unset; every material parameter is
+    given, at its unset value where the file sets none.
     Names are bytes from the file: each byte that is not part of
     well-formed UTF-8 (a stray byte, an overlong form, a surrogate, a code
     point above U+10FFFF) appears as the escape \u0080 to \u00ff of its
@@ -208,14 +231,81 @@ void jsonString(FILE* out, const char* s) {
 // The maps a material names, with the keywords of their MTL lines.
 std::vector<std::pair<const char*, const char*>> maps(const ObjMaterial& m) {
   std::vector<std::pair<const char*, const char*>> result;
-  const std::pair<const char*, const char*> all[] = {{"map_Kd", m.diffusemap},
-                                                     {"map_Ka", m.ambientmap},
-                                                     {"map_Ks", m.specularmap},
-                                                     {"map_d", m.alphamap},
-                                                     {"bump", m.bumpmap}};
+  const std::pair<const char*, const char*> all[] = {
+      {"map_Kd", m.diffusemap},   {"map_Ka", m.ambientmap},    {"map_Ks", m.specularmap},
+      {"map_d", m.alphamap},      {"bump", m.bumpmap},         {"map_Ke", m.emissivemap},
+      {"map_Pr", m.roughnessmap}, {"map_Pm", m.metallicmap},   {"map_Ps", m.sheenmap},
+      {"norm", m.normalmap},      {"disp", m.displacementmap}, {"refl", m.reflectionmap}};
   for (const auto& map : all)
     if (map.second != nullptr) result.push_back(map);
   return result;
+}
+
+// A material's parameters beyond its colours, by the keywords of their MTL
+// lines: one number or three, and whether it holds its unset value.
+struct Parameter {
+  const char* keyword;
+  int size;
+  double values[3];  // double: illum is an int of up to 2^31 - 1
+  bool set;
+};
+
+// A parameter's number as the text and JSON give it: illum as the whole
+// number it is, a float in the fewest digits that read back as it (0.1, not
+// 0.100000001), a value that is not finite as null.
+void putValue(FILE* out, double value) {
+  if (!std::isfinite(value)) {
+    std::fputs("null", out);
+    return;
+  }
+  if (value == std::trunc(value) && std::fabs(value) < 1e15) {
+    std::fprintf(out, "%.0f", value);
+    return;
+  }
+  char text[32];
+  for (int digits = 6; digits <= 9; digits++) {
+    std::snprintf(text, sizeof text, "%.*g", digits, value);
+    if (std::strtof(text, nullptr) == static_cast<float>(value)) break;
+  }
+  std::fputs(text, out);
+}
+
+std::vector<Parameter> parameters(const ObjMaterial& m) {
+  const auto one = [](const char* keyword, float value, float unset) {
+    return Parameter{keyword, 1, {value, 0, 0}, value != unset};
+  };
+  const auto three = [](const char* keyword, const float* v, float unset) {
+    return Parameter{
+        keyword, 3, {v[0], v[1], v[2]}, v[0] != unset || v[1] != unset || v[2] != unset};
+  };
+  return {three("Ke", m.emissive, 0),
+          one("Ni", m.ior, 1),
+          Parameter{"illum", 1, {static_cast<double>(m.illum), 0, 0}, m.illum != -1},
+          three("Tf", m.transmission, 1),
+          one("Pr", m.roughness, 0),
+          one("Pm", m.metallic, 0),
+          one("Ps", m.sheen, 0),
+          one("Pc", m.clearcoat, 0),
+          one("Pcr", m.clearcoatroughness, 0),
+          one("aniso", m.anisotropy, 0),
+          one("anisor", m.anisotropyrotation, 0)};
+}
+
+// The triangles of each distinct smoothing group other than 0, by group.
+std::map<unsigned, unsigned> smoothingGroups(const ObjModel* model) {
+  std::map<unsigned, unsigned> groups;
+  for (unsigned i = 0; model->smoothing != nullptr && i < model->trianglecount; i++)
+    if (model->smoothing[i] != 0) groups[model->smoothing[i]]++;
+  return groups;
+}
+
+// A long list in the text report: its first kListed entries, then a line
+// that says how many more --json gives.
+constexpr std::size_t kListed = 20;
+
+void moreLine(FILE* out, std::size_t all, const char* what) {
+  if (all > kListed)
+    std::fprintf(out, "  ... and %zu more %s (--json lists them all)\n", all - kListed, what);
 }
 
 // Whether a map's image is there, found as every program of the library
@@ -253,6 +343,7 @@ void info(FILE* out, const ObjModel* model, bool json) {
                                "triangles", "groups",  "materials"};
   const Bounds b = model->vertexcount > 0 ? bounds(model) : Bounds{};
   const std::vector<unsigned> perMaterial = trianglesPerMaterial(model);
+  const std::map<unsigned, unsigned> smoothing = smoothingGroups(model);
   float size[3], centre[3];
   for (int axis = 0; axis < 3; axis++) {
     size[axis] = b.max[axis] - b.min[axis];
@@ -264,16 +355,47 @@ void info(FILE* out, const ObjModel* model, bool json) {
     for (int i = 0; i < 6; i++)
       std::fprintf(out, "%-10s %u%s\n", names[i], counts[i],
                    i == 5 && counts[i] > 0 ? " (\"default\" included)" : "");
+    // The records a file may or may not have, said only where it has them.
+    if (model->objectcount > 0) std::fprintf(out, "objects    %u\n", model->objectcount);
+    if (model->smoothing != nullptr) {
+      unsigned smoothed = 0;
+      for (const auto& group : smoothing) smoothed += group.second;
+      std::fprintf(out, "smoothing  %zu group%s, %u of %u triangles smoothed\n", smoothing.size(),
+                   smoothing.size() == 1 ? "" : "s", smoothed, model->trianglecount);
+    }
+    if (model->linecount > 0) std::fprintf(out, "lines      %u segments\n", model->linecount);
+    if (model->pointcount > 0) std::fprintf(out, "points     %u\n", model->pointcount);
+    if (model->colors != nullptr) std::fprintf(out, "colours    per vertex\n");
     std::fprintf(out, "groups:\n");
     for (const ObjGroup* g : groups) {
       const char* material = materialName(model, g);
       std::fprintf(out, "  %-20s %8u triangles  material %s\n", g->name, g->trianglecount,
                    material != nullptr ? material : "-");
     }
+    if (model->objectcount > 0) std::fprintf(out, "objects:\n");
+    for (unsigned i = 0; i < model->objectcount && i < kListed; i++)
+      std::fprintf(out, "  %-20s %8u triangles\n", model->objects[i].name,
+                   model->objects[i].trianglecount);
+    moreLine(out, model->objectcount, "objects");
+    if (!smoothing.empty()) std::fprintf(out, "smoothing groups:\n");
+    std::size_t listed = 0;
+    for (auto group = smoothing.begin(); group != smoothing.end() && listed < kListed;
+         ++group, ++listed)
+      std::fprintf(out, "  s %-18u %8u triangles\n", group->first, group->second);
+    moreLine(out, smoothing.size(), "smoothing groups");
     if (model->materialcount > 0) std::fprintf(out, "materials:\n");
     for (unsigned i = 0; i < model->materialcount; i++) {
       const ObjMaterial& m = model->materials[i];
       std::fprintf(out, "  %-20s %8u triangles\n", m.name, perMaterial[i]);
+      for (const Parameter& parameter : parameters(m)) {
+        if (!parameter.set) continue;
+        std::fprintf(out, "    %-8s", parameter.keyword);
+        for (int k = 0; k < parameter.size; k++) {
+          std::fputc(' ', out);
+          putValue(out, parameter.values[k]);
+        }
+        std::fputc('\n', out);
+      }
       for (const auto& [keyword, image] : maps(m))
         std::fprintf(out, "    %-8s %s (%s)\n", keyword, image,
                      mapFound(model, image) ? "found" : "missing");
@@ -307,12 +429,48 @@ void info(FILE* out, const ObjModel* model, bool json) {
       std::fputs("null", out);
     std::fputc('}', out);
   }
-  std::fputs("],\n \"materials\": [", out);
+  std::fputs("],\n \"objects\": [", out);
+  for (unsigned i = 0; i < model->objectcount; i++) {
+    std::fputs(i ? ",\n   {\"name\": " : "{\"name\": ", out);
+    jsonString(out, model->objects[i].name);
+    std::fprintf(out, ", \"first\": %u, \"triangles\": %u}", model->objects[i].firsttriangle,
+                 model->objects[i].trianglecount);
+  }
+  std::fputs("],\n \"smoothing\": ", out);
+  if (model->smoothing == nullptr) {
+    std::fputs("null", out);
+  } else {
+    std::fputs("{\"groups\": [", out);
+    unsigned smoothed = 0;
+    for (auto group = smoothing.begin(); group != smoothing.end(); ++group) {
+      std::fprintf(out, "%s{\"group\": %u, \"triangles\": %u}",
+                   group == smoothing.begin() ? "" : ", ", group->first, group->second);
+      smoothed += group->second;
+    }
+    std::fprintf(out, "], \"smoothed\": %u, \"unsmoothed\": %u}", smoothed,
+                 model->trianglecount - smoothed);
+  }
+  std::fprintf(out, ",\n \"lines\": %u, \"points\": %u, \"vertexcolors\": %s", model->linecount,
+               model->pointcount, model->colors != nullptr ? "true" : "false");
+  std::fputs(",\n \"materials\": [", out);
   for (unsigned i = 0; i < model->materialcount; i++) {
     const ObjMaterial& m = model->materials[i];
     std::fputs(i ? ",\n   {\"name\": " : "{\"name\": ", out);
     jsonString(out, m.name);
-    std::fprintf(out, ", \"triangles\": %u, \"maps\": {", perMaterial[i]);
+    std::fprintf(out, ", \"triangles\": %u", perMaterial[i]);
+    for (const Parameter& parameter : parameters(m)) {
+      std::fprintf(out, ", \"%s\": ", parameter.keyword);
+      if (parameter.keyword == std::string("illum") && !parameter.set) {
+        std::fputs("null", out);
+        continue;
+      }
+      for (int k = 0; k < parameter.size; k++) {
+        if (parameter.size == 3) std::fputs(k == 0 ? "[" : ", ", out);
+        putValue(out, parameter.values[k]);
+      }
+      if (parameter.size == 3) std::fputc(']', out);
+    }
+    std::fputs(", \"maps\": {", out);
     bool first = true;
     for (const auto& [keyword, image] : maps(m)) {
       std::fprintf(out, "%s\"%s\": {\"file\": ", first ? "" : ", ", keyword);

@@ -16,6 +16,7 @@
 #include <cstring>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -43,11 +44,19 @@ bool mapsNamed = false;  // some material names a map_Kd image, found or not
 // piece's), how many hide one, and the side all hide (GL culls it), if any.
 std::vector<Hidden> sides;
 std::size_t hideable = 0;
+std::size_t hideableShown = 0;  // of the triangles shown: all, or one object's
 Hidden hidden = Hidden::None;
-GLuint list = 0;             // the library's drawing, for the modes the mesh does not cover
-GLuint normalsList = 0;      // the normals as lines, when shown
-Mesh mesh;                   // indexed geometry, used when it has parts
-GLuint buffers[3];           // the mesh's corners and indices, the coarse level's indices
+GLuint list = 0;         // the library's drawing, for the modes the mesh does not cover
+GLuint normalsList = 0;  // the normals as lines, when shown
+Mesh mesh;               // indexed geometry, used when it has parts
+// The mesh's corners (then their colours, at colorOffset) and indices, the
+// coarse level's indices, the strokes' vertices (then their colours).
+GLuint buffers[4];
+std::size_t colorOffset = 0, strokeColorOffset = 0;  // in bytes
+// The lines and points drawn beside the mesh, as uploaded.
+std::vector<Strokes::Run> strokeLines;
+unsigned strokeFirstPoint = 0, strokePoints = 0;
+bool strokesColored = false;
 std::vector<unsigned> seen;  // this frame's triangles that can face the eye
 std::vector<Mesh::Part> seenParts;
 GLuint texture = 0;                 // --texture's image or the checkerboard
@@ -56,6 +65,9 @@ MaterialTextures materialTextures;  // the model's own
 // welding starts from them, so it needs neither the file nor a second read.
 std::vector<float> fittedVertices;
 std::vector<unsigned> fittedCorners;
+std::vector<float> fittedColors;    // empty when the model has none
+std::vector<unsigned> fittedLines;  // two vertex indices a segment
+std::vector<unsigned> fittedPoints;
 // The file's normals, unit length, and each corner's: welding and the
 // crease angle replace the model's, and `n` brings these back.
 std::vector<float> fileNormals;
@@ -100,6 +112,18 @@ void restore(float*& array, unsigned& count, const std::vector<float>& values,
   count = static_cast<unsigned>(values.size() / 3 - 1);
   for (unsigned i = 0; i < model->trianglecount; i++)
     std::memcpy(model->triangles[i].*indices, &corners[3 * i], 3 * sizeof(unsigned));
+}
+
+// Puts kept floats back in place of a model array of as many.
+void restoreFloats(float*& array, const std::vector<float>& values) {
+  auto* copy = static_cast<float*>(std::malloc(values.size() * sizeof(float)));
+  if (copy == nullptr) {
+    std::fprintf(stderr, "objview: out of memory\n");
+    std::exit(1);
+  }
+  std::memcpy(copy, values.data(), values.size() * sizeof(float));
+  std::free(array);
+  array = copy;
 }
 
 // Texture coordinates made from the positions or the normals, as the mode asks.
@@ -155,13 +179,38 @@ void keepFileNormals() {
   has.normals = true;
 }
 
+// The vertices that only lines and points use: the crease-angle normals
+// count them among the vertices of no triangle, but they are not unused.
+unsigned strokeOnlyVertices() {
+  if (model->linecount == 0 && model->pointcount == 0) return 0;
+  std::vector<char> use(model->vertexcount + 1, 0);  // 1: a triangle's, 2: only a stroke's
+  for (unsigned i = 0; i < model->trianglecount; i++)
+    for (unsigned v : model->triangles[i].vertexidx) use[v] = 1;
+  unsigned only = 0;
+  const auto stroke = [&](unsigned v) {
+    if (use[v] == 0) {
+      use[v] = 2;
+      only++;
+    }
+  };
+  for (unsigned i = 0; i < model->linecount; i++)
+    for (unsigned v : model->lines[i].vertexidx) stroke(v);
+  for (unsigned i = 0; i < model->pointcount; i++) stroke(model->points[i]);
+  return only;
+}
+
 void vertexNormals() {
-  if (modes.normals == Normals::File && has.normals) {
+  const NormalSource source = normalSource(modes, has);
+  if (source == NormalSource::File) {
     restore(model->normals, model->normalcount, fileNormals, &ObjTriangle::normalidx,
             fileNormalCorners);
+  } else if (source == NormalSource::Smoothing) {
+    // The author's shading where the file says it only by smoothing groups.
+    glmSmoothingGroupNormals(model);
   } else {
     lonelyVertices = 0;
     glmVertexNormals(model, modes.angle);
+    if (lonelyVertices > 0) lonelyVertices -= std::min(lonelyVertices, strokeOnlyVertices());
     if (lonelyVertices > 0 && !std::exchange(lonelySaid, true))
       std::fprintf(stderr, "objview: %s %s to no triangle\n", grouped(lonelyVertices).c_str(),
                    lonelyVertices == 1 ? "vertex belongs" : "vertices belong");
@@ -186,6 +235,11 @@ void prepare() {
 void reweld() {
   restore(model->vertices, model->vertexcount, fittedVertices, &ObjTriangle::vertexidx,
           fittedCorners);
+  if (!fittedColors.empty()) restoreFloats(model->colors, fittedColors);
+  for (unsigned i = 0; i < model->linecount; i++)
+    std::memcpy(model->lines[i].vertexidx, &fittedLines[2 * i], 2 * sizeof(unsigned));
+  if (model->pointcount > 0)
+    std::memcpy(model->points, fittedPoints.data(), model->pointcount * sizeof(unsigned));
   prepare();
 }
 
@@ -212,7 +266,13 @@ void adopt(ObjModel* read, bool keepView) {
   model = read;
   fileNormals.clear();
   fileNormalCorners.clear();
-  has = Has{};
+  // Whether the texture image could be read is the program's, not the model's.
+  has = Has{.image = has.image};
+  has.smoothing = model->smoothing != nullptr;
+  has.colors = model->colors != nullptr;
+  has.objects = model->objectcount;
+  // The file read again may have fewer objects.
+  if (modes.object != kAllObjects && modes.object >= has.objects) modes.object = kAllObjects;
   mapsNamed = lonelySaid = false;
   fileHasTexcoords = model->texcoords != nullptr;
   keepFileNormals();
@@ -230,6 +290,15 @@ void adopt(ObjModel* read, bool keepView) {
   fittedCorners.resize(3 * static_cast<std::size_t>(model->trianglecount));
   for (unsigned i = 0; i < model->trianglecount; i++)
     std::memcpy(&fittedCorners[3 * i], model->triangles[i].vertexidx, 3 * sizeof(unsigned));
+  // Welding re-points lines and points and keeps one colour a kept vertex.
+  if (model->colors != nullptr)
+    fittedColors.assign(model->colors, model->colors + 3 * (model->vertexcount + 1));
+  else
+    fittedColors.clear();
+  fittedLines.resize(2 * static_cast<std::size_t>(model->linecount));
+  for (unsigned i = 0; i < model->linecount; i++)
+    std::memcpy(&fittedLines[2 * i], model->lines[i].vertexidx, 2 * sizeof(unsigned));
+  fittedPoints.assign(model->points, model->points + model->pointcount);
   prepare();
   has.texcoords = fileHasTexcoords;
   has.materials = model->materials != nullptr;
@@ -273,6 +342,7 @@ void chooseModes() {
     if (modes.texture == Texture::Off && fileHasTexcoords && materialTextures.any())
       modes.texture = Texture::File;
     if (modes.paint == Paint::Plain && has.materials) modes.paint = Paint::Material;
+    if (has.colors) modes.vertexColors = true;
   }
   if (modes.texture == Texture::File && !fileHasTexcoords) {
     modes.texture = Texture::Planar;
@@ -315,7 +385,9 @@ void watchFile(int) {
 
 // The title, with the level drawn when the `l` key asks for it.
 void showTitle() {
-  std::string text = title(options.file, model->vertexcount, model->trianglecount, modes, has);
+  const bool one = modes.object != kAllObjects;
+  std::string text = title(options.file, model->vertexcount, model->trianglecount, modes, has,
+                           one ? model->objects[modes.object].name : nullptr);
   // The builder's results are its own until it is done.
   const bool building = builder.running() || levelsWanted;
   if (modes.level)
@@ -359,7 +431,7 @@ void startLevel() {
   if (!levelsWanted) return;
   levelsWanted = false;
   builder.start(mesh, hideable > 0,
-                detail.enabled ? coarseTarget(mesh.indices.size() / 3, hideable) : 0);
+                detail.enabled ? coarseTarget(mesh.indices.size() / 3, hideableShown) : 0);
   glutTimerFunc(100, pollLevel, 0);
 }
 
@@ -392,7 +464,13 @@ void compileNormals(unsigned mode) {
   glNewList(normalsList, GL_COMPILE);
   glBegin(GL_LINES);
   const float length = 0.1f;  // a twentieth of the fitted model
-  for (unsigned i = 0; i < model->trianglecount; i++) {
+  // The triangles shown: all, or one object's.
+  unsigned first = 0, end = model->trianglecount;
+  if (modes.object != kAllObjects) {
+    first = model->objects[modes.object].firsttriangle;
+    end = first + model->objects[modes.object].trianglecount;
+  }
+  for (unsigned i = first; i < end; i++) {
     const ObjTriangle& t = model->triangles[i];
     float from[3] = {};
     for (int k = 0; k < 3 && (mode & DRAW_SMOOTH); k++) {
@@ -412,6 +490,20 @@ void compileNormals(unsigned mode) {
   glEndList();
 }
 
+// Two arrays of floats one after the other in `buffer`; returns the second's offset.
+std::size_t uploadFloats(GLuint buffer, const std::vector<float>& first,
+                         const std::vector<float>& second) {
+  const std::size_t a = first.size() * sizeof(float), b = second.size() * sizeof(float);
+  glBindBuffer(GL_ARRAY_BUFFER, buffer);
+  glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(a + b), nullptr, GL_STATIC_DRAW);
+  glBufferSubData(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(a), first.data());
+  if (b > 0)
+    glBufferSubData(GL_ARRAY_BUFFER, static_cast<GLintptr>(a), static_cast<GLsizeiptr>(b),
+                    second.data());
+  glBindBuffer(GL_ARRAY_BUFFER, 0);
+  return a;
+}
+
 void compile() {
   builder.stop();
   detail.built = levelsWanted = false;
@@ -419,14 +511,34 @@ void compile() {
   list = 0;
   compileNormals(drawMode(modes, has));
   const unsigned mode = drawMode(modes, has);
-  if (options.library || !buildMesh(*model, mode, mesh, hideable > 0 ? sides.data() : nullptr)) {
-    list = glmCompileDisplayList(model, mode);
+  // One object alone: the model's own arrays behind groups cut to it.
+  std::unique_ptr<ObjectModel> alone;
+  if (modes.object != kAllObjects) alone = std::make_unique<ObjectModel>(*model, modes.object);
+  const ObjModel& shown = alone ? alone->model() : *model;
+  hideableShown = hideable;
+  if (alone) {
+    const ObjObject& object = model->objects[modes.object];
+    const auto first = sides.begin() + object.firsttriangle;
+    hideableShown = object.trianglecount - static_cast<std::size_t>(std::count(
+                                               first, first + object.trianglecount, Hidden::None));
+  }
+  strokeLines.clear();
+  strokePoints = 0;
+  if (options.library || !buildMesh(shown, mode, mesh, hideable > 0 ? sides.data() : nullptr)) {
+    // The library only reads the model it draws.
+    list = glmCompileDisplayList(const_cast<ObjModel*>(&shown), mode);
   } else {
-    if (buffers[0] == 0) glGenBuffers(3, buffers);
-    glBindBuffer(GL_ARRAY_BUFFER, buffers[0]);
-    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(mesh.corners.size() * sizeof(float)),
-                 mesh.corners.data(), GL_STATIC_DRAW);
-    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    if (buffers[0] == 0) glGenBuffers(4, buffers);
+    colorOffset = uploadFloats(buffers[0], mesh.corners, mesh.colors);
+    std::vector<float>().swap(mesh.colors);  // in the buffer now; the builder needs none
+    const Strokes strokes = buildStrokes(shown, mode);
+    if (!strokes.empty()) {
+      strokeColorOffset = uploadFloats(buffers[3], strokes.positions, strokes.colors);
+      strokeLines = strokes.lines;
+      strokeFirstPoint = strokes.firstPoint;
+      strokePoints = strokes.pointCount;
+      strokesColored = !strokes.colors.empty();
+    }
     uploadIndices(buffers[1], mesh.indices);
     if (hideable > 0) mesh.buildPlanes();
     // A screenshot needs neither the cache order nor a coarse level: its
@@ -481,6 +593,12 @@ void setUpGL() {
   // Both sides lit: open models show their inside.
   glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, GL_TRUE);
   glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
+  // A point of one pixel is lost on a screen of today.
+  glPointSize(3);
+  // The push back of the fill under lines (see drawFrame): Mesa's software
+  // renderer gives a line a depth far enough from that of the triangle it
+  // lies on that anything short of about a hundred units leaves it hidden.
+  glPolygonOffset(1, 128);
   glClearColor(0.15f, 0.15f, 0.18f, 1);
   loadTexture();
 }
@@ -511,7 +629,28 @@ void drawGrid() {
   glPopAttrib();
 }
 
-void drawHelp(int width, int height) {
+// Lines of pale yellow text on a black panel whose top left corner is
+// (x, top) in window pixels (y up); returns the panel's right edge.
+float drawPanel(float x, int top, const std::vector<std::string>& text) {
+  const int lines = static_cast<int>(text.size());
+  std::size_t longest = 0;
+  for (const std::string& line : text) longest = std::max(longest, line.size());
+  glColor3f(0, 0, 0);
+  const float right = x + 20 + 9.0f * static_cast<float>(longest);
+  glRectf(x, static_cast<float>(top - 10 - 18 * lines), right, static_cast<float>(top));
+  glColor3f(1, 1, 0.6f);
+  for (int i = 0; i < lines; i++) {
+    glRasterPos2i(static_cast<int>(x) + 10, top - 20 - 18 * i);
+    glutBitmapString(GLUT_BITMAP_9_BY_15, reinterpret_cast<const unsigned char*>(text[i].c_str()));
+  }
+  return right;
+}
+
+// Window text over the picture: the help (keys, then the model's objects
+// beside them) and the name of the object shown alone.
+void drawText(int width, int height) {
+  const std::string label = objectLabel(*model, modes.object);
+  if (!modes.help && label.empty()) return;
   glMatrixMode(GL_PROJECTION);
   glPushMatrix();
   glLoadIdentity();
@@ -521,19 +660,16 @@ void drawHelp(int width, int height) {
   glDisable(GL_LIGHTING);
   glDisable(GL_DEPTH_TEST);
   glDisable(GL_TEXTURE_2D);
-  std::vector<const char*> text{sizeLine.c_str()};
-  for (int i = 0; kHelpLines[i] != nullptr; i++) text.push_back(kHelpLines[i]);
-  const int lines = static_cast<int>(text.size());
-  std::size_t longest = 0;
-  for (const char* line : text) longest = std::max(longest, std::strlen(line));
-  glColor3f(0, 0, 0);
-  glRectf(10, static_cast<float>(height - 20 - 18 * lines), 30 + 9.0f * longest,
-          static_cast<float>(height - 10));
-  glColor3f(1, 1, 0.6f);
-  for (int i = 0; i < lines; i++) {
-    glRasterPos2i(20, height - 30 - 18 * i);
-    glutBitmapString(GLUT_BITMAP_9_BY_15, reinterpret_cast<const unsigned char*>(text[i]));
+  if (modes.help) {
+    std::vector<std::string> keys{sizeLine};
+    for (int i = 0; kHelpLines[i] != nullptr; i++) keys.push_back(kHelpLines[i]);
+    const float right = drawPanel(10, height - 10, keys);
+    // As many objects as the keys' panel is high.
+    const std::vector<std::string> objects =
+        objectLines(*model, modes.object, std::max<std::size_t>(keys.size(), 6) - 3);
+    if (!objects.empty()) drawPanel(right + 10, height - 10, objects);
   }
+  if (!label.empty()) drawPanel(10, 38, {label});
   glEnable(GL_DEPTH_TEST);
   glMatrixMode(GL_PROJECTION);
   glPopMatrix();
@@ -594,7 +730,15 @@ void drawTransparent(unsigned mode) {
   glEnable(GL_BLEND);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   glDepthMask(GL_FALSE);
-  for (const Mesh::Part* part : back) drawPart(*part, mode);
+  for (const Mesh::Part* part : back) {
+    // Vertex colours bring an alpha of 1 into the lighting: the part's own
+    // opacity is then the blend's.
+    if (mode & DRAW_VERTEXCOLOR) {
+      glBlendColor(0, 0, 0, model->materials[part->material].dissolve);
+      glBlendFunc(GL_CONSTANT_ALPHA, GL_ONE_MINUS_CONSTANT_ALPHA);
+    }
+    drawPart(*part, mode);
+  }
   glDepthMask(GL_TRUE);
   glDisable(GL_BLEND);
 }
@@ -603,6 +747,7 @@ void drawTransparent(unsigned mode) {
 void finishMesh() {
   glShadeModel(GL_SMOOTH);
   glBindTexture(GL_TEXTURE_2D, texture);
+  glDisableClientState(GL_COLOR_ARRAY);
   glDisableClientState(GL_TEXTURE_COORD_ARRAY);
   glDisableClientState(GL_NORMAL_ARRAY);
   glDisableClientState(GL_VERTEX_ARRAY);
@@ -610,11 +755,8 @@ void finishMesh() {
   glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
 }
 
-// The mesh with the colours and materials the library would set per group,
-// at full detail or, while the view moves, the coarse level.
-void drawMesh(unsigned mode) {
-  drawn = detail.level(seconds());
-  const Mesh& level = drawn == Level::Coarse ? builder.level : mesh;
+// The mesh's buffers and arrays for `mode`, with the indices of the level drawn.
+void bindMesh(unsigned mode, bool flat) {
   const GLsizei stride = Mesh::kStride * sizeof(float);
   const auto at = [](std::size_t bytes) { return reinterpret_cast<const void*>(bytes); };
   glBindBuffer(GL_ARRAY_BUFFER, buffers[0]);
@@ -627,11 +769,56 @@ void drawMesh(unsigned mode) {
     glEnableClientState(GL_TEXTURE_COORD_ARRAY);
     glTexCoordPointer(2, GL_FLOAT, stride, at(6 * sizeof(float)));
   }
-  if (mode & DRAW_COLOR)
+  if (mode & DRAW_VERTEXCOLOR) {
+    glEnableClientState(GL_COLOR_ARRAY);
+    glColorPointer(3, GL_FLOAT, 0, at(colorOffset));
+  }
+  glShadeModel(flat ? GL_FLAT : GL_SMOOTH);
+}
+
+// The lines and points, unlit: in their material's diffuse colour where the
+// mode paints with materials, else in the plain colour, or in their
+// vertices' colours. Points have no material.
+void drawStrokes(unsigned mode) {
+  if (strokeLines.empty() && strokePoints == 0) return;
+  static const GLfloat kPlain[3] = {0.9f, 0.9f, 0.9f};
+  glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT);
+  glDisable(GL_LIGHTING);
+  glDisable(GL_TEXTURE_2D);
+  glBindBuffer(GL_ARRAY_BUFFER, buffers[3]);
+  glEnableClientState(GL_VERTEX_ARRAY);
+  glVertexPointer(3, GL_FLOAT, 0, nullptr);
+  if (strokesColored) {
+    glEnableClientState(GL_COLOR_ARRAY);
+    glColorPointer(3, GL_FLOAT, 0, reinterpret_cast<const void*>(strokeColorOffset));
+  }
+  const bool painted = mode & (DRAW_COLOR | DRAW_MATERIAL);
+  for (const Strokes::Run& run : strokeLines) {
+    if (!strokesColored) glColor3fv(painted ? model->materials[run.material].diffuse : kPlain);
+    glDrawArrays(GL_LINES, static_cast<GLint>(run.first), static_cast<GLsizei>(run.count));
+  }
+  if (!strokesColored) glColor3fv(kPlain);
+  if (strokePoints > 0)
+    glDrawArrays(GL_POINTS, static_cast<GLint>(strokeFirstPoint),
+                 static_cast<GLsizei>(strokePoints));
+  glDisableClientState(GL_COLOR_ARRAY);
+  glDisableClientState(GL_VERTEX_ARRAY);
+  glBindBuffer(GL_ARRAY_BUFFER, 0);
+  glPopAttrib();
+}
+
+// The mesh with the colours and materials the library would set per group,
+// at full detail or, while the view moves, the coarse level; then the
+// lines and points, which every level draws whole.
+void drawMesh(unsigned mode) {
+  drawn = detail.level(seconds());
+  const Mesh& level = drawn == Level::Coarse ? builder.level : mesh;
+  bindMesh(mode, level.flat);
+  // Ambient and diffuse follow a vertex's colour as they follow a material's.
+  if (mode & (DRAW_COLOR | DRAW_VERTEXCOLOR))
     glEnable(GL_COLOR_MATERIAL);
   else if (mode & DRAW_MATERIAL)
     glDisable(GL_COLOR_MATERIAL);
-  glShadeModel(level.flat ? GL_FLAT : GL_SMOOTH);
   const std::vector<Mesh::Part>* parts = &level.parts;
   if (hideable > 0) {
     // The eye in model coordinates: the model view matrix is a turn and a move.
@@ -645,7 +832,8 @@ void drawMesh(unsigned mode) {
                  seen.data(), GL_STREAM_DRAW);
     parts = &seenParts;
   }
-  // Opaque parts first, then the transparent ones over them.
+  // Opaque parts first, then the lines and points, then the transparent
+  // parts over them all.
   const bool painted = mode & (DRAW_COLOR | DRAW_MATERIAL);
   back.clear();
   for (const Mesh::Part& part : *parts)
@@ -653,7 +841,11 @@ void drawMesh(unsigned mode) {
       back.push_back(&part);
     else
       drawPart(part, mode);
-  if (!back.empty()) drawTransparent(mode);
+  finishMesh();
+  drawStrokes(mode);
+  if (back.empty()) return;
+  bindMesh(mode, level.flat);  // the element buffer still holds this frame's indices
+  drawTransparent(mode);
   finishMesh();
 }
 
@@ -699,6 +891,12 @@ void drawFrame() {
     glEnable(GL_TEXTURE_2D);
   else
     glDisable(GL_TEXTURE_2D);
+  // Lines and points mostly lie on the surfaces they mark: the fill is
+  // pushed back a little so that they show on it.
+  if (model->linecount > 0 || model->pointcount > 0)
+    glEnable(GL_POLYGON_OFFSET_FILL);
+  else
+    glDisable(GL_POLYGON_OFFSET_FILL);
   drawn = Level::Full;
   if (modes.grid) drawGrid();
   if (list != 0)
@@ -713,7 +911,7 @@ void drawFrame() {
     glCallList(normalsList);
     glPopAttrib();
   }
-  if (modes.help) drawHelp(width, height);
+  drawText(width, height);
 }
 
 // Writes the back buffer to `path`, a PNG by its name or else a binary PPM,

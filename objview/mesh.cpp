@@ -13,8 +13,12 @@ constexpr unsigned kNone = ~0u;
 // walks the few corners that share one vertex.
 class Corners {
  public:
-  Corners(const ObjModel& model, Mesh& mesh, bool texture)
-      : model_(model), mesh_(mesh), texture_(texture), head_(model.vertexcount + 1, kNone) {}
+  Corners(const ObjModel& model, Mesh& mesh, bool texture, bool colored)
+      : model_(model),
+        mesh_(mesh),
+        texture_(texture),
+        colored_(colored),
+        head_(model.vertexcount + 1, kNone) {}
 
   // The corner with vertex `v`, texture coordinate `t` and normal `n` (any
   // normal when `n` is kNone), or kNone.
@@ -36,13 +40,17 @@ class Corners {
     const float* uv = texture_ ? &model_.texcoords[2 * t] : nullptr;
     mesh_.corners.insert(mesh_.corners.end(),
                          {p[0], p[1], p[2], q[0], q[1], q[2], uv ? uv[0] : 0, uv ? uv[1] : 0});
+    if (colored_) {
+      const float* rgb = &model_.colors[3 * v];
+      mesh_.colors.insert(mesh_.colors.end(), rgb, rgb + 3);
+    }
     return c;
   }
 
  private:
   const ObjModel& model_;
   Mesh& mesh_;
-  bool texture_;
+  bool texture_, colored_;
   std::vector<unsigned> head_, next_, texcoord_, normal_;
 };
 
@@ -50,15 +58,18 @@ class Corners {
 
 bool buildMesh(const ObjModel& model, unsigned mode, Mesh& mesh, const Hidden* sides) {
   mesh = Mesh{};
-  const bool flat = mode & DRAW_FLAT, smooth = mode & DRAW_SMOOTH, texture = mode & DRAW_TEXTURE;
+  const bool flat = mode & DRAW_FLAT, smooth = mode & DRAW_SMOOTH, texture = mode & DRAW_TEXTURE,
+             colored = mode & DRAW_VERTEXCOLOR;
   if ((mode & DRAW_OUTLINE) || flat == smooth || (flat && !model.facetnorms) ||
       (smooth && !model.normals) || (texture && !model.texcoords) ||
-      ((mode & (DRAW_COLOR | DRAW_MATERIAL)) && !model.materials))
+      ((mode & (DRAW_COLOR | DRAW_MATERIAL)) && !model.materials) || (colored && !model.colors))
     return false;
-  mesh.flat = flat;
-  Corners corners(model, mesh, texture);
+  // GL_FLAT would paint a triangle in its last corner's colour.
+  const bool lastCorner = flat && !colored;
+  mesh.flat = lastCorner;
+  Corners corners(model, mesh, texture, colored);
   std::vector<std::uint8_t> last;  // flat: which corner carries the facet normal
-  if (flat) {
+  if (lastCorner) {
     // First give each triangle a corner of its own, preferring a position
     // no triangle has claimed yet so the other corners find one to share.
     last.resize(model.trianglecount);
@@ -87,12 +98,12 @@ bool buildMesh(const ObjModel& model, unsigned mode, Mesh& mesh, const Hidden* s
                                textured != mesh.parts.back().textured)))
         mesh.parts.push_back({static_cast<unsigned>(mesh.indices.size()), 0, material, textured});
       mesh.parts.back().count += 3;
-      const int k = flat ? last[group->triangles[i]] : 2;
+      const int k = lastCorner ? last[group->triangles[i]] : 2;
       // Turning the corners keeps the winding and puts corner k last.
       for (int step = 1; step <= 3; step++) {
         const int j = (k + step) % 3;
         const unsigned v = t.vertexidx[j], uv = t.texcoordidx[j];
-        const unsigned n = flat ? (j == k ? t.facetnormidx : kNone) : t.normalidx[j];
+        const unsigned n = !flat ? t.normalidx[j] : lastCorner && j != k ? kNone : t.facetnormidx;
         unsigned c = corners.find(v, uv, n);
         if (c == kNone)
           c = flat ? corners.add(v, uv, model.facetnorms, t.facetnormidx)
@@ -115,6 +126,32 @@ bool buildMesh(const ObjModel& model, unsigned mode, Mesh& mesh, const Hidden* s
     for (int k = 0; k < 3; k++) part.center[k] = static_cast<float>(sum[k] / part.count);
   }
   return true;
+}
+
+Strokes buildStrokes(const ObjModel& model, unsigned mode) {
+  Strokes strokes;
+  const bool colored = (mode & DRAW_VERTEXCOLOR) && model.colors;
+  const bool painted = (mode & (DRAW_COLOR | DRAW_MATERIAL)) && model.materials;
+  const auto add = [&](unsigned v) {
+    const float* p = &model.vertices[3 * v];
+    strokes.positions.insert(strokes.positions.end(), p, p + 3);
+    if (colored)
+      strokes.colors.insert(strokes.colors.end(), &model.colors[3 * v], &model.colors[3 * v + 3]);
+  };
+  for (unsigned i = 0; i < model.linecount; i++) {
+    const ObjLine& line = model.lines[i];
+    // As for a triangle, a material index past the array draws with material 0.
+    const unsigned material = painted && line.material < model.materialcount ? line.material : 0;
+    if (strokes.lines.empty() || strokes.lines.back().material != material)
+      strokes.lines.push_back({2 * i, 0, material});
+    strokes.lines.back().count += 2;
+    add(line.vertexidx[0]);
+    add(line.vertexidx[1]);
+  }
+  strokes.firstPoint = 2 * model.linecount;
+  strokes.pointCount = model.pointcount;
+  for (unsigned i = 0; i < model.pointcount; i++) add(model.points[i]);
+  return strokes;
 }
 
 void Mesh::buildPlanes(const Mesh& from) {

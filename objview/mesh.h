@@ -32,6 +32,11 @@ struct Mesh {
   // last corner it is (the facet normal), so positions are still shared and
   // the picture needs GL_FLAT shading, which takes the last corner's colour.
   bool flat = false;
+  // Each corner's vertex colour, 3 floats, with DRAW_VERTEXCOLOR; else
+  // empty. The corners of one vertex share its colour, so colours split no
+  // corner, and a coarse level, which indexes these corners, draws each of
+  // its own in its colour.
+  std::vector<float> colors;
   unsigned cornerCount() const { return static_cast<unsigned>(corners.size() / kStride); }
 
   // Each corner's hidden side: that of the triangles using it, None where
@@ -55,7 +60,29 @@ struct Mesh {
 // Builds `mesh` for the DRAW_* `mode`, with each triangle's hidden side from
 // `sides` (null: none hidden); false (mesh left empty) for an outline, or a
 // mode the model lacks the data for, which the library's drawing handles.
+// Flat shading with vertex colours gives every corner its facet normal and
+// no GL_FLAT, so that the colours blend across a triangle as the library
+// draws them.
 bool buildMesh(const ObjModel& model, unsigned mode, Mesh& mesh, const Hidden* sides = nullptr);
+
+// A model's lines and points as vertex arrays: unlit, with no normals, and
+// not simplified (a coarse level keeps them all). The lines' vertices come
+// two a segment, then the points'.
+struct Strokes {
+  std::vector<float> positions;  // 3 floats a vertex
+  std::vector<float> colors;     // 3 floats a vertex, with DRAW_VERTEXCOLOR; else empty
+  // Runs of the lines' vertices in one material (one run unless the mode
+  // paints with materials), in file order.
+  struct Run {
+    unsigned first, count, material;
+  };
+  std::vector<Run> lines;
+  unsigned firstPoint = 0, pointCount = 0;
+  bool empty() const { return positions.empty(); }
+};
+
+// The strokes of `model` for the DRAW_* `mode`.
+Strokes buildStrokes(const ObjModel& model, unsigned mode);
 
 }  // namespace objview
 

@@ -21,9 +21,19 @@ const char* const kUsage =
     "\n"
     "The model opens as its file has it: each material's colours, its map_Kd\n"
     "image where one is found (in place of its diffuse colour), transparent\n"
-    "materials (d or Tr below 1) blended over the rest, and the file's own\n"
-    "normals when it gives one for every corner (crease-angle ones otherwise).\n"
-    "A material whose image is not found draws in its colour.\n"
+    "materials (d or Tr below 1) blended over the rest, its vertices' own\n"
+    "colours (v x y z r g b) where it gives them (k turns them off and on),\n"
+    "its lines (l, in their materials' colours) and points (p), unlit, and\n"
+    "the author's normals: the file's own when it gives one for every corner,\n"
+    "else those its smoothing groups (s) mean, else crease-angle ones. A\n"
+    "material whose image is not found draws in its colour.\n"
+    "\n"
+    "The help overlay lists the file's objects (o) with their triangle counts.\n"
+    "The keys '.' and ',' (or '>' and '<') show the next and the previous object\n"
+    "alone: from all of them the first or the last, past either end all of\n"
+    "them again; 'a' shows all. The object shown is named at the foot of the\n"
+    "window and in the title; lines and points belong to no object and are\n"
+    "left out meanwhile.\n"
     "\n"
     "Several files are shown one at a time, Page Up and Page Down stepping\n"
     "through them; the file shown is read again when it changes (or on F5).\n"
@@ -31,7 +41,9 @@ const char* const kUsage =
     "--screenshot OUT  one frame of the first file (800x600 unless --size) to\n"
     "                 OUT, a PNG when its name ends in .png, else a binary PPM;\n"
     "                 then exits\n"
-    "--normals file   the file's normals (the default; computed when it has none)\n"
+    "--normals file   the author's normals: the file's own, or where it gives\n"
+    "                 none its smoothing groups' (the default; crease-angle ones\n"
+    "                 when it has neither)\n"
     "--normals compute  crease-angle vertex normals (--angle, default 90)\n"
     "--azimuth, --elevation  the opening view: degrees to the right of the front\n"
     "                 and above it (the one not given is 0); without either, the\n"
@@ -49,6 +61,7 @@ const char* const kUsage =
     "  planar         the texture with coordinates made from the positions\n"
     "  spherical      the texture with coordinates made from the normals\n"
     "  color          each material's diffuse colour, lit (colour is accepted too)\n"
+    "  vertexcolor    each vertex's own colour, lit (vertexcolour is accepted too)\n"
     "  material       each material's ambient, diffuse, specular and shininess\n"
     "  outline        each triangle's edges as unlit lines, in place of the fill\n"
     "  grid           a ground grid under the model and its axes (x red, y green,\n"
@@ -75,14 +88,17 @@ const char* const kHelpLines[] = {
     "t            texture: file, planar,",
     "             spherical coordinates",
     "c / m        colour / material",
+    "k            vertex colours",
     "o            outline",
     "g            ground grid and axes",
     "v            normals as lines",
     "w            weld vertices",
-    "n            file / computed normals",
+    "n            author's / computed normals",
     "[ / ]        crease angle -/+ 15",
     "arrows       turn 5 degrees",
     "1 2 3 4 5 6  front back right left top bottom",
+    ", / .        previous / next object",
+    "a            all objects",
     "PgUp / PgDn  previous / next file",
     "F5           read the file again",
     "l            level of detail in the title",
@@ -117,6 +133,8 @@ bool applyMode(Modes& modes, const std::string& word) {
     modes.paint = Paint::Color;
   else if (word == "material")
     modes.paint = Paint::Material;
+  else if (word == "vertexcolor" || word == "vertexcolour")
+    modes.vertexColors = true;
   else if (word == "outline")
     modes.outline = true;
   else if (word == "help")
@@ -187,7 +205,7 @@ bool parseOptions(int argc, const char* const* argv, Options& options, std::stri
         if (!applyMode(options.modes, rest.substr(start, comma - start)))
           error =
               "--mode takes all, flat, smooth, texture, planar, spherical, color, material, "
-              "outline, grid, normals, help";
+              "vertexcolor, outline, grid, normals, help";
       }
     } else if (arg == "--library") {
       options.library = true;
@@ -246,8 +264,32 @@ Action onKey(Modes& modes, View& view, unsigned char key, const Has& has) {
       modes.normals = Normals::Compute;
       return Action::Normals;
     }
+    case 'k':
+      if (!has.colors) return Action::None;
+      modes.vertexColors = !modes.vertexColors;
+      return Action::Recompile;
+    case ',':
+    case '<':
+    case '.':
+    case '>':
+      // A cycle through every object and back to all of them.
+      if (has.objects == 0) return Action::None;
+      if (key == '.' || key == '>')
+        modes.object = modes.object == kAllObjects      ? 0
+                       : modes.object + 1 < has.objects ? modes.object + 1
+                                                        : kAllObjects;
+      else
+        modes.object = modes.object == kAllObjects ? has.objects - 1
+                       : modes.object > 0          ? modes.object - 1
+                                                   : kAllObjects;
+      return Action::Recompile;
+    case 'a':
+      if (modes.object == kAllObjects) return Action::None;
+      modes.object = kAllObjects;
+      return Action::Recompile;
     case 'n':
-      if (!has.normals) return Action::None;  // computed already: there are no others
+      // Computed already where the file means none: there are no others.
+      if (!has.normals && !has.smoothing) return Action::None;
       modes.normals = modes.normals == Normals::File ? Normals::Compute : Normals::File;
       return Action::Normals;
     case '1':
@@ -383,19 +425,29 @@ unsigned drawMode(const Modes& modes, const Has& has) {
   if (texture && has.image) mode |= DRAW_TEXTURE;
   if (has.materials && modes.paint == Paint::Color) mode |= DRAW_COLOR;
   if (has.materials && modes.paint == Paint::Material) mode |= DRAW_MATERIAL;
+  if (has.colors && modes.vertexColors) mode |= DRAW_VERTEXCOLOR;
   if (modes.outline) mode |= DRAW_OUTLINE;
   return mode;
 }
 
+NormalSource normalSource(const Modes& modes, const Has& has) {
+  if (modes.normals == Normals::Compute) return NormalSource::Crease;
+  return has.normals     ? NormalSource::File
+         : has.smoothing ? NormalSource::Smoothing
+                         : NormalSource::Crease;
+}
+
 std::string title(const std::string& file, unsigned vertices, unsigned triangles,
-                  const Modes& modes, const Has& has) {
+                  const Modes& modes, const Has& has, const char* object) {
   const unsigned mode = drawMode(modes, has);
   const std::size_t slash = file.find_last_of('/');
   char text[512];
   char normals[32] = "file normals";
-  if (modes.normals == Normals::Compute || !has.normals)
+  if (normalSource(modes, has) == NormalSource::Smoothing)
+    std::snprintf(normals, sizeof normals, "smoothing groups");
+  else if (normalSource(modes, has) == NormalSource::Crease)
     std::snprintf(normals, sizeof normals, "crease %g", static_cast<double>(modes.angle));
-  std::snprintf(text, sizeof text, "%s - %u vertices, %u triangles - %s%s%s%s%s, %s%s",
+  std::snprintf(text, sizeof text, "%s - %u vertices, %u triangles - %s%s%s%s%s%s, %s%s",
                 file.c_str() + (slash == std::string::npos ? 0 : slash + 1), vertices, triangles,
                 mode & DRAW_SMOOTH ? "smooth" : "flat",
                 !(mode & DRAW_TEXTURE)                ? ""
@@ -403,8 +455,81 @@ std::string title(const std::string& file, unsigned vertices, unsigned triangles
                 : modes.texture == Texture::Spherical ? ", spherical texture"
                                                       : ", texture",
                 mode & DRAW_COLOR ? ", colour" : "", mode & DRAW_MATERIAL ? ", material" : "",
+                mode & DRAW_VERTEXCOLOR ? ", vertex colours" : "",
                 mode & DRAW_OUTLINE ? ", outline" : "", normals, modes.weld ? ", welded" : "");
-  return text;
+  std::string result = text;
+  if (object != nullptr && modes.object != kAllObjects) {
+    std::snprintf(text, sizeof text, " - object %u of %u: ", modes.object + 1, has.objects);
+    result += text;
+    result += object;
+  }
+  return result;
+}
+
+ObjectModel::ObjectModel(const ObjModel& model, unsigned object) : model_(model) {
+  const ObjObject& shown = model.objects[object];
+  const unsigned first = shown.firsttriangle, end = first + shown.trianglecount;
+  for (const ObjGroup* group = model.groups; group != nullptr; group = group->next) {
+    std::vector<unsigned> kept;
+    for (unsigned i = 0; i < group->trianglecount; i++)
+      if (group->triangles[i] >= first && group->triangles[i] < end)
+        kept.push_back(group->triangles[i]);
+    if (kept.empty()) continue;
+    triangles_.push_back(std::move(kept));
+    groups_.push_back(*group);
+  }
+  // Linked once every vector has its final place.
+  for (std::size_t g = 0; g < groups_.size(); g++) {
+    groups_[g].trianglecount = static_cast<unsigned>(triangles_[g].size());
+    groups_[g].triangles = triangles_[g].data();
+    groups_[g].next = g + 1 < groups_.size() ? &groups_[g + 1] : nullptr;
+  }
+  model_.groupcount = static_cast<unsigned>(groups_.size());
+  model_.groups = groups_.empty() ? nullptr : groups_.data();
+  model_.linecount = model_.pointcount = 0;
+  model_.lines = nullptr;
+  model_.points = nullptr;
+}
+
+namespace {
+
+// An object's name as the overlay shows it: cut to a width the panel keeps.
+std::string shortName(const char* name) {
+  constexpr std::size_t kWidth = 24;
+  const std::string all = name;
+  return all.size() <= kWidth ? all : all.substr(0, kWidth - 3) + "...";
+}
+
+}  // namespace
+
+std::vector<std::string> objectLines(const ObjModel& model, unsigned shown, std::size_t most) {
+  std::vector<std::string> lines;
+  const std::size_t count = model.objectcount;
+  if (count == 0) return lines;
+  lines.push_back(std::to_string(count) + (count == 1 ? " object" : " objects") + " (triangles):");
+  // A window of `most` objects, centred on the one shown when it can be.
+  std::size_t from = 0;
+  if (shown != kAllObjects && count > most)
+    from = std::min(shown >= most / 2 ? shown - most / 2 : 0, count - most);
+  const std::size_t to = std::min(count, from + most);
+  char text[96];
+  if (from > 0) lines.push_back("  ... " + std::to_string(from) + " before");
+  for (std::size_t i = from; i < to; i++) {
+    std::snprintf(text, sizeof text, "%c %-24s %8u", i == shown ? '>' : ' ',
+                  shortName(model.objects[i].name).c_str(), model.objects[i].trianglecount);
+    lines.push_back(text);
+  }
+  if (to < count) lines.push_back("  ... " + std::to_string(count - to) + " more");
+  return lines;
+}
+
+std::string objectLabel(const ObjModel& model, unsigned shown) {
+  if (shown == kAllObjects || shown >= model.objectcount) return {};
+  const ObjObject& object = model.objects[shown];
+  char text[64];
+  std::snprintf(text, sizeof text, "object %u of %u: ", shown + 1, model.objectcount);
+  return text + std::string(object.name) + ", " + std::to_string(object.trianglecount) +
+         (object.trianglecount == 1 ? " triangle" : " triangles");
 }
 
 std::string sizeNote(const ObjModel& model) {

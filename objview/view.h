@@ -17,7 +17,12 @@ namespace objview {
 enum class Texture { Off, File, Planar, Spherical };  // where the coordinates come from
 enum class Paint { Plain, Color, Material };          // per-group colour source
 
-enum class Normals { File, Compute };  // the file's own, or crease-angle ones
+// The author's normals (the file's own, or where it gives none those its
+// smoothing groups mean), or crease-angle ones.
+enum class Normals { File, Compute };
+
+// Every object shown, rather than one of them.
+constexpr unsigned kAllObjects = ~0u;
 
 struct Modes {
   bool smooth = true;  // false: flat
@@ -30,9 +35,11 @@ struct Modes {
   // when it has none, or when asked.
   Normals normals = Normals::File;
   bool help = false;
-  bool level = false;        // the title names the level of detail drawn
-  bool grid = false;         // a ground grid under the model, and its axes
-  bool showNormals = false;  // the normals drawn as lines
+  bool level = false;             // the title names the level of detail drawn
+  bool grid = false;              // a ground grid under the model, and its axes
+  bool showNormals = false;       // the normals drawn as lines
+  bool vertexColors = false;      // each vertex in its own colour, where the file gives them
+  unsigned object = kAllObjects;  // the one object shown, from 0
 };
 
 struct View {
@@ -58,7 +65,8 @@ struct Options {
   bool library = false;            // draw every mode through the library's display list
   bool lod = true;                 // a coarse level of a large model while the view moves
   // Without --mode (or with its word "all") the first picture shows all the
-  // model has: its materials, and its textures where a map was found.
+  // model has: its materials, its vertex colours, and its textures where a
+  // map was found.
   bool everything = true;
   float azimuth = NAN, elevation = NAN;  // NAN: the opening view is chosen from the model
   Modes modes;
@@ -69,8 +77,15 @@ struct Has {
   bool texcoords = false;  // read from the file
   bool normals = false;    // read from the file, for every triangle
   bool materials = false;
-  bool image = true;  // a texture image was read (or built in)
+  bool image = true;       // a texture image was read (or built in)
+  bool smoothing = false;  // the file names smoothing groups
+  bool colors = false;     // its vertices have colours
+  unsigned objects = 0;    // its "o" objects
 };
+
+// Where the normals drawn come from, for the modes and what the model has.
+enum class NormalSource { File, Smoothing, Crease };
+NormalSource normalSource(const Modes& modes, const Has& has);
 
 // Parses the command line; on a usage error returns false with a one-line
 // message in `error`.
@@ -117,9 +132,36 @@ bool onMotion(Drag& drag, View& view, int x, int y, int height);
 // The GL draw mode (DRAW_* flags) for the modes, limited to what the model has.
 unsigned drawMode(const Modes& modes, const Has& has);
 
-// The window title: file name, counts and the modes in effect.
+// The window title: file name, counts, the modes in effect, and the object
+// shown alone (`object`, its name) when there is one.
 std::string title(const std::string& file, unsigned vertices, unsigned triangles,
-                  const Modes& modes, const Has& has);
+                  const Modes& modes, const Has& has, const char* object = nullptr);
+
+// The model as one of its objects alone, for drawing and building meshes:
+// the model's own arrays (it owns none and must not be freed), its groups
+// cut to the object's triangles in their drawing order, and no lines or
+// points, which the reader puts in no object.
+class ObjectModel {
+ public:
+  ObjectModel(const ObjModel& model, unsigned object);
+  ObjectModel(const ObjectModel&) = delete;
+  ObjectModel& operator=(const ObjectModel&) = delete;
+  const ObjModel& model() const { return model_; }
+
+ private:
+  ObjModel model_;
+  std::vector<ObjGroup> groups_;
+  std::vector<std::vector<unsigned>> triangles_;
+};
+
+// The help overlay's object list: a heading and at most `most` objects with
+// their triangle counts, around the one shown when there is one (marked),
+// with a line for those left out before and after; empty without objects.
+std::vector<std::string> objectLines(const ObjModel& model, unsigned shown, std::size_t most);
+
+// The on-screen name of the object shown alone: "object 2 of 5: seat, 12
+// triangles"; empty when every object is shown.
+std::string objectLabel(const ObjModel& model, unsigned shown);
 
 // Which side of each triangle can never be seen from outside its piece (the
 // triangles joined through shared edges): the back of a closed, consistently

@@ -88,6 +88,56 @@ grep -q "^glmReadMTL() warning: can't open material file \"$work/m.mtl\"" "$work
   fail "no warning for the missing library: $(cat "$work/err")"
 echo "ok: materials per triangle, their maps, and a missing library"
 
+# Objects, smoothing groups, lines, points, vertex colours and the physically
+# based material parameters: the text says those the file sets, the JSON all;
+# a long object list is cut in the text only. A model without them (two.obj)
+# gets none of their rows.
+cat >"$work/records.mtl" <<'MTL'
+newmtl plain
+Kd 0.5 0.5 0.5
+newmtl metal
+Ke 0.1 0.2 0.3
+Ni 1.45
+illum 2
+Pr 0.25
+Pm 1
+map_Pr rough.png
+norm normal.png
+MTL
+: >"$work/rough.png"
+{
+  printf 'mtllib records.mtl\nv 0 0 0 1 0 0\nv 1 0 0 0 0 1\nv 1 1 0 1 0 0\nv 0 0 1\n'
+  printf 'usemtl metal\no floor\ns 1\nf 1 2 3\nf 1 3 2\no post\ns off\nf 1 2 4\ns 2\nf 2 3 4\nl 1 2 3\np 4 1\ns off\n'
+  for i in $(seq 22); do printf 'o part%d\nf 1 2 4\n' "$i"; done
+} >"$work/records.obj"
+"$tool" info "$work/records.obj" >"$work/records.txt" && "$tool" info "$work/records.obj" --json >"$work/records.json" ||
+  fail "info of records.obj"
+"$tool" info "$work/two.obj" >"$work/plain.txt" 2>/dev/null || fail "info of two.obj"
+python3 - "$work/records.txt" "$work/records.json" "$work/plain.txt" <<'PY' || fail "the records of records.obj: $(cat "$work/records.txt")"
+import json, sys
+text, info, plain = open(sys.argv[1]).read(), json.load(open(sys.argv[2])), open(sys.argv[3]).read()
+rows = ["objects    24", "smoothing  2 groups, 3 of 26 triangles smoothed", "lines      2 segments",
+        "points     2", "colours    per vertex", "  floor                       2 triangles",
+        "  part18                      1 triangles", "  ... and 4 more objects (--json lists them all)",
+        "  s 1                         2 triangles", "  s 2                         1 triangles",
+        "    Ke       0.1 0.2 0.3", "    Ni       1.45", "    illum    2", "    Pr       0.25", "    Pm       1",
+        "    map_Pr   rough.png (found)", "    norm     normal.png (missing)"]
+lines = text.split("\n")
+assert all(row in lines for row in rows), [row for row in rows if row not in lines]
+assert "  part19                      1 triangles" not in lines and "    Tf" not in text and "    Pc" not in text
+assert not any(l.split()[:1] in (["objects"], ["smoothing"], ["lines"], ["points"], ["colours"]) for l in plain.split("\n"))
+assert [o["name"] for o in info["objects"][:3]] == ["floor", "post", "part1"] and len(info["objects"]) == 24
+assert info["objects"][1] == {"name": "post", "first": 2, "triangles": 2}
+assert info["smoothing"] == {"groups": [{"group": 1, "triangles": 2}, {"group": 2, "triangles": 1}],
+                             "smoothed": 3, "unsmoothed": 23}
+assert (info["lines"], info["points"], info["vertexcolors"]) == (2, 2, True)
+m = {x["name"]: x for x in info["materials"]}
+assert (m["metal"]["Ke"], m["metal"]["Ni"], m["metal"]["illum"], m["metal"]["Pm"]) == ([0.1, 0.2, 0.3], 1.45, 2, 1)
+assert (m["plain"]["illum"], m["plain"]["Tf"], m["plain"]["Ni"], m["plain"]["aniso"]) == (None, [1, 1, 1], 1, 0)
+assert m["metal"]["maps"]["map_Pr"] == {"file": "rough.png", "found": True}
+PY
+echo "ok: objects, smoothing groups, lines, points, colours and material parameters"
+
 # Bad input: the library's message, status 1, the output left as it was.
 echo keep >"$work/kept.obj"
 status=0

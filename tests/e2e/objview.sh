@@ -69,8 +69,11 @@ pass "an unreadable texture is a warning"
 # and on one of a closed piece (its faces turned away left out) and an open one.
 cornell=$corpus/tinyobjloader/models/cornell_box.obj
 { cat "$E2E_WORK/sphere.obj"; printf 'v 1 -1 1\nv 2 -1 1\nv 2 1 -1\nf 1201 1202 1203\n'; } >"$E2E_WORK/mixed.obj"
+# A quad whose left vertices are red and right ones blue.
+printf 'v -1 -1 0 1 0 0\nv 1 -1 0 0 0 1\nv 1 1 0 0 0 1\nv -1 1 0 1 0 0\nf 1 2 3 4\n' >"$E2E_WORK/colours.obj"
 for model_modes in "$E2E_WORK/sphere.obj smooth flat planar flat,spherical" \
-  "$cornell color material flat,material planar,color" "$E2E_WORK/mixed.obj smooth flat"; do
+  "$cornell color material flat,material planar,color" "$E2E_WORK/mixed.obj smooth flat" \
+  "$E2E_WORK/colours.obj vertexcolor flat,vertexcolor"; do
   read -r model modes <<<"$model_modes"
   for mode in $modes; do
     shoot fast "$model" --mode "$mode"
@@ -79,6 +82,28 @@ for model_modes in "$E2E_WORK/sphere.obj smooth flat planar flat,spherical" \
   done
 done
 pass "the indexed drawing matches the library's in every filled mode"
+
+# The records beside the triangles. Vertex colours show by default: the quad
+# (93 pixels a unit) is red at its left and blue at its right.
+shoot colours "$E2E_WORK/colours.obj"
+$check colours "$E2E_WORK/colours.ppm" 115,150=red 285,150=blue || fail "the vertex colours"
+# A line in its material's colour on a grey quad, across it; points, which
+# have no material, in their vertices' colours.
+printf 'newmtl green\nKd 0 1 0\n' >"$E2E_WORK/strokes.mtl"
+printf 'mtllib strokes.mtl\nv -1 -1 0\nv 1 -1 0\nv 1 1 0\nv -1 1 0\nf 1 2 3 4\nusemtl green\nl 1 3\n' \
+  >"$E2E_WORK/strokes.obj"
+printf 'v -1 -1 0 1 0 1\nv 1 -1 0 1 0 1\nv 1 1 0 1 0 1\np 1 2 3\n' >"$E2E_WORK/points.obj"
+shoot strokes "$E2E_WORK/strokes.obj"
+shoot points "$E2E_WORK/points.obj"
+$check count "$E2E_WORK/strokes.ppm" green 150 1000 && $check count "$E2E_WORK/points.ppm" magenta 9 60 ||
+  fail "lines and points"
+# Smoothing groups are the author's shading where the file gives no normals:
+# a sphere whose faces all but the first are "s off" is faceted.
+awk '/^f / && !done {print "s 1"; print; print "s off"; done = 1; next} {print}' \
+  "$E2E_WORK/sphere.obj" >"$E2E_WORK/unsmoothed.obj"
+shoot unsmoothed "$E2E_WORK/unsmoothed.obj"
+$check shading "$E2E_WORK/unsmoothed.ppm" "$E2E_WORK/smooth.ppm" || fail "smoothing groups"
+pass "vertex colours, lines and points, and smoothing groups as the file gives them"
 
 # The picture is put in place by the library's rules: no fixed temporary
 # name (a planted link there leads nowhere), a link is written through, a

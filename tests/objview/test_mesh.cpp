@@ -127,3 +127,66 @@ TEST(ObjviewMesh, PartsFollowEachTrianglesMaterialAndTextureCoordinatesInDrawing
   EXPECT_EQ(parts(DRAW_SMOOTH | DRAW_TEXTURE),
             (P{{0, 3, 0, true}, {3, 3, 1, true}, {6, 3, 1, false}, {9, 3, 0, true}}));
 }
+
+TEST(ObjviewMesh, VertexColoursFollowEachCornersVertexAndFlatShadingThenBlendsThem) {
+  // Two triangles sharing an edge, each vertex its own colour.
+  float vertices[] = {0, 0, 0, 0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0};
+  float colors[] = {0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 1, 1, 0};
+  float normals[] = {0, 0, 0, 0, 0, 1}, facets[] = {0, 0, 0, 0, 0, 1, 0, 0, 1};
+  ObjTriangle triangles[] = {{{1, 2, 3}, {1, 1, 1}, {}, 1, 0}, {{1, 3, 4}, {1, 1, 1}, {}, 2, 0}};
+  unsigned order[] = {0, 1};
+  ObjGroup group{nullptr, 2, order, 0, nullptr};
+  ObjModel model{};
+  model.vertexcount = 4, model.vertices = vertices, model.colors = colors;
+  model.normalcount = 1, model.normals = normals, model.facetnormcount = 2;
+  model.facetnorms = facets, model.trianglecount = 2, model.triangles = triangles;
+  model.groups = &group;
+  for (unsigned shading : {DRAW_SMOOTH, DRAW_FLAT}) {
+    SCOPED_TRACE(shading);
+    Mesh mesh;
+    ASSERT_TRUE(buildMesh(model, shading | DRAW_VERTEXCOLOR, mesh));
+    ASSERT_EQ(mesh.colors.size(), 3 * mesh.cornerCount());
+    for (unsigned i = 0; i < 6; i++) {
+      const unsigned v = triangles[i / 3].vertexidx[i % 3], c = mesh.indices[i];
+      EXPECT_TRUE(std::equal(&colors[3 * v], &colors[3 * v + 3], &mesh.colors[3 * c]));
+      // Flat: the facet normal at every corner, so no GL_FLAT paints one colour.
+      EXPECT_EQ(mesh.corners[Mesh::kStride * c + 5], 1);
+    }
+    EXPECT_FALSE(mesh.flat);
+  }
+  Mesh plain;
+  ASSERT_TRUE(buildMesh(model, DRAW_FLAT, plain));
+  EXPECT_TRUE(plain.flat && plain.colors.empty());
+  model.colors = nullptr;
+  EXPECT_FALSE(buildMesh(model, DRAW_SMOOTH | DRAW_VERTEXCOLOR, plain));
+}
+
+TEST(ObjviewMesh, StrokesAreTheLinesInRunsOfOneMaterialThenThePoints) {
+  float vertices[] = {0, 0, 0, 1, 0, 0, 2, 0, 0, 3, 0, 0};  // entry 0 unused
+  float colors[] = {0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1};
+  ObjLine lines[] = {{{1, 2}, {}, 1}, {{2, 3}, {}, 1}, {{3, 1}, {}, 7}};
+  unsigned points[] = {3};
+  ObjMaterial materials[2]{};
+  ObjModel model{};
+  model.vertexcount = 3, model.vertices = vertices, model.colors = colors;
+  model.materialcount = 2, model.materials = materials, model.linecount = 3;
+  model.lines = lines, model.pointcount = 1, model.points = points;
+  const auto runs = [](const Strokes& s) {
+    std::vector<std::tuple<unsigned, unsigned, unsigned>> out;
+    for (const Strokes::Run& r : s.lines) out.push_back({r.first, r.count, r.material});
+    return out;
+  };
+  using R = std::vector<std::tuple<unsigned, unsigned, unsigned>>;
+  // A material past the array draws in material 0.
+  const Strokes painted = buildStrokes(model, DRAW_SMOOTH | DRAW_MATERIAL);
+  EXPECT_EQ(runs(painted), (R{{0, 4, 1}, {4, 2, 0}}));
+  EXPECT_EQ(painted.positions,
+            (std::vector<float>{1, 0, 0, 2, 0, 0, 2, 0, 0, 3, 0, 0, 3, 0, 0, 1, 0, 0, 3, 0, 0}));
+  EXPECT_EQ(painted.firstPoint * 10 + painted.pointCount, 61u);
+  EXPECT_TRUE(painted.colors.empty());
+  const Strokes coloured = buildStrokes(model, DRAW_SMOOTH | DRAW_VERTEXCOLOR);
+  EXPECT_EQ(runs(coloured), (R{{0, 6, 0}}));
+  EXPECT_EQ(std::vector<float>(coloured.colors.end() - 3, coloured.colors.end()),
+            (std::vector<float>{0, 0, 1}));
+  EXPECT_EQ(coloured.colors.size(), coloured.positions.size());
+}

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "glm.h"
+#include "mesh.h"
 #include "view.h"
 
 using namespace objview;
@@ -101,6 +102,16 @@ TEST(ObjviewNormals, NSwitchesToTheFilesOnlyWhenItHasThemAndACreaseAngleMeansCom
   EXPECT_EQ(onKey(m, v, ']', file), Action::Normals);
   EXPECT_EQ(m.normals, Normals::Compute);
   EXPECT_EQ(title("a.obj", 3, 1, m, file), "a.obj - 3 vertices, 1 triangles - smooth, crease 105");
+  // Smoothing groups are the author's normals where the file gives none.
+  Modes s;
+  const Has smoothing{.smoothing = true}, both{.normals = true, .smoothing = true};
+  EXPECT_EQ(normalSource(s, smoothing), NormalSource::Smoothing);
+  EXPECT_EQ(normalSource(s, both), NormalSource::File);
+  EXPECT_EQ(normalSource(s, Has{}), NormalSource::Crease);
+  EXPECT_EQ(title("s.obj", 3, 1, s, smoothing),
+            "s.obj - 3 vertices, 1 triangles - smooth, smoothing groups");
+  EXPECT_EQ(onKey(s, v, 'n', smoothing), Action::Normals);
+  EXPECT_EQ(normalSource(s, smoothing), NormalSource::Crease);
 }
 
 TEST(ObjviewViews, AxisKeysAndTheOpeningViewShowTheSideAskedForAndResetReturnsToIt) {
@@ -239,4 +250,106 @@ TEST(ObjviewHiddenFaces, EachClosedPieceHidesItsOwnSideAndAnOpenOneNone) {
   using enum Hidden;
   EXPECT_EQ(sides, (std::vector<Hidden>{Back, Back, Back, Back, Front, Front, Front, Front, None}));
   EXPECT_EQ(hiddenFaces(sides), None);
+}
+
+namespace {
+
+// Three objects of 1, 0 and 2 triangles in two groups that interleave them.
+struct Objects {
+  float vertices[15] = {0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 1, 0, 1, 1, 0};
+  float normals[6] = {0, 0, 0, 0, 0, 1};
+  ObjTriangle triangles[3] = {{{1, 2, 3}, {1, 1, 1}, {}, 0, 0},
+                              {{2, 4, 3}, {1, 1, 1}, {}, 0, 0},
+                              {{1, 2, 4}, {1, 1, 1}, {}, 0, 0}};
+  unsigned first[2] = {0, 2}, second[1] = {1};
+  ObjGroup b{nullptr, 1, second, 0, nullptr}, a{nullptr, 2, first, 0, &b};
+  char names[3][8] = {"base", "empty", "roof"};
+  ObjObject objects[3] = {{names[0], 0, 1}, {names[1], 1, 0}, {names[2], 1, 2}};
+  ObjModel model{};
+  Objects() {
+    model.vertexcount = 4, model.vertices = vertices, model.normalcount = 1;
+    model.normals = normals, model.trianglecount = 3, model.triangles = triangles;
+    model.groups = &a, model.objectcount = 3, model.objects = objects;
+  }
+};
+
+}  // namespace
+
+TEST(ObjviewObjects, TheObjectKeysStepThroughEveryObjectAndBackAndTheMeshHoldsOnlyItsTriangles) {
+  Objects o;
+  Modes m;
+  View v;
+  const Has has{.objects = 3};
+  std::vector<unsigned> shown;
+  for (int i = 0; i < 4; i++) {
+    EXPECT_EQ(onKey(m, v, '.', has), Action::Recompile);
+    shown.push_back(m.object);
+  }
+  EXPECT_EQ(shown, (std::vector<unsigned>{0, 1, 2, kAllObjects}));
+  onKey(m, v, ',', has);
+  EXPECT_EQ(m.object, 2u);
+  EXPECT_EQ(title("h.obj", 4, 3, m, has, o.objects[2].name),
+            "h.obj - 4 vertices, 3 triangles - smooth, crease 90 - object 3 of 3: roof");
+  EXPECT_EQ(objectLabel(o.model, m.object), "object 3 of 3: roof, 2 triangles");
+  // The roof's triangles, 1 and 2, lie in both groups, 2 drawn first.
+  const ObjectModel roof(o.model, m.object);
+  Mesh mesh;
+  ASSERT_TRUE(buildMesh(roof.model(), DRAW_SMOOTH, mesh));
+  std::vector<float> drawn;
+  for (unsigned c : mesh.indices)
+    drawn.insert(drawn.end(), &mesh.corners[Mesh::kStride * c],
+                 &mesh.corners[Mesh::kStride * c + 3]);
+  EXPECT_EQ(drawn, (std::vector<float>{0, 0, 0, 1, 0, 0, 1, 1, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0}));
+  EXPECT_EQ(roof.model().linecount, 0u);
+  ASSERT_TRUE(buildMesh(ObjectModel(o.model, 1).model(), DRAW_SMOOTH, mesh));
+  EXPECT_TRUE(mesh.indices.empty());
+  EXPECT_EQ(onKey(m, v, 'a', has), Action::Recompile);
+  EXPECT_EQ(m.object, kAllObjects);
+  EXPECT_EQ(objectLabel(o.model, m.object), "");
+  EXPECT_EQ(onKey(m, v, 'a', has), Action::None);
+  EXPECT_EQ(onKey(m, v, '.', Has{}), Action::None);
+}
+
+TEST(ObjviewObjects, TheOverlayListsAWindowOfObjectsAroundTheOneShown) {
+  std::vector<ObjObject> objects(30);
+  std::vector<std::string> names(30);
+  for (unsigned i = 0; i < 30; i++) {
+    names[i] = i == 7 ? std::string(40, 'x') : "o" + std::to_string(i);
+    objects[i] = {names[i].data(), i, i};
+  }
+  ObjModel model{};
+  model.objectcount = 30;
+  model.objects = objects.data();
+  const std::vector<std::string> all = objectLines(model, kAllObjects, 10);
+  ASSERT_EQ(all.size(), 12u);
+  EXPECT_EQ(all.front(), "30 objects (triangles):");
+  EXPECT_EQ(all[8], "  " + std::string(21, 'x') + "...        7");
+  EXPECT_EQ(all.back(), "  ... 20 more");
+  const std::vector<std::string> around = objectLines(model, 20, 10);
+  ASSERT_EQ(around.size(), 13u);
+  EXPECT_EQ(around[1], "  ... 15 before");
+  EXPECT_EQ(around[7], "> o20                            20");
+  EXPECT_EQ(around.back(), "  ... 5 more");
+  EXPECT_EQ(objectLines(model, 29, 10)[1], "  ... 20 before");
+  model.objectcount = 0;
+  EXPECT_TRUE(objectLines(model, kAllObjects, 10).empty());
+}
+
+TEST(ObjviewColours, KTurnsVertexColoursOnAndOffWhereTheModelHasThem) {
+  Modes m;
+  View v;
+  EXPECT_EQ(onKey(m, v, 'k', Has{}), Action::None);
+  const Has colours{.colors = true};
+  EXPECT_EQ(onKey(m, v, 'k', colours), Action::Recompile);
+  EXPECT_EQ(drawMode(m, colours), DRAW_SMOOTH | DRAW_VERTEXCOLOR);
+  EXPECT_EQ(drawMode(m, Has{}), DRAW_SMOOTH);
+  EXPECT_EQ(title("c.obj", 4, 2, m, colours),
+            "c.obj - 4 vertices, 2 triangles - smooth, vertex colours, crease 90");
+  onKey(m, v, 'k', colours);
+  EXPECT_EQ(drawMode(m, colours), DRAW_SMOOTH);
+  Options o;
+  std::string error;
+  const char* args[] = {"objview", "c.obj", "--mode", "vertexcolour"};
+  ASSERT_TRUE(parseOptions(4, args, o, error)) << error;
+  EXPECT_TRUE(o.modes.vertexColors);
 }
