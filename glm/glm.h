@@ -367,7 +367,8 @@ char* glmFindMap(const ObjModel* model, const char* map, GLMerror* error);
  * Lines and points, when the model has them, come after the triangles, as
  * GL_LINES and GL_POINTS, unlit (GL_LIGHTING disabled between
  * glPushAttrib(GL_ENABLE_BIT) and glPopAttrib), each line in its material's
- * diffuse colour with DRAW_COLOR or DRAW_MATERIAL, with texture coordinates
+ * diffuse colour with DRAW_COLOR or DRAW_MATERIAL (points, which have no
+ * material, in the current colour), with texture coordinates
  * where it has them and DRAW_TEXTURE asks, and in vertex colours with
  * DRAW_VERTEXCOLOR. A model without them draws no other call.
  * Asserts "model" and "model->vertices". */
