@@ -80,13 +80,15 @@ class Gathered {
   Gathered(const Gathered&) = delete;
   Gathered& operator=(const Gathered&) = delete;
 
-  // Gives every warning as ObjWarning, stacklevel as warnings.warn takes it;
-  // a warning the filters turn into an error is raised.
-  void warn(int stacklevel) {
+  // Gives the first `count` warnings as ObjWarning, stacklevel as
+  // warnings.warn takes it; a warning the filters turn into an error is
+  // raised.
+  void warn(int stacklevel, std::size_t count = SIZE_MAX) {
     gathering = outer_;  // a warning shown by Python code may call the library again
-    for (const Message& m : messages_)
-      if (!m.failure) types.warn(decoded(m.text), types.objWarning, stacklevel);
+    for (std::size_t i = 0; i < messages_.size() && i < count; i++)
+      if (!messages_[i].failure) types.warn(decoded(messages_[i].text), types.objWarning, stacklevel);
   }
+  std::size_t size() const { return messages_.size(); }
   // The message of the failure that ended the operation.
   std::string failure() const {
     for (auto m = messages_.rbegin(); m != messages_.rend(); ++m)
@@ -433,12 +435,19 @@ class Model {
 
 // What a read's callbacks share: the caller's `open`, the OBJ file when the
 // read opens it through the callbacks too, and the first exception raised
-// in Python, re-raised once the read has returned.
+// in Python, re-raised once the read has returned, after the warnings the
+// library gave before it (the ones after only tell of the failed callback).
 struct ReadState {
   py::object open;
   std::string ownPath;
   bool ownPending = false;
   std::exception_ptr raised;
+  std::size_t warningsBefore = 0;
+
+  void stash() {
+    raised = std::current_exception();
+    warningsBefore = gathering ? gathering->size() : 0;
+  }
 };
 
 // A file opened for a read's callbacks.
@@ -521,7 +530,7 @@ struct StreamHandle : Handle {
       if (n > size) throw py::value_error("read(size) returned more than size bytes");
       return static_cast<long long>(n);
     } catch (...) {
-      state.raised = std::current_exception();
+      state.stash();
       return -1;
     }
   }
@@ -547,7 +556,7 @@ void* openCallback(const char* path, void* user) {
         throw py::type_error("open() must return bytes, a binary file object or None, not " +
                              std::string(py::str(py::type::handle_of(got).attr("__name__"))));
     } catch (...) {
-      state.raised = std::current_exception();
+      state.stash();
     }
   }
   errno = 0;  // the library's warning then says the file does not exist
@@ -598,7 +607,7 @@ Model readWith(const py::object& open, unsigned threads, const std::string& path
     model.reset(call(&options, &error));
     savedErrno = errno;
   }
-  gathered.warn(2);
+  gathered.warn(2, state.raised ? state.warningsBefore : SIZE_MAX);
   if (state.raised) std::rethrow_exception(state.raised);
   if (!model)
     raiseReadFailure(error, savedErrno,
@@ -715,8 +724,8 @@ every view.)")
           "Computes the facet normals first.")
       .def(
           "fit_to_unit_cube", [](Model& self) { return self.run({}, glmFitToUnitCube); },
-          "Centres the model on its bounding box and scales it so its largest extent is 2;\n"
-          "returns the scale.")
+          "Centres the model on its bounding box and scales it by 2 / max(extents()), as\n"
+          "measured before; returns the scale. A model centred already then spans -1..1.")
       .def(
           "scale",
           [](Model& self, float factor) {
