@@ -21,6 +21,7 @@
 #include <memory>
 #include <mutex>
 #include <new>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -574,6 +575,12 @@ void closeCallback(void* file, void*) {
   delete static_cast<Handle*>(file);
 }
 
+// Whether this thread is inside a read. The library keeps a thread's last
+// read's arrays for its next one, and a read started by an `open` callback
+// in the middle of another would leave the outer one to drop what the inner
+// one kept.
+thread_local bool reading = false;
+
 struct ModelDeleter {
   void operator()(ObjModel* m) const { glmFreeModel(m); }
 };
@@ -597,12 +604,17 @@ Model readWith(const py::object& open, unsigned threads, const std::string& path
     options.close = closeCallback;
     options.user = &state;
   }
+  if (reading) throw std::runtime_error("glmobj.read cannot run inside another read's open callback");
   Gathered gathered;
   GLMerror error{};
   int savedErrno = 0;
   Read model;
   {
     py::gil_scoped_release nogil;
+    struct Reading {
+      Reading() { reading = true; }
+      ~Reading() { reading = false; }
+    } inside;
     errno = 0;
     model.reset(call(&options, &error));
     savedErrno = errno;

@@ -12,7 +12,7 @@ raises glmobj.ObjError, a file that cannot be opened OSError.
 from __future__ import annotations
 
 import os
-from typing import IO, Callable, Optional, Union
+import typing
 
 from ._types import Group, Material, ObjError, ObjWarning
 from . import _core
@@ -21,12 +21,13 @@ from ._core import Model
 __all__ = ["read", "Model", "Group", "Material", "ObjError", "ObjWarning"]
 __version__ = _core.LIBRARY_VERSION
 
-Source = Union[str, "os.PathLike[str]", "os.PathLike[bytes]", bytes, bytearray, memoryview, IO[bytes]]
-Opener = Callable[[str], Union[bytes, bytearray, memoryview, IO[bytes], None]]
+Path = typing.Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"]
+Source = typing.Union[Path, bytearray, memoryview, typing.IO[bytes]]
+Opener = typing.Callable[[str], typing.Union[bytes, bytearray, memoryview, typing.IO[bytes], None]]
 
 
-def read(source: Source, *, name: Optional[Union[str, "os.PathLike[str]"]] = None,
-         open: Optional[Opener] = None, threads: int = 0) -> Model:
+def read(source: Source, *, name: typing.Optional[Path] = None,
+         open: typing.Optional[Opener] = None, threads: int = 0) -> Model:
     """Reads an OBJ model and the material libraries it names.
 
     source  a path (str or os.PathLike); or the OBJ text itself, bytes-like

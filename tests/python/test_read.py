@@ -84,6 +84,8 @@ def test_an_exception_in_a_callback_comes_out_of_read():
         assert raised.value is problem
     with pytest.raises(TypeError, match="must return bytes"):
         glmobj.read(CUBE, open=lambda name: 42)
+    with pytest.raises(RuntimeError, match="inside another read"):
+        glmobj.read(CUBE, open=lambda name: glmobj.read(CUBE_MTL))
 
 
 def test_a_file_that_cannot_be_opened_is_an_os_error(tmp_path):
