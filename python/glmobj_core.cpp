@@ -208,35 +208,48 @@ bool wideIndices(const ObjModel* m) {
   return false;
 }
 
-template <typename Index, typename Get>
-py::array_t<Index> indexArray(std::size_t rows, std::size_t columns, Get get) {
+// A new (rows, columns) index array, or (rows,) for one column, filled
+// by fill(row, out) with the row's values. The row's source is read into
+// locals first: stores to an int32 array may alias the library's unsigned
+// fields, and the compiler would otherwise load every pointer on the way
+// again for each value.
+template <typename Index, typename Fill>
+py::array indexArray(std::size_t rows, std::size_t columns, Fill fill) {
   py::array_t<Index> out(columns == 1 ? std::vector<std::size_t>{rows}
                                       : std::vector<std::size_t>{rows, columns});
   Index* p = out.mutable_data();
-  for (std::size_t i = 0; i < rows; i++)
-    for (std::size_t k = 0; k < columns; k++) *p++ = get(i, k);
+  for (std::size_t i = 0; i < rows; i++, p += columns) fill(i, p);
   return out;
 }
 
 // One index of each corner, 0-based: -1 where the library holds 0 (none).
 template <typename Index>
 py::array corners(const ObjModel* m, unsigned (ObjTriangle::*field)[3]) {
-  return indexArray<Index>(m->trianglecount, 3, [&](std::size_t i, std::size_t k) {
-    return static_cast<Index>((m->triangles[i].*field)[k]) - 1;
+  const ObjTriangle* triangles = m->triangles;
+  return indexArray<Index>(m->trianglecount, 3, [triangles, field](std::size_t i, Index* out) {
+    const unsigned* corner = triangles[i].*field;
+    const unsigned a = corner[0], b = corner[1], c = corner[2];
+    out[0] = static_cast<Index>(a) - 1;
+    out[1] = static_cast<Index>(b) - 1;
+    out[2] = static_cast<Index>(c) - 1;
   });
 }
 
 template <typename Index>
 py::array faceMaterials(const ObjModel* m) {
-  return indexArray<Index>(m->trianglecount, 1, [&](std::size_t i, std::size_t) {
-    return m->materials ? static_cast<Index>(m->triangles[i].material) : Index{-1};
+  const ObjTriangle* triangles = m->triangles;
+  const bool any = m->materials != nullptr;
+  return indexArray<Index>(m->trianglecount, 1, [triangles, any](std::size_t i, Index* out) {
+    *out = any ? static_cast<Index>(triangles[i].material) : Index{-1};
   });
 }
 
 template <typename Index>
 py::array groupTriangles(const ObjGroup* g) {
-  return indexArray<Index>(g->trianglecount, 1,
-                           [&](std::size_t i, std::size_t) { return static_cast<Index>(g->triangles[i]); });
+  const unsigned* triangles = g->triangles;
+  return indexArray<Index>(g->trianglecount, 1, [triangles](std::size_t i, Index* out) {
+    *out = static_cast<Index>(triangles[i]);
+  });
 }
 
 py::tuple rgba(const float* c) { return py::make_tuple(c[0], c[1], c[2], c[3]); }
