@@ -41,8 +41,8 @@ def read(source: Source, *, name: typing.Optional[Path] = None,
             it returns the library's bytes, a binary file object (read, then
             closed) or None when there is none (the library warns that it
             cannot open it and the model reads in the default material). An
-            exception it raises comes out of read. With a path source the
-            OBJ file itself is read by the library, on one thread.
+            exception it raises comes out of read. A path source is still
+            read from its path, then on one thread.
     threads the most threads the read may use: 0 lets the library read a
             large regular file or text in two halves at once, 1 keeps it on
             the calling thread.
