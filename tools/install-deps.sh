@@ -12,11 +12,16 @@ packages=(g++ cmake make pkg-config freeglut3-dev libglu1-mesa-dev libgl1-mesa-d
           libgl1-mesa-dri libx11-dev libfreetype-dev libfontconfig-dev fonts-nanum help2man
           xvfb xauth x11-utils imagemagick libmeshoptimizer-dev libpng-dev libturbojpeg0-dev
           libfast-float-dev)
+# The Python package glmobj: building it (with pip offline, in a venv that
+# sees these) and running it.
+packages+=(python3 python3-dev python3-venv python3-setuptools python3-wheel python3-pybind11
+           pybind11-dev python3-numpy)
 if [[ "${1:-}" == "--tests" ]]; then
-  # Unit tests, the benchmarks' peer, the end-to-end tests' input and text
-  # recognition, the libFuzzer build, and the readers' German locale.
-  packages+=(libgtest-dev libtinyobjloader-dev xdotool x11-apps python3
-             tesseract-ocr tesseract-ocr-kor clang libclang-rt-14-dev locales)
+  # Unit tests, the benchmarks' peers (the Python ones too), the end-to-end
+  # tests' input and text recognition, the libFuzzer build, the Python
+  # package's tests, and the readers' German locale.
+  packages+=(libgtest-dev libtinyobjloader-dev python3-pywavefront python3-meshio xdotool x11-apps
+             tesseract-ocr tesseract-ocr-kor clang libclang-rt-14-dev python3-pytest locales)
 fi
 
 missing=()
