@@ -36,7 +36,7 @@ namespace {
 // The package's own types (glmobj/_types.py), looked up once at import and
 // kept for the life of the process.
 struct Types {
-  py::handle objError, objWarning, group, material, warn;
+  py::handle objError, objWarning, group, material, object, warn;
 };
 Types types;
 
@@ -162,13 +162,19 @@ struct Owner {
 };
 
 // The arrays lent to numpy. Each kind has a width and its place in the model.
-enum Kind { kVertices, kNormals, kTexcoords, kKinds };
-constexpr int kWidth[kKinds] = {3, 3, 2};
+enum Kind { kVertices, kNormals, kTexcoords, kColors, kKinds };
+constexpr int kWidth[kKinds] = {3, 3, 2, 3};
 float*& arrayOf(ObjModel* m, Kind kind) {
-  return kind == kVertices ? m->vertices : kind == kNormals ? m->normals : m->texcoords;
+  return kind == kVertices ? m->vertices
+         : kind == kNormals ? m->normals
+         : kind == kTexcoords ? m->texcoords
+                              : m->colors;
 }
 unsigned countOf(const ObjModel* m, Kind kind) {
-  return kind == kVertices ? m->vertexcount : kind == kNormals ? m->normalcount : m->texcoordcount;
+  return kind == kVertices ? m->vertexcount
+         : kind == kNormals ? m->normalcount
+         : kind == kTexcoords ? m->texcoordcount
+                              : (m->colors ? m->vertexcount : 0);
 }
 
 // A block of the model's lent to views: every view of it holds the lease,
@@ -203,7 +209,7 @@ std::unique_lock<std::mutex> hold(std::mutex& busy) {
 // int32 numbers.
 bool wideIndices(const ObjModel* m) {
   for (unsigned count : {m->vertexcount, m->normalcount, m->texcoordcount, m->trianglecount,
-                         m->materialcount})
+                         m->materialcount, m->linecount, m->pointcount})
     if (count > static_cast<unsigned>(INT32_MAX)) return true;
   return false;
 }
@@ -253,6 +259,17 @@ py::array groupTriangles(const ObjGroup* g) {
 }
 
 py::tuple rgba(const float* c) { return py::make_tuple(c[0], c[1], c[2], c[3]); }
+
+// Each line segment's two ends, 0-based, -1 where a texture index is none.
+template <typename Index>
+py::array lineEnds(const ObjModel* m, unsigned (ObjLine::*field)[2]) {
+  const ObjLine* lines = m->lines;
+  return indexArray<Index>(m->linecount, 2, [lines, field](std::size_t i, Index* out) {
+    const unsigned a = (lines[i].*field)[0], b = (lines[i].*field)[1];
+    out[0] = static_cast<Index>(a) - 1;
+    out[1] = static_cast<Index>(b) - 1;
+  });
+}
 
 // Draw and output mode words, as objtool's --write takes them.
 unsigned modeOf(const std::string& words) {
@@ -316,6 +333,41 @@ class Model {
       return corners<decltype(index)>(m, &ObjTriangle::texcoordidx); }); }
   py::object faceMaterialIndices() { return indices([](const ObjModel* m, auto index) {
       return faceMaterials<decltype(index)>(m); }); }
+  py::object lines() { return indices([](const ObjModel* m, auto index) {
+      return lineEnds<decltype(index)>(m, &ObjLine::vertexidx); }); }
+  py::object lineTexcoords() { return indices([](const ObjModel* m, auto index) {
+      return lineEnds<decltype(index)>(m, &ObjLine::texcoordidx); }); }
+  py::object lineMaterials() { return indices([](const ObjModel* m, auto index) {
+      using Index = decltype(index);
+      const ObjLine* lines = m->lines;
+      const bool any = m->materials != nullptr;
+      return indexArray<Index>(m->linecount, 1, [lines, any](std::size_t i, Index* out) {
+        *out = any ? static_cast<Index>(lines[i].material) : Index{-1};
+      }); }); }
+  py::object points() { return indices([](const ObjModel* m, auto index) {
+      using Index = decltype(index);
+      const unsigned* points = m->points;
+      return indexArray<Index>(m->pointcount, 1, [points](std::size_t i, Index* out) {
+        *out = static_cast<Index>(points[i]) - 1;
+      }); }); }
+  py::object smoothing() {
+    auto lock = hold(owner_->busy);
+    const ObjModel* m = owner_->model;
+    if (!m->smoothing) return py::none();
+    py::array_t<std::uint32_t> out(std::vector<std::size_t>{m->trianglecount});
+    if (m->trianglecount) std::memcpy(out.mutable_data(), m->smoothing, m->trianglecount * sizeof(unsigned));
+    return out;
+  }
+  py::list objects() {
+    auto lock = hold(owner_->busy);
+    const ObjModel* m = owner_->model;
+    py::list out;
+    for (unsigned i = 0; i < m->objectcount; i++)
+      out.append(types.object(py::arg("name") = decoded(m->objects[i].name),
+                              py::arg("firsttriangle") = m->objects[i].firsttriangle,
+                              py::arg("trianglecount") = m->objects[i].trianglecount));
+    return out;
+  }
 
   // The groups in the order the file made them (the library lists the
   // latest first).
@@ -349,7 +401,21 @@ class Model {
           py::arg("ambientmap") = decodedOrNone(x.ambientmap),
           py::arg("specularmap") = decodedOrNone(x.specularmap),
           py::arg("alphamap") = decodedOrNone(x.alphamap),
-          py::arg("bumpmap") = decodedOrNone(x.bumpmap)));
+          py::arg("bumpmap") = decodedOrNone(x.bumpmap), py::arg("emissive") = rgba(x.emissive),
+          py::arg("ior") = x.ior,
+          py::arg("illum") = x.illum < 0 ? py::object(py::none()) : py::object(py::int_(x.illum)),
+          py::arg("transmission") = py::make_tuple(x.transmission[0], x.transmission[1], x.transmission[2]),
+          py::arg("roughness") = x.roughness, py::arg("metallic") = x.metallic,
+          py::arg("sheen") = x.sheen, py::arg("clearcoat") = x.clearcoat,
+          py::arg("clearcoatroughness") = x.clearcoatroughness,
+          py::arg("anisotropy") = x.anisotropy, py::arg("anisotropyrotation") = x.anisotropyrotation,
+          py::arg("emissivemap") = decodedOrNone(x.emissivemap),
+          py::arg("roughnessmap") = decodedOrNone(x.roughnessmap),
+          py::arg("metallicmap") = decodedOrNone(x.metallicmap),
+          py::arg("sheenmap") = decodedOrNone(x.sheenmap),
+          py::arg("normalmap") = decodedOrNone(x.normalmap),
+          py::arg("displacementmap") = decodedOrNone(x.displacementmap),
+          py::arg("reflectionmap") = decodedOrNone(x.reflectionmap)));
     }
     return out;
   }
@@ -690,7 +756,7 @@ PYBIND11_MODULE(_core, m) {
   m.attr("_types") = records;
   m.attr("_warn") = py::module_::import("warnings").attr("warn");
   types = {records.attr("ObjError"), records.attr("ObjWarning"), records.attr("Group"),
-           records.attr("Material"), m.attr("_warn")};
+           records.attr("Material"), records.attr("Object"), m.attr("_warn")};
   m.attr("LIBRARY_VERSION") = GLMOBJ_VERSION;
 
   py::class_<Model>(m, "Model", R"(A model read from an OBJ file, with its materials.
@@ -721,6 +787,24 @@ every view.)")
       .def_property_readonly("face_materials", &Model::faceMaterialIndices,
                              "(T,) int32 index into materials of each triangle's material, -1 when\n"
                              "the model has no materials.")
+      .def_property_readonly("colors", [](Model& self) { return self.view(kColors); },
+                             "(N, 3) float32 view of each vertex's colour (v x y z r g b), or None\n"
+                             "when no vertex has one (then 1 1 1 for those without).")
+      .def_property_readonly("objects", &Model::objects,
+                             "The objects (glmobj.Object) of the \"o\" lines, in file order: each the\n"
+                             "run of triangles (rows of faces) read up to the next.")
+      .def_property_readonly("smoothing", &Model::smoothing,
+                             "(T,) uint32 smoothing group of each triangle (0: none), or None when no\n"
+                             "triangle is in one.")
+      .def_property_readonly("lines", &Model::lines,
+                             "(L, 2) int32 vertex indices of the ends of each \"l\" line segment, 0-based.")
+      .def_property_readonly("line_texcoords", &Model::lineTexcoords,
+                             "(L, 2) int32 texture-coordinate indices of the segments' ends, -1 where none.")
+      .def_property_readonly("line_materials", &Model::lineMaterials,
+                             "(L,) int32 index into materials of each segment's material, -1 when the\n"
+                             "model has no materials.")
+      .def_property_readonly("points", &Model::points,
+                             "(P,) int32 vertex indices of the \"p\" lines, 0-based.")
       .def_property_readonly("groups", &Model::groups,
                              "The groups (glmobj.Group), in the order the file made them.")
       .def_property_readonly("materials", &Model::materials,
@@ -783,10 +867,11 @@ every view.)")
       .def(
           "weld",
           [](Model& self, float epsilon) {
-            self.run({kVertices}, [epsilon](ObjModel* m) { return glmMergeVertices(m, epsilon), 0; });
+            self.run({kVertices, kColors}, [epsilon](ObjModel* m) { return glmMergeVertices(m, epsilon), 0; });
           },
           py::arg("epsilon"),
-          "Merges vertices that differ by less than `epsilon` on every axis.")
+          "Merges vertices that differ by less than `epsilon` on every axis; a kept\n"
+          "vertex keeps its colour, and lines and points follow their vertices.")
       .def(
           "extents",
           [](Model& self) {

@@ -14,11 +14,11 @@ from __future__ import annotations
 import os
 import typing
 
-from ._types import Group, Material, ObjError, ObjWarning
+from ._types import Group, Material, Object, ObjError, ObjWarning
 from . import _core
 from ._core import Model
 
-__all__ = ["read", "Model", "Group", "Material", "ObjError", "ObjWarning"]
+__all__ = ["read", "Model", "Group", "Material", "Object", "ObjError", "ObjWarning"]
 __version__ = _core.LIBRARY_VERSION
 
 Path = typing.Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"]

@@ -48,7 +48,9 @@ class Material:
     Colours are RGBA (the library reads RGB; alpha stays 1), shininess is on
     OpenGL's 0..128 scale, dissolve is the opacity 0..1. The map names are the
     image files the MTL lines name (relative to the MTL file's directory), or
-    None.
+    None. emissive (Ke), ior (Ni), illum, transmission (Tf) and the physically
+    based parameters (Pr, Pm, Ps, Pc, Pcr, aniso, anisor) hold their unset
+    values when the library names none (illum None).
     """
 
     name: str
@@ -62,7 +64,36 @@ class Material:
     specularmap: Optional[str] = None
     alphamap: Optional[str] = None
     bumpmap: Optional[str] = None
+    emissive: RGBA = (0.0, 0.0, 0.0, 1.0)
+    ior: float = 1.0
+    illum: Optional[int] = None
+    transmission: Tuple[float, float, float] = (1.0, 1.0, 1.0)
+    roughness: float = 0.0
+    metallic: float = 0.0
+    sheen: float = 0.0
+    clearcoat: float = 0.0
+    clearcoatroughness: float = 0.0
+    anisotropy: float = 0.0
+    anisotropyrotation: float = 0.0
+    emissivemap: Optional[str] = None
+    roughnessmap: Optional[str] = None
+    metallicmap: Optional[str] = None
+    sheenmap: Optional[str] = None
+    normalmap: Optional[str] = None
+    displacementmap: Optional[str] = None
+    reflectionmap: Optional[str] = None
 
 
-for _shown in (ObjError, ObjWarning, Group, Material):
+@dataclass(frozen=True)
+class Object:
+    """An object of the file's "o" lines: the triangles from its line to the
+    next, rows firsttriangle .. firsttriangle + trianglecount - 1 of
+    Model.faces."""
+
+    name: str
+    firsttriangle: int
+    trianglecount: int
+
+
+for _shown in (ObjError, ObjWarning, Group, Material, Object):
     _shown.__module__ = "glmobj"  # where they are used from

@@ -156,3 +156,28 @@ def test_write_failures_and_modes(tmp_path):
     with pytest.warns(glmobj.ObjWarning, match="smooth normal output requested with no normals"):
         model.write(tmp_path / "m.obj", "smooth")
     assert b"vn" not in (tmp_path / "m.obj").read_bytes()
+
+
+def test_records_beside_faces_and_a_weld_that_keeps_them(tmp_path):
+    (tmp_path / "r.mtl").write_bytes(b"newmtl red\nKe 0.5 0 0\nNi 1.5\nillum 2\nPr 0.25\nnorm n.png\n")
+    (tmp_path / "r.obj").write_bytes(
+        b"mtllib r.mtl\nv 0 0 0 1 0 0\nv 1 0 0\nv 0 0 0 0 0 1\nvt 0 0\n"
+        b"f 1 2 3\no lid\ns 1\nusemtl red\nf 3 2 1\nl 1/1 2 3\np 3 -1\n")
+    model = glmobj.read(tmp_path / "r.obj")
+    colors = model.colors
+    assert not colors.flags.owndata
+    assert colors.tolist() == [[1, 0, 0], [1, 1, 1], [0, 0, 1]]
+    assert model.objects == [glmobj.Object("lid", 1, 1)]
+    assert model.smoothing.tolist() == [0, 1]
+    assert model.lines.tolist() == [[0, 1], [1, 2]]
+    assert model.line_texcoords.tolist() == [[0, -1], [-1, -1]]
+    assert model.line_materials.tolist() == [1, 1]
+    assert model.points.tolist() == [2, 2]
+    red = model.materials[1]
+    assert (red.emissive, red.ior, red.illum, red.roughness, red.normalmap) == \
+        ((0.5, 0, 0, 1), 1.5, 2, 0.25, "n.png")
+    assert model.materials[0].illum is None
+    model.weld(0.001)  # vertex 3 joins vertex 1, whose colour it takes
+    assert colors.tolist() == [[1, 0, 0], [1, 1, 1], [0, 0, 1]]  # the old view keeps its values
+    assert model.colors.tolist() == [[1, 0, 0], [1, 1, 1]]
+    assert model.lines.tolist() == [[0, 1], [1, 0]] and model.points.tolist() == [0, 0]
