@@ -709,9 +709,13 @@ void settle(Reader& r, Part& first, Part* second) {
   m->texcoordcount = static_cast<unsigned>(totals[1]);
   m->normalcount = static_cast<unsigned>(totals[2]);
   m->trianglecount = static_cast<unsigned>(triangles);
+  // The parts took what was kept; a read inside this one's callbacks may
+  // have kept its own since, which gives way.
   for (std::size_t i = 0; i < parts.size(); i++)
-    if (!take && parts[i]->a.bytes() <= kKeepBytes)
-      kept.sets[i] = std::exchange(parts[i]->a, {});  // the parts took what was kept
+    if (!take && parts[i]->a.bytes() <= kKeepBytes) {
+      kept.sets[i].release();
+      kept.sets[i] = std::exchange(parts[i]->a, {});
+    }
 
   GroupSlot* current = r.ensureGroup("default");
   unsigned material = 0;

@@ -4,6 +4,8 @@
 
 #include <sched.h>
 
+#include <malloc.h>
+
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
@@ -143,3 +145,29 @@ TEST_F(ReaderThreads, HalvesTogetherPastTheLimitAreTooLarge) {
 }
 
 }  // namespace
+
+// A read started inside another read's callback (a program that builds the
+// material library from a model of its own) shares the thread's kept
+// memory with it: neither may lose the other's.
+TEST_F(ReaderThreads, AReadInsideAReadsCallbackLeavesNothingBehind) {
+  static std::string inner;
+  for (int i = 0; i < 20000; i++) inner += "v 1 2 3\nf 1 1 1\n";
+  GLMreadoptions options{};
+  options.open = [](const char*, void*) -> void* {
+    GLMreadoptions one{};
+    one.threads = 1;
+    glmFreeModel(glmReadOBJMemory(inner.data(), inner.size(), "inner.obj", &one, nullptr));
+    return nullptr;  // no library after all
+  };
+  options.read = [](void*, void*, unsigned long long, void*) { return 0LL; };
+  options.threads = 1;
+  const std::string outer = "mtllib m.mtl\nv 0 0 0\nf 1 1 1\n";
+  auto readOuter = [&] {
+    run([&] { glmFreeModel(glmReadOBJMemory(outer.data(), outer.size(), "o.obj", &options, nullptr)); });
+  };
+  readOuter();  // warms up what the thread keeps
+  auto inUse = [] { return mallinfo2().uordblks + mallinfo2().hblkhd; };
+  const std::size_t before = inUse();
+  for (int i = 0; i < 8; i++) readOuter();
+  EXPECT_LT(inUse(), before + (64 << 10));  // each inner read holds about 560 KB
+}
