@@ -200,6 +200,9 @@ typedef struct ObjModel {
 typedef struct GLMerror {
   unsigned long long line; /* line of the failure in its file, 0 when it has none */
   char message[1024];      /* "" after success; else the message, without its newline, cut to fit */
+  int errnum;              /* the system's errno where a file could not be opened, read or
+                            * written (ENOENT, EACCES, ENOSPC, ...), ENOMEM where memory ran
+                            * out, else 0 */
 } GLMerror;
 
 /* Receives every message the library would print (warnings, and the failures

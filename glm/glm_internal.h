@@ -7,6 +7,7 @@
 #include <cstdarg>
 #include <cstddef>
 #include <cstdint>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -26,6 +27,7 @@ struct Failure {
   std::string message;
   FILE* stream = stderr;
   unsigned long long line = 0;
+  int errnum = 0;  // the system's reason, for a failure to open, read or write
 };
 
 // The end of a failure that is not handed back: the message has been
@@ -47,6 +49,9 @@ std::string glmFormat(const char* format, va_list args);
 [[noreturn]] void glmFailf(FILE* stream, const char* format, ...)
     __attribute__((format(printf, 2, 3)));
 [[noreturn]] void glmFail(Failure failure);
+// A failure whose reason is the system's `errnum`.
+[[noreturn]] void glmFailErrno(int errnum, FILE* stream, const char* format, ...)
+    __attribute__((format(printf, 3, 4)));
 
 // Runs `operation` so that its failure comes back instead of ending the
 // program: true on success; else false with `failure` filled, every
@@ -68,6 +73,7 @@ bool glmCatch(Failure& failure, Operation&& operation) {
     failure = std::move(caught);
   } catch (const std::bad_alloc&) {
     failure.message = "out of memory\n";
+    failure.errnum = ENOMEM;
   }
   return false;
 }

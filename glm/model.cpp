@@ -73,6 +73,14 @@ void glmFail(Failure failure) {
   glmFatal();
 }
 
+void glmFailErrno(int errnum, FILE* stream, const char* text, ...) {
+  va_list args;
+  va_start(args, text);
+  Failure failure{glmFormat(text, args), stream, 0, errnum};
+  va_end(args);
+  glmFail(std::move(failure));
+}
+
 void glmFailAt(unsigned long long line, FILE* stream, const char* text, ...) {
   va_list args;
   va_start(args, text);
@@ -97,6 +105,7 @@ Catching::~Catching() {
 void glmHandBack(const Failure* failure, GLMerror* error) {
   if (!error) return;
   error->line = failure ? failure->line : 0;
+  error->errnum = failure ? failure->errnum : 0;
   std::string_view text = failure ? std::string_view(failure->message) : std::string_view("");
   if (!text.empty() && text.back() == '\n') text.remove_suffix(1);
   std::size_t length = std::min(text.size(), sizeof error->message - 1);
@@ -108,9 +117,9 @@ void* glmAlloc(std::size_t count, std::size_t size, const char* operation) {
   // Allocation sizes come from counts read out of untrusted files: refuse
   // anything whose byte size overflows instead of allocating a short buffer.
   if (size != 0 && count > SIZE_MAX / size)
-    glmFailf(stderr, "%s() failed: out of memory\n", operation);
+    glmFailErrno(ENOMEM, stderr, "%s() failed: out of memory\n", operation);
   void* block = std::calloc(count ? count : 1, size ? size : 1);
-  if (!block) glmFailf(stderr, "%s() failed: out of memory\n", operation);
+  if (!block) glmFailErrno(ENOMEM, stderr, "%s() failed: out of memory\n", operation);
   return block;
 }
 

@@ -553,7 +553,7 @@ void* place(void*& one, std::uint64_t n1, const void* two, std::uint64_t n2, std
     return shrunk ? shrunk : array;
   }
   char* block = static_cast<char*>(std::malloc(bytes));
-  if (!block) glmFailf(stderr, "glmReadOBJ() failed: out of memory\n");
+  if (!block) glmFailErrno(ENOMEM, stderr, "glmReadOBJ() failed: out of memory\n");
   std::memset(block, 0, item * head);
   if (n1) std::memcpy(block + item * head, static_cast<const char*>(one) + item * head, item * n1);
   if (n2)
@@ -727,7 +727,7 @@ void settle(Reader& r, Part& first, Part* second) {
     if (needed > current->capacity) {
       std::uint64_t capacity = std::max<std::uint64_t>(needed, current->capacity * 2);
       void* list = std::realloc(g->triangles, capacity * sizeof(unsigned));
-      if (!list) glmFailf(stderr, "glmReadOBJ() failed: out of memory\n");
+      if (!list) glmFailErrno(ENOMEM, stderr, "glmReadOBJ() failed: out of memory\n");
       g->triangles = static_cast<unsigned*>(list);
       current->capacity = capacity;
     }
@@ -751,7 +751,7 @@ void settle(Reader& r, Part& first, Part* second) {
   flush(triangles);
   for (ObjGroup* group = m->groups; group; group = group->next) {
     void* list = std::realloc(group->triangles, std::max(group->trianglecount, 1u) * sizeof(unsigned));
-    if (!list) glmFailf(stderr, "glmReadOBJ() failed: out of memory\n");
+    if (!list) glmFailErrno(ENOMEM, stderr, "glmReadOBJ() failed: out of memory\n");
     group->triangles = static_cast<unsigned*>(list);
   }
   settleRecords(m, parts, first.next[0] - 1, segments, points);
@@ -820,10 +820,10 @@ ObjModel* readSource(const char* path, const Source& source, const GLMreadoption
       secondRead = second.highest[k] < first.next[k] + second.next[k] - 1;
     if (split && !secondRead && !first.stopped)
       first.read(LineStream(source, split, UINT64_MAX, false));
-  } catch (const ReadError&) {
-    glmFailf(stderr, "glmReadOBJ() failed: can't open data file \"%s\".\n", path);
+  } catch (const ReadError& error) {
+    glmFailErrno(error.errnum, stderr, "glmReadOBJ() failed: can't open data file \"%s\".\n", path);
   } catch (const std::bad_alloc&) {
-    glmFailf(stderr, "glmReadOBJ() failed: out of memory\n");
+    glmFailErrno(ENOMEM, stderr, "glmReadOBJ() failed: out of memory\n");
   }
   settle(r, first, secondRead ? &second : nullptr);
   return model.release();
@@ -838,7 +838,8 @@ ObjModel* readPath(const char* path, const GLMreadoptions* options) {
     case Source::Opened::device:
       glmFailf(stderr, "glmReadOBJ() failed: \"%s\" is a device, not a file.\n", path);
     default:
-      glmFailf(stderr, "glmReadOBJ() failed: can't open data file \"%s\".\n", path);
+      glmFailErrno(errno ? errno : ENOENT, stderr, "glmReadOBJ() failed: can't open data file \"%s\".\n",
+                   path);
   }
   return readSource(path, source, options);
 }

@@ -23,6 +23,7 @@
 
 namespace {
 
+using glm_internal::glmFailErrno;
 using glm_internal::glmFailf;
 
 // Larger images are refused rather than allocated.
@@ -136,7 +137,10 @@ namespace {
 unsigned char* loadPPM(const char* filename, int* width, int* height,
                        unsigned long long maxPixels) {
   File file(std::fopen(filename, "rb"));
-  if (!file) glmFailf(stderr, "%s: %s\n", filename, std::strerror(errno));
+  if (!file) {
+    const int error = errno;
+    glmFailErrno(error, stderr, "%s: %s\n", filename, std::strerror(error));
+  }
   long long header[3] = {0, 0, 0};
   std::string lead;
   readHeader(file.get(), filename, header, lead);
@@ -149,7 +153,7 @@ unsigned char* loadPPM(const char* filename, int* width, int* height,
   checkFileHolds(file.get(), filename, size - early);
 
   glm_internal::Owned<unsigned char> pixels(static_cast<unsigned char*>(std::malloc(size)));
-  if (!pixels) glmFailf(stderr, "%s: out of memory for %zu bytes of PPM pixels\n", filename, size);
+  if (!pixels) glmFailErrno(ENOMEM, stderr, "%s: out of memory for %zu bytes of PPM pixels\n", filename, size);
   std::memcpy(pixels.get(), lead.data(), early);
   std::size_t got = early + std::fread(pixels.get() + early, 1, size - early, file.get());
   if (got != size)
@@ -189,7 +193,7 @@ void writeFile(const char* operation, const char* filename, const std::string& h
   Output out, none;
   if (!openOutput(out, filename)) {
     int error = errno;
-    glm_internal::failWith(out, none, "%s() failed: can't open file \"%s\" to write: %s.\n",
+    glm_internal::failWith(error, out, none, "%s() failed: can't open file \"%s\" to write: %s.\n",
                            operation, filename, std::strerror(error));
   }
   out.put(header.data(), header.size());

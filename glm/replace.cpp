@@ -359,20 +359,21 @@ bool sameFile(const char* a, const char* b) {
          canonicalA == canonicalB;
 }
 
-void failWith(Output& a, Output& b, const char* format, ...) {
+void failWith(int errnum, Output& a, Output& b, const char* format, ...) {
   a.discard();
   b.discard();
   va_list args;
   va_start(args, format);
-  Failure failure{glmFormat(format, args), stderr, 0};
+  Failure failure{glmFormat(format, args), stderr, 0, errnum};
   va_end(args);
   glmFail(std::move(failure));
 }
 
 void writeFailed(const char* operation, Output& out, Output& other) {
   std::string name = out.name;
-  failWith(out, other, "%s() failed: can't write file \"%s\": %s\n", operation, name.c_str(),
-           std::strerror(out.error ? out.error : EIO));
+  const int error = out.error ? out.error : EIO;
+  failWith(error, out, other, "%s() failed: can't write file \"%s\": %s\n", operation, name.c_str(),
+           std::strerror(error));
 }
 
 }  // namespace glm_internal

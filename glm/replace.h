@@ -75,8 +75,8 @@ bool commitOutput(Output& out);
 bool sameFile(const char* a, const char* b);
 
 // Releases both outputs, prints the message on standard error and fails.
-[[noreturn]] void failWith(Output& a, Output& b, const char* format, ...)
-    __attribute__((format(printf, 3, 4)));
+[[noreturn]] void failWith(int errnum, Output& a, Output& b, const char* format, ...)
+    __attribute__((format(printf, 4, 5)));
 
 // "<operation>() failed: can't write file "<name>": <reason>"
 [[noreturn]] void writeFailed(const char* operation, Output& out, Output& other);

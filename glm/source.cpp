@@ -141,7 +141,7 @@ bool LineStream::next(const char*& begin, const char*& end) {
     while (filled_ < capacity_ && !ended_) {
       std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(capacity_ - filled_, to_ - offset_));
       long long got = source_.read(window_.get() + filled_, want, offset_);
-      if (got < 0) throw ReadError{};
+      if (got < 0) throw ReadError{errno ? errno : EIO};
       filled_ += static_cast<std::size_t>(got);
       offset_ += static_cast<std::uint64_t>(got);
       ended_ = got == 0 || offset_ >= to_;

@@ -66,7 +66,9 @@ struct Text {
 // read. False on a read error. Exhausted memory is fatal for `operation`.
 bool readAll(const Source& source, Text& text, const char* operation);
 
-struct ReadError {};
+struct ReadError {
+  int errnum;
+};
 
 // A source read in pieces of whole lines, each parsed while it is still in
 // the cache; memory never holds the whole text. A piece ends at a newline and

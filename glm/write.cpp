@@ -204,7 +204,7 @@ void openLibrary(Output& out, Output& pending, const char* modelpath, const char
   const std::string path = libraryPath(modelpath, mtllibname);
   if (!openOutput(out, path.c_str())) {
     int error = errno;
-    failWith(out, pending, "glmWriteMTL() failed: can't open file \"%s\": %s.\n", path.c_str(),
+    failWith(error, out, pending, "glmWriteMTL() failed: can't open file \"%s\": %s.\n", path.c_str(),
              std::strerror(error));
   }
 }
@@ -446,7 +446,7 @@ void glmWriteOBJ(ObjModel* model, const char* filename, unsigned mode) {
   Output obj, mtl;
   if (!openOutput(obj, filename)) {
     int error = errno;
-    failWith(obj, mtl, "glmWriteOBJ() failed: can't open file \"%s\" to write: %s.\n", filename,
+    failWith(error, obj, mtl, "glmWriteOBJ() failed: can't open file \"%s\" to write: %s.\n", filename,
              std::strerror(error));
   }
   if (library) openLibrary(mtl, obj, filename, model->mtllib);

@@ -119,32 +119,21 @@ bool says(std::string_view message, std::string_view words) {
   return message.find(words) != std::string_view::npos;
 }
 
-// A failed read: the file could not be opened or read (errno, taken as the
-// read returned, tells why), memory ran out, or the text is malformed.
-[[noreturn]] void raiseReadFailure(const GLMerror& error, int savedErrno, const py::object& path) {
+// A failed read: the file could not be opened or read (the library's errnum
+// tells why), memory ran out, or the text is malformed.
+[[noreturn]] void raiseReadFailure(const GLMerror& error, const py::object& path) {
   const std::string message = error.message;
-  if (says(message, "can't open data file")) raiseOSError(savedErrno, message, path);
+  if (error.errnum == ENOMEM) raise(py::handle(PyExc_MemoryError)(decoded(message)));
+  if (error.errnum) raiseOSError(error.errnum, message, path);
   if (says(message, "is a device, not a file")) raiseOSError(ENODEV, message, path);
-  if (says(message, "out of memory")) raise(py::handle(PyExc_MemoryError)(decoded(message)));
   py::object line = error.line ? py::object(py::int_(error.line)) : py::object(py::none());
   raise(types.objError(decoded(message), line, path));
 }
 
-// The errno whose text ends a writer's message ("...: Permission denied."),
-// or 0.
-int errnoOf(std::string_view message) {
-  std::size_t colon = message.rfind(": ");
-  if (colon == std::string_view::npos) return 0;
-  std::string_view reason = message.substr(colon + 2);
-  if (!reason.empty() && reason.back() == '.') reason.remove_suffix(1);
-  for (int e = 1; e < 256; e++)
-    if (reason == std::strerror(e)) return e;
-  return 0;
-}
-
-[[noreturn]] void raiseWriteFailure(const std::string& message, const std::string& path) {
-  if (says(message, "out of memory")) raise(py::handle(PyExc_MemoryError)(decoded(message)));
-  if (int error = errnoOf(message)) raiseOSError(error, message, decoded(path));
+[[noreturn]] void raiseWriteFailure(const GLMerror& error, const std::string& path) {
+  const std::string message = error.message;
+  if (error.errnum == ENOMEM) raise(py::handle(PyExc_MemoryError)(decoded(message)));
+  if (error.errnum) raiseOSError(error.errnum, message, decoded(path));
   raise(py::handle(PyExc_ValueError)(decoded(message)));  // a library name refused
 }
 
@@ -479,7 +468,7 @@ class Model {
     const std::string path = fsencode(target);
     GLMerror error{};
     bool written = run({}, [&](ObjModel* m) { return glmWriteOBJTo(m, path.c_str(), mode, &error); });
-    if (!written) raiseWriteFailure(error.message, path);
+    if (!written) raiseWriteFailure(error, path);
   }
 
 
@@ -686,7 +675,6 @@ Model readWith(const py::object& open, unsigned threads, const std::string& path
   if (reading) throw std::runtime_error("glmobj.read cannot run inside another read's open callback");
   Gathered gathered;
   GLMerror error{};
-  int savedErrno = 0;
   Read model;
   {
     py::gil_scoped_release nogil;
@@ -694,14 +682,12 @@ Model readWith(const py::object& open, unsigned threads, const std::string& path
       Reading() { reading = true; }
       ~Reading() { reading = false; }
     } inside;
-    errno = 0;
     model.reset(call(&options, &error));
-    savedErrno = errno;
   }
   gathered.warn(2, state.raised ? state.warningsBefore : SIZE_MAX);
   if (state.raised) std::rethrow_exception(state.raised);
   if (!model)
-    raiseReadFailure(error, savedErrno,
+    raiseReadFailure(error,
                      pathSource || !path.empty() ? py::object(decoded(path)) : py::object(py::none()));
   return Model(model.release());
 }

@@ -337,6 +337,12 @@ TEST_F(ObjReader, FailedReadsHandTheFailureBackAndReleaseEverything) {
     EXPECT_EQ(err, std::string(error.message) + "\n");
   }
   glm_internal::glmSetReadChunking(glm_internal::kReadTwoThreadsFrom, 0);
+  EXPECT_EQ(error.errnum, 0);
+  // A file that cannot be opened says why in the system's terms.
+  EXPECT_EQ(glmReadOBJFrom((dir + "/absent.obj").c_str(), nullptr, &error), nullptr);
+  EXPECT_EQ(error.errnum, ENOENT);
+  EXPECT_EQ(glmReadOBJFrom(dir.c_str(), nullptr, &error), nullptr);
+  EXPECT_EQ(error.errnum, EISDIR);
   // A read of this file holds about 2 MB; the allocator's own books and a
   // thread's start may keep a few hundred bytes.
   EXPECT_LT(inUse(), before + (64 << 10));

@@ -249,7 +249,7 @@ TEST_F(PpmFile, WriteFailureIsFatalWithTheSystemsReason) {
 
 // The variants that hand their failure back print nothing and end nothing.
 TEST_F(PpmFile, HandedBackFailuresCarryTheMessageAndPrintNothing) {
-  GLMerror error{7, "stale"};
+  GLMerror error{7, "stale", EINTR};
   width = height = -7;
   const std::string bad = write("P5\n2 1\n255\n" + kSixBytes);
   ::testing::internal::CaptureStderr();
@@ -262,9 +262,11 @@ TEST_F(PpmFile, HandedBackFailuresCarryTheMessageAndPrintNothing) {
   EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
   EXPECT_EQ(std::string(error.message), bad + ": Not a raw PPM file");
   EXPECT_EQ(error.line, 0u);
+  EXPECT_EQ(error.errnum, 0);  // a malformed file, no system failure
   EXPECT_EQ(width, -7);
   EXPECT_EQ(std::string(written.message), "glmWritePPM() failed: can't open file \"" + missing +
                                               "\" to write: " + std::strerror(ENOENT) + ".");
+  EXPECT_EQ(written.errnum, ENOENT);
 
   const std::string good = dir + "/good.ppm";
   EXPECT_TRUE(glmWritePPMTo(good.c_str(), black, 1, 1, &written));
