@@ -550,7 +550,7 @@ void compile() {
 }
 
 void loadTexture() {
-  Image image{64, 64, {}};
+  Image image{64, 64, {}, {}};
   if (!options.texture.empty()) {
     unsigned char* pixels = glmLoadPPM(options.texture.c_str(), &image.width, &image.height);
     if (pixels == nullptr) {
