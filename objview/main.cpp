@@ -39,7 +39,7 @@ Drag drag;
 Has has;
 ObjModel* model = nullptr;
 bool fileHasTexcoords = false;
-bool mapsNamed = false;  // some material names a map_Kd image, found or not
+bool mapsNamed = false;  // some material names a map_Kd or map_d image, found or not
 // The side of each triangle that can never show (the back of a closed
 // piece's), how many hide one, and the side all hide (GL culls it), if any.
 std::vector<Hidden> sides;
@@ -277,7 +277,8 @@ void adopt(ObjModel* read, bool keepView) {
   fileHasTexcoords = model->texcoords != nullptr;
   keepFileNormals();
   for (unsigned m = 0; m < model->materialcount; m++)
-    mapsNamed = mapsNamed || model->materials[m].diffusemap != nullptr;
+    mapsNamed = mapsNamed || model->materials[m].diffusemap != nullptr ||
+                model->materials[m].alphamap != nullptr;
   sizeLine = sizeNote(*model);
   // The fit measures each side as |max| + |min|, the true side only once the
   // model straddles the origin: the first pass centres it, the second scales it.
@@ -676,32 +677,42 @@ void drawText(int width, int height) {
   glMatrixMode(GL_MODELVIEW);
 }
 
-// A part's texture, 0 for none: its material's own image; for a model that
-// names no images, the one of --texture or the checkerboard (which shows the
-// coordinates). A part without texture coordinates, or of a material whose
-// image was not found, has none and draws in its colour.
-GLuint partTexture(const Mesh::Part& part) {
-  if (!part.textured) return 0;
-  if (!options.texture.empty() || !mapsNamed) return texture;
+// A part's texture, none (name 0) for none: its material's own, of its
+// map_Kd and map_d images; for a model that names no images, the one of
+// --texture or the checkerboard (which shows the coordinates). A part
+// without texture coordinates, or of a material whose images were not
+// found, has none and draws in its colour.
+MaterialTexture partTexture(const Mesh::Part& part) {
+  if (!part.textured) return {};
+  if (!options.texture.empty() || !mapsNamed) return {texture, false, false};
   return materialTextures.of(part.material);
 }
 
 std::vector<const Mesh::Part*> back;  // this frame's transparent parts
 
-// One part in its material (or colour) and texture. A material's own image
-// takes the place of its diffuse colour: exporters write Kd as the colour
-// without the image (Blender's 0.64 or 0.8 grey), which would only darken it.
-void drawPart(const Mesh::Part& part, unsigned mode) {
-  const GLuint image = mode & DRAW_TEXTURE ? partTexture(part) : 0;
-  if (image != 0) {
+// Whether a part is drawn blended: its material's dissolve is below 1 where
+// the mode paints with materials, or its texture is less than opaque where
+// the mode draws textures.
+bool transparent(const Mesh::Part& part, unsigned mode) {
+  return ((mode & (DRAW_COLOR | DRAW_MATERIAL)) && model->materials[part.material].dissolve < 1) ||
+         ((mode & DRAW_TEXTURE) && partTexture(part).alpha);
+}
+
+// A part's material (or colour) and texture. A material's own image takes
+// the place of its diffuse colour: exporters write Kd as the colour without
+// the image (Blender's 0.64 or 0.8 grey), which would only darken it. A
+// texture of an alpha map alone is white, tinted by the colour.
+void setUpPart(const Mesh::Part& part, unsigned mode) {
+  const MaterialTexture image = mode & DRAW_TEXTURE ? partTexture(part) : MaterialTexture{};
+  if (image.name != 0) {
     glEnable(GL_TEXTURE_2D);
-    glBindTexture(GL_TEXTURE_2D, image);
+    glBindTexture(GL_TEXTURE_2D, image.name);
   } else {
     glDisable(GL_TEXTURE_2D);
   }
   if (mode & (DRAW_COLOR | DRAW_MATERIAL)) {
     const ObjMaterial& material = model->materials[part.material];
-    const bool own = image != 0 && image != texture;
+    const bool own = image.colour;
     const GLfloat diffuse[4] = {own ? 1 : material.diffuse[0], own ? 1 : material.diffuse[1],
                                 own ? 1 : material.diffuse[2], material.dissolve};
     if (mode & DRAW_MATERIAL) {
@@ -712,6 +723,10 @@ void drawPart(const Mesh::Part& part, unsigned mode) {
     }
     if (mode & DRAW_COLOR) glColor4fv(diffuse);
   }
+}
+
+void drawPart(const Mesh::Part& part, unsigned mode) {
+  setUpPart(part, mode);
   glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(part.count), GL_UNSIGNED_INT,
                  reinterpret_cast<const void*>(part.first * sizeof(unsigned)));
 }
@@ -728,17 +743,33 @@ void drawTransparent(unsigned mode) {
   std::stable_sort(back.begin(), back.end(),
                    [&](const Mesh::Part* a, const Mesh::Part* b) { return depth(a) < depth(b); });
   glEnable(GL_BLEND);
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   glDepthMask(GL_FALSE);
+  const bool painted = mode & (DRAW_COLOR | DRAW_MATERIAL);
   for (const Mesh::Part* part : back) {
-    // Vertex colours bring an alpha of 1 into the lighting: the part's own
-    // opacity is then the blend's.
+    setUpPart(*part, mode);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
     if (mode & DRAW_VERTEXCOLOR) {
-      glBlendColor(0, 0, 0, model->materials[part->material].dissolve);
-      glBlendFunc(GL_CONSTANT_ALPHA, GL_ONE_MINUS_CONSTANT_ALPHA);
+      // Vertex colours bring an alpha of 1 into the lighting: the part's own
+      // opacity is then the blend's, or with an alpha texture the texture
+      // stage's, which multiplies the texture's alpha by it.
+      const GLfloat dissolve = painted ? model->materials[part->material].dissolve : 1;
+      if ((mode & DRAW_TEXTURE) && partTexture(*part).alpha) {
+        const GLfloat constant[4] = {0, 0, 0, dissolve};
+        glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_COMBINE);
+        glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_RGB, GL_MODULATE);
+        glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_ALPHA, GL_MODULATE);
+        glTexEnvi(GL_TEXTURE_ENV, GL_SRC1_ALPHA, GL_CONSTANT);
+        glTexEnvfv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_COLOR, constant);
+      } else {
+        glBlendColor(0, 0, 0, dissolve);
+        glBlendFunc(GL_CONSTANT_ALPHA, GL_ONE_MINUS_CONSTANT_ALPHA);
+      }
     }
-    drawPart(*part, mode);
+    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(part->count), GL_UNSIGNED_INT,
+                   reinterpret_cast<const void*>(part->first * sizeof(unsigned)));
   }
+  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
   glDepthMask(GL_TRUE);
   glDisable(GL_BLEND);
 }
@@ -834,10 +865,9 @@ void drawMesh(unsigned mode) {
   }
   // Opaque parts first, then the lines and points, then the transparent
   // parts over them all.
-  const bool painted = mode & (DRAW_COLOR | DRAW_MATERIAL);
   back.clear();
   for (const Mesh::Part& part : *parts)
-    if (painted && model->materials[part.material].dissolve < 1)
+    if (transparent(part, mode))
       back.push_back(&part);
     else
       drawPart(part, mode);
