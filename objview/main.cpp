@@ -26,6 +26,7 @@
 #include "mesh.h"
 #include "screenshot.h"
 #include "textures.h"
+#include "transparency.h"
 #include "view.h"
 
 using namespace objview;
@@ -50,8 +51,11 @@ GLuint list = 0;         // the library's drawing, for the modes the mesh does n
 GLuint normalsList = 0;  // the normals as lines, when shown
 Mesh mesh;               // indexed geometry, used when it has parts
 // The mesh's corners (then their colours, at colorOffset) and indices, the
-// coarse level's indices, the strokes' vertices (then their colours).
-GLuint buffers[4];
+// coarse level's indices, the strokes' vertices (then their colours), and the
+// full and the coarse level's transparent triangles in this frame's order.
+GLuint buffers[6];
+// The transparent triangles of the full mesh and of its coarse level.
+Transparency clearFull, clearCoarse;
 std::size_t colorOffset = 0, strokeColorOffset = 0;  // in bytes
 // The lines and points drawn beside the mesh, as uploaded.
 std::vector<Strokes::Run> strokeLines;
@@ -353,6 +357,7 @@ void chooseModes() {
 
 void compile();
 void showTitle();
+bool transparent(const Mesh::Part& part, unsigned mode);
 
 // Shows file `index` of the command line, or the one shown read again; a
 // file that cannot be read is said, and the model shown stays.
@@ -413,6 +418,9 @@ void takeLevel() {
   uploadIndices(buffers[1], mesh.indices);
   detail.built = !builder.level.indices.empty();
   if (detail.built) uploadIndices(buffers[2], builder.level.indices);
+  const unsigned mode = drawMode(modes, has);
+  clearCoarse.build(builder.level, mesh,
+                    [mode](const Mesh::Part& part) { return transparent(part, mode); });
   std::vector<float>().swap(mesh.corners);
   builder.ordered = Mesh{};  // the indices as they were
   malloc_trim(0);            // the builder's working memory, back to the system
@@ -529,7 +537,7 @@ void compile() {
     // The library only reads the model it draws.
     list = glmCompileDisplayList(const_cast<ObjModel*>(&shown), mode);
   } else {
-    if (buffers[0] == 0) glGenBuffers(4, buffers);
+    if (buffers[0] == 0) glGenBuffers(6, buffers);
     colorOffset = uploadFloats(buffers[0], mesh.corners, mesh.colors);
     std::vector<float>().swap(mesh.colors);  // in the buffer now; the builder needs none
     const Strokes strokes = buildStrokes(shown, mode);
@@ -541,6 +549,8 @@ void compile() {
       strokesColored = !strokes.colors.empty();
     }
     uploadIndices(buffers[1], mesh.indices);
+    clearFull.build(mesh, mesh, [mode](const Mesh::Part& part) { return transparent(part, mode); });
+    clearCoarse = Transparency{};
     if (hideable > 0) mesh.buildPlanes();
     // A screenshot needs neither the cache order nor a coarse level: its
     // picture is the same. The builder reads the corners.
@@ -688,8 +698,6 @@ MaterialTexture partTexture(const Mesh::Part& part) {
   return materialTextures.of(part.material);
 }
 
-std::vector<const Mesh::Part*> back;  // this frame's transparent parts
-
 // Whether a part is drawn blended: its material's dissolve is below 1 where
 // the mode paints with materials, or its texture is less than opaque where
 // the mode draws textures.
@@ -731,47 +739,43 @@ void drawPart(const Mesh::Part& part, unsigned mode) {
                  reinterpret_cast<const void*>(part.first * sizeof(unsigned)));
 }
 
-// The transparent parts, farthest first, blended over what is drawn and
+// The transparent triangles, farthest first, blended over what is drawn and
 // leaving the depth buffer as the opaque parts made it, so a pane behind
-// another still shows through it.
-void drawTransparent(unsigned mode) {
+// another still shows through it. None is culled: a closed glass's back
+// shows through its front.
+void drawTransparent(unsigned mode, Transparency& clear, GLuint buffer) {
   GLfloat m[16];
   glGetFloatv(GL_MODELVIEW_MATRIX, m);
-  const auto depth = [&m](const Mesh::Part* part) {  // along the eye's view, nearer is larger
-    return m[2] * part->center[0] + m[6] * part->center[1] + m[10] * part->center[2];
-  };
-  std::stable_sort(back.begin(), back.end(),
-                   [&](const Mesh::Part* a, const Mesh::Part* b) { return depth(a) < depth(b); });
+  const GLboolean culled = glIsEnabled(GL_CULL_FACE);
+  glDisable(GL_CULL_FACE);
   glEnable(GL_BLEND);
   glDepthMask(GL_FALSE);
   const bool painted = mode & (DRAW_COLOR | DRAW_MATERIAL);
-  for (const Mesh::Part* part : back) {
-    setUpPart(*part, mode);
+  clear.draw(m, buffer, [&](const Mesh::Part& part) {
+    setUpPart(part, mode);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
-    if (mode & DRAW_VERTEXCOLOR) {
-      // Vertex colours bring an alpha of 1 into the lighting: the part's own
-      // opacity is then the blend's, or with an alpha texture the texture
-      // stage's, which multiplies the texture's alpha by it.
-      const GLfloat dissolve = painted ? model->materials[part->material].dissolve : 1;
-      if ((mode & DRAW_TEXTURE) && partTexture(*part).alpha) {
-        const GLfloat constant[4] = {0, 0, 0, dissolve};
-        glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_COMBINE);
-        glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_RGB, GL_MODULATE);
-        glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_ALPHA, GL_MODULATE);
-        glTexEnvi(GL_TEXTURE_ENV, GL_SRC1_ALPHA, GL_CONSTANT);
-        glTexEnvfv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_COLOR, constant);
-      } else {
-        glBlendColor(0, 0, 0, dissolve);
-        glBlendFunc(GL_CONSTANT_ALPHA, GL_ONE_MINUS_CONSTANT_ALPHA);
-      }
+    if (!(mode & DRAW_VERTEXCOLOR)) return;
+    // Vertex colours bring an alpha of 1 into the lighting: the part's own
+    // opacity is then the blend's, or with an alpha texture the texture
+    // stage's, which multiplies the texture's alpha by it.
+    const GLfloat dissolve = painted ? model->materials[part.material].dissolve : 1;
+    if ((mode & DRAW_TEXTURE) && partTexture(part).alpha) {
+      const GLfloat constant[4] = {0, 0, 0, dissolve};
+      glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_COMBINE);
+      glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_RGB, GL_MODULATE);
+      glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_ALPHA, GL_MODULATE);
+      glTexEnvi(GL_TEXTURE_ENV, GL_SRC1_ALPHA, GL_CONSTANT);
+      glTexEnvfv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_COLOR, constant);
+    } else {
+      glBlendColor(0, 0, 0, dissolve);
+      glBlendFunc(GL_CONSTANT_ALPHA, GL_ONE_MINUS_CONSTANT_ALPHA);
     }
-    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(part->count), GL_UNSIGNED_INT,
-                   reinterpret_cast<const void*>(part->first * sizeof(unsigned)));
-  }
+  });
   glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
   glDepthMask(GL_TRUE);
   glDisable(GL_BLEND);
+  if (culled) glEnable(GL_CULL_FACE);
 }
 
 // What drawMesh leaves as it found it.
@@ -864,18 +868,15 @@ void drawMesh(unsigned mode) {
     parts = &seenParts;
   }
   // Opaque parts first, then the lines and points, then the transparent
-  // parts over them all.
-  back.clear();
+  // triangles over them all.
+  Transparency& clear = drawn == Level::Coarse ? clearCoarse : clearFull;
   for (const Mesh::Part& part : *parts)
-    if (transparent(part, mode))
-      back.push_back(&part);
-    else
-      drawPart(part, mode);
+    if (clear.empty() || !transparent(part, mode)) drawPart(part, mode);
   finishMesh();
   drawStrokes(mode);
-  if (back.empty()) return;
-  bindMesh(mode, level.flat);  // the element buffer still holds this frame's indices
-  drawTransparent(mode);
+  if (clear.empty()) return;
+  bindMesh(mode, level.flat);
+  drawTransparent(mode, clear, buffers[drawn == Level::Coarse ? 5 : 4]);
   finishMesh();
 }
 
