@@ -34,16 +34,28 @@ bool readPng(const std::string& path, Image& image, std::string& why) {
     png_image_free(&png);
     return false;
   }
-  png.format = PNG_FORMAT_RGB;
-  // Transparent pixels show white, which the lit material colour then tints.
-  image.rgb.assign(PNG_IMAGE_SIZE(png), 255);
-  if (!png_image_finish_read(&png, nullptr, image.rgb.data(), 0, nullptr)) {
+  // An alpha channel (or a transparent colour) is kept apart from the colour.
+  const bool alpha = png.format & PNG_FORMAT_FLAG_ALPHA;
+  png.format = alpha ? PNG_FORMAT_RGBA : PNG_FORMAT_RGB;
+  std::vector<unsigned char> pixels(PNG_IMAGE_SIZE(png));
+  if (!png_image_finish_read(&png, nullptr, pixels.data(), 0, nullptr)) {
     why = png.message;
     png_image_free(&png);
     return false;
   }
   image.width = static_cast<int>(png.width);
   image.height = static_cast<int>(png.height);
+  if (!alpha) {
+    image.rgb = std::move(pixels);
+    return true;
+  }
+  const std::size_t count = pixels.size() / 4;
+  image.rgb.resize(3 * count);
+  image.alpha.resize(count);
+  for (std::size_t i = 0; i < count; i++) {
+    std::copy_n(&pixels[4 * i], 3, &image.rgb[3 * i]);
+    image.alpha[i] = pixels[4 * i + 3];
+  }
   return true;
 }
 
@@ -114,26 +126,60 @@ bool readImage(const std::string& path, Image& image, std::string& why) {
 }
 
 Image fitImage(Image image, int limit) {
+  // Each channel's plane halved alike: the colour's three interleaved, the alpha's one.
+  const auto halve = [](const std::vector<unsigned char>& from, int width, int height, int channels,
+                        const Image& half) {
+    std::vector<unsigned char> to(static_cast<std::size_t>(half.width) * half.height * channels);
+    for (int y = 0; y < half.height; y++)
+      for (int x = 0; x < half.width; x++)
+        for (int k = 0; k < channels; k++) {
+          int sum = 0;
+          for (int dy = 0; dy < 2; dy++)
+            for (int dx = 0; dx < 2; dx++) {
+              const int sx = std::min(2 * x + dx, width - 1);
+              const int sy = std::min(2 * y + dy, height - 1);
+              sum += from[(static_cast<std::size_t>(sy) * width + sx) * channels + k];
+            }
+          to[(static_cast<std::size_t>(y) * half.width + x) * channels + k] =
+              static_cast<unsigned char>((sum + 2) / 4);
+        }
+    return to;
+  };
   while (image.width > limit || image.height > limit) {
     Image half;
     half.width = std::max(1, image.width / 2);
     half.height = std::max(1, image.height / 2);
-    half.rgb.resize(static_cast<std::size_t>(half.width) * half.height * 3);
-    for (int y = 0; y < half.height; y++)
-      for (int x = 0; x < half.width; x++)
-        for (int k = 0; k < 3; k++) {
-          int sum = 0;
-          for (int dy = 0; dy < 2; dy++)
-            for (int dx = 0; dx < 2; dx++) {
-              const int sx = std::min(2 * x + dx, image.width - 1);
-              const int sy = std::min(2 * y + dy, image.height - 1);
-              sum += image.rgb[(static_cast<std::size_t>(sy) * image.width + sx) * 3 + k];
-            }
-          half.rgb[(static_cast<std::size_t>(y) * half.width + x) * 3 + k] =
-              static_cast<unsigned char>((sum + 2) / 4);
-        }
+    half.rgb = halve(image.rgb, image.width, image.height, 3, half);
+    if (!image.alpha.empty()) half.alpha = halve(image.alpha, image.width, image.height, 1, half);
     image = std::move(half);
   }
+  return image;
+}
+
+Image materialImage(Image diffuse, const Image* alpha) {
+  Image image = std::move(diffuse);
+  if (image.rgb.empty() && alpha != nullptr) {
+    image.width = alpha->width;
+    image.height = alpha->height;
+    image.rgb.assign(static_cast<std::size_t>(image.width) * image.height * 3, 255);
+  }
+  if (alpha != nullptr) {
+    // The alpha map's pixel nearest each of the colour's.
+    image.alpha.resize(static_cast<std::size_t>(image.width) * image.height);
+    for (long long y = 0; y < image.height; y++)
+      for (long long x = 0; x < image.width; x++) {
+        const auto from = static_cast<std::size_t>(y * alpha->height / image.height * alpha->width +
+                                                   x * alpha->width / image.width);
+        const unsigned char* rgb = &alpha->rgb[3 * from];
+        // Rec. 601 luminance, in integers: white stays 255.
+        image.alpha[static_cast<std::size_t>(y * image.width + x)] =
+            !alpha->alpha.empty() ? alpha->alpha[from]
+                                  : static_cast<unsigned char>(
+                                        (299 * rgb[0] + 587 * rgb[1] + 114 * rgb[2] + 500) / 1000);
+      }
+  }
+  if (std::all_of(image.alpha.begin(), image.alpha.end(), [](unsigned char a) { return a == 255; }))
+    image.alpha.clear();
   return image;
 }
 

@@ -26,6 +26,7 @@
 #include "mesh.h"
 #include "screenshot.h"
 #include "textures.h"
+#include "transparency.h"
 #include "view.h"
 
 using namespace objview;
@@ -39,7 +40,7 @@ Drag drag;
 Has has;
 ObjModel* model = nullptr;
 bool fileHasTexcoords = false;
-bool mapsNamed = false;  // some material names a map_Kd image, found or not
+bool mapsNamed = false;  // some material names a map_Kd or map_d image, found or not
 // The side of each triangle that can never show (the back of a closed
 // piece's), how many hide one, and the side all hide (GL culls it), if any.
 std::vector<Hidden> sides;
@@ -50,8 +51,11 @@ GLuint list = 0;         // the library's drawing, for the modes the mesh does n
 GLuint normalsList = 0;  // the normals as lines, when shown
 Mesh mesh;               // indexed geometry, used when it has parts
 // The mesh's corners (then their colours, at colorOffset) and indices, the
-// coarse level's indices, the strokes' vertices (then their colours).
-GLuint buffers[4];
+// coarse level's indices, the strokes' vertices (then their colours), and the
+// full and the coarse level's transparent triangles in this frame's order.
+GLuint buffers[6];
+// The transparent triangles of the full mesh and of its coarse level.
+Transparency clearFull, clearCoarse;
 std::size_t colorOffset = 0, strokeColorOffset = 0;  // in bytes
 // The lines and points drawn beside the mesh, as uploaded.
 std::vector<Strokes::Run> strokeLines;
@@ -277,7 +281,8 @@ void adopt(ObjModel* read, bool keepView) {
   fileHasTexcoords = model->texcoords != nullptr;
   keepFileNormals();
   for (unsigned m = 0; m < model->materialcount; m++)
-    mapsNamed = mapsNamed || model->materials[m].diffusemap != nullptr;
+    mapsNamed = mapsNamed || model->materials[m].diffusemap != nullptr ||
+                model->materials[m].alphamap != nullptr;
   sizeLine = sizeNote(*model);
   // The fit measures each side as |max| + |min|, the true side only once the
   // model straddles the origin: the first pass centres it, the second scales it.
@@ -352,6 +357,7 @@ void chooseModes() {
 
 void compile();
 void showTitle();
+bool transparent(const Mesh::Part& part, unsigned mode);
 
 // Shows file `index` of the command line, or the one shown read again; a
 // file that cannot be read is said, and the model shown stays.
@@ -412,6 +418,9 @@ void takeLevel() {
   uploadIndices(buffers[1], mesh.indices);
   detail.built = !builder.level.indices.empty();
   if (detail.built) uploadIndices(buffers[2], builder.level.indices);
+  const unsigned mode = drawMode(modes, has);
+  clearCoarse.build(builder.level, mesh,
+                    [mode](const Mesh::Part& part) { return transparent(part, mode); });
   std::vector<float>().swap(mesh.corners);
   builder.ordered = Mesh{};  // the indices as they were
   malloc_trim(0);            // the builder's working memory, back to the system
@@ -528,7 +537,7 @@ void compile() {
     // The library only reads the model it draws.
     list = glmCompileDisplayList(const_cast<ObjModel*>(&shown), mode);
   } else {
-    if (buffers[0] == 0) glGenBuffers(4, buffers);
+    if (buffers[0] == 0) glGenBuffers(6, buffers);
     colorOffset = uploadFloats(buffers[0], mesh.corners, mesh.colors);
     std::vector<float>().swap(mesh.colors);  // in the buffer now; the builder needs none
     const Strokes strokes = buildStrokes(shown, mode);
@@ -540,6 +549,8 @@ void compile() {
       strokesColored = !strokes.colors.empty();
     }
     uploadIndices(buffers[1], mesh.indices);
+    clearFull.build(mesh, mesh, [mode](const Mesh::Part& part) { return transparent(part, mode); });
+    clearCoarse = Transparency{};
     if (hideable > 0) mesh.buildPlanes();
     // A screenshot needs neither the cache order nor a coarse level: its
     // picture is the same. The builder reads the corners.
@@ -550,7 +561,7 @@ void compile() {
 }
 
 void loadTexture() {
-  Image image{64, 64, {}};
+  Image image{64, 64, {}, {}};
   if (!options.texture.empty()) {
     unsigned char* pixels = glmLoadPPM(options.texture.c_str(), &image.width, &image.height);
     if (pixels == nullptr) {
@@ -676,32 +687,40 @@ void drawText(int width, int height) {
   glMatrixMode(GL_MODELVIEW);
 }
 
-// A part's texture, 0 for none: its material's own image; for a model that
-// names no images, the one of --texture or the checkerboard (which shows the
-// coordinates). A part without texture coordinates, or of a material whose
-// image was not found, has none and draws in its colour.
-GLuint partTexture(const Mesh::Part& part) {
-  if (!part.textured) return 0;
-  if (!options.texture.empty() || !mapsNamed) return texture;
+// A part's texture, none (name 0) for none: its material's own, of its
+// map_Kd and map_d images; for a model that names no images, the one of
+// --texture or the checkerboard (which shows the coordinates). A part
+// without texture coordinates, or of a material whose images were not
+// found, has none and draws in its colour.
+MaterialTexture partTexture(const Mesh::Part& part) {
+  if (!part.textured) return {};
+  if (!options.texture.empty() || !mapsNamed) return {texture, false, false};
   return materialTextures.of(part.material);
 }
 
-std::vector<const Mesh::Part*> back;  // this frame's transparent parts
+// Whether a part is drawn blended: its material's dissolve is below 1 where
+// the mode paints with materials, or its texture is less than opaque where
+// the mode draws textures.
+bool transparent(const Mesh::Part& part, unsigned mode) {
+  return ((mode & (DRAW_COLOR | DRAW_MATERIAL)) && model->materials[part.material].dissolve < 1) ||
+         ((mode & DRAW_TEXTURE) && partTexture(part).alpha);
+}
 
-// One part in its material (or colour) and texture. A material's own image
-// takes the place of its diffuse colour: exporters write Kd as the colour
-// without the image (Blender's 0.64 or 0.8 grey), which would only darken it.
-void drawPart(const Mesh::Part& part, unsigned mode) {
-  const GLuint image = mode & DRAW_TEXTURE ? partTexture(part) : 0;
-  if (image != 0) {
+// A part's material (or colour) and texture. A material's own image takes
+// the place of its diffuse colour: exporters write Kd as the colour without
+// the image (Blender's 0.64 or 0.8 grey), which would only darken it. A
+// texture of an alpha map alone is white, tinted by the colour.
+void setUpPart(const Mesh::Part& part, unsigned mode) {
+  const MaterialTexture image = mode & DRAW_TEXTURE ? partTexture(part) : MaterialTexture{};
+  if (image.name != 0) {
     glEnable(GL_TEXTURE_2D);
-    glBindTexture(GL_TEXTURE_2D, image);
+    glBindTexture(GL_TEXTURE_2D, image.name);
   } else {
     glDisable(GL_TEXTURE_2D);
   }
   if (mode & (DRAW_COLOR | DRAW_MATERIAL)) {
     const ObjMaterial& material = model->materials[part.material];
-    const bool own = image != 0 && image != texture;
+    const bool own = image.colour;
     const GLfloat diffuse[4] = {own ? 1 : material.diffuse[0], own ? 1 : material.diffuse[1],
                                 own ? 1 : material.diffuse[2], material.dissolve};
     if (mode & DRAW_MATERIAL) {
@@ -712,35 +731,51 @@ void drawPart(const Mesh::Part& part, unsigned mode) {
     }
     if (mode & DRAW_COLOR) glColor4fv(diffuse);
   }
+}
+
+void drawPart(const Mesh::Part& part, unsigned mode) {
+  setUpPart(part, mode);
   glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(part.count), GL_UNSIGNED_INT,
                  reinterpret_cast<const void*>(part.first * sizeof(unsigned)));
 }
 
-// The transparent parts, farthest first, blended over what is drawn and
+// The transparent triangles, farthest first, blended over what is drawn and
 // leaving the depth buffer as the opaque parts made it, so a pane behind
-// another still shows through it.
-void drawTransparent(unsigned mode) {
+// another still shows through it. None is culled: a closed glass's back
+// shows through its front.
+void drawTransparent(unsigned mode, Transparency& clear, GLuint buffer) {
   GLfloat m[16];
   glGetFloatv(GL_MODELVIEW_MATRIX, m);
-  const auto depth = [&m](const Mesh::Part* part) {  // along the eye's view, nearer is larger
-    return m[2] * part->center[0] + m[6] * part->center[1] + m[10] * part->center[2];
-  };
-  std::stable_sort(back.begin(), back.end(),
-                   [&](const Mesh::Part* a, const Mesh::Part* b) { return depth(a) < depth(b); });
+  const GLboolean culled = glIsEnabled(GL_CULL_FACE);
+  glDisable(GL_CULL_FACE);
   glEnable(GL_BLEND);
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   glDepthMask(GL_FALSE);
-  for (const Mesh::Part* part : back) {
+  const bool painted = mode & (DRAW_COLOR | DRAW_MATERIAL);
+  clear.draw(m, buffer, [&](const Mesh::Part& part) {
+    setUpPart(part, mode);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    if (!(mode & DRAW_VERTEXCOLOR)) return;
     // Vertex colours bring an alpha of 1 into the lighting: the part's own
-    // opacity is then the blend's.
-    if (mode & DRAW_VERTEXCOLOR) {
-      glBlendColor(0, 0, 0, model->materials[part->material].dissolve);
+    // opacity is then the blend's, or with an alpha texture the texture
+    // stage's, which multiplies the texture's alpha by it.
+    const GLfloat dissolve = painted ? model->materials[part.material].dissolve : 1;
+    if ((mode & DRAW_TEXTURE) && partTexture(part).alpha) {
+      const GLfloat constant[4] = {0, 0, 0, dissolve};
+      glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_COMBINE);
+      glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_RGB, GL_MODULATE);
+      glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_ALPHA, GL_MODULATE);
+      glTexEnvi(GL_TEXTURE_ENV, GL_SRC1_ALPHA, GL_CONSTANT);
+      glTexEnvfv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_COLOR, constant);
+    } else {
+      glBlendColor(0, 0, 0, dissolve);
       glBlendFunc(GL_CONSTANT_ALPHA, GL_ONE_MINUS_CONSTANT_ALPHA);
     }
-    drawPart(*part, mode);
-  }
+  });
+  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
   glDepthMask(GL_TRUE);
   glDisable(GL_BLEND);
+  if (culled) glEnable(GL_CULL_FACE);
 }
 
 // What drawMesh leaves as it found it.
@@ -833,19 +868,15 @@ void drawMesh(unsigned mode) {
     parts = &seenParts;
   }
   // Opaque parts first, then the lines and points, then the transparent
-  // parts over them all.
-  const bool painted = mode & (DRAW_COLOR | DRAW_MATERIAL);
-  back.clear();
+  // triangles over them all.
+  Transparency& clear = drawn == Level::Coarse ? clearCoarse : clearFull;
   for (const Mesh::Part& part : *parts)
-    if (painted && model->materials[part.material].dissolve < 1)
-      back.push_back(&part);
-    else
-      drawPart(part, mode);
+    if (clear.empty() || !transparent(part, mode)) drawPart(part, mode);
   finishMesh();
   drawStrokes(mode);
-  if (back.empty()) return;
-  bindMesh(mode, level.flat);  // the element buffer still holds this frame's indices
-  drawTransparent(mode);
+  if (clear.empty()) return;
+  bindMesh(mode, level.flat);
+  drawTransparent(mode, clear, buffers[drawn == Level::Coarse ? 5 : 4]);
   finishMesh();
 }
 

@@ -119,12 +119,6 @@ bool buildMesh(const ObjModel& model, unsigned mode, Mesh& mesh, const Hidden* s
       }
     }
   }
-  for (Mesh::Part& part : mesh.parts) {
-    double sum[3] = {};
-    for (unsigned i = part.first; i < part.first + part.count; i++)
-      for (int k = 0; k < 3; k++) sum[k] += mesh.corners[Mesh::kStride * mesh.indices[i] + k];
-    for (int k = 0; k < 3; k++) part.center[k] = static_cast<float>(sum[k] / part.count);
-  }
   return true;
 }
 

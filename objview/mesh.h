@@ -25,7 +25,6 @@ struct Mesh {
     unsigned first, count;  // range of `indices`
     unsigned material;
     bool textured = true;  // false: the triangles have no texture coordinates
-    float center[3] = {};  // the mean of its corners' positions, to sort by depth
   };
   std::vector<Part> parts;
   // Flat shading: a corner's normal is only that of the one triangle whose

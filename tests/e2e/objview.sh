@@ -403,6 +403,37 @@ shoot panes "$E2E_WORK/panes.obj"
 $check colours "$E2E_WORK/panes.ppm" 200,150=magenta || fail "the red quad does not show through"
 pass "a transparent material shows what is behind it"
 
+# Inside one part too, the farther triangle is drawn first: of two
+# overlapping triangles of one glass, the front one red and first in the
+# file, the back one blue, red shows over blue where they overlap.
+printf 'newmtl glass\nKd 1 1 1\nd 0.6\n' >"$E2E_WORK/crossing.mtl"
+cat >"$E2E_WORK/crossing.obj" <<'OBJ'
+mtllib crossing.mtl
+v -1 -1 0.5 1 0 0
+v 0.6 -1 0.5 1 0 0
+v -0.2 0.6 0.5 1 0 0
+v -0.6 -0.6 0 0 0 1
+v 1 -0.6 0 0 0 1
+v 0.2 1 0 0 0 1
+usemtl glass
+f 1 2 3
+f 4 5 6
+OBJ
+shoot crossing "$E2E_WORK/crossing.obj"
+$check colours "$E2E_WORK/crossing.ppm" 200,170=red 150,220=red 255,150=blue || fail "the overlap's order"
+pass "the triangles of one transparent part are drawn farthest first"
+
+# An alpha map (map_d) without a colour map: where it is black the
+# background shows through, where white the material's red (93 pixels a unit).
+mkdir -p "$E2E_WORK/alpha"
+convert -size 32x32 xc:black xc:white +append "$E2E_WORK/alpha/half.png"
+printf 'newmtl leaf\nKd 1 0 0\nmap_d half.png\n' >"$E2E_WORK/alpha/leaf.mtl"
+printf 'mtllib leaf.mtl\nv -1 -1 0\nv 1 -1 0\nv 1 1 0\nv -1 1 0\nvt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\nusemtl leaf\nf 1/1 2/2 3/3 4/4\n' \
+  >"$E2E_WORK/alpha/leaf.obj"
+shoot leaf "$E2E_WORK/alpha/leaf.obj"
+$check colours "$E2E_WORK/leaf.ppm" 150,150=background 250,150=red || fail "the alpha map"
+pass "an alpha map shows the background where it is black, the material where white"
+
 # The file's own normals: a quad whose normals tilt across it is lit
 # unevenly; with computed ones it is flat and lit evenly.
 cat >"$E2E_WORK/tilted.obj" <<'OBJ'

@@ -9,7 +9,8 @@
   objview_check.py overlay PLAIN HELP   the help text appears in the top left
   objview_check.py same A B   the pictures are identical
   objview_check.py colours SHOT X,Y=HUE...   the pixel at (X, Y) has the hue
-      (red, green, blue, yellow, magenta, cyan, or grey where no channel stands out)
+      (red, green, blue, yellow, magenta, cyan, or grey where no channel stands out),
+      or is the background (HUE background: the top left corner's colour)
   objview_check.py spread SHOT LOW HIGH   the model's pixels' brightest channels
       differ by LOW to HIGH levels: lit evenly, or unevenly, or one flat colour
   objview_check.py rectangle SHOT WIDTH HEIGHT   the model is a centred, filled
@@ -106,8 +107,9 @@ elif command == "colours":
     for sample in files[1:]:
         at, want = sample.split("=")
         x, y = map(int, at.split(","))
-        print(f"({x}, {y}): {rows[y][x]} is {hue(rows[y][x])}")
-        check(hue(rows[y][x]) == want, f"({x}, {y}) is not {want}")
+        got = "background" if want == "background" and rows[y][x] == rows[0][0] else hue(rows[y][x])
+        print(f"({x}, {y}): {rows[y][x]} is {got}")
+        check(got == want, f"({x}, {y}) is not {want}")
 elif command == "wood":
     points, _ = model_pixels(shots[0])
     rows = shots[0][2]

@@ -35,7 +35,7 @@ struct Dir {
 
 // A 5 x 3 image with a different colour in each pixel.
 Image sample() {
-  Image image{5, 3, {}};
+  Image image{5, 3, {}, {}};
   for (int i = 0; i < 15; i++)
     image.rgb.insert(image.rgb.end(), {static_cast<unsigned char>(i * 16),
                                        static_cast<unsigned char>(255 - i * 8), 128});
@@ -103,7 +103,7 @@ TEST(ObjviewImages, DamagedOrHugeImagesAreRefusedWithAReason) {
 }
 
 TEST(ObjviewImages, FittingHalvesUntilTheImageIsWithinTheLimit) {
-  Image image{6, 3, std::vector<unsigned char>(54, 90)};
+  Image image{6, 3, std::vector<unsigned char>(54, 90), {}};
   for (int pixel : {0, 1, 6, 7, 2}) image.rgb[3 * pixel] = 200;  // red: a 2 x 2 block and one more
   const Image fitted = fitImage(image, 3);
   ASSERT_EQ(fitted.width * 10 + fitted.height, 31);
@@ -111,4 +111,45 @@ TEST(ObjviewImages, FittingHalvesUntilTheImageIsWithinTheLimit) {
   EXPECT_EQ(fitted.rgb[3], (200 + 3 * 90 + 2) / 4);
   EXPECT_EQ(fitted.rgb[1], 90);
   EXPECT_EQ(fitImage(image, 6).rgb, image.rgb);
+}
+
+TEST(ObjviewImages, AMaterialsOpacityIsItsAlphaMapsAlphaChannelElseItsLuminance) {
+  // A 2 x 1 alpha map: written as an RGBA PNG (its colours the opposite of
+  // its alpha) and as an RGB one of the same colours.
+  const Dir dir;
+  const unsigned char rgba[] = {255, 255, 255, 0, 0, 0, 0, 200};
+  png_image png{};
+  png.version = PNG_IMAGE_VERSION;
+  png.width = 2, png.height = 1, png.format = PNG_FORMAT_RGBA;
+  ASSERT_TRUE(png_image_write_to_file(&png, dir.at("rgba.png").c_str(), 0, rgba, 0, nullptr));
+  png.format = PNG_FORMAT_RGB;
+  const unsigned char rgb[] = {255, 255, 255, 0, 0, 0};
+  ASSERT_TRUE(png_image_write_to_file(&png, dir.at("rgb.png").c_str(), 0, rgb, 0, nullptr));
+  Image withAlpha, withoutAlpha;
+  std::string why;
+  ASSERT_TRUE(readImage(dir.at("rgba.png"), withAlpha, why)) << why;
+  ASSERT_TRUE(readImage(dir.at("rgb.png"), withoutAlpha, why)) << why;
+  const std::vector<unsigned char> ownAlpha{0, 0, 200, 200}, luminance{255, 255, 0, 0};
+
+  // Sampled at a 4 x 2 diffuse map's size, under its colour.
+  const Image diffuse = sample();
+  Image colour{4, 2, std::vector<unsigned char>(diffuse.rgb.begin(), diffuse.rgb.begin() + 24), {}};
+  for (const Image* alpha : {&withAlpha, &withoutAlpha}) {
+    const Image made = materialImage(colour, alpha);
+    EXPECT_EQ(made.rgb, colour.rgb);
+    std::vector<unsigned char> want = alpha == &withAlpha ? ownAlpha : luminance;
+    want.insert(want.end(), want.begin(), want.end());  // both rows
+    EXPECT_EQ(made.alpha, want);
+  }
+  // An alpha map alone: white at its own size, for GL to tint.
+  const Image alone = materialImage(Image{}, &withoutAlpha);
+  EXPECT_EQ(alone.width * 10 + alone.height, 21);
+  EXPECT_EQ(alone.rgb, std::vector<unsigned char>(6, 255));
+  EXPECT_EQ(alone.alpha, (std::vector<unsigned char>{255, 0}));
+  // No alpha map: a diffuse map's own alpha; an opaque one has none.
+  EXPECT_EQ(materialImage(withAlpha, nullptr).alpha, (std::vector<unsigned char>{0, 200}));
+  EXPECT_TRUE(materialImage(withoutAlpha, nullptr).alpha.empty());
+  Image opaque = colour;
+  opaque.alpha.assign(8, 255);
+  EXPECT_TRUE(materialImage(opaque, nullptr).alpha.empty());
 }

@@ -484,3 +484,34 @@ void glutSolidCube(double size) { record("glutSolidCube", {size}); }
 void glutWireCube(double size) { record("glutWireCube", {size}); }
 
 }  // extern "C"
+
+// ---- GL 1.5: buffer objects and indexed drawing --------------------------
+// Declared by glext.h only with GL_GLEXT_PROTOTYPES, which this file leaves
+// off; the assertions check the signatures instead. An element buffer's
+// upload records its indices after (target, bytes, usage).
+#include <cstdint>
+#include <type_traits>
+
+extern "C" {
+
+void glBindBuffer(GLenum target, GLuint buffer) {
+  record("glBindBuffer", {double(target), double(buffer)});
+}
+void glBufferData(GLenum target, GLsizeiptr size, const void* data, GLenum usage) {
+  record("glBufferData", {double(target), double(size), double(usage)});
+  if (target != GL_ELEMENT_ARRAY_BUFFER || data == nullptr) return;
+  const auto* indices = static_cast<const GLuint*>(data);
+  std::vector<double>& args = state().log.back().args;
+  for (GLsizeiptr i = 0; i < size / GLsizeiptr(sizeof(GLuint)); i++) args.push_back(indices[i]);
+}
+void glDrawElements(GLenum mode, GLsizei count, GLenum type, const void* indices) {
+  record("glDrawElements", {double(mode), double(count), double(type),
+                            double(reinterpret_cast<std::uintptr_t>(indices))});
+}
+
+}  // extern "C"
+
+static_assert(std::is_same_v<decltype(&glBindBuffer), PFNGLBINDBUFFERPROC>);
+static_assert(std::is_same_v<decltype(&glBufferData), PFNGLBUFFERDATAPROC>);
+static_assert(
+    std::is_same_v<decltype(&glDrawElements), void (*)(GLenum, GLsizei, GLenum, const void*)>);
