@@ -160,6 +160,14 @@ void normalsOfVertex(ObjModel* model, ObjCornerNode* first, ObjCornerNode* last,
 
 namespace {
 std::size_t normalsBound = glm_internal::kMostNormals;
+
+// Each corner may get a normal of its own, and every index of one must fit
+// an unsigned: past that the count would wrap round to reused indices.
+void checkNormalsBound(const ObjModel* model, const char* operation) {
+  if (3 * static_cast<std::size_t>(model->trianglecount) > normalsBound)
+    glm_internal::glmFailf(stderr, "%s() failed: a model of %u triangles is too large.\n", operation,
+                           model->trianglecount);
+}
 }  // namespace
 
 void glm_internal::glmSetNormalsBound(std::size_t most) { normalsBound = most; }
@@ -167,12 +175,7 @@ void glm_internal::glmSetNormalsBound(std::size_t most) { normalsBound = most; }
 void glmVertexNormals(ObjModel* model, float angle) {
   GLM_ASSERT(model);
   GLM_ASSERT(model->facetnorms);
-  // Each corner may get a normal of its own, and every index of one must
-  // fit an unsigned: past that the count would wrap round to reused indices.
-  if (3 * static_cast<std::size_t>(model->trianglecount) > normalsBound)
-    glm_internal::glmFailf(stderr,
-                           "glmVertexNormals() failed: a model of %u triangles is too large.\n",
-                           model->trianglecount);
+  checkNormalsBound(model, "glmVertexNormals");
 
   // Pi enters in single precision: at 90 degrees the cosine is -4.371139e-08,
   // so faces at an exact right angle are still smoothed together.
@@ -204,10 +207,7 @@ void glmVertexNormals(ObjModel* model, float angle) {
 void glmSmoothingGroupNormals(ObjModel* model) {
   GLM_ASSERT(model);
   GLM_ASSERT(model->vertices);
-  if (3 * static_cast<std::size_t>(model->trianglecount) > normalsBound)
-    glm_internal::glmFailf(stderr,
-                           "glmSmoothingGroupNormals() failed: a model of %u triangles is too large.\n",
-                           model->trianglecount);
+  checkNormalsBound(model, "glmSmoothingGroupNormals");
   if (!model->facetnorms) glmComputeFaceNormals(model);
 
   const std::size_t corners = 3 * static_cast<std::size_t>(model->trianglecount);

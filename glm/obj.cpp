@@ -594,6 +594,12 @@ void settleRecords(ObjModel* m, std::span<Part* const> parts, std::uint64_t firs
   if (points) m->points = allocRecords<unsigned>(points);
 
   std::uint64_t smoothFrom = 0, group = 0, before = 0;
+  auto closeObject = [m](std::uint64_t at) {
+    if (m->objectcount) {
+      ObjObject& last = m->objects[m->objectcount - 1];
+      last.trianglecount = static_cast<unsigned>(at - last.firsttriangle);
+    }
+  };
   auto smoothTo = [&](std::uint64_t to) {
     if (m->smoothing) std::fill(m->smoothing + smoothFrom, m->smoothing + to, static_cast<unsigned>(group));
     smoothFrom = to;
@@ -610,10 +616,7 @@ void settleRecords(ObjModel* m, std::span<Part* const> parts, std::uint64_t firs
         group = e.value;
       }
       if (e.kind == Event::object) {
-        if (m->objectcount) {
-          ObjObject& last = m->objects[m->objectcount - 1];
-          last.trianglecount = static_cast<unsigned>(at - last.firsttriangle);
-        }
+        closeObject(at);
         ObjObject& o = m->objects[m->objectcount];
         o.name = copyText(e.text, "glmReadOBJ");
         o.firsttriangle = static_cast<unsigned>(at);
@@ -635,10 +638,7 @@ void settleRecords(ObjModel* m, std::span<Part* const> parts, std::uint64_t firs
     std::free(m->smoothing);  // the groups named no triangle
     m->smoothing = nullptr;
   }
-  if (m->objectcount) {
-    ObjObject& last = m->objects[m->objectcount - 1];
-    last.trianglecount = static_cast<unsigned>(triangles - last.firsttriangle);
-  }
+  closeObject(triangles);
 }
 
 // Makes the parts a model: every library is read, in file order, and an

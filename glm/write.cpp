@@ -385,10 +385,14 @@ void writeGroups(Output& out, const ObjModel* model, unsigned mode) {
   }
   unsigned object = 0;     // the object written last, + 1
   unsigned smoothing = 0;  // the group in force as the file is read
-  // Objects up to `to` (+ 1): those without triangles on the way, then `to`.
-  auto objectsTo = [&](unsigned to) {
+  // The objects without triangles after the one written last and before
+  // `to` (+ 1), where they stand.
+  auto emptyObjectsBefore = [&](unsigned to) {
     for (unsigned o = object + 1; o < to; o++)
       if (model->objects[o - 1].trianglecount == 0) out.printf("o %s\n", model->objects[o - 1].name);
+  };
+  auto objectsTo = [&](unsigned to) {
+    emptyObjectsBefore(to);
     if (to) out.printf("o %s\n", model->objects[to - 1].name);
     object = to;
   };
@@ -417,8 +421,7 @@ void writeGroups(Output& out, const ObjModel* model, unsigned mode) {
     if (!implicit || group->trianglecount > 0) out.printf("\n");
   }
   if (model->objectcount && object < model->objectcount) {
-    for (unsigned o = object + 1; o <= model->objectcount; o++)
-      if (model->objects[o - 1].trianglecount == 0) out.printf("o %s\n", model->objects[o - 1].name);
+    emptyObjectsBefore(model->objectcount + 1);
     out.printf("\n");
   }
   auto lineMaterial = [&](unsigned material) {

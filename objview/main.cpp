@@ -101,23 +101,6 @@ double cpuSeconds(clockid_t clock) {
   return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
-// Puts a kept array of vectors back in the model (`array`, `count` of them
-// after the unused entry 0), and each triangle's three indices into it.
-void restore(float*& array, unsigned& count, const std::vector<float>& values,
-             unsigned (ObjTriangle::*indices)[3], const std::vector<unsigned>& corners) {
-  auto* copy = static_cast<float*>(std::malloc(values.size() * sizeof(float)));
-  if (copy == nullptr) {
-    std::fprintf(stderr, "objview: out of memory\n");
-    std::exit(1);
-  }
-  std::memcpy(copy, values.data(), values.size() * sizeof(float));
-  std::free(array);
-  array = copy;
-  count = static_cast<unsigned>(values.size() / 3 - 1);
-  for (unsigned i = 0; i < model->trianglecount; i++)
-    std::memcpy(model->triangles[i].*indices, &corners[3 * i], 3 * sizeof(unsigned));
-}
-
 // Puts kept floats back in place of a model array of as many.
 void restoreFloats(float*& array, const std::vector<float>& values) {
   auto* copy = static_cast<float*>(std::malloc(values.size() * sizeof(float)));
@@ -129,6 +112,17 @@ void restoreFloats(float*& array, const std::vector<float>& values) {
   std::free(array);
   array = copy;
 }
+
+// Puts a kept array of vectors back in the model (`array`, `count` of them
+// after the unused entry 0), and each triangle's three indices into it.
+void restore(float*& array, unsigned& count, const std::vector<float>& values,
+             unsigned (ObjTriangle::*indices)[3], const std::vector<unsigned>& corners) {
+  restoreFloats(array, values);
+  count = static_cast<unsigned>(values.size() / 3 - 1);
+  for (unsigned i = 0; i < model->trianglecount; i++)
+    std::memcpy(model->triangles[i].*indices, &corners[3 * i], 3 * sizeof(unsigned));
+}
+
 
 // Texture coordinates made from the positions or the normals, as the mode asks.
 void generateTexcoords() {
